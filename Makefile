@@ -1,0 +1,44 @@
+# Entry points for people and CI. `make demo` and `make test` are all a newcomer needs.
+JOBS    ?= 2
+TESTDIR ?= build/test
+RELDIR  ?= build/release
+CTEST_ARGS ?=
+
+.PHONY: all deps test build-test demo build-release bench format clean
+
+all: build-release
+
+deps:
+	@scripts/install-deps
+
+$(TESTDIR)/CMakeCache.txt:
+	cmake -S . -B $(TESTDIR) -DCMAKE_BUILD_TYPE=Debug -DVX_SANITIZE=ON -DVX_TESTS=ON
+
+build-test: deps $(TESTDIR)/CMakeCache.txt
+	cmake --build $(TESTDIR) -j$(JOBS)
+
+# Installs what is missing, builds the sanitizer build and runs every test.
+test: build-test
+	cd $(TESTDIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 QT_QPA_PLATFORM=offscreen \
+		ctest --output-on-failure -j$(JOBS) $(CTEST_ARGS)
+
+$(RELDIR)/CMakeCache.txt:
+	cmake -S . -B $(RELDIR) -DCMAKE_BUILD_TYPE=Release -DVX_TESTS=OFF
+
+build-release: deps $(RELDIR)/CMakeCache.txt
+	cmake --build $(RELDIR) -j$(JOBS)
+
+# Runs the program on the embedded default (the local simulator).
+demo: build-release
+	@scripts/demo $(RELDIR)/bin
+
+bench: deps
+	cmake -S . -B $(RELDIR) -DCMAKE_BUILD_TYPE=Release -DVX_TESTS=OFF -DVX_BENCH=ON
+	cmake --build $(RELDIR) -j$(JOBS)
+	@bench/run $(RELDIR)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

@@ -1,0 +1,196 @@
+#include "app/AppConfig.h"
+
+#include "app/LogFile.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/Socket.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+#include <unistd.h>
+
+namespace vx {
+
+namespace {
+
+std::unique_ptr<CAppConfig> g_instance;
+std::string g_configPath;
+
+// _wtoi: leading blanks, optional sign, digits; anything else stops; nothing numeric gives 0.
+int ToInt(const std::string& s) { return atoi(s.c_str()); }
+
+void RemoveAll(std::string* s, const std::string& what)
+{
+    for (size_t p = s->find(what); p != std::string::npos; p = s->find(what, p))
+        s->erase(p, what.size());
+}
+
+} // namespace
+
+void ParseEndpoint(const std::string& text, std::string* host, int* port)
+{
+    size_t eq = text.find('=');
+    std::string rest = eq == std::string::npos ? text : text.substr(eq + 1);
+    for (const char* scheme : {"http://", "https://"}) {
+        size_t n = strlen(scheme);
+        if (rest.size() >= n && strncasecmp(rest.c_str(), scheme, n) == 0) {
+            rest.erase(0, n);
+            break;
+        }
+    }
+    size_t colon = rest.rfind(':');
+    if (colon == std::string::npos) {
+        host->clear();
+        return;
+    }
+    *host = rest.substr(0, colon);
+    *port = ToInt(rest.substr(colon + 1));
+}
+
+CAppConfig::CAppConfig(const std::string& configPath)
+    : m_strConfigPath(configPath), m_pLangTable(std::make_unique<CLanguageTable>())
+{
+    auto read = [&](const char* section, const char* key) { return IniRead(configPath, section, key); };
+
+    std::string fileHost, loginHost, verHost, webHost;
+    int filePort = 0, loginPort = 0, verPort = 0, webPort = 0;
+
+    ParseEndpoint(read("server", "FileServerIP"), &fileHost, &filePort);
+    if (!fileHost.empty() && !(fileHost[0] >= '0' && fileHost[0] <= '9')) {
+        RemoveAll(&fileHost, "http://");
+        std::string dotted;
+        if (ResolveHost(fileHost, &dotted))
+            fileHost = dotted;
+    }
+    ParseEndpoint(read("server", "LoginServerIP"), &loginHost, &loginPort);
+    ParseEndpoint(read("server", "VerSvrIP"), &verHost, &verPort);
+    std::string webText = read("server", "HostIP");
+    if (webText.empty()) {
+        webHost = kDefaultWebHost;
+        webPort = 80;
+    } else {
+        ParseEndpoint(webText, &webHost, &webPort);
+    }
+
+    m_strFileSvrHost = fileHost;
+    m_usFileSvrPort = static_cast<uint16_t>(filePort);
+    m_strLoginHost = loginHost;
+    m_usLoginPort = static_cast<uint16_t>(loginPort);
+    m_strVerHost = verHost;
+    m_nVerPort = verPort;
+    m_strWebHost = webHost;
+    m_nWebPort = webPort;
+
+    m_bNeedCheck = strcasecmp(read("convert", "needcheck").c_str(), "false") != 0;
+    struct Tuning
+    {
+        const char* section;
+        const char* key;
+        int* field;
+    };
+    for (const Tuning& t : {Tuning{"convert", "checkdurtime", &m_nCheckDurTime},
+                            Tuning{"convert", "CodecOption", &m_nCodecOption},
+                            Tuning{"convert", "MaskOfBindCPU", &m_nMaskOfBindCPU}, Tuning{"md5", "rule", &m_nMd5Rule},
+                            Tuning{"trans", "recvnum", &m_nRecvNum}}) {
+        std::string v = read(t.section, t.key);
+        if (!v.empty())
+            *t.field = ToInt(v);
+    }
+
+    std::string pre = read("pre", "FileServerIP");
+    if (!pre.empty()) {
+        int prePort = m_usPreFileSvrPort;
+        ParseEndpoint(pre, &m_strPreFileSvrHost, &prePort);
+        m_usPreFileSvrPort = static_cast<uint16_t>(prePort);
+        if (!m_strPreFileSvrHost.empty()) {
+            m_strFileSvrHost = m_strPreFileSvrHost;
+            m_usFileSvrPort = m_usPreFileSvrPort;
+        }
+    }
+
+    long cpus = sysconf(_SC_NPROCESSORS_ONLN);
+    if (cpus > 0)
+        m_nCpuCount = static_cast<int>(cpus);
+
+    size_t slash = configPath.rfind('/');
+    std::string folder = slash == std::string::npos ? GetProgramFolder() : configPath.substr(0, slash + 1);
+    // The language file lives beside the programs; a config elsewhere (tests, --config) still
+    // uses the installed texts when its own folder has none.
+    std::string lang = folder + "Language/SimpleChinese";
+    if (!FileExists(lang))
+        lang = GetProgramFolder() + "Language/SimpleChinese";
+    m_pLangTable->Load(lang);
+}
+
+CAppConfig& CAppConfig::Instance()
+{
+    if (!g_instance) {
+        std::string path = g_configPath;
+        if (path.empty()) {
+            const char* env = getenv("VEXORA_CONFIG");
+            path = env && *env ? env : GetProgramFolder() + "Config.ini";
+        }
+        g_instance = std::make_unique<CAppConfig>(path);
+    }
+    return *g_instance;
+}
+
+void CAppConfig::SetConfigPath(const std::string& path) { g_configPath = path; }
+
+void CAppConfig::DestroyInstance() { g_instance.reset(); }
+
+bool CAppConfig::SaveEndpoint(const char* key, int port, const std::string& host, const char* missingText,
+                              const char* failedFormat)
+{
+    if (!FileExists(m_strConfigPath)) {
+        LogText(g_log, missingText);
+        return false;
+    }
+    std::string value = host + ":" + std::to_string(port);
+    if (!IniWrite(m_strConfigPath, "server", key, value)) {
+        Log(g_log, failedFormat, value.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool CAppConfig::SaveLivesrvIpPort(int port, const std::string& host)
+{
+    if (!SaveEndpoint("VerSvrIP", port, host,
+                      "Error :SaveLivesrvIpPort: Load INI file failed. the file did not existed.",
+                      "Error :SaveLivesrvIpPort: Writer INI file failed. string:%s."))
+        return false;
+    m_strVerHost = host;
+    m_nVerPort = port;
+    return true;
+}
+
+bool CAppConfig::SaveFileServerIpPort(int port, const std::string& host)
+{
+    if (!SaveEndpoint("FileServerIP", port, host,
+                      "Error : SaveFileServerIpPort:Load INI file failed. the file did not existed.",
+                      "Error :SaveFileServerIpPort: Writer INI file failed. string:%s."))
+        return false;
+    m_strFileSvrHost = host;
+    m_usFileSvrPort = static_cast<uint16_t>(port);
+    return true;
+}
+
+void CAppConfig::SetSession(int64_t userId, const std::string& loginName, const std::string& accountName,
+                            const std::string& pwdHash, const std::string& screenName)
+{
+    m_i64UserId = userId;
+    m_strLoginName = loginName;
+    m_strAccountName = accountName;
+    m_strPwdHash = pwdHash;
+    m_strScreenName = screenName;
+}
+
+void CAppConfig::SetOrganisation(int64_t orgId, const std::string& orgName)
+{
+    m_i64OrgId = orgId;
+    m_strOrgName = orgName;
+}
+
+} // namespace vx

@@ -1,0 +1,54 @@
+#pragma once
+// The three diagnostic logs: general, conversion and transfer. Each line is time-stamped,
+// written whole under the channel's lock and flushed at once. A channel that cannot open its
+// file drops lines silently: logging never fails visibly.
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+namespace vx {
+
+class CLogFile
+{
+public:
+    CLogFile() = default;
+    ~CLogFile() { Close(); }
+    CLogFile(const CLogFile&) = delete;
+    CLogFile& operator=(const CLogFile&) = delete;
+
+    // Opens path for appending (rotating it first when it has reached kRotateSize) and writes
+    // the banner. Only when not open yet. False when the file could not be opened.
+    bool Open(const std::string& path, const char* banner);
+    void Close();
+    bool IsOpen() const { return m_file != nullptr; }
+    const std::string& Path() const { return m_path; }
+
+    // One line: time stamp, text, line feed.
+    void Write(const std::string& text);
+
+    static constexpr long kRotateSize = 0x300000; // 3 MiB
+    // log.txt -> log_bak.txt (only the file name changes, never a folder).
+    static std::string BackupPath(const std::string& path);
+
+private:
+    std::string m_path;
+    FILE* m_file = nullptr;
+    int m_fd = -1;
+    std::mutex m_lock;
+};
+
+extern CLogFile* g_log;
+extern CLogFile* g_convertLog;
+extern CLogFile* g_transLog;
+
+// Creates and opens the channels that do not exist yet, under data folder + "Log/".
+void OpenLogs();
+void CloseLogs();
+
+// printf-style; the format must be a literal of ours. Texts from outside go through %s.
+void Log(CLogFile* channel, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// Writes text as it stands (no format processing).
+void LogText(CLogFile* channel, const std::string& text);
+
+} // namespace vx

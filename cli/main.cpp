@@ -1,0 +1,102 @@
+// `vexora`: the command-line companion. Global set-up here; each command lives in its own file.
+
+#include "app/AppConfig.h"
+#include "app/LogFile.h"
+#include "app/Utils.h"
+#include "cli/CliCommand.h"
+#include "platform/Socket.h"
+#include "platform/Utf8.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+using namespace vx;
+using namespace vx::cli;
+
+namespace vx::cli {
+
+std::vector<CliCommand>& Commands()
+{
+    static std::vector<CliCommand> all;
+    return all;
+}
+
+int Fail(const std::string& text)
+{
+    fprintf(stderr, "vexora: %s\n", text.c_str());
+    return kExitFailed;
+}
+
+int UsageError(const CCliArgs& args, const std::string& why)
+{
+    fprintf(stderr, "vexora: %s\nusage: vexora %s\n", why.c_str(), args.Usage().c_str());
+    return kExitUsage;
+}
+
+} // namespace vx::cli
+
+namespace {
+
+void PrintHelp()
+{
+    auto& cmds = Commands();
+    std::sort(cmds.begin(), cmds.end(), [](const CliCommand& a, const CliCommand& b) {
+        return strcmp(a.name, b.name) < 0;
+    });
+    printf("usage: vexora [--config PATH] [--user NAME] [--password TEXT] [--json] COMMAND [ARGS]\n\n");
+    printf("commands:\n");
+    for (const CliCommand& c : cmds)
+        printf("  %-44s %s\n", c.usage, c.summary);
+    printf("\nglobal options (anywhere on the line):\n"
+           "  --config PATH     Config.ini to use (default: $VEXORA_CONFIG, else beside the program)\n"
+           "  --user NAME       account name (default: $VEXORA_USER)\n"
+           "  --password TEXT   password (default: $VEXORA_PASSWORD)\n"
+           "  --json            machine-readable output\n"
+           "  --help, --version\n\n"
+           "Exit status: 0 on success, 1 when the operation failed, 2 for a wrong command line.\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    InitUtf8Locale();
+    IgnoreSigpipe();
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--version") == 0) {
+            printf("%s\n", GetAppVersion().c_str());
+            return kExitOk;
+        }
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
+            PrintHelp();
+            return kExitOk;
+        }
+    }
+    CCliArgs args(argc, argv);
+    if (!args.GlobalError().empty()) {
+        fprintf(stderr, "vexora: %s\n", args.GlobalError().c_str());
+        return kExitUsage;
+    }
+    if (args.Command().empty() || args.Command() == "help") {
+        PrintHelp();
+        return args.Command().empty() ? kExitUsage : kExitOk;
+    }
+    auto& cmds = Commands();
+    auto it = std::find_if(cmds.begin(), cmds.end(), [&](const CliCommand& c) { return args.Command() == c.name; });
+    if (it == cmds.end()) {
+        fprintf(stderr, "vexora: unknown command '%s' (see vexora --help)\n", args.Command().c_str());
+        return kExitUsage;
+    }
+    if (!args.ConfigPath().empty())
+        CAppConfig::SetConfigPath(args.ConfigPath());
+
+    OpenLogs();
+    Log(g_log, "Info : vexora %s %s", GetAppVersion().c_str(), args.Command().c_str());
+    CAppConfig::Instance();
+    args.SetUsage(it->usage);
+    int rc = it->run(args);
+    Log(g_log, "Info : vexora %s finished, exit status %d", args.Command().c_str(), rc);
+    CloseLogs();
+    return rc;
+}

@@ -1,0 +1,55 @@
+#pragma once
+// Shared test helpers: a private temporary folder per test and a way to run our programs.
+
+#include <string>
+#include <vector>
+
+namespace vx::test {
+
+// A fresh folder under $TMPDIR, removed with everything in it when the object goes away.
+class CTempDir
+{
+public:
+    CTempDir();
+    ~CTempDir();
+    CTempDir(const CTempDir&) = delete;
+    CTempDir& operator=(const CTempDir&) = delete;
+    const std::string& Path() const { return m_path; } // ends in '/'
+    std::string File(const std::string& name) const { return m_path + name; }
+
+private:
+    std::string m_path;
+};
+
+// Sets VEXORA_DATA_DIR to a temporary folder for the life of the object.
+class CScopedDataDir
+{
+public:
+    CScopedDataDir();
+    ~CScopedDataDir();
+    const std::string& Path() const { return m_dir.Path(); }
+
+private:
+    CTempDir m_dir;
+    std::string m_old;
+    bool m_hadOld;
+};
+
+std::string ReadFile(const std::string& path);
+bool WriteFile(const std::string& path, const std::string& content);
+
+struct RunResult
+{
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+// Runs a program from the build's bin folder (or an absolute path) with arguments and extra
+// environment ("NAME=value"), capturing both outputs; gives up after timeoutMs.
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::vector<std::string>& env = {}, int timeoutMs = 60000);
+
+// The build's bin folder, ending in '/'.
+std::string BinDir();
+
+} // namespace vx::test
