@@ -37,7 +37,10 @@ CMd5::CMd5() : m_ctx(EVP_MD_CTX_new()), m_ok(false)
         m_ok = EVP_DigestInit_ex(static_cast<EVP_MD_CTX*>(m_ctx), EVP_md5(), nullptr) == 1;
 }
 
-CMd5::~CMd5() { EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(m_ctx)); }
+CMd5::~CMd5()
+{
+    EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(m_ctx));
+}
 
 bool CMd5::Update(const void* data, size_t len)
 {

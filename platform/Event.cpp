@@ -70,7 +70,8 @@ int CEvent::WaitAny(const std::vector<CEvent*>& events, int timeoutMs)
                 return static_cast<int>(i);
         return -1;
     };
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
     int found = firstSet();
     while (found < 0) {
         std::unique_lock<std::mutex> lock(w.m);

@@ -35,7 +35,8 @@ void CMessageLoop::Unregister(MsgTarget target)
         it = it->first.first == target ? m_timers.erase(it) : std::next(it);
 }
 
-bool CMessageLoop::PostMsg(MsgTarget target, uint32_t id, uint64_t wParam, std::unique_ptr<CMsgPayload> payload)
+bool CMessageLoop::PostMsg(MsgTarget target, uint32_t id, uint64_t wParam,
+                           std::unique_ptr<CMsgPayload> payload)
 {
     std::function<void()> hook;
     {

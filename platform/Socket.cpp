@@ -202,9 +202,15 @@ void CSocket::SetLinger(bool on, int seconds)
     setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &l, sizeof(l));
 }
 
-bool WaitReadable(int fd, int timeoutMs) { return PollFor(fd, POLLIN, timeoutMs); }
+bool WaitReadable(int fd, int timeoutMs)
+{
+    return PollFor(fd, POLLIN, timeoutMs);
+}
 
-bool WaitWritable(int fd, int timeoutMs) { return PollFor(fd, POLLOUT, timeoutMs); }
+bool WaitWritable(int fd, int timeoutMs)
+{
+    return PollFor(fd, POLLOUT, timeoutMs);
+}
 
 bool ResolveHost(const std::string& name, std::string* dotted)
 {
@@ -228,6 +234,9 @@ bool ResolveHost(const std::string& name, std::string* dotted)
     return true;
 }
 
-void IgnoreSigpipe() { signal(SIGPIPE, SIG_IGN); }
+void IgnoreSigpipe()
+{
+    signal(SIGPIPE, SIG_IGN);
+}
 
 } // namespace vx

@@ -9,7 +9,13 @@
 namespace vx {
 
 // Result of a bounded socket wait or transfer.
-enum class SockResult { Ok, Timeout, Closed, Error };
+enum class SockResult
+{
+    Ok,
+    Timeout,
+    Closed,
+    Error
+};
 
 // Owns one socket descriptor; closes it on destruction.
 class CSocket

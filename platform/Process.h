@@ -1,0 +1,70 @@
+#pragma once
+// Child processes started from an argument vector (never through a shell), with optional
+// non-blocking output pipes, processor affinity, bounded waits and ends. Only processes we
+// started, or processes whose command names our own executable, are ever ended.
+
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace vx {
+
+struct ProcessOptions
+{
+    bool captureStdout = false;
+    bool captureStderr = false;
+    bool mergeStderr = false;     // stderr into the stdout pipe (needs captureStdout)
+    bool detached = false;        // own session; outlives us (the updater, a restarted program)
+    std::string workDir;          // empty: ours
+    std::vector<std::string> env; // extra "NAME=value" entries on top of ours
+    uint64_t affinityMask = 0;    // 0: no binding
+};
+
+class CProcess
+{
+public:
+    CProcess() = default;
+    ~CProcess();
+    CProcess(const CProcess&) = delete;
+    CProcess& operator=(const CProcess&) = delete;
+
+    // Starts exe with args (argv[0] is exe itself). errText names the program and the cause.
+    bool Start(const std::string& exe, const std::vector<std::string>& args, const ProcessOptions& opt = {},
+               std::string* errText = nullptr);
+
+    pid_t Pid() const { return m_pid; }
+    // Reads what the pipe holds now, without blocking; false once the pipe is closed and empty.
+    bool ReadStdout(std::string* append);
+    bool ReadStderr(std::string* append);
+    // Waits up to timeoutMs for readable output on any captured pipe.
+    bool WaitOutput(int timeoutMs);
+
+    // True when the process has ended (exit code in *exitCode: its status, or 128 + signal).
+    bool TryWait(int* exitCode);
+    // Waits up to timeoutMs (negative: forever) for the end.
+    bool Wait(int timeoutMs, int* exitCode);
+    // SIGTERM, then after graceMs SIGKILL; always reaps. Only our own child.
+    void Terminate(int graceMs = 2000);
+    bool Running() const { return m_pid > 0 && !m_reaped; }
+
+private:
+    pid_t m_pid = -1;
+    int m_out = -1;
+    int m_err = -1;
+    bool m_reaped = false;
+    bool m_detached = false;
+    int m_exitCode = -1;
+};
+
+// Process ids whose first command-line word (argv[0]) is exactly path. Our own encoders are
+// started by their codecs/ path, so this finds them and nothing else.
+std::vector<pid_t> FindProcessesByArgv0(const std::string& path);
+// Process ids whose executable (/proc/<pid>/exe) is exactly path.
+std::vector<pid_t> FindProcessesByExe(const std::string& path);
+// Sends SIGTERM then SIGKILL after graceMs to a process found above; true when it is gone.
+bool EndProcess(pid_t pid, int graceMs = 2000);
+// Applies an affinity mask to a running process (0 does nothing).
+bool SetProcessAffinity(pid_t pid, uint64_t mask);
+
+} // namespace vx

@@ -1,0 +1,69 @@
+#include "platform/Process.h"
+#include "common/TestUtil.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace vx;
+
+TEST(Process, CapturesOutputAndExitCodeWithoutAShell)
+{
+    CProcess p;
+    ProcessOptions o;
+    o.captureStdout = true;
+    o.captureStderr = true;
+    o.env = {"VX_PROC_TEST=value with $HOME"};
+    // The argument reaches the program as it stands: no shell expands it.
+    ASSERT_TRUE(p.Start(
+        "/bin/sh", {"-c", "printf '%s|%s' \"$0\" \"$VX_PROC_TEST\"; echo oops >&2; exit 3", "a;b $x"}, o));
+    std::string out, err;
+    int code = -1;
+    while (!p.TryWait(&code))
+        if (p.WaitOutput(100)) {
+            p.ReadStdout(&out);
+            p.ReadStderr(&err);
+        }
+    p.ReadStdout(&out);
+    p.ReadStderr(&err);
+    EXPECT_EQ(code, 3);
+    EXPECT_EQ(out, "a;b $x|value with $HOME");
+    EXPECT_EQ(err, "oops\n");
+}
+
+TEST(Process, MissingProgramIsNamedAndWaitsAreBounded)
+{
+    CProcess missing;
+    std::string err;
+    EXPECT_FALSE(missing.Start("/nonexistent/ffmpeg", {}, {}, &err));
+    EXPECT_NE(err.find("/nonexistent/ffmpeg"), std::string::npos);
+
+    CProcess sleeper;
+    ASSERT_TRUE(sleeper.Start("/bin/sleep", {"30"}));
+    int code = 0;
+    EXPECT_FALSE(sleeper.Wait(50, &code));
+    sleeper.Terminate(2000);
+    EXPECT_TRUE(sleeper.TryWait(&code));
+    EXPECT_EQ(code, 128 + 15);
+}
+
+TEST(Process, FindsOnlyProcessesStartedUnderOurPath)
+{
+    vx::test::CTempDir dir;
+    std::string ours = dir.File("ffmpeg");
+    ASSERT_EQ(symlink("/bin/sleep", ours.c_str()), 0);
+    CProcess a, b;
+    ASSERT_TRUE(a.Start(ours, {"30"}));
+    ASSERT_TRUE(b.Start("/bin/sleep", {"30"}));
+    std::vector<pid_t> found;
+    for (int i = 0; i < 100 && found.empty(); ++i) {
+        found = FindProcessesByArgv0(ours);
+        usleep(10000);
+    }
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0], a.Pid());
+    EXPECT_TRUE(EndProcess(found[0], 2000));
+    int code = 0;
+    EXPECT_TRUE(a.Wait(2000, &code));
+    EXPECT_FALSE(b.TryWait(&code));
+    EXPECT_TRUE(SetProcessAffinity(b.Pid(), 1));
+}
