@@ -18,7 +18,10 @@ std::unique_ptr<CAppConfig> g_instance;
 std::string g_configPath;
 
 // _wtoi: leading blanks, optional sign, digits; anything else stops; nothing numeric gives 0.
-int ToInt(const std::string& s) { return atoi(s.c_str()); }
+int ToInt(const std::string& s)
+{
+    return atoi(s.c_str());
+}
 
 void RemoveAll(std::string* s, const std::string& what)
 {
@@ -91,8 +94,8 @@ CAppConfig::CAppConfig(const std::string& configPath)
     };
     for (const Tuning& t : {Tuning{"convert", "checkdurtime", &m_nCheckDurTime},
                             Tuning{"convert", "CodecOption", &m_nCodecOption},
-                            Tuning{"convert", "MaskOfBindCPU", &m_nMaskOfBindCPU}, Tuning{"md5", "rule", &m_nMd5Rule},
-                            Tuning{"trans", "recvnum", &m_nRecvNum}}) {
+                            Tuning{"convert", "MaskOfBindCPU", &m_nMaskOfBindCPU},
+                            Tuning{"md5", "rule", &m_nMd5Rule}, Tuning{"trans", "recvnum", &m_nRecvNum}}) {
         std::string v = read(t.section, t.key);
         if (!v.empty())
             *t.field = ToInt(v);
@@ -136,9 +139,15 @@ CAppConfig& CAppConfig::Instance()
     return *g_instance;
 }
 
-void CAppConfig::SetConfigPath(const std::string& path) { g_configPath = path; }
+void CAppConfig::SetConfigPath(const std::string& path)
+{
+    g_configPath = path;
+}
 
-void CAppConfig::DestroyInstance() { g_instance.reset(); }
+void CAppConfig::DestroyInstance()
+{
+    g_instance.reset();
+}
 
 bool CAppConfig::SaveEndpoint(const char* key, int port, const std::string& host, const char* missingText,
                               const char* failedFormat)

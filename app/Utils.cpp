@@ -1,9 +1,9 @@
 #include "app/Utils.h"
 
 #include "app/LogFile.h"
+#include "app/Version.h"
 #include "platform/Crypto.h"
 #include "platform/Utf8.h"
-#include "app/Version.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -23,8 +23,8 @@ std::string NewFileIndex()
     unsigned d1 = (unsigned(b[0]) << 24) | (unsigned(b[1]) << 16) | (unsigned(b[2]) << 8) | b[3];
     unsigned d2 = (unsigned(b[4]) << 8) | b[5];
     unsigned d3 = (unsigned(b[6]) << 8) | b[7];
-    snprintf(text, sizeof(text), "%08x-%04x-%04x-%02x%02x%02x%02x%02x%02x%02x%02x", d1, d2, d3, b[8], b[9], b[10],
-             b[11], b[12], b[13], b[14], b[15]);
+    snprintf(text, sizeof(text), "%08x-%04x-%04x-%02x%02x%02x%02x%02x%02x%02x%02x", d1, d2, d3, b[8], b[9],
+             b[10], b[11], b[12], b[13], b[14], b[15]);
     return text;
 }
 
@@ -83,9 +83,15 @@ size_t ExtLength(const std::string& name)
 
 } // namespace
 
-std::string GetFileExt(const std::string& name) { return name.substr(name.size() - ExtLength(name)); }
+std::string GetFileExt(const std::string& name)
+{
+    return name.substr(name.size() - ExtLength(name));
+}
 
-std::string GetFileNameNoExt(const std::string& name) { return name.substr(0, name.size() - ExtLength(name)); }
+std::string GetFileNameNoExt(const std::string& name)
+{
+    return name.substr(0, name.size() - ExtLength(name));
+}
 
 bool DeleteDirectory(const std::string& path)
 {

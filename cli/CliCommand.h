@@ -35,8 +35,9 @@ struct CliRegistrar
 
 #define VX_CLI_CAT2(a, b) a##b
 #define VX_CLI_CAT(a, b) VX_CLI_CAT2(a, b)
-#define VX_CLI_COMMAND(name, usage, summary, fn)                                                                \
-    static ::vx::cli::CliRegistrar VX_CLI_CAT(s_cliRegistrar_, __LINE__)(::vx::cli::CliCommand{name, usage, summary, fn})
+#define VX_CLI_COMMAND(name, usage, summary, fn)                                                             \
+    static ::vx::cli::CliRegistrar VX_CLI_CAT(s_cliRegistrar_,                                               \
+                                              __LINE__)(::vx::cli::CliCommand{name, usage, summary, fn})
 
 // Prints "vexora: <text>" on stderr and returns kExitFailed.
 int Fail(const std::string& text);

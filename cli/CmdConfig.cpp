@@ -25,7 +25,8 @@ int RunConfig(CCliArgs& args)
     out.Text("loginServer", ep(c.m_strLoginHost, c.m_usLoginPort));
     out.Text("webServer", ep(c.m_strWebHost, c.m_nWebPort));
     out.Text("fileServer", ep(c.m_strFileSvrHost, c.m_usFileSvrPort));
-    out.Text("presetFileServer", c.m_strPreFileSvrHost.empty() ? "" : ep(c.m_strPreFileSvrHost, c.m_usPreFileSvrPort));
+    out.Text("presetFileServer",
+             c.m_strPreFileSvrHost.empty() ? "" : ep(c.m_strPreFileSvrHost, c.m_usPreFileSvrPort));
     out.Text("versionServer", ep(c.m_strVerHost, c.m_nVerPort));
     out.Int("checkdurtime", c.m_nCheckDurTime);
     out.Bool("needcheck", c.m_bNeedCheck);

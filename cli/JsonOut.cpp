@@ -37,7 +37,10 @@ std::string CJsonOut::Quote(const std::string& s)
     return q + "\"";
 }
 
-void CJsonOut::Text(const std::string& key, const std::string& value) { m_fields.push_back({key, value, Quote(value)}); }
+void CJsonOut::Text(const std::string& key, const std::string& value)
+{
+    m_fields.push_back({key, value, Quote(value)});
+}
 
 void CJsonOut::Int(const std::string& key, long long value)
 {

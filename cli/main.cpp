@@ -41,9 +41,8 @@ namespace {
 void PrintHelp()
 {
     auto& cmds = Commands();
-    std::sort(cmds.begin(), cmds.end(), [](const CliCommand& a, const CliCommand& b) {
-        return strcmp(a.name, b.name) < 0;
-    });
+    std::sort(cmds.begin(), cmds.end(),
+              [](const CliCommand& a, const CliCommand& b) { return strcmp(a.name, b.name) < 0; });
     printf("usage: vexora [--config PATH] [--user NAME] [--password TEXT] [--json] COMMAND [ARGS]\n\n");
     printf("commands:\n");
     for (const CliCommand& c : cmds)
@@ -83,7 +82,8 @@ int main(int argc, char** argv)
         return args.Command().empty() ? kExitUsage : kExitOk;
     }
     auto& cmds = Commands();
-    auto it = std::find_if(cmds.begin(), cmds.end(), [&](const CliCommand& c) { return args.Command() == c.name; });
+    auto it =
+        std::find_if(cmds.begin(), cmds.end(), [&](const CliCommand& c) { return args.Command() == c.name; });
     if (it == cmds.end()) {
         fprintf(stderr, "vexora: unknown command '%s' (see vexora --help)\n", args.Command().c_str());
         return kExitUsage;

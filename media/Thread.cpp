@@ -5,7 +5,10 @@
 
 namespace vx {
 
-CThread::~CThread() { Join(); }
+CThread::~CThread()
+{
+    Join();
+}
 
 bool CThread::Start()
 {
@@ -41,7 +44,8 @@ bool CThread::Join(int timeoutMs)
         return false; // a run cannot wait for itself
     if (timeoutMs < 0)
         m_cv.wait(lock, [this] { return !m_bRunning.load(); });
-    else if (!m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return !m_bRunning.load(); }))
+    else if (!m_cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                            [this] { return !m_bRunning.load(); }))
         return false;
     if (m_thread.joinable())
         m_thread.join();

@@ -113,7 +113,8 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     int open = 2;
     while (open > 0) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                          std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             kill(pid, SIGKILL); // our own child only
             break;

@@ -50,13 +50,14 @@ TEST(ParseEndpoint, HostsPortsAndPrefixes)
 TEST(AppConfig, ReadsEveryKeyAndDefault)
 {
     CTempDir dir;
-    WriteFile(dir.File("Config.ini"), "[server]\n"
-                                      "LoginServerIP=127.0.0.1:18080\n"
-                                      "HostIP=web.local:8081\n"
-                                      "FileServerIP=http://localhost:8900\n"
-                                      "VerSvrIP=127.0.0.1:18070\n"
-                                      "[convert]\nneedcheck=FALSE\ncheckdurtime=abc\nCodecOption=2\nMaskOfBindCPU=3\n"
-                                      "[md5]\nrule=0\n[trans]\n");
+    WriteFile(dir.File("Config.ini"),
+              "[server]\n"
+              "LoginServerIP=127.0.0.1:18080\n"
+              "HostIP=web.local:8081\n"
+              "FileServerIP=http://localhost:8900\n"
+              "VerSvrIP=127.0.0.1:18070\n"
+              "[convert]\nneedcheck=FALSE\ncheckdurtime=abc\nCodecOption=2\nMaskOfBindCPU=3\n"
+              "[md5]\nrule=0\n[trans]\n");
     CAppConfig c(dir.File("Config.ini"));
     EXPECT_EQ(c.m_strLoginHost, "127.0.0.1");
     EXPECT_EQ(c.m_usLoginPort, 18080);
@@ -112,7 +113,8 @@ TEST(AppConfig, PresetFileServerWins)
 TEST(AppConfig, SavingEndpointsKeepsTheRestAndNeverCreatesTheFile)
 {
     CTempDir dir;
-    const std::string text = "; keep me\n[server]\nHostIP=127.0.0.1:18080\nVerSvrIP=1.1.1.1:1\n\n[md5]\nrule=4\n";
+    const std::string text =
+        "; keep me\n[server]\nHostIP=127.0.0.1:18080\nVerSvrIP=1.1.1.1:1\n\n[md5]\nrule=4\n";
     WriteFile(dir.File("Config.ini"), text);
     CAppConfig c(dir.File("Config.ini"));
     ASSERT_TRUE(c.SaveLivesrvIpPort(18071, "127.0.0.9"));
@@ -120,8 +122,9 @@ TEST(AppConfig, SavingEndpointsKeepsTheRestAndNeverCreatesTheFile)
     EXPECT_EQ(c.m_strVerHost, "127.0.0.9");
     EXPECT_EQ(c.m_nVerPort, 18071);
     EXPECT_EQ(c.m_usFileSvrPort, 18900);
-    EXPECT_EQ(ReadFile(dir.File("Config.ini")), "; keep me\n[server]\nHostIP=127.0.0.1:18080\nVerSvrIP=127.0.0.9:18071\n"
-                                                "FileServerIP=127.0.0.8:18900\n\n[md5]\nrule=4\n");
+    EXPECT_EQ(ReadFile(dir.File("Config.ini")),
+              "; keep me\n[server]\nHostIP=127.0.0.1:18080\nVerSvrIP=127.0.0.9:18071\n"
+              "FileServerIP=127.0.0.8:18900\n\n[md5]\nrule=4\n");
 
     CAppConfig missing(dir.File("gone.ini"));
     EXPECT_FALSE(missing.SaveLivesrvIpPort(1, "h"));

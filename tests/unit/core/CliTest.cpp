@@ -22,7 +22,8 @@ TEST(Cli, VersionHelpAndUnknownCommand)
 TEST(Cli, ConfigShowsWhatTheFileSaysAndLogs)
 {
     vx::test::CTempDir data;
-    vx::test::WriteFile(data.File("my.ini"), "[server]\nHostIP=127.0.0.1:9999\nFileServerIP=srv:8900\n[md5]\nrule=7\n");
+    vx::test::WriteFile(data.File("my.ini"),
+                        "[server]\nHostIP=127.0.0.1:9999\nFileServerIP=srv:8900\n[md5]\nrule=7\n");
     std::vector<std::string> env = {"VEXORA_DATA_DIR=" + data.Path() + "d"};
     auto r = RunProgram("vexora", {"config", "--json", "--config", data.File("my.ini")}, env);
     ASSERT_EQ(r.exitCode, 0) << r.err;

@@ -135,7 +135,8 @@ TEST(LogFile, OpenLogsWritesThreeChannelsInTheDataFolder)
     ResetDataFolderCache();
     EXPECT_EQ(g_log, nullptr);
     EXPECT_NE(ReadFile(data.Path() + "Log/log.txt").find("----------------------log----"), std::string::npos);
-    EXPECT_NE(ReadFile(data.Path() + "Log/convert.txt").find("----------------------cvt----"), std::string::npos);
+    EXPECT_NE(ReadFile(data.Path() + "Log/convert.txt").find("----------------------cvt----"),
+              std::string::npos);
     std::string trans = ReadFile(data.Path() + "Log/transfile.txt");
     EXPECT_NE(trans.find("----------------------trans----"), std::string::npos);
     EXPECT_NE(trans.find("Info : trans 7"), std::string::npos);

@@ -1,5 +1,5 @@
-#include "media/Thread.h"
 #include "platform/MessageLoop.h"
+#include "media/Thread.h"
 
 #include <gtest/gtest.h>
 #include <thread>

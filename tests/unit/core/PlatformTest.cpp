@@ -21,7 +21,8 @@ TEST(IniFile, ReadsWithoutCaseAndWritesOnlyItsLine)
 {
     CTempDir dir;
     const std::string path = dir.File("a.ini");
-    WriteFile(path, "; comment stays\r\n[Server]\r\nHost = \"quoted value\" \r\nother=1\r\n\r\n[next]\r\nk=v\r\n");
+    WriteFile(path,
+              "; comment stays\r\n[Server]\r\nHost = \"quoted value\" \r\nother=1\r\n\r\n[next]\r\nk=v\r\n");
     EXPECT_EQ(IniRead(path, "server", "HOST"), "quoted value");
     EXPECT_EQ(IniRead(path, "server", "missing"), "");
     EXPECT_EQ(IniRead(path, "nosection", "k", "def"), "def");
@@ -30,8 +31,9 @@ TEST(IniFile, ReadsWithoutCaseAndWritesOnlyItsLine)
     ASSERT_TRUE(IniWrite(path, "SERVER", "other", "2"));
     ASSERT_TRUE(IniWrite(path, "server", "added", "3"));
     ASSERT_TRUE(IniWrite(path, "fresh", "x", "y"));
-    EXPECT_EQ(ReadFile(path), "; comment stays\n[Server]\nHost = \"quoted value\" \nother=2\nadded=3\n\n[next]\nk=v\n"
-                              "\n[fresh]\nx=y\n");
+    EXPECT_EQ(ReadFile(path),
+              "; comment stays\n[Server]\nHost = \"quoted value\" \nother=2\nadded=3\n\n[next]\nk=v\n"
+              "\n[fresh]\nx=y\n");
     EXPECT_EQ(IniRead(path, "next", "k"), "v");
 }
 

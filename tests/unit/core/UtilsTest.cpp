@@ -1,5 +1,5 @@
-#include "app/LanguageTable.h"
 #include "app/Utils.h"
+#include "app/LanguageTable.h"
 #include "common/TestUtil.h"
 #include "platform/Paths.h"
 #include "platform/Utf8.h"
