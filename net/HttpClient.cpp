@@ -1,0 +1,593 @@
+#include "net/HttpClient.h"
+
+#include "app/LogFile.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace vx {
+
+namespace {
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...)
+{
+    char buf[512];
+    va_list ap;
+    va_start(ap, format);
+    int n = vsnprintf(buf, sizeof(buf), format, ap);
+    va_end(ap);
+    if (n < 0)
+        return std::string();
+    if (static_cast<size_t>(n) < sizeof(buf))
+        return std::string(buf, static_cast<size_t>(n));
+    std::string out(static_cast<size_t>(n) + 1, '\0');
+    va_start(ap, format);
+    vsnprintf(out.data(), out.size(), format, ap);
+    va_end(ap);
+    out.resize(static_cast<size_t>(n));
+    return out;
+}
+
+bool IsHex(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return c - 'A' + 10;
+}
+
+constexpr size_t kReadChunk = 16 * 1024;
+// The size text of a chunk line is at most 11 characters: its CR LF starts within 12 bytes.
+constexpr size_t kMaxChunkLine = 12;
+
+} // namespace
+
+std::string RedactUrl(const std::string& url)
+{
+    static const std::string kTag = "j_password=";
+    std::string out = url;
+    size_t pos = 0;
+    while ((pos = out.find(kTag, pos)) != std::string::npos) {
+        size_t start = pos + kTag.size();
+        size_t end = out.find('&', start);
+        out.replace(start, (end == std::string::npos ? out.size() : end) - start, "***");
+        pos = start + 3;
+    }
+    return out;
+}
+
+std::string RedactHead(const std::string& head)
+{
+    static const std::string kTag = "Set-Cookie: ";
+    std::string out = head;
+    size_t pos = 0;
+    while ((pos = out.find(kTag, pos)) != std::string::npos) {
+        size_t start = pos + kTag.size();
+        size_t end = out.find("\r\n", start);
+        out.replace(start, (end == std::string::npos ? out.size() : end) - start, "***");
+        pos = start + 3;
+    }
+    return out;
+}
+
+std::string DoublePercent(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        out += c;
+        if (c == '%')
+            out += '%';
+    }
+    return out;
+}
+
+bool CHttpClient::ParseUrl(const std::string& url, std::string* server, std::string* object, uint16_t* port)
+{
+    static const char kScheme[] = "http://";
+    if (url.size() <= sizeof(kScheme) - 1 || strncasecmp(url.c_str(), kScheme, sizeof(kScheme) - 1) != 0)
+        return false;
+    size_t hostStart = sizeof(kScheme) - 1;
+    size_t pathStart = url.find_first_of("/?", hostStart);
+    std::string authority =
+        url.substr(hostStart, pathStart == std::string::npos ? std::string::npos : pathStart - hostStart);
+    std::string obj = pathStart == std::string::npos ? "/" : url.substr(pathStart);
+    if (obj[0] == '?')
+        obj.insert(obj.begin(), '/');
+    unsigned long p = 80;
+    size_t colon = authority.rfind(':');
+    std::string host = authority.substr(0, colon);
+    if (colon != std::string::npos) {
+        std::string digits = authority.substr(colon + 1);
+        if (digits.empty() || digits.size() > 5 ||
+            digits.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        p = strtoul(digits.c_str(), nullptr, 10);
+        if (p == 0 || p > 65535)
+            return false;
+    }
+    if (host.empty() || host.find_first_of(" \t\r\n@") != std::string::npos)
+        return false;
+    // Control characters would let a URL inject header lines.
+    for (char c : obj)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            return false;
+    *server = host;
+    *object = obj;
+    *port = static_cast<uint16_t>(p);
+    return true;
+}
+
+int CHttpClient::FindHead(const char* buf, size_t len, std::string* head, size_t* consumed)
+{
+    std::string_view v(buf, len);
+    size_t start = v.find("HTTP");
+    if (start != std::string_view::npos) {
+        size_t end = v.find("\r\n\r\n", start);
+        if (end != std::string_view::npos) {
+            if (end + 4 - start > kMaxHeadBytes)
+                return -1;
+            head->assign(buf + start, end + 4 - start);
+            *consumed = end + 4;
+            return 1;
+        }
+    }
+    return len >= kMaxHeadBytes ? -1 : 0;
+}
+
+int CHttpClient::ParseStatusCode(const std::string& head)
+{
+    size_t first = head.find(' ');
+    if (first == std::string::npos)
+        return 0;
+    size_t second = head.find(' ', first + 1);
+    size_t lineEnd = head.find("\r\n");
+    size_t end = std::min(second, lineEnd);
+    if (end == std::string::npos)
+        end = head.size();
+    int code = 0;
+    for (size_t i = first + 1; i < end; ++i) {
+        if (head[i] < '0' || head[i] > '9')
+            return 0;
+        if (code > 99999)
+            return 0;
+        code = code * 10 + (head[i] - '0');
+    }
+    return code;
+}
+
+void CHttpClient::ParseCookies(const std::string& head, std::map<std::string, std::string>* cookies)
+{
+    static const std::string kTag = "Set-Cookie: ";
+    size_t pos = 0;
+    while ((pos = head.find(kTag, pos)) != std::string::npos) {
+        size_t start = pos + kTag.size();
+        // A value ends at its ";" or at the end of its line, whichever comes first: a cookie
+        // without attributes must not run into the following header lines.
+        size_t end = head.find_first_of(";\r\n", start);
+        if (end == std::string::npos)
+            break;
+        std::string pair = head.substr(start, end - start);
+        size_t eq = pair.find('=');
+        if (eq != std::string::npos)
+            (*cookies)[pair.substr(0, eq)] = pair.substr(eq + 1);
+        pos = end;
+    }
+}
+
+int CHttpClient::ParseChunkSizeLine(const char* buf, size_t len, uint64_t* size, size_t* lineLen)
+{
+    size_t limit = std::min(len, kMaxChunkLine + 1);
+    size_t cr = std::string::npos;
+    for (size_t i = 0; i + 1 < limit; ++i) {
+        if (buf[i] == '\r' && buf[i + 1] == '\n') {
+            cr = i;
+            break;
+        }
+    }
+    if (cr == std::string::npos || cr >= kMaxChunkLine)
+        return len > kMaxChunkLine ? -1 : 0;
+    uint64_t n = 0;
+    for (size_t i = 0; i < cr && IsHex(buf[i]); ++i)
+        n = n * 16 + static_cast<uint64_t>(HexValue(buf[i])); // 11 digits at most: no overflow
+    *size = n;
+    *lineLen = cr + 2;
+    return 1;
+}
+
+int CHttpClient::ParseContentLength(const std::string& head, uint64_t* len)
+{
+    static const std::string kTag = "Content-Length: ";
+    size_t pos = head.find(kTag);
+    if (pos == std::string::npos)
+        return 0;
+    size_t start = pos + kTag.size();
+    size_t end = head.find("\r\n", start);
+    if (end == std::string::npos)
+        end = head.size();
+    while (start < end && head[start] == ' ')
+        ++start;
+    while (end > start && head[end - 1] == ' ')
+        --end;
+    if (start == end)
+        return -1;
+    uint64_t n = 0;
+    for (size_t i = start; i < end; ++i) {
+        if (head[i] < '0' || head[i] > '9')
+            return -1;
+        n = n * 10 + static_cast<uint64_t>(head[i] - '0');
+        if (n > kMaxBodyBytes)
+            return -1;
+    }
+    *len = n;
+    return 1;
+}
+
+std::string CHttpClient::GetCookies(const std::string& name)
+{
+    if (!name.empty())
+        return m_cookies[name];
+    std::string all;
+    for (const auto& [k, v] : m_cookies)
+        all += k + "=" + v + ";";
+    return all;
+}
+
+bool CHttpClient::Get(const std::string& url, const std::string& cookie)
+{
+    return Request(Method::Get, url, cookie, nullptr, 0);
+}
+
+bool CHttpClient::Post(const std::string& url, const std::string& cookie, const void* body, size_t len)
+{
+    return Request(Method::Post, url, cookie, body, len);
+}
+
+bool CHttpClient::PostText(const std::string& url, const std::string& cookie, const std::string& body)
+{
+    if (url.empty())
+        return false;
+    return Request(Method::Post, url, cookie, body.data(), body.size());
+}
+
+void CHttpClient::Reset()
+{
+    m_socket.Close();
+    m_nErrorCode = 0;
+    m_strErrorText.clear();
+    m_strCause.clear();
+    m_nStatusCode = 0;
+    m_strRequestHead.clear();
+    m_strResponseHead.clear();
+    m_strBody.clear();
+    m_cookies.clear();
+    m_pending.clear();
+    m_strRequestLog.clear();
+}
+
+bool CHttpClient::Fail(int code, const std::string& text)
+{
+    m_nErrorCode = code;
+    m_strErrorText = text;
+    if (m_strCause.empty())
+        m_strCause = text;
+    m_socket.Close();
+    return false;
+}
+
+bool CHttpClient::ConnectTo(const std::string& server, uint16_t port)
+{
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return Fail(errno, Format("Build Socket Error, The Error = %d", errno));
+    m_socket = CSocket(fd);
+    timeval tv{m_timeouts.recvTimeoutMs / 1000, (m_timeouts.recvTimeoutMs % 1000) * 1000};
+    if (setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv)) != 0)
+        m_strErrorText = Format("Set recv time out, The Error = %d", errno);
+
+    std::string dotted;
+    in_addr addr{};
+    if (!ResolveHost(server, &dotted) || inet_pton(AF_INET, dotted.c_str(), &addr) != 1) {
+        m_strCause = "cannot resolve host " + server;
+        return Fail(kErrHostNotFound, Format("请检查网络连接情况, The Error = %d", kErrHostNotFound));
+    }
+    const auto* b = reinterpret_cast<const unsigned char*>(&addr.s_addr);
+    m_strRequestLog += Format("Info : Requested host [IP %s ADDR = %d.%d.%d.%d, PORT = %d]. ", server.c_str(),
+                              b[0], b[1], b[2], b[3], port);
+
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    sa.sin_addr = addr;
+    std::string where = dotted + ":" + std::to_string(port);
+    int flags = fcntl(fd, F_GETFL, 0);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
+        return Fail(errno, Format("Do Connect, but set non-blocking failed, code = %d", errno));
+    int err = 0;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof(sa)) != 0) {
+        if (errno != EINPROGRESS) {
+            err = errno;
+        } else if (!WaitWritable(fd, m_timeouts.connectMs)) {
+            m_strRequestLog += "do connect, but select time out";
+            m_strCause = "connection timed out at " + where;
+            return Fail(ETIMEDOUT, Format("Connected to host failed, The Error = %d", ETIMEDOUT));
+        } else {
+            socklen_t elen = sizeof(err);
+            if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &elen) != 0)
+                err = errno;
+        }
+    }
+    if (err != 0) {
+        m_strCause = std::string(err == ECONNREFUSED ? "connection refused" : strerror(err)) + " at " + where;
+        return Fail(err, Format("Connected to host failed, The Error = %d", err));
+    }
+    if (fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return Fail(errno, Format("Do Connect, but set blocking failed, code = %d", errno));
+    int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
+    return true;
+}
+
+bool CHttpClient::SendBytes(const char* data, size_t len)
+{
+    SockResult r = m_socket.SendAll(data, len, m_timeouts.sendWaitMs);
+    if (r != SockResult::Ok)
+        m_nErrorCode = r == SockResult::Timeout ? ETIMEDOUT : (errno != 0 ? errno : EPIPE);
+    return r == SockResult::Ok;
+}
+
+size_t CHttpClient::Receive()
+{
+    char buf[kReadChunk];
+    for (int i = 0; i < m_timeouts.recvWaitTries; ++i) {
+        size_t got = 0;
+        SockResult r = m_socket.RecvSome(buf, sizeof(buf), m_timeouts.recvWaitMs, &got);
+        if (r == SockResult::Timeout) {
+            m_nErrorCode = ETIMEDOUT;
+            continue;
+        }
+        if (r != SockResult::Ok) {
+            m_nErrorCode = r == SockResult::Closed ? 0 : errno;
+            return 0;
+        }
+        m_pending.append(buf, got);
+        return got;
+    }
+    return 0;
+}
+
+bool CHttpClient::Request(Method method, const std::string& url, const std::string& cookie, const void* body,
+                          size_t len)
+{
+    Reset();
+    m_method = method;
+    m_strUrl = url;
+    m_strLogUrl = RedactUrl(url);
+    std::string server, object;
+    uint16_t port = 0;
+    if (!ParseUrl(url, &server, &object, &port))
+        return Fail(0, "The request URL is invalid!!");
+    if (cookie.find_first_of("\r\n") != std::string::npos)
+        return Fail(0, "The request URL is invalid!!");
+    m_strHostPort = server + ":" + std::to_string(port);
+    if (!ConnectTo(server, port))
+        return false;
+
+    std::string& h = m_strRequestHead;
+    h = (method == Method::Post ? "POST " : "GET ") + object + " HTTP/1.1\r\n";
+    h += "Host: " + server + ":" + std::to_string(port) + "\r\n";
+    h += "Accept: */*\r\n";
+    h += "Referer: " + (m_strReferer.empty() ? "http://" + m_strHostPort + "/index.do" : m_strReferer) +
+         "\r\n";
+    h += "User-Agent: tolvaneapp VX-Vexora\r\n";
+    h += "VX-Agent: tolvaneapp VX-Vexora\r\n";
+    if (method == Method::Post) {
+        if (body && len > 0)
+            h += "Content-Length: " + std::to_string(len) + "\r\n";
+        h += "Content-Type: application/x-www-form-urlencoded\r\n";
+    }
+    h += "Pragma: no-cache\r\n";
+    h += "Cache-Control: no-cache\r\n";
+    h += "Connection: Keep-Alive\r\n";
+    if (!cookie.empty())
+        h += "Cookie: " + cookie + "\r\n";
+    h += "\r\n";
+
+    if (!SendBytes(h.data(), h.size())) {
+        m_strCause = "could not send the request to " + m_strHostPort;
+        return Fail(m_nErrorCode, Format("Send request failed, The Error = %d", m_nErrorCode));
+    }
+    if (method == Method::Post && body && len > 0 && !SendBytes(static_cast<const char*>(body), len)) {
+        m_strCause = "could not send the request body to " + m_strHostPort;
+        return Fail(m_nErrorCode, Format("Send post data failed, The Error = %d", m_nErrorCode));
+    }
+    if (!ReadHead())
+        return false;
+    return ReadBody();
+}
+
+bool CHttpClient::ReadHead()
+{
+    size_t capacity = kInitialBuffer;
+    for (;;) {
+        // Read at most what fits in the current buffer, as a fixed buffer that doubles would.
+        char buf[kMaxHeadBytes > kReadChunk ? kReadChunk : kMaxHeadBytes];
+        size_t room = std::min(capacity - m_pending.size(), sizeof(buf));
+        size_t got = 0;
+        SockResult r = SockResult::Timeout;
+        for (int i = 0; i < m_timeouts.recvWaitTries && r == SockResult::Timeout; ++i)
+            r = m_socket.RecvSome(buf, room, m_timeouts.recvWaitMs, &got);
+        if (r != SockResult::Ok || got == 0) {
+            int code = r == SockResult::Timeout ? ETIMEDOUT : (r == SockResult::Closed ? 0 : errno);
+            m_strCause =
+                (r == SockResult::Timeout ? "no answer from " : "connection closed by ") + m_strHostPort;
+            return Fail(code, Format("Recv head, act recv failed, recvlen=%d, The Error = %d",
+                                     static_cast<int>(m_pending.size()), code));
+        }
+        m_pending.append(buf, got);
+        size_t consumed = 0;
+        int found = FindHead(m_pending.data(), m_pending.size(), &m_strResponseHead, &consumed);
+        if (found < 0) {
+            m_strCause = "response head from " + m_strHostPort + " is longer than 64 KiB";
+            return Fail(EMSGSIZE, "Receive HTTP head failed, the head is too long");
+        }
+        if (found > 0) {
+            m_pending.erase(0, consumed);
+            break;
+        }
+        if (m_pending.size() >= capacity)
+            capacity = std::min(capacity * 2, kMaxHeadBytes);
+    }
+    m_nStatusCode = ParseStatusCode(m_strResponseHead);
+    ParseCookies(m_strResponseHead, &m_cookies);
+    return true;
+}
+
+bool CHttpClient::BodyTooLarge()
+{
+    m_strCause = "response body from " + m_strHostPort + " is larger than 64 MiB";
+    return Fail(EMSGSIZE, "Receive HTTP body failed, the body is too large");
+}
+
+bool CHttpClient::ReadBody()
+{
+    const std::string& head = m_strResponseHead;
+    if (m_nStatusCode < 200 || m_nStatusCode == 204 || m_nStatusCode == 304) {
+        m_strRequestLog += Format("[request for url = %s, http %scode = %d, no body]", m_strLogUrl.c_str(),
+                                  PostTag(), m_nStatusCode);
+        m_strCause = "HTTP status " + std::to_string(m_nStatusCode) + " without a body from " + m_strHostPort;
+        m_socket.Close();
+        return false;
+    }
+    if (head.find("Transfer-Encoding") != std::string::npos &&
+        head.find("Transfer-Encoding: identity") == std::string::npos)
+        return ReadChunked();
+    uint64_t length = 0;
+    int cl = ParseContentLength(head, &length);
+    if (cl < 0) {
+        m_strCause = "invalid Content-Length from " + m_strHostPort;
+        return Fail(EBADMSG, "Receive HTTP Content Failed!!! The Content-Length is invalid");
+    }
+    if (cl > 0)
+        return ReadFixed(length);
+    if (head.find("Content-Type: multipart/byteranges") != std::string::npos) {
+        m_strRequestLog +=
+            Format("[request for url = %s, http %sbody is {Content-Type: multipart/byteranges}\r\n, "
+                   "response head is :\r\n%s\r\n]",
+                   m_strLogUrl.c_str(), PostTag(), RedactHead(head).c_str());
+        m_strCause = "multipart answer refused from " + m_strHostPort;
+        m_socket.Close();
+        return false;
+    }
+    std::string warn = Format("Warning : HTTP %sClose Method, url = %s, response head : \r\n%s", PostTag(),
+                              m_strLogUrl.c_str(), RedactHead(head).c_str());
+    LogText(g_log, warn);
+    m_strRequestLog += warn;
+    return ReadUntilClose();
+}
+
+bool CHttpClient::ReadFixed(uint64_t length)
+{
+    if (length == 0) {
+        m_strRequestLog += "Receive Content, but The Content Length Is Zero!!!";
+        return true;
+    }
+    m_strBody.swap(m_pending);
+    m_pending.clear();
+    while (m_strBody.size() < length) {
+        if (Receive() == 0) {
+            std::string text = Format("Receive HTTP Content Failed!!! The Error = %d", m_nErrorCode);
+            m_strRequestLog += text + "\n URL = " + m_strLogUrl + "\n";
+            m_strCause = "answer from " + m_strHostPort + " ended after " + std::to_string(m_strBody.size()) +
+                         " of " + std::to_string(length) + " bytes";
+            return Fail(m_nErrorCode, text);
+        }
+        m_strBody += m_pending;
+        m_pending.clear();
+        if (m_strBody.size() > kMaxBodyBytes)
+            return BodyTooLarge();
+    }
+    return true;
+}
+
+bool CHttpClient::ReadChunked()
+{
+    for (;;) {
+        uint64_t n = 0;
+        size_t lineLen = 0;
+        int r;
+        while ((r = ParseChunkSizeLine(m_pending.data(), m_pending.size(), &n, &lineLen)) == 0) {
+            if (Receive() == 0) {
+                m_strErrorText = Format("Receive HTTP Chunked Failed!!!The Error = %d", m_nErrorCode);
+                if (m_strBody.empty()) {
+                    m_strCause = "chunked answer from " + m_strHostPort + " ended without data";
+                    return Fail(m_nErrorCode, m_strErrorText);
+                }
+                Log(g_log, "Error: ### chunked, but not end with \"0CRLFCRLF\", url = %s, body = %s",
+                    m_strLogUrl.c_str(), m_strBody.c_str());
+                return true;
+            }
+        }
+        if (r < 0) {
+            m_strCause = "invalid chunk size line from " + m_strHostPort;
+            return Fail(EBADMSG, "Receive HTTP Chunked Failed!!! The chunk size line is invalid");
+        }
+        m_pending.erase(0, lineLen);
+        if (n > kMaxBodyBytes || m_strBody.size() + n > kMaxBodyBytes)
+            return BodyTooLarge();
+        size_t want = static_cast<size_t>(n) + 2;
+        while (m_pending.size() < want) {
+            if (Receive() == 0) {
+                m_strCause = "chunked answer from " + m_strHostPort + " was cut off";
+                return Fail(m_nErrorCode,
+                            Format("Receive HTTP Chunked Failed!!!The Error = %d", m_nErrorCode));
+            }
+        }
+        m_strBody.append(m_pending, 0, want);
+        m_pending.erase(0, want);
+        if (m_strBody.size() < 2 || m_strBody.compare(m_strBody.size() - 2, 2, "\r\n") != 0) {
+            Log(g_log, "Error: receive chunk body, but not end with \"CRLFCRLF\", url = %s, body = %s",
+                m_strLogUrl.c_str(), m_strBody.c_str());
+            m_strCause = "chunk without its closing line from " + m_strHostPort;
+            return Fail(EBADMSG, "Receive HTTP Chunked Failed!!! The chunk does not end with CRLF");
+        }
+        m_strBody.resize(m_strBody.size() - 2);
+        if (n == 0)
+            return true;
+    }
+}
+
+bool CHttpClient::ReadUntilClose()
+{
+    m_strBody.swap(m_pending);
+    m_pending.clear();
+    while (Receive() > 0) {
+        m_strBody += m_pending;
+        m_pending.clear();
+        if (m_strBody.size() > kMaxBodyBytes)
+            return BodyTooLarge();
+    }
+    m_strErrorText = Format("Receive HTTP close body Failed!!!The Error = %d", m_nErrorCode);
+    if (m_strBody.empty()) {
+        m_strCause = "empty answer from " + m_strHostPort;
+        return Fail(m_nErrorCode, m_strErrorText);
+    }
+    return true;
+}
+
+} // namespace vx
