@@ -1,0 +1,113 @@
+#include "store/CourseStatus.h"
+
+namespace vx {
+namespace {
+
+constexpr uint32_t Bit(int32_t s)
+{
+    return 1u << s;
+}
+
+constexpr uint32_t Range(int32_t lo, int32_t hi)
+{
+    uint32_t m = 0;
+    for (int32_t s = lo; s <= hi; ++s)
+        m |= Bit(s);
+    return m;
+}
+
+// Records shown in the course list: everything that is not uploaded.
+constexpr uint32_t kInCourseList = Range(CS_MEDIA_FAILED, CS_UPLOAD_PAUSED);
+constexpr uint32_t kUploadRunning = Bit(CS_UPLOAD_QUEUED) | Bit(CS_UPLOADING);
+constexpr uint32_t kConvertOutcome = Bit(CS_WAIT_CONVERT) | Bit(CS_CONVERT_QUEUED) | Bit(CS_CONVERTING);
+
+// For each target status, the set of statuses it may be reached from.
+constexpr uint32_t kAllowedFrom[kLastStatus + 1] = {
+    /* none */ 0,
+    /* 1  media failed  */ Bit(CS_WAIT_MEDIAINFO),
+    /* 2  wait probe    */ Bit(CS_NONE),
+    // Probing succeeded; converting again a record that was never probed probes it first.
+    /* 3  wait convert  */ kInCourseList,
+    /* 4  convert fail  */ kConvertOutcome,
+    // Accepted by the convert manager, also when the user converts any listed record again.
+    /* 5  queued        */ kInCourseList,
+    /* 6  converting    */ Bit(CS_CONVERT_QUEUED),
+    /* 7  stopped       */ kInCourseList,
+    /* 8  converted     */ kConvertOutcome,
+    // Only ever set by the digest worker in its own copy of a converted record.
+    /* 9  md5 failed    */ Bit(CS_CONVERTED),
+    /* 10 wait upload   */ Bit(CS_CONVERTED) | kUploadRunning,
+    /* 11 upload failed */ Bit(CS_CONVERTED) | Bit(CS_MD5_FAILED) | kUploadRunning,
+    /* 12 upload queued */ Range(CS_MEDIA_FAILED, CS_UPLOADED) & ~Bit(CS_UPLOADING),
+    /* 13 uploading     */ Bit(CS_UPLOAD_QUEUED),
+    /* 14 paused        */ kUploadRunning,
+    /* 15 uploaded      */ kUploadRunning,
+};
+
+struct StatusInfo
+{
+    const char* name;
+    int textNo;
+};
+
+constexpr StatusInfo kInfo[kLastStatus + 1] = {
+    {"", 0},
+    {"CS_MEDIA_FAILED", 2013},
+    {"CS_WAIT_MEDIAINFO", 2026},
+    {"CS_WAIT_CONVERT", 2011},
+    {"CS_CONVERT_FAILED", 2015},
+    {"CS_CONVERT_QUEUED", 2012},
+    {"CS_CONVERTING", 2016},
+    {"CS_CONVERT_STOPPED", 2017},
+    {"CS_CONVERTED", 2018},
+    {"CS_MD5_FAILED", 2014},
+    {"CS_WAIT_UPLOAD", 2019},
+    {"CS_UPLOAD_FAILED", 2024},
+    {"CS_UPLOAD_QUEUED", 2020},
+    {"CS_UPLOADING", 2021},
+    {"CS_UPLOAD_PAUSED", 2022},
+    {"CS_UPLOADED", 2023},
+};
+
+bool IsValid(int32_t s)
+{
+    return s >= kFirstStatus && s <= kLastStatus;
+}
+
+} // namespace
+
+bool CanChangeStatus(int32_t from, int32_t to)
+{
+    if (!IsValid(to) || (from != CS_NONE && !IsValid(from)))
+        return false;
+    if (from == to)
+        return true;
+    return (kAllowedFrom[to] & Bit(from)) != 0;
+}
+
+int32_t FoldBackStatus(int32_t stored)
+{
+    if (stored < CS_CONVERTED)
+        return CS_WAIT_MEDIAINFO;
+    if (stored < CS_UPLOADED)
+        return CS_CONVERTED;
+    return CS_UPLOADED;
+}
+
+int StatusTextNo(int32_t status)
+{
+    return IsValid(status) ? kInfo[status].textNo : 0;
+}
+
+const char* StatusName(int32_t status)
+{
+    return IsValid(status) ? kInfo[status].name : "";
+}
+
+bool IsWorkingStatus(int32_t status)
+{
+    return status >= CS_MEDIA_FAILED && status <= CS_UPLOAD_PAUSED && status != CS_CONVERT_FAILED &&
+           status != CS_MD5_FAILED && status != CS_UPLOAD_FAILED;
+}
+
+} // namespace vx
