@@ -36,6 +36,7 @@ bool ParseJsonObject(const std::string& text, Json::Value* object)
         return false;
     Json::CharReaderBuilder builder;
     builder["collectComments"] = false;
+    builder["failIfExtra"] = true;
     builder["stackLimit"] = 200; // answers are shallow; deep nesting is garbage, not data
     std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value value;
