@@ -1,0 +1,211 @@
+#include "updater/DownloadWnd.h"
+
+#include "ui_DownloadWnd.h"
+#include "updater/DownloadStatus.h"
+#include "updater/ForeColorProgressUI.h"
+#include "updater/UpdateStartup.h"
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QStackedWidget>
+#include <QUrl>
+#include <cstdio>
+#include <sys/stat.h>
+
+namespace vx {
+
+namespace {
+
+constexpr int kCaptionHeight = 41; // the title bar drags the window
+
+bool FileExists(const std::string& path)
+{
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0;
+}
+
+} // namespace
+
+CDownloadWnd::CDownloadWnd(const UpdateArgs& args, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_form(std::make_unique<Ui::DownloadWnd>()),
+      m_args(args)
+{
+    m_form->setupUi(this);
+    setWindowTitle(QString::fromStdString(m_args.productName.empty() ? "Vexora" : m_args.productName));
+
+    m_pMainFrame = Control<QStackedWidget>("mainframe");
+    m_pTitleLabel = Control<QLabel>("TitleLabel");
+    m_pPercentLabel = Control<QLabel>("percentLabel");
+    m_pPercentFailed = Control<QLabel>("percentLabel_failed");
+    m_pErrorLabel = Control<QLabel>("errorLabel");
+    m_pCmdLabel = Control<QLabel>("CmdLabel");
+    m_pProgress = Control<CForeColorProgressUI>("updatePctPro");
+
+    // Every button of the form reports its clicks by name to Notify.
+    for (QAbstractButton* b : findChildren<QAbstractButton*>()) {
+        const QString name = b->objectName();
+        connect(b, &QAbstractButton::clicked, this, [this, name] { Notify(QStringLiteral("click"), name); });
+    }
+    m_urlOpener = [](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); };
+    SelectPage(kPageProgress);
+}
+
+CDownloadWnd::~CDownloadWnd()
+{
+    StopDownload();
+}
+
+template <typename T> T* CDownloadWnd::Control(const char* name)
+{
+    T* c = findChild<T*>(QString::fromLatin1(name));
+    if (!c)
+        fprintf(stderr, "Update: the form has no control %s\n", name);
+    return c;
+}
+
+int CDownloadWnd::CurrentPage() const
+{
+    return m_pMainFrame ? m_pMainFrame->currentIndex() : -1;
+}
+
+void CDownloadWnd::SelectPage(int page)
+{
+    if (m_pMainFrame)
+        m_pMainFrame->setCurrentIndex(page);
+}
+
+void CDownloadWnd::InitWindow()
+{
+    if (m_args.url.empty()) {
+        SelectPage(kPageMessage);
+        m_pCmdLabel->setText(QStringLiteral("启动参数为空，无法启动更新"));
+        return;
+    }
+    if (!IsWebAddress(m_args.url)) {
+        SelectPage(kPageMessage);
+        m_pCmdLabel->setText(QStringLiteral("下载地址错误"));
+        return;
+    }
+    if (!m_pDownload) {
+        // The download thread only posts; the report is handled here on the window's thread.
+        QPointer<CDownloadWnd> self(this);
+        auto sink = [self](int status, uint32_t value) {
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, status, value] {
+                    if (self)
+                        self->OnDownloadStatus(status, value);
+                },
+                Qt::QueuedConnection);
+        };
+        m_pDownload = std::make_unique<CHttpDownload>(sink, m_downloadSettings);
+        m_pDownload->Begin(m_args.url);
+    }
+    m_pTitleLabel->setText(QString::fromStdString(m_args.productName) + QStringLiteral("正在更新"));
+}
+
+void CDownloadWnd::OnDownloadStatus(int status, uint32_t value)
+{
+    if (m_bClosed)
+        return;
+    if (status == DS_NONE) {
+        m_nPercent = static_cast<int>(value);
+        m_pProgress->SetValue(m_nPercent);
+        m_pPercentLabel->setText(QString::asprintf("%d%%", m_nPercent));
+        if (m_nPercent < 100) {
+            update();
+            return;
+        }
+        if (!m_args.mainProgramPath.empty()) {
+            if (!FileExists(m_args.mainProgramPath)) {
+                SelectPage(kPageMessage);
+                m_pCmdLabel->setText(QStringLiteral("安装失败，路径不存在"));
+                return;
+            }
+            // Started again with the arguments it had; whether it starts is not ours to judge.
+            StartDetached(m_args.mainProgramPath, m_args.mainProgramArgs);
+            close();
+            update();
+            return;
+        }
+        SelectPage(kPageMessage);
+        m_pCmdLabel->setText(QString::fromStdString(m_args.productName) + QStringLiteral("已经更新成功"));
+        return;
+    }
+
+    m_nStatus = status;
+    m_uSysError = value;
+    if (m_nPercent == 0 && status == DS_CONNECT) {
+        SelectPage(kPageMessage);
+        m_pCmdLabel->setText(QStringLiteral("下载地址错误"));
+    } else {
+        const QString error = QString::fromUtf8(DownloadStatusText(status)) +
+                              QString::asprintf(",错误码(%d)", static_cast<int>(m_uSysError));
+        SelectPage(kPageFailed);
+        m_pPercentFailed->setText(QString::asprintf("(已经完成%d%%)", m_nPercent));
+        m_pErrorLabel->setText(error);
+        m_pErrorLabel->setToolTip(error);
+    }
+    if (m_pDownload)
+        m_pDownload->DeleteTempFile();
+}
+
+void CDownloadWnd::Notify(const QString& type, const QString& control)
+{
+    if (type != QLatin1String("click"))
+        return;
+    if (control == QLatin1String("cancelbtn") || control == QLatin1String("cancelbtn_failed") ||
+        control == QLatin1String("okbtn") || control == QLatin1String("closebtn")) {
+        close();
+    } else if (control == QLatin1String("downloadLinkBtn")) {
+        if (IsWebAddress(m_args.url) && m_urlOpener)
+            m_urlOpener(QString::fromStdString(m_args.url));
+    } else if (control == QLatin1String("retryBtn")) {
+        SelectPage(kPageProgress);
+        if (m_pDownload) {
+            m_pDownload->DeleteTempFile();
+            StopDownload();
+        }
+        InitWindow();
+    }
+}
+
+void CDownloadWnd::StopDownload()
+{
+    if (m_pDownload) {
+        m_pDownload->Stop();
+        m_pDownload.reset();
+    }
+}
+
+void CDownloadWnd::closeEvent(QCloseEvent* e)
+{
+    // The temp file stays: a cancelled download or a finished install leaves it in place.
+    m_bClosed = true;
+    StopDownload();
+    e->accept();
+}
+
+void CDownloadWnd::mousePressEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::LeftButton && e->position().y() < kCaptionHeight) {
+        m_bDragging = true;
+        m_dragOffset = e->globalPosition().toPoint() - frameGeometry().topLeft();
+    }
+    QWidget::mousePressEvent(e);
+}
+
+void CDownloadWnd::mouseMoveEvent(QMouseEvent* e)
+{
+    if (m_bDragging && (e->buttons() & Qt::LeftButton))
+        move(e->globalPosition().toPoint() - m_dragOffset);
+    else
+        m_bDragging = false;
+    QWidget::mouseMoveEvent(e);
+}
+
+} // namespace vx

@@ -1,0 +1,91 @@
+#pragma once
+// The updater's only window. The form (DownloadWnd.ui) holds the three pages — progress,
+// failure, message — and names every control; this class finds the controls by those names,
+// turns download status reports into pages and texts, and handles the "click" notifications
+// of the buttons in one place (Notify).
+
+#include "updater/HttpDownload.h"
+#include "updater/UpdateArgs.h"
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QLabel;
+class QStackedWidget;
+
+namespace Ui {
+class DownloadWnd;
+}
+
+namespace vx {
+
+class CForeColorProgressUI;
+
+class CDownloadWnd : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum Page
+    {
+        kPageProgress = 0,
+        kPageFailed = 1,
+        kPageMessage = 2
+    };
+
+    explicit CDownloadWnd(const UpdateArgs& args, QWidget* parent = nullptr);
+    ~CDownloadWnd() override;
+
+    // Starts the download (or shows why it cannot). Runs once after the form is built and
+    // again on retry.
+    void InitWindow();
+    // A status report of the download: progress, done, or one failure.
+    void OnDownloadStatus(int status, uint32_t value);
+    // Notifications by type and control name; only "click" does something.
+    void Notify(const QString& type, const QString& control);
+
+    int CurrentPage() const;
+    int Percent() const { return m_nPercent; }
+    bool HasDownload() const { return m_pDownload != nullptr; }
+    const CHttpDownload* Download() const { return m_pDownload.get(); }
+
+    // Tests shorten the download's waits and point its temp file elsewhere.
+    void SetDownloadSettings(const CHttpDownload::Settings& s) { m_downloadSettings = s; }
+    // How the download link is opened (default: the user's browser).
+    void SetUrlOpener(std::function<bool(const QString&)> opener) { m_urlOpener = std::move(opener); }
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+
+private:
+    template <typename T> T* Control(const char* name);
+    void SelectPage(int page);
+    void StopDownload();
+
+    std::unique_ptr<Ui::DownloadWnd> m_form;
+    UpdateArgs m_args;
+    int m_nPercent = 0;
+    int m_nStatus = -99;
+    uint32_t m_uSysError = 0;
+    bool m_bClosed = false;
+    std::unique_ptr<CHttpDownload> m_pDownload;
+    CHttpDownload::Settings m_downloadSettings;
+    std::function<bool(const QString&)> m_urlOpener;
+    QPoint m_dragOffset;
+    bool m_bDragging = false;
+
+    QStackedWidget* m_pMainFrame = nullptr;
+    QLabel* m_pTitleLabel = nullptr;
+    QLabel* m_pPercentLabel = nullptr;
+    QLabel* m_pPercentFailed = nullptr;
+    QLabel* m_pErrorLabel = nullptr;
+    QLabel* m_pCmdLabel = nullptr;
+    CForeColorProgressUI* m_pProgress = nullptr;
+};
+
+} // namespace vx

@@ -1,0 +1,60 @@
+#include "updater/UpdateStartup.h"
+
+#include "platform/Paths.h"
+#include "platform/Process.h"
+
+#include <climits>
+#include <cstdlib>
+#include <sys/stat.h>
+
+namespace vx {
+
+namespace {
+
+std::string RealPath(const std::string& path)
+{
+    char buf[PATH_MAX];
+    return realpath(path.c_str(), buf) ? std::string(buf) : std::string();
+}
+
+} // namespace
+
+bool IsSameFolder(const std::string& exeFolder, const std::string& tempFolder)
+{
+    std::string a = RealPath(exeFolder), b = RealPath(tempFolder);
+    return !a.empty() && a == b;
+}
+
+std::string CopySelfToTemp(const std::string& selfPath, const std::string& tempFolder)
+{
+    for (int i = 0; i < 10; ++i) {
+        std::string copy = JoinPath(tempFolder, "VX-Update" + std::to_string(i));
+        if (CopyFileReplace(selfPath, copy) && chmod(copy.c_str(), 0755) == 0)
+            return copy;
+    }
+    return std::string();
+}
+
+bool StartDetached(const std::string& path, const std::vector<std::string>& args)
+{
+    CProcess p;
+    ProcessOptions opt;
+    opt.detached = true;
+    return p.Start(path, args, opt);
+}
+
+int EndMainProgram(const std::string& path)
+{
+    if (path.empty())
+        return 0;
+    std::string exe = RealPath(path);
+    if (exe.empty())
+        return 0; // no such file: nothing of ours can be running from it
+    int ended = 0;
+    for (pid_t pid : FindProcessesByExe(exe))
+        if (EndProcess(pid, 3000))
+            ++ended;
+    return ended;
+}
+
+} // namespace vx
