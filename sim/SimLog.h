@@ -1,0 +1,10 @@
+#pragma once
+// One line per request on stderr ("HH:MM:SS.mmm [web] GET /login.do -> 200"), serialised so
+// lines from different server threads never mix.
+
+namespace vx::sim {
+
+void SetLogQuiet(bool quiet);
+void SimLog(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+} // namespace vx::sim

@@ -1,0 +1,677 @@
+#include "sim/SimStore.h"
+
+#include "platform/Crypto.h"
+#include "platform/Paths.h"
+#include "sim/SimText.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <json/json.h>
+#include <set>
+#include <sstream>
+
+namespace vx::sim {
+
+namespace {
+
+// Ids start far above 2^32 so that a client keeping them in 32 bits shows the fault at once.
+const std::map<std::string, int64_t> kFirstIds = {
+    {"user", 5000000001LL}, {"org", 7000000001LL}, {"folder", 9000000000001LL}, {"file", 12000000000001LL}};
+
+const char* kDemoOrg = "Demo School";
+
+std::string PasswordHash(const std::string& password)
+{
+    Md5Digest d{};
+    Md5Bytes(password.data(), password.size(), &d);
+    return DigestHex(d, false);
+}
+
+} // namespace
+
+bool CSimStore::Open(const std::string& root, int64_t quotaBytes, std::string* err)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_root = root;
+    if (m_root.empty() || m_root.back() != '/')
+        m_root += '/';
+    m_quotaBytes = quotaBytes;
+    if (!MakeDirs(m_root) || !MakeDirs(FilesDir()) || !MakeDirs(PartialDir())) {
+        *err = "cannot create the state folder " + m_root;
+        return false;
+    }
+    m_nextIds = kFirstIds;
+    if (FileExists(m_root + "state.json") && !LoadLocked(err))
+        return false;
+    return true;
+}
+
+bool CSimStore::LoadLocked(std::string* err)
+{
+    std::ifstream in(m_root + "state.json", std::ios::binary);
+    Json::Value root;
+    Json::CharReaderBuilder rb;
+    std::string errs;
+    if (!Json::parseFromStream(rb, in, &root, &errs) || !root.isObject()) {
+        std::rename((m_root + "state.json").c_str(), (m_root + "state.json.bad").c_str());
+        *err = "state file " + m_root + "state.json is damaged (kept as state.json.bad): " + errs;
+        return false;
+    }
+    for (const auto& name : root["nextIds"].getMemberNames())
+        m_nextIds[name] = root["nextIds"][name].asInt64();
+    for (const auto& v : root["orgs"]) {
+        SimOrg o;
+        o.id = v["id"].asInt64();
+        o.name = v["name"].asString();
+        m_orgs[o.id] = o;
+    }
+    for (const auto& v : root["accounts"]) {
+        SimAccount a;
+        a.id = v["id"].asInt64();
+        a.name = v["name"].asString();
+        a.pwdHash = v["pwdHash"].asString();
+        a.screenName = v["screenName"].asString();
+        a.orgId = v["orgId"].asInt64();
+        a.triesLeft = v["triesLeft"].asInt();
+        m_accounts[a.id] = a;
+    }
+    for (const auto& v : root["sessions"]) {
+        SimSession s;
+        s.token = v["token"].asString();
+        s.userId = v["userId"].asInt64();
+        s.issued = v["issued"].asInt64();
+        s.signedOut = v["signedOut"].asBool();
+        m_sessions[s.token] = s;
+    }
+    for (const auto& v : root["folders"]) {
+        SimFolder f;
+        f.id = v["id"].asInt64();
+        f.parentId = v["parentId"].asInt64();
+        f.orgId = v["orgId"].asInt64();
+        f.ownerId = v["ownerId"].asInt64();
+        f.level = v["level"].asInt();
+        f.name = v["name"].asString();
+        f.createTime = v["createTime"].asString();
+        f.clientId = v["clientId"].asString();
+        m_folders[f.id] = f;
+    }
+    for (const auto& v : root["files"]) {
+        SimFile f;
+        f.id = v["id"].asInt64();
+        f.dirId = v["dirId"].asInt64();
+        f.orgId = v["orgId"].asInt64();
+        f.ownerId = v["ownerId"].asInt64();
+        f.name = v["name"].asString();
+        f.type = v["type"].asString();
+        f.size = v["size"].asInt64();
+        f.md5Hex = v["md5"].asString();
+        f.createTime = v["createTime"].asString();
+        f.blob = v["blob"].asString();
+        m_files[f.id] = f;
+    }
+    for (const auto& name : root["partials"].getMemberNames())
+        m_partials[name] = root["partials"][name].asInt64();
+    return true;
+}
+
+bool CSimStore::SaveLocked()
+{
+    Json::Value root(Json::objectValue);
+    for (const auto& [k, v] : m_nextIds)
+        root["nextIds"][k] = Json::Int64(v);
+    root["orgs"] = Json::arrayValue;
+    for (const auto& [id, o] : m_orgs) {
+        Json::Value v;
+        v["id"] = Json::Int64(o.id);
+        v["name"] = o.name;
+        root["orgs"].append(v);
+    }
+    root["accounts"] = Json::arrayValue;
+    for (const auto& [id, a] : m_accounts) {
+        Json::Value v;
+        v["id"] = Json::Int64(a.id);
+        v["name"] = a.name;
+        v["pwdHash"] = a.pwdHash;
+        v["screenName"] = a.screenName;
+        v["orgId"] = Json::Int64(a.orgId);
+        v["triesLeft"] = a.triesLeft;
+        root["accounts"].append(v);
+    }
+    root["sessions"] = Json::arrayValue;
+    for (const auto& [t, s] : m_sessions) {
+        Json::Value v;
+        v["token"] = s.token;
+        v["userId"] = Json::Int64(s.userId);
+        v["issued"] = Json::Int64(s.issued);
+        v["signedOut"] = s.signedOut;
+        root["sessions"].append(v);
+    }
+    root["folders"] = Json::arrayValue;
+    for (const auto& [id, f] : m_folders) {
+        Json::Value v;
+        v["id"] = Json::Int64(f.id);
+        v["parentId"] = Json::Int64(f.parentId);
+        v["orgId"] = Json::Int64(f.orgId);
+        v["ownerId"] = Json::Int64(f.ownerId);
+        v["level"] = f.level;
+        v["name"] = f.name;
+        v["createTime"] = f.createTime;
+        v["clientId"] = f.clientId;
+        root["folders"].append(v);
+    }
+    root["files"] = Json::arrayValue;
+    for (const auto& [id, f] : m_files) {
+        Json::Value v;
+        v["id"] = Json::Int64(f.id);
+        v["dirId"] = Json::Int64(f.dirId);
+        v["orgId"] = Json::Int64(f.orgId);
+        v["ownerId"] = Json::Int64(f.ownerId);
+        v["name"] = f.name;
+        v["type"] = f.type;
+        v["size"] = Json::Int64(f.size);
+        v["md5"] = f.md5Hex;
+        v["createTime"] = f.createTime;
+        v["blob"] = f.blob;
+        root["files"].append(v);
+    }
+    root["partials"] = Json::objectValue;
+    for (const auto& [k, id] : m_partials)
+        root["partials"][k] = Json::Int64(id);
+
+    Json::StreamWriterBuilder wb;
+    wb["emitUTF8"] = true;
+    wb["indentation"] = " ";
+    std::string tmp = m_root + "state.json.tmp";
+    {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        out << Json::writeString(wb, root);
+        out.flush();
+        if (!out)
+            return false;
+    }
+    return std::rename(tmp.c_str(), (m_root + "state.json").c_str()) == 0;
+}
+
+int64_t CSimStore::NextId(const char* kind)
+{
+    return m_nextIds[kind]++;
+}
+
+void CSimStore::EnsureAccount(const std::string& name, const std::string& password, const std::string& org)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    int64_t orgId = 0;
+    std::string orgName = org.empty() ? kDemoOrg : org;
+    if (orgName != "-") {
+        for (const auto& [id, o] : m_orgs)
+            if (o.name == orgName)
+                orgId = id;
+        if (orgId == 0) {
+            SimOrg o;
+            o.id = NextId("org");
+            o.name = orgName;
+            m_orgs[o.id] = o;
+            orgId = o.id;
+        }
+    }
+    SimAccount* acc = nullptr;
+    for (auto& [id, a] : m_accounts)
+        if (a.name == name)
+            acc = &a;
+    bool created = acc == nullptr;
+    if (created) {
+        SimAccount a;
+        a.id = NextId("user");
+        a.name = name;
+        a.screenName = name == "demo" ? "Demo Teacher" : name;
+        acc = &m_accounts.emplace(a.id, a).first->second;
+    }
+    acc->pwdHash = PasswordHash(password);
+    acc->orgId = orgId;
+    acc->triesLeft = 5;
+    // The demo account starts with something to look at: its root folder and one subfolder.
+    if (created && name == "demo" && orgId > 0) {
+        SimFolder r;
+        r.id = NextId("folder");
+        r.orgId = orgId;
+        r.ownerId = acc->id;
+        r.level = 1;
+        r.name = name;
+        r.createTime = NowText();
+        m_folders[r.id] = r;
+        SimFolder l = r;
+        l.id = NextId("folder");
+        l.parentId = r.id;
+        l.level = 2;
+        l.name = "Lessons";
+        m_folders[l.id] = l;
+    }
+    SaveLocked();
+}
+
+std::optional<SimAccount> CSimStore::FindAccount(const std::string& name)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const auto& [id, a] : m_accounts)
+        if (a.name == name)
+            return a;
+    return std::nullopt;
+}
+
+std::optional<SimAccount> CSimStore::AccountById(int64_t id)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_accounts.find(id);
+    if (it == m_accounts.end())
+        return std::nullopt;
+    return it->second;
+}
+
+int CSimStore::RecordFailedLogin(const std::string& name)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto& [id, a] : m_accounts)
+        if (a.name == name) {
+            if (a.triesLeft > 0)
+                --a.triesLeft;
+            SaveLocked();
+            return a.triesLeft;
+        }
+    return 0;
+}
+
+void CSimStore::RecordGoodLogin(const std::string& name)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto& [id, a] : m_accounts)
+        if (a.name == name && a.triesLeft != 5) {
+            a.triesLeft = 5;
+            SaveLocked();
+        }
+}
+
+std::string CSimStore::NewSession(int64_t userId)
+{
+    uint8_t b[16];
+    RandomBytes(b, sizeof(b));
+    SimSession s;
+    s.token = HexOf(b, sizeof(b));
+    s.userId = userId;
+    s.issued = static_cast<int64_t>(time(nullptr));
+    std::lock_guard<std::mutex> lock(m_mutex);
+    // Old sessions of the same user are dropped after a while so the state file stays small.
+    const int64_t kKeep = 7 * 24 * 3600;
+    for (auto it = m_sessions.begin(); it != m_sessions.end();)
+        it = s.issued - it->second.issued > kKeep ? m_sessions.erase(it) : std::next(it);
+    m_sessions[s.token] = s;
+    SaveLocked();
+    return s.token;
+}
+
+std::optional<SimSession> CSimStore::FindSession(const std::string& token)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_sessions.find(token);
+    if (it == m_sessions.end())
+        return std::nullopt;
+    return it->second;
+}
+
+void CSimStore::SignOutUser(const std::string& name)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const auto& [id, a] : m_accounts)
+        if (a.name == name)
+            for (auto& [t, s] : m_sessions)
+                if (s.userId == id)
+                    s.signedOut = true;
+    SaveLocked();
+}
+
+std::optional<SimOrg> CSimStore::OrgById(int64_t id)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_orgs.find(id);
+    if (it == m_orgs.end())
+        return std::nullopt;
+    return it->second;
+}
+
+bool CSimStore::HasChildFolders(int64_t folderId)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const auto& [id, f] : m_folders)
+        if (f.parentId == folderId)
+            return true;
+    return false;
+}
+
+OpResult CSimStore::ListDir(int64_t org, int64_t parent, bool withFiles, std::vector<SimFolder>* dirs,
+                            std::vector<SimFile>* files)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (parent != 0) {
+        auto it = m_folders.find(parent);
+        if (it == m_folders.end() || it->second.orgId != org)
+            return OpResult::Fail("文件夹不存在");
+    }
+    for (const auto& [id, f] : m_folders)
+        if (f.orgId == org && f.parentId == parent)
+            dirs->push_back(f);
+    if (withFiles)
+        for (const auto& [id, f] : m_files)
+            if (f.orgId == org && f.dirId == parent)
+                files->push_back(f);
+    return {};
+}
+
+bool CSimStore::IsInside(int64_t folder, int64_t ancestor)
+{
+    // Walks up from folder; bounded by the folder count so a damaged tree cannot loop forever.
+    for (size_t guard = 0; folder != 0 && guard <= m_folders.size(); ++guard) {
+        if (folder == ancestor)
+            return true;
+        auto it = m_folders.find(folder);
+        if (it == m_folders.end())
+            return false;
+        folder = it->second.parentId;
+    }
+    return false;
+}
+
+OpResult CSimStore::Search(int64_t org, int64_t dirId, const std::string& key, std::vector<SimFolder>* dirs,
+                           std::vector<SimFile>* files)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_folders.find(dirId);
+    if (it == m_folders.end() || it->second.orgId != org)
+        return OpResult::Fail("文件夹不存在");
+    std::string k = ToLowerAscii(key);
+    for (const auto& [id, f] : m_folders)
+        if (f.orgId == org && id != dirId && IsInside(f.parentId, dirId) &&
+            ToLowerAscii(f.name).find(k) != std::string::npos)
+            dirs->push_back(f);
+    for (const auto& [id, f] : m_files)
+        if (f.orgId == org && IsInside(f.dirId, dirId) && ToLowerAscii(f.name).find(k) != std::string::npos)
+            files->push_back(f);
+    return {};
+}
+
+OpResult CSimStore::CreateFolder(int64_t org, int64_t owner, int64_t parent, const std::string& name,
+                                 SimFolder* out)
+{
+    std::string why;
+    if (!IsAcceptableName(name, &why))
+        return OpResult::Fail(why);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    int level = 1;
+    if (parent != 0) {
+        auto it = m_folders.find(parent);
+        if (it == m_folders.end() || it->second.orgId != org)
+            return OpResult::Fail("上级文件夹不存在");
+        level = it->second.level + 1;
+    }
+    for (const auto& [id, f] : m_folders)
+        if (f.orgId == org && f.parentId == parent && f.name == name)
+            return OpResult::Fail("同名文件夹已存在");
+    SimFolder f;
+    f.id = NextId("folder");
+    f.parentId = parent;
+    f.orgId = org;
+    f.ownerId = owner;
+    f.level = level;
+    f.name = name;
+    f.createTime = NowText();
+    m_folders[f.id] = f;
+    SaveLocked();
+    *out = f;
+    return {};
+}
+
+OpResult CSimStore::CreateFolders(int64_t org, int64_t owner, int64_t parent,
+                                  const std::vector<BatchItem>& items, std::vector<SimFolder>* out)
+{
+    std::string why;
+    for (const auto& item : items)
+        if (!IsAcceptableName(item.name, &why))
+            return OpResult::Fail(why + ": " + item.name);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    int parentLevel = 0;
+    if (parent != 0) {
+        auto it = m_folders.find(parent);
+        if (it == m_folders.end() || it->second.orgId != org)
+            return OpResult::Fail("上级文件夹不存在");
+        parentLevel = it->second.level;
+    }
+    // Items name their parent by client id; an unknown client parent means the remote parent.
+    // The list is applied in order, parents before children, as the client builds it; a folder
+    // that already exists under the same parent with the same name is reused, so mirroring the
+    // same local tree twice does not double it.
+    std::map<std::string, std::pair<int64_t, int>> byClient; // client id -> remote id, level
+    for (const auto& item : items) {
+        int64_t pid = parent;
+        int plevel = parentLevel;
+        auto pit = byClient.find(item.clientPid);
+        if (pit != byClient.end()) {
+            pid = pit->second.first;
+            plevel = pit->second.second;
+        }
+        SimFolder* existing = nullptr;
+        for (auto& [id, f] : m_folders)
+            if (f.orgId == org && f.parentId == pid && f.name == item.name)
+                existing = &f;
+        SimFolder f;
+        if (existing) {
+            existing->clientId = item.clientId;
+            f = *existing;
+        } else {
+            f.id = NextId("folder");
+            f.parentId = pid;
+            f.orgId = org;
+            f.ownerId = owner;
+            f.level = plevel + 1;
+            f.name = item.name;
+            f.createTime = NowText();
+            f.clientId = item.clientId;
+            m_folders[f.id] = f;
+        }
+        byClient[item.clientId] = {f.id, f.level};
+        out->push_back(f);
+    }
+    SaveLocked();
+    return {};
+}
+
+OpResult CSimStore::RenameFolder(int64_t org, int64_t id, const std::string& name)
+{
+    std::string why;
+    if (!IsAcceptableName(name, &why))
+        return OpResult::Fail(why);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_folders.find(id);
+    if (it == m_folders.end() || it->second.orgId != org)
+        return OpResult::Fail("文件夹不存在");
+    for (const auto& [fid, f] : m_folders)
+        if (fid != id && f.orgId == org && f.parentId == it->second.parentId && f.name == name)
+            return OpResult::Fail("同名文件夹已存在");
+    it->second.name = name;
+    SaveLocked();
+    return {};
+}
+
+OpResult CSimStore::RenameFile(int64_t org, int64_t id, const std::string& name)
+{
+    std::string why;
+    if (!IsAcceptableName(name, &why))
+        return OpResult::Fail(why);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_files.find(id);
+    if (it == m_files.end() || it->second.orgId != org)
+        return OpResult::Fail("文件不存在");
+    for (const auto& [fid, f] : m_files)
+        if (fid != id && f.orgId == org && f.dirId == it->second.dirId && f.name == name)
+            return OpResult::Fail("同名文件已存在");
+    it->second.name = name;
+    SaveLocked();
+    return {};
+}
+
+void CSimStore::RelevelLocked(int64_t folderId, int level)
+{
+    std::vector<std::pair<int64_t, int>> todo{{folderId, level}};
+    while (!todo.empty()) {
+        auto [id, lv] = todo.back();
+        todo.pop_back();
+        m_folders[id].level = lv;
+        for (const auto& [cid, c] : m_folders)
+            if (c.parentId == id)
+                todo.push_back({cid, lv + 1});
+    }
+}
+
+OpResult CSimStore::MoveFolders(int64_t org, int64_t dest, const std::vector<int64_t>& ids)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    int destLevel = 0;
+    if (dest != 0) {
+        auto it = m_folders.find(dest);
+        if (it == m_folders.end() || it->second.orgId != org)
+            return OpResult::Fail("目标文件夹不存在");
+        destLevel = it->second.level;
+    }
+    for (int64_t id : ids) {
+        auto it = m_folders.find(id);
+        if (it == m_folders.end() || it->second.orgId != org)
+            return OpResult::Fail("文件夹不存在");
+        if (IsInside(dest, id))
+            return OpResult::Fail("不能将文件夹移动到它自己或它的子文件夹中");
+    }
+    for (int64_t id : ids) {
+        m_folders[id].parentId = dest;
+        RelevelLocked(id, destLevel + 1);
+    }
+    SaveLocked();
+    return {};
+}
+
+OpResult CSimStore::MoveFiles(int64_t org, int64_t dest, const std::vector<int64_t>& ids)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto dit = m_folders.find(dest);
+    if (dit == m_folders.end() || dit->second.orgId != org)
+        return OpResult::Fail("目标文件夹不存在");
+    for (int64_t id : ids) {
+        auto it = m_files.find(id);
+        if (it == m_files.end() || it->second.orgId != org)
+            return OpResult::Fail("文件不存在");
+    }
+    for (int64_t id : ids)
+        m_files[id].dirId = dest;
+    SaveLocked();
+    return {};
+}
+
+OpResult CSimStore::DeleteFolders(int64_t org, const std::vector<int64_t>& ids)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::set<int64_t> doomed;
+    for (int64_t id : ids) {
+        auto it = m_folders.find(id);
+        if (it == m_folders.end() || it->second.orgId != org)
+            return OpResult::Fail("文件夹不存在");
+        for (const auto& [fid, f] : m_folders)
+            if (IsInside(fid, id))
+                doomed.insert(fid);
+    }
+    // Files are never deleted through a folder: a folder tree that holds any is refused whole.
+    for (const auto& [id, f] : m_files)
+        if (doomed.count(f.dirId))
+            return OpResult::Fail("文件夹中有文件，不能删除");
+    for (int64_t id : doomed)
+        m_folders.erase(id);
+    SaveLocked();
+    return {};
+}
+
+void CSimStore::Space(int64_t org, int64_t* total, int64_t* used)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    *total = m_quotaBytes;
+    *used = 0;
+    for (const auto& [id, f] : m_files)
+        if (f.orgId == org)
+            *used += f.size;
+}
+
+std::optional<SimFolder> CSimStore::FolderById(int64_t org, int64_t id)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_folders.find(id);
+    if (it == m_folders.end() || it->second.orgId != org)
+        return std::nullopt;
+    return it->second;
+}
+
+std::optional<SimFile> CSimStore::FileInFolderByName(int64_t org, int64_t dirId, const std::string& name)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const auto& [id, f] : m_files)
+        if (f.orgId == org && f.dirId == dirId && f.name == name)
+            return f;
+    return std::nullopt;
+}
+
+std::optional<SimFile> CSimStore::FileByContent(int64_t org, const std::string& md5Hex, int64_t size)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const auto& [id, f] : m_files)
+        if (f.orgId == org && f.md5Hex == md5Hex && f.size == size)
+            return f;
+    return std::nullopt;
+}
+
+int64_t CSimStore::PartialFileId(const std::string& key)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_partials.find(key);
+    if (it != m_partials.end())
+        return it->second;
+    int64_t id = NextId("file");
+    m_partials[key] = id;
+    SaveLocked();
+    return id;
+}
+
+void CSimStore::ForgetPartial(const std::string& key)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_partials.erase(key))
+        SaveLocked();
+}
+
+SimFile CSimStore::AddFile(SimFile file)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (file.id <= 0 || m_files.count(file.id))
+        file.id = NextId("file");
+    if (file.createTime.empty())
+        file.createTime = NowText();
+    m_files[file.id] = file;
+    SaveLocked();
+    return file;
+}
+
+CSimStore::Counts CSimStore::GetCounts()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Counts c;
+    c.accounts = m_accounts.size();
+    c.folders = m_folders.size();
+    c.files = m_files.size();
+    c.partials = m_partials.size();
+    return c;
+}
+
+} // namespace vx::sim
