@@ -242,7 +242,7 @@ bool ParseSimArgs(int argc, char** argv, SimOptions* opts, SimFaults* faults, st
         } else if (a == "--account") {
             if (!value(a))
                 return false;
-            AccountSpec acc;
+            AccountEntry acc;
             size_t c1 = v.find(':');
             if (c1 == std::string::npos || c1 == 0) {
                 *err = "--account takes NAME:PASSWORD[:ORGANISATION]";

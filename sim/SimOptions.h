@@ -8,7 +8,7 @@
 
 namespace vx::sim {
 
-struct AccountSpec
+struct AccountEntry
 {
     std::string name;
     std::string password;
@@ -42,7 +42,7 @@ struct SimOptions
     int webPort = 18080;
     std::vector<int> filePorts{18900, 18901};
     int versionPort = 18070;
-    std::vector<AccountSpec> accounts;
+    std::vector<AccountEntry> accounts;
     std::string latestVersion; // empty: every client is up to date
     std::string installerPath; // empty: a small generated installer
     int md5Rule = 4;
