@@ -1,0 +1,36 @@
+// vexora login: log in, check the permission, print the account and its organisation.
+
+#include "app/AppConfig.h"
+#include "cli/CliCommand.h"
+#include "cli/CliSession.h"
+#include "cli/JsonOut.h"
+
+#include <cstdio>
+
+namespace vx::cli {
+namespace {
+
+int RunLogin(CCliArgs& args)
+{
+    std::vector<std::string> rest;
+    if (!args.Positionals(&rest) || !rest.empty())
+        return UsageError(args, args.Error().empty() ? "login takes no arguments" : args.Error());
+    int rc = kExitOk;
+    if (!LoginForCommand(args, &rc))
+        return rc;
+    const CAppConfig& c = CAppConfig::Instance();
+    CJsonOut out;
+    out.Text("account", c.m_strAccountName);
+    out.Int("userId", c.m_i64UserId);
+    out.Text("screenName", c.m_strScreenName);
+    out.Text("organisation", c.m_strOrgName);
+    out.Int("organisationId", c.m_i64OrgId);
+    fputs(args.Json() ? out.Json().c_str() : out.Plain().c_str(), stdout);
+    return kExitOk;
+}
+
+} // namespace
+
+VX_CLI_COMMAND("login", "login", "log in and check permission, print account and organisation", RunLogin);
+
+} // namespace vx::cli
