@@ -1,0 +1,321 @@
+// CConvertThread: the routes of a run (copy, tag only, audio, video with the middle-file
+// fallback) and the tagging step every output ends with.
+
+#include "app/LogFile.h"
+#include "app/Utils.h"
+#include "media/ConvertThread.h"
+#include "media/EncoderOutput.h"
+#include "media/MediaInfo.h"
+#include "platform/Paths.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vx {
+
+namespace {
+
+// Deletes a file; a file that is not there counts as deleted.
+bool DeleteFileIfAny(const std::string& path)
+{
+    return path.empty() || unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    struct stat sa, sb;
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+bool ProbeFile(const std::string& path, MiData* out, int* status)
+{
+    CMediaInfo probe(path);
+    *status = probe.GetMiData(out);
+    return *status == MI_OK;
+}
+
+} // namespace
+
+bool CConvertThread::CopyFileCancellable(const std::string& from, const std::string& to)
+{
+    int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644); // never overwrites
+    if (out < 0) {
+        close(in);
+        return false;
+    }
+    static constexpr size_t kChunk = 1 << 20;
+    std::string buf(kChunk, '\0');
+    bool ok = true;
+    for (;;) {
+        if (m_bCancel.load()) {
+            ok = false;
+            break;
+        }
+        ssize_t n = read(in, buf.data(), kChunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        for (ssize_t done = 0; done < n;) {
+            ssize_t w = write(out, buf.data() + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0) {
+                ok = false;
+                break;
+            }
+            done += w;
+        }
+        if (!ok)
+            break;
+    }
+    close(in);
+    if (close(out) != 0)
+        ok = false;
+    if (!ok)
+        unlink(to.c_str());
+    return ok;
+}
+
+int CConvertThread::DealSrcFile(int param)
+{
+    Log(g_convertLog, "Info : DealSrcFile start, param=%d", param);
+    const std::string& src = m_task.strSrcPath;
+    int ret = CV_FAILED;
+    if (param == kNeedsTagOnly) {
+        SetRoute("tag");
+        DeleteFileIfAny(m_strOutFile);
+        if (!CreateConvertProcess(PK_CBR, MakeRemuxCommand(m_options.strFfmpegPath, src, m_strOutFile))) {
+            Log(g_convertLog, "Error : the input file(%s) ConvertMetaFile failed.", src.c_str());
+        } else {
+            m_nProgress = 99;
+            ReportProgress();
+            if (AddMetaTag() == 0) {
+                m_nProgress = 100;
+                ret = CR_SUCCESS;
+            }
+        }
+    } else if (param == kAlreadyTagged) {
+        SetRoute("copy");
+        // A source that already lies where the output goes must not be copied onto itself.
+        if (SameFile(src, m_strOutFile) || CopyFileReplace(src, m_strOutFile)) {
+            m_nProgress = 100;
+            ret = CR_SUCCESS;
+        } else {
+            Log(g_convertLog,
+                "Error : the input file(%s) is already done, copy file to destination failed, code=%d",
+                src.c_str(), errno);
+            ret = CV_COPY_FAILED;
+        }
+    }
+    Log(g_convertLog, "Info : DealSrcFile end, ret=%d", ret);
+    return ret;
+}
+
+int CConvertThread::Convert()
+{
+    int r = m_task.miData.ucVideoCount > 0 ? ConvertVideo() : ConvertAudio();
+    if (r == 0)
+        r = AddMetaTag() == 0 ? static_cast<int>(CR_SUCCESS) : static_cast<int>(CV_STEP_FAILED);
+    return r == CV_STEP_FAILED ? CV_FAILED : r;
+}
+
+int CConvertThread::ConvertAudio()
+{
+    SetRoute("audio");
+    MiData dst = m_task.miData;
+    MkDestMiData(&dst, 1);
+    DeleteFileIfAny(m_strOutFile);
+    int channels = dst.nChannels > 0 ? dst.nChannels : 2;
+    CCommandLine cmd = MakeAudioCommand(m_options.strFfmpegPath, m_options.strAudioBkImage, m_task.strSrcPath,
+                                        channels, m_strOutFile);
+    LogText(g_convertLog, "Info : audio convert, cmdLine:(" + cmd.Text() + ")");
+    return CreateConvertProcess(PK_AUDIO, cmd) ? 0 : CV_STEP_FAILED;
+}
+
+int CConvertThread::ConvertVideo()
+{
+    const MiData& mi = m_task.miData;
+    const std::string& src = m_task.strSrcPath;
+    const bool cbr = m_options.nCodecMod == CODEC_CBR;
+    int r = CV_STEP_FAILED;
+    if (cbr) {
+        r = DoCBR(src, mi, PK_CBR);
+    } else if (mi.strBitRateMode != "Variable" && mi.strFrameRateMode != "Variable") {
+        r = DoVBR(src, mi, PK_VBR);
+    } else {
+        Log(g_convertLog, "Info : file(%s), BitRate mode is Variable(%s), Frame RateMode(%s)", src.c_str(),
+            mi.strBitRateMode.c_str(), mi.strFrameRateMode.c_str());
+    }
+
+    std::string middle;
+    if (r == CV_STEP_FAILED) {
+        Log(g_convertLog, "Warning : file(%s) converted by (%s) failed. Now try to dump to middle file.",
+            src.c_str(), cbr ? "CBR" : "VBR");
+        if (!Stopped()) {
+            m_nProgress = 0;
+            MiData middleMi;
+            r = DumptoMiddleFile(src, mi, &middle, &middleMi);
+            if (Stopped())
+                r = CV_STEP_FAILED;
+            else if (r == 0)
+                r = cbr ? DoCBR(middle, middleMi, PK_CBR_MIDDLE) : DoVBR(middle, middleMi, PK_VBR_MIDDLE);
+        }
+    }
+    if (!DeleteFileIfAny(middle))
+        Log(g_convertLog, "Error : delete middle_file(%s) failed, code=%d", middle.c_str(), errno);
+    return r;
+}
+
+int CConvertThread::DumptoMiddleFile(const std::string& src, const MiData& srcMi, std::string* middle,
+                                     MiData* middleMi)
+{
+    if (src.empty())
+        return CV_STEP_FAILED;
+    const std::string copied = JoinPath(m_strOutFolder, "middle.src" + GetFileExt(src));
+    const std::string meta = JoinPath(m_strOutFolder, "middle.meta");
+    DeleteFileIfAny(copied);
+    // The middle tools get our own name for the source. A hard link costs nothing; a copy is
+    // made only across file systems, and it stops when the task is withdrawn.
+    std::string input = copied;
+    if (link(src.c_str(), copied.c_str()) != 0 && !CopyFileCancellable(src, copied)) {
+        Log(g_convertLog, "Error : DumptoMiddleFile, copy file to destination failed, code=%d", errno);
+        input = src; // the argument vector carries the original name safely as well
+    }
+
+    int ret = 0;
+    CCommandLine cmd;
+    int kind = PK_NONE;
+    const char* label = "";
+    std::string format = ToLower(srcMi.strFormat[MI_GENERAL]);
+    if (format != "bdav" && format != "mpeg-ts") {
+        if (!FileExists(m_options.strMencoderPath)) {
+            ret = CV_NO_MIDDLE_TOOL;
+        } else {
+            MiData target = srcMi;
+            ret = MkDestMiData(&target, 2);
+            if (ret == 0) {
+                *middle = JoinPath(m_strOutFolder, "middle.avi");
+                int srate = target.nSamplingRate > 7999 ? target.nSamplingRate : 44100;
+                int channels = target.nChannels > 0 ? target.nChannels : 2;
+                cmd = MakeMencoderCommand(m_options.strMencoderPath, input, *middle, channels, srate,
+                                          target.fFrameRate, target.nBitRate[MI_VIDEO] / 1024,
+                                          srcMi.fFrameRate);
+                kind = PK_MENCODER;
+                label = "AVI";
+            }
+        }
+    } else if (!FileExists(m_options.strTsMuxerPath)) {
+        ret = CV_NO_MIDDLE_TOOL;
+    } else {
+        FILE* f = fopen(meta.c_str(), "wb");
+        if (!f) {
+            Log(g_convertLog, "Error : dump to TS, but create meta file(%s) failed, code=%d", meta.c_str(),
+                errno);
+            ret = CV_STEP_FAILED;
+        } else {
+            std::string text = MakeTsMetaText(input, srcMi.fFrameRate);
+            if (Stopped() || fwrite(text.data(), 1, text.size(), f) != text.size()) {
+                if (!Stopped())
+                    Log(g_convertLog, "Error : dump to TS, but write meta file failed, code=%d", errno);
+                ret = CV_STEP_FAILED;
+            }
+            if (fclose(f) != 0)
+                Log(g_convertLog, "Warning : dump to TS, but close meta file failed, code=%d", errno);
+        }
+        if (ret == 0) {
+            *middle = JoinPath(m_strOutFolder, "middle.ts");
+            cmd = MakeTsMuxerCommand(m_options.strTsMuxerPath, meta, *middle);
+            kind = PK_TSMUXER;
+            label = "TS";
+        }
+    }
+
+    if (ret == 0 && Stopped())
+        ret = CV_STEP_FAILED;
+    if (ret == 0) {
+        SetRoute(std::string("middle-") + label);
+        LogText(g_convertLog,
+                std::string("Info : DumptoMiddleFile to (") + label + "), cmdLine:(" + cmd.Text() + ") ");
+        DeleteFileIfAny(*middle);
+        if (!CreateConvertProcess(kind, cmd)) {
+            ret = CV_STEP_FAILED;
+        } else {
+            int status = 0;
+            if (!ProbeFile(*middle, middleMi, &status)) {
+                Log(g_convertLog,
+                    "Error : dump to middle file success, but get the media information failed! code=%d",
+                    status);
+                ret = CV_STEP_FAILED;
+            }
+        }
+    }
+    DeleteFileIfAny(meta);
+    DeleteFileIfAny(copied);
+    if (ret != 0 && !middle->empty()) {
+        DeleteFileIfAny(*middle);
+        middle->clear();
+    }
+    return ret;
+}
+
+int CConvertThread::AddMetaTag()
+{
+    Log(g_convertLog, "Info : add meta tag start");
+    const std::string tagged = JoinPath(m_strOutFolder, "tag.copy.flv");
+    const std::string copy = JoinPath(m_strOutFolder, "copy.flv");
+    DeleteFileIfAny(tagged);
+    DeleteFileIfAny(copy);
+    std::string input = copy;
+    if (rename(m_strOutFile.c_str(), copy.c_str()) != 0) {
+        Log(g_convertLog,
+            "Error: do add tag, rename the file failed, code=%d, now use the output name. code=%d  "
+            "oldname(%s), "
+            "newname(%s)",
+            0, errno, m_strOutFile.c_str(), copy.c_str());
+        input = m_strOutFile;
+    }
+    time_t now = time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    CCommandLine cmd = MakeTagCommand(m_options.strYamdiPath, input, tagged, tm);
+    if (Stopped() || !CreateConvertProcess(PK_NONE, cmd)) {
+        // Put the untagged output back, so a failed step leaves no stray copy behind.
+        if (input == copy)
+            rename(copy.c_str(), m_strOutFile.c_str());
+        DeleteFileIfAny(tagged);
+        return CV_STEP_FAILED;
+    }
+    MiData mi;
+    int status = 0;
+    if (!ProbeFile(tagged, &mi, &status)) {
+        Log(g_convertLog, "Error : do add tag, file(%s) Get MediaInfo failed, code=%d", tagged.c_str(),
+            status);
+        return CV_STEP_FAILED;
+    }
+    if (mi.strEncodedApp.find(kProgramTag) == std::string::npos)
+        return CV_STEP_FAILED;
+    if (!Stopped()) {
+        DeleteFileIfAny(copy);
+        if (rename(tagged.c_str(), m_strOutFile.c_str()) != 0) {
+            Log(g_convertLog, "Error : do add tag, rename the file failed, ret=%d, now use the temp file",
+                errno);
+            m_strOutFile = tagged;
+        }
+    }
+    m_nProgress = 100;
+    Log(g_convertLog, "Info : add meta tag end");
+    return 0;
+}
+
+} // namespace vx

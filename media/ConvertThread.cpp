@@ -1,0 +1,330 @@
+#include "media/ConvertThread.h"
+
+#include "app/LogFile.h"
+#include "app/Utils.h"
+#include "media/RateControl.h"
+#include "platform/Paths.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vx {
+
+namespace {
+
+bool EqualsNoCase(const std::string& a, const char* b)
+{
+    return ToLower(a) == ToLower(b);
+}
+
+std::string BaseName(const std::string& path)
+{
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A file index names a sub-folder of OUTPATH: it must stay one plain folder name.
+bool IsPlainFolderName(const std::string& name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+} // namespace
+
+CConvertThread::CConvertThread(uint8_t index, uint64_t affinityMask, ConvertReportFn report)
+    : m_nIndex(index), m_uMask(affinityMask), m_fnReport(std::move(report))
+{
+}
+
+CConvertThread::~CConvertThread()
+{
+    m_bTerminate = true;
+    m_bCancel = true;
+    Join();
+}
+
+int CConvertThread::Assign(const _sConvertTask& task, const _sConvertOptions& options)
+{
+    if (m_bBusy.load() || IsRunning())
+        return CV_WORKER_BUSY;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_task = task;
+        m_options = options;
+        m_runInfo = ConvertRunInfo();
+        m_bTerminate = false;
+        m_bCancel = false;
+        m_bBusy = true;
+    }
+    m_nProgress = 0;
+    const MiData& mi = task.miData;
+    Log(g_convertLog,
+        "Info : file(%s), duraion=%d, v_duration=%d, a_duration:%d, size(%dX%d), br=%d, v_br=%d, a_br=%d, "
+        "fps=%f, channel=%d",
+        task.strSrcPath.c_str(), mi.nDuration[MI_GENERAL], mi.nDuration[MI_VIDEO], mi.nDuration[MI_AUDIO],
+        mi.nWidth, mi.nHeight, mi.nBitRate[MI_GENERAL], mi.nBitRate[MI_VIDEO], mi.nBitRate[MI_AUDIO],
+        static_cast<double>(mi.fFrameRate), mi.nChannels);
+    if (!Start()) {
+        m_bBusy = false;
+        return CV_WORKER_BUSY;
+    }
+    return 0;
+}
+
+void CConvertThread::RequestStop()
+{
+    m_bTerminate = true;
+    m_bCancel = true;
+}
+
+void CConvertThread::StopEx()
+{
+    Log(g_convertLog, "Info : StopEx, index=%d, time=%u", m_nIndex, 4294967295u);
+    RequestStop();
+    Join();
+    Log(g_convertLog, "Info : StopEx end, index=%d, time=%u", m_nIndex, 4294967295u);
+}
+
+bool CConvertThread::RequestStopFor(const std::string& fileIndex)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!m_bBusy.load() || m_task.strFileIndex != fileIndex)
+        return false;
+    m_bTerminate = true;
+    m_bCancel = true;
+    return true;
+}
+
+bool CConvertThread::IsBusyWith(const std::string& fileIndex) const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_bBusy.load() && m_task.strFileIndex == fileIndex;
+}
+
+std::string CConvertThread::FileIndex() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_task.strFileIndex;
+}
+
+ConvertRunInfo CConvertThread::LastRunInfo() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_runInfo;
+}
+
+void CConvertThread::SetRoute(const std::string& route)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_runInfo.strRoute = route;
+}
+
+void CConvertThread::Report(int8_t code, uint8_t value, const std::string& outPath)
+{
+    _sConvertReport r;
+    r.strFileIndex = m_task.strFileIndex;
+    r.strOutPath = outPath;
+    r.nCode = code;
+    r.nValue = value;
+    r.pWorker = code == CR_WORKER_DONE ? this : nullptr;
+    if (m_fnReport)
+        m_fnReport(this, std::move(r));
+}
+
+void CConvertThread::ReportProgress()
+{
+    if (!Stopped())
+        Report(CR_PROGRESS, m_nProgress);
+}
+
+void CConvertThread::Process()
+{
+    Log(g_convertLog, "Info : start convert, file(%s)", m_task.strSrcPath.c_str());
+    m_strOutFile.clear();
+    m_strOutFolder.clear();
+    m_nProgress = 0;
+    ReportProgress();
+
+    int r = CheckAndInitialize();
+    int result;
+    if (Stopped()) {
+        result = CV_FAILED;
+    } else {
+        Log(g_convertLog, "Info : Check and Initialize result=%d ", r);
+        if (r < 0)
+            result = r;
+        else if (r > 0)
+            result = DealSrcFile(r);
+        else
+            result = Convert();
+    }
+    if (result == CV_STEP_FAILED || result == CV_CRF_AT_LIMIT || result == CV_WORKER_BUSY)
+        result = CV_FAILED;
+    if (!Stopped())
+        Report(static_cast<int8_t>(result), m_nProgress, result == CR_SUCCESS ? m_strOutFile : std::string());
+    if (result != CR_SUCCESS && !m_strOutFolder.empty()) {
+        // A failed or stopped run leaves nothing half-made behind; the folder goes when empty.
+        for (const char* name :
+             {"predict.flv", "copy.flv", "tag.copy.flv", "middle.avi", "middle.ts", "middle.meta"})
+            unlink(JoinPath(m_strOutFolder, name).c_str());
+        unlink(JoinPath(m_strOutFolder, "middle.src" + GetFileExt(m_task.strSrcPath)).c_str());
+        struct stat a, b;
+        bool isSource = stat(m_strOutFile.c_str(), &a) == 0 && stat(m_task.strSrcPath.c_str(), &b) == 0 &&
+                        a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+        if (!m_strOutFile.empty() && !isSource)
+            unlink(m_strOutFile.c_str());
+        rmdir(m_strOutFolder.c_str());
+    }
+    Log(g_convertLog, "Info : convert thread end, index=%d, mask=%d", m_nIndex, static_cast<int>(m_uMask));
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_bBusy = false;
+    }
+    Report(CR_WORKER_DONE, m_nProgress);
+}
+
+int CConvertThread::CheckAndInitialize()
+{
+    const _sConvertOptions& o = m_options;
+    const MiData& mi = m_task.miData;
+    if (!FileExists(o.strFfmpegPath) || !FileExists(o.strYamdiPath) ||
+        (mi.ucVideoCount == 0 && !FileExists(o.strAudioBkImage)))
+        return CV_NO_TOOLS;
+    if (o.nCodecMod != CODEC_VBR && o.nCodecMod != CODEC_CBR)
+        return CV_BAD_CODEC_MODE;
+    if (o.OUTPATH.empty())
+        return CV_NO_OUTPATH;
+    if (!DirExists(o.OUTPATH) && !MakeDirs(o.OUTPATH)) {
+        Log(g_log,
+            "Error : FilePath:%s Create dir  failed-code:%d ,please check  Administrator privileges and the  "
+            "disk "
+            "is enough,",
+            o.OUTPATH.c_str(), errno);
+        return CV_MKDIR_FAILED;
+    }
+    // The index becomes a folder name: anything but one plain name would write elsewhere.
+    if (!IsPlainFolderName(m_task.strFileIndex))
+        return CV_BAD_PATH;
+    m_strOutFolder = JoinPath(o.OUTPATH, m_task.strFileIndex);
+    if (!DirExists(m_strOutFolder) && !MakeDirs(m_strOutFolder)) {
+        Log(g_log,
+            "Error :FilePath:%s Create dir  failed-code:%d ,please check  Administrator privileges and the  "
+            "disk "
+            "is enough",
+            m_strOutFolder.c_str(), errno);
+        return CV_MKDIR_FAILED;
+    }
+
+    const std::string& src = m_task.strSrcPath;
+    struct stat st;
+    if (src.empty())
+        return CV_BAD_PATH;
+    if (stat(src.c_str(), &st) != 0)
+        return errno == ENOENT ? CV_NOT_FOUND : CV_BAD_PATH;
+    if (!S_ISREG(st.st_mode))
+        return CV_BAD_PATH;
+
+    m_strOutFile = JoinPath(m_strOutFolder, BaseName(src));
+    const std::string suffix = mi.ucVideoCount > 0 ? ".asc.flv" : ".audioc.flv";
+
+    if (ToLower(GetFileExt(src)) == ".flv" && EqualsNoCase(mi.strFormat[MI_GENERAL], "Flash Video")) {
+        MiData dst = mi;
+        if (MkDestMiData(&dst, 1) == 0 && IsCompatible(mi, dst)) {
+            if (mi.strEncodedApp.find(kProgramTag) == std::string::npos) {
+                Log(g_convertLog, "Info : file(%s) just need to add tag ", src.c_str());
+                m_strOutFile += suffix;
+                return kNeedsTagOnly;
+            }
+            Log(g_convertLog, "Info : file(%s) has a tag ,no need to add tag ", src.c_str());
+            return kAlreadyTagged;
+        }
+    }
+    m_strOutFile += suffix;
+    if (mi.ucAudioCount == 0 && mi.ucVideoCount == 0)
+        return CV_NO_STREAMS;
+    if (mi.bEncrypted)
+        return CV_ENCRYPTED;
+    return 0;
+}
+
+bool CConvertThread::IsCompatible(const MiData& src, const MiData& dst)
+{
+    Log(g_convertLog, "Info : the format profile is (%s)", src.strFormatProfile.c_str());
+    if (src.ucVideoCount > 0) {
+        std::string codec = ToLower(src.strVideoCodec);
+        if (codec != "avc" && codec != "x264" && codec != "h264")
+            return false;
+    }
+    if (src.ucAudioCount > 0 && ToLower(src.strAudioCodec).find("aac") == std::string::npos)
+        return false;
+    for (const char* p : {"high10", "hi10p", "high422", "hi422p", "high444", "hi444p"})
+        if (src.strFormatProfile.find(p) != std::string::npos)
+            return false;
+    return src.nBitRate[MI_VIDEO] > 0 && src.nBitRate[MI_VIDEO] <= 1.2 * dst.nBitRate[MI_VIDEO];
+}
+
+int CConvertThread::MkDestMiData(MiData* dst, int type)
+{
+    const MiData& src = m_task.miData;
+    if (dst->ucVideoCount > 0) {
+        if (src.nWidth <= 0) {
+            dst->nWidth = m_options.unRc[0];
+            Log(g_convertLog, "Warning : file_index(%s) v_width is invalid, fill_width=%d ",
+                m_task.strFileIndex.c_str(), dst->nWidth);
+        }
+        if (src.nHeight <= 0) {
+            dst->nHeight = m_options.unRc[1];
+            Log(g_convertLog, "Warning : file_index(%s) v_height is invalid, fill_height=%d ",
+                m_task.strFileIndex.c_str(), dst->nHeight);
+        }
+        if (dst->nWidth <= 0 || dst->nHeight <= 0)
+            return CV_NO_SIZE;
+        int newWidth = 0;
+        switch (m_options.nVideoSizeOp) {
+        case 2:
+            newWidth = 640;
+            break;
+        case 3:
+            newWidth = 1024;
+            break;
+        case 4:
+            newWidth = 1280;
+            break;
+        case 5:
+            newWidth = 1920;
+            break;
+        default:
+            break;
+        }
+        if (newWidth > 0) {
+            dst->nHeight = static_cast<int32_t>(static_cast<int64_t>(dst->nHeight) * newWidth / dst->nWidth);
+            dst->nWidth = newWidth;
+        }
+        dst->nWidth -= dst->nWidth % 4;
+        dst->nHeight -= dst->nHeight % 4;
+        if (dst->nWidth <= 0 || dst->nHeight <= 0)
+            return CV_NO_SIZE; // a picture narrower than 4 pixels cannot be encoded
+        if (dst->fFrameRate <= 0)
+            dst->fFrameRate = 25;
+        else if (dst->fFrameRate > 30)
+            dst->fFrameRate = 30;
+        if (type == 1) {
+            int target = TargetVideoBitRate(dst->nWidth);
+            int own = dst->nBitRate[MI_VIDEO];
+            dst->nBitRate[MI_VIDEO] =
+                m_options.nCodecMod == CODEC_CBR && own > 0 && own < target ? own : target;
+        } else if (type == 2) {
+            dst->nBitRate[MI_VIDEO] = MiddleVideoBitRate(dst->nWidth);
+        }
+    }
+    if (type == 1 && dst->nChannels > 2)
+        dst->nChannels = 2;
+    Log(g_convertLog, "Info : MkDestMiData, br=%d, v_br=%d, a_br=%d, size=%dX%d, fps=%f ,dstType=%d end",
+        dst->nBitRate[MI_GENERAL], dst->nBitRate[MI_VIDEO], dst->nBitRate[MI_AUDIO], dst->nWidth,
+        dst->nHeight, static_cast<double>(dst->fFrameRate), type);
+    return 0;
+}
+
+} // namespace vx
