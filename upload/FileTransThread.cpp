@@ -62,22 +62,46 @@ int CFileTransThread::AssignTask(const _sTransTask& task)
     // when the manager hands out the next task: refuse and let the manager try again.
     if (m_bBusy.load() || IsRunning())
         return TRANS_BUSY;
-    {
-        std::lock_guard<std::mutex> lock(m_taskLock);
-        m_task = task;
-    }
     m_run = task;
     if (!task.strSvrHost.empty()) {
         m_strSvrHost = task.strSvrHost;
         m_usSvrPort = task.usSvrPort;
     }
-    m_bBusy = true;
-    m_bStop = false;
+    {
+        std::lock_guard<std::mutex> lock(m_taskLock);
+        m_task = task;
+        m_bBusy = true;
+        m_bStop = false;
+        ++m_uRunSerial;
+    }
     if (!Start()) {
+        std::lock_guard<std::mutex> lock(m_taskLock);
         m_bBusy = false;
+        m_uRunsEnded = m_uRunSerial;
+        m_runEnded.notify_all();
         return TRANS_BUSY;
     }
     return TRANS_ASSIGNED;
+}
+
+uint64_t CFileTransThread::StopIfRunning(const std::string& fileIndex)
+{
+    std::lock_guard<std::mutex> lock(m_taskLock);
+    if (!m_bBusy.load() || m_task.strFileIndex != fileIndex || m_uRunsEnded >= m_uRunSerial)
+        return 0;
+    m_bStop = true;
+    return m_uRunSerial;
+}
+
+bool CFileTransThread::WaitRunEnd(uint64_t serial, int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(m_taskLock);
+    auto done = [&] { return m_uRunsEnded >= serial; };
+    if (timeoutMs < 0) {
+        m_runEnded.wait(lock, done);
+        return true;
+    }
+    return m_runEnded.wait_for(lock, std::chrono::milliseconds(timeoutMs), done);
 }
 
 void CFileTransThread::Report(int8_t code, int64_t pos, int32_t interval)
@@ -108,7 +132,12 @@ void CFileTransThread::Process()
         Log(g_log, " FIleTransRet  failed :result:%d,time:%d", ret, 2);
         Report(static_cast<int8_t>(ret), m_run.i64StartPos);
     }
-    m_bBusy = false;
+    {
+        std::lock_guard<std::mutex> lock(m_taskLock);
+        m_bBusy = false;
+        m_uRunsEnded = m_uRunSerial;
+        m_runEnded.notify_all();
+    }
     Report(TR_WORKER_DONE, m_run.i64EndPos);
     Log(g_transLog, "Info : end transfer index=%d", m_nIndex);
 }

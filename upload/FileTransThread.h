@@ -16,6 +16,7 @@
 #include "store/TransRecords.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -77,6 +78,12 @@ public:
 
     // Asks the current run to end; it notices between every step, wait step and block.
     void SetStop() { m_bStop = true; }
+    // Stops the run only while it is the upload of fileIndex, checked and set in one step, so a
+    // withdrawal can never hit the task the worker took next. Returns the number of the run it
+    // stopped (0: none), for WaitRunEnd.
+    uint64_t StopIfRunning(const std::string& fileIndex);
+    // Waits until run `serial` has ended (negative: without limit); later runs do not count.
+    bool WaitRunEnd(uint64_t serial, int timeoutMs = -1);
     bool IsStopped() const { return m_bStop.load(); }
     bool IsBusy() const { return m_bBusy.load(); }
     int Index() const { return m_nIndex; }
@@ -109,10 +116,13 @@ private:
     const int m_nIndex;
     CFileTransMgr* const m_pMgr;
     const TransReportFn m_fnReport;
-    mutable std::mutex m_taskLock; // guards m_task against readers on other threads
-    _sTransTask m_task;            // as assigned
-    _sTransTask m_run;             // the running copy: range and file id follow the server
-    int64_t m_i64FileLength = 0;   // the length the digest was taken over
+    mutable std::mutex m_taskLock; // guards m_task, the run numbers and the stop-by-index
+    std::condition_variable m_runEnded;
+    uint64_t m_uRunSerial = 0;   // number of the latest run started
+    uint64_t m_uRunsEnded = 0;   // number of the latest run that has ended
+    _sTransTask m_task;          // as assigned
+    _sTransTask m_run;           // the running copy: range and file id follow the server
+    int64_t m_i64FileLength = 0; // the length the digest was taken over
     std::string m_strSvrHost;
     uint16_t m_usSvrPort = 0;
     const int64_t m_i64OrgId;
