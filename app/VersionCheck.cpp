@@ -243,10 +243,10 @@ VersionResult AskVersionServer(const std::string& host, int port, const std::str
 bool CheckVersion(std::string* updateText, const VersionCheckHooks& hooks)
 {
     updateText->clear();
-    const CAppConfig& cfg = CAppConfig::Instance();
     std::string host;
     int port = 0;
     if (!hooks.liveServerLookup || hooks.liveServerLookup(&host, &port) < 0 || host.empty() || port <= 0) {
+        const CAppConfig& cfg = CAppConfig::Instance();
         host = cfg.m_strVerHost;
         port = cfg.m_nVerPort;
     }
