@@ -175,10 +175,14 @@ void CRawServer::Loop()
         if (fd < 0)
             continue;
         ++m_conns;
-        CRawConn c(fd);
-        m_script(c);
-        close(fd);
+        m_connThreads.emplace_back([this, fd] {
+            CRawConn c(fd);
+            m_script(c);
+            close(fd);
+        });
     }
+    for (auto& t : m_connThreads)
+        t.join();
 }
 
 uint16_t CRawServer::DeadPort()

@@ -1,13 +1,14 @@
 #pragma once
-// A tiny scripted file server on 127.0.0.1 for the worker tests: it accepts connections one
-// after another and hands each to the test's script. Written straight on POSIX sockets and
-// independent of the client's protocol code, so a misreading on either side shows.
+// A tiny scripted file server on 127.0.0.1 for the worker tests: each connection is handed to
+// the test's script on a thread of its own (scripts that share state lock it). Written straight on POSIX
+// sockets and independent of the client's protocol code, so a misreading on either side shows.
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace vx::test {
 
@@ -77,6 +78,7 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_conns{0};
     std::thread m_thread;
+    std::vector<std::thread> m_connThreads;
 };
 
 } // namespace vx::test
