@@ -109,8 +109,9 @@ TEST(DownloadStatusTest, EveryCodeHasItsText)
     EXPECT_STREQ(DownloadStatusText(-98), "无效错误码");
     EXPECT_STREQ(DownloadStatusText(-94), "无效错误码");
     for (int code = -97; code <= -81; ++code) {
-        if (code != -94)
+        if (code != -94) {
             EXPECT_STRNE(DownloadStatusText(code), "无效错误码") << code;
+        }
     }
 }
 
