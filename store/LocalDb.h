@@ -85,6 +85,8 @@ public:
     bool LoadCourseFiles(int64_t userId, std::vector<_sLCItemData>* out);
     // Users that have course files, ascending.
     bool GetCourseUsers(std::vector<int64_t>* out);
+    // One row. A record without strModifyTime gets every field but the time; bConvertOnly (for a
+    // record that has one) writes only the file id and the conversion's bit rate and duration.
     bool UpdateCourseFile(const _sLCItemData& record, int64_t userId, bool bConvertOnly = false);
     bool UpdateCourseFiles(const std::vector<_sLCItemData>& records, int64_t userId);
     bool DeleteCourseFile(const std::vector<_sLCItemData>& records, int64_t userId);
