@@ -98,7 +98,7 @@ bool DurationMatches(int srcMs, int outMs)
         return true;
     if (outMs <= 0)
         return false;
-    int tolerance = std::max(1500, srcMs * 3 / 100);
+    int tolerance = std::max(700, srcMs * 3 / 100);
     return std::abs(srcMs - outMs) <= tolerance;
 }
 

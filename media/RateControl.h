@@ -53,7 +53,7 @@ private:
     int64_t m_i64Target;
 };
 
-// True when an output of outMs matches a source of srcMs: within 1.5 s or 3 %, whichever is
+// True when an output of outMs matches a source of srcMs: within 0.7 s or 3 %, whichever is
 // larger. A source without a duration cannot be compared and passes.
 bool DurationMatches(int srcMs, int outMs);
 

@@ -1,0 +1,47 @@
+#pragma once
+// Shared pieces of the conversion tests: small media made with ffmpeg at test time (kept in the
+// build tree between test programs), the tool paths of the build's codecs/ folder, a private
+// Config.ini and data folder, and a worker run to its end.
+
+#include "common/TestUtil.h"
+#include "media/ConvertThread.h"
+#include "store/MiData.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vx::test {
+
+// Path of a generated clip by name ("h264.mp4", "noise.mp4" ...); made on first use.
+std::string Media(const std::string& name);
+MiData Probe(const std::string& path);
+std::string CodecsDir();
+_sConvertOptions MakeOptions(const std::string& outPath, uint8_t codecMode = CODEC_VBR, uint8_t sizeOp = 1);
+
+struct RunOutcome
+{
+    int code = 0; // the result report's code (0 when none came)
+    std::string outPath;
+    std::vector<int> progress; // every progress value reported
+    ConvertRunInfo info;
+};
+
+// Runs one task on a fresh worker and waits for its end.
+RunOutcome RunWorker(const _sConvertTask& task, const _sConvertOptions& options);
+
+// Private data folder and configuration for a test program.
+class ConvertEnv : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Rewrites the configuration (the conversion reads it at each step).
+    void WriteConfig(int checkDurMs, bool needCheck);
+
+    std::unique_ptr<CScopedDataDir> m_data;
+    std::unique_ptr<CTempDir> m_out;
+};
+
+} // namespace vx::test

@@ -1,0 +1,214 @@
+// Every route of a conversion on real encoders: each output must be an FLV that the probe reads
+// with our tag and with the source's duration.
+
+#include "app/AppConfig.h"
+#include "app/Utils.h"
+#include "integration/convert/ConvertFixture.h"
+#include "media/KillLeftoverEncoders.h"
+#include "media/RateControl.h"
+#include "platform/Paths.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <signal.h>
+#include <sys/stat.h>
+
+namespace vx::test {
+namespace {
+
+class ConvertRoutes : public ConvertEnv
+{
+protected:
+    RunOutcome Convert(const std::string& src, uint8_t codecMode = CODEC_VBR, const std::string& index = "")
+    {
+        _sConvertTask task{src, index.empty() ? NewFileIndex() : index, Probe(src)};
+        return RunWorker(task, MakeOptions(m_out->Path() + "out", codecMode));
+    }
+
+    // The output is ours and as long as the source.
+    void ExpectTaggedFlv(const RunOutcome& r, const std::string& src)
+    {
+        ASSERT_EQ(r.code, CR_SUCCESS) << src << " route " << r.info.strRoute;
+        MiData in = Probe(src), out = Probe(r.outPath);
+        EXPECT_EQ(out.strFormat[MI_GENERAL], "Flash Video") << r.outPath;
+        EXPECT_NE(out.strEncodedApp.find("Tolvane Vexora 2.0"), std::string::npos) << out.strEncodedApp;
+        EXPECT_TRUE(DurationMatches(in.nDuration[MI_GENERAL], out.nDuration[MI_GENERAL]))
+            << in.nDuration[MI_GENERAL] << " vs " << out.nDuration[MI_GENERAL];
+        EXPECT_FALSE(r.progress.empty());
+        // Nothing but the output stays in its folder.
+        std::string folder = r.outPath.substr(0, r.outPath.rfind('/'));
+        for (const char* n :
+             {"predict.flv", "copy.flv", "tag.copy.flv", "middle.avi", "middle.ts", "middle.meta"})
+            EXPECT_FALSE(FileExists(folder + "/" + n)) << n;
+    }
+};
+
+TEST_F(ConvertRoutes, VideoSourcesAreEncoded)
+{
+    // H.264 and AAC at a modest rate: the picture is copied, only the container changes.
+    RunOutcome mp4 = Convert(Media("h264.mp4"));
+    ExpectTaggedFlv(mp4, Media("h264.mp4"));
+    EXPECT_TRUE(mp4.outPath.ends_with("h264.mp4.asc.flv")) << mp4.outPath;
+    EXPECT_EQ(mp4.info.strRoute, "remux");
+    EXPECT_EQ(mp4.progress.front(), 0);
+    // MPEG-4 part 2: encoded; a test picture is below the target at the first CRF.
+    RunOutcome avi = Convert(Media("mpeg4.avi"));
+    ExpectTaggedFlv(avi, Media("mpeg4.avi"));
+    EXPECT_EQ(avi.info.strRoute, "vbr");
+    EXPECT_EQ(avi.info.nCrf, 24);
+    EXPECT_EQ(avi.info.vProbes.size(), 1u);
+    EXPECT_EQ(Probe(avi.outPath).strVideoCodec, "AVC");
+}
+
+TEST_F(ConvertRoutes, VariableRateSourcesGoThroughMiddleFiles)
+{
+    // Variable frame rate: mencoder's AVI first, then the encode.
+    RunOutcome vfr = Convert(Media("vfr.mp4"));
+    ExpectTaggedFlv(vfr, Media("vfr.mp4"));
+    EXPECT_EQ(vfr.info.strRoute, "middle-AVI+vbr");
+    // Interlaced MPEG-2 (variable bit rate) takes the same way.
+    RunOutcome il = Convert(Media("interlaced.mpg"));
+    ExpectTaggedFlv(il, Media("interlaced.mpg"));
+    EXPECT_EQ(il.info.strRoute, "middle-AVI+vbr");
+    // A BDAV stream is rewritten by the TS remuxer.
+    ASSERT_EQ(Probe(Media("bdav.m2ts")).strFormat[MI_GENERAL], "BDAV");
+    RunOutcome ts = Convert(Media("bdav.m2ts"));
+    ExpectTaggedFlv(ts, Media("bdav.m2ts"));
+    EXPECT_EQ(ts.info.strRoute.rfind("middle-TS+", 0), 0u) << ts.info.strRoute;
+}
+
+TEST_F(ConvertRoutes, FixedRateMode)
+{
+    RunOutcome r = Convert(Media("interlaced.mpg"), CODEC_CBR);
+    ExpectTaggedFlv(r, Media("interlaced.mpg"));
+    EXPECT_EQ(r.info.strRoute, "cbr");
+    // A picture full of noise needs all of the rate: the encoder keeps near it.
+    RunOutcome n = Convert(Media("noise.mp4"), CODEC_CBR);
+    ExpectTaggedFlv(n, Media("noise.mp4"));
+    MiData out = Probe(n.outPath);
+    EXPECT_NEAR(out.nBitRate[MI_VIDEO], 307200, 307200 * 0.25) << out.nBitRate[MI_VIDEO];
+}
+
+TEST_F(ConvertRoutes, AudioGetsThePicture)
+{
+    for (const char* name : {"tone.mp3", "tone.wav"}) {
+        RunOutcome r = Convert(Media(name));
+        ExpectTaggedFlv(r, Media(name));
+        EXPECT_TRUE(r.outPath.ends_with(".audioc.flv")) << r.outPath;
+        MiData out = Probe(r.outPath);
+        EXPECT_EQ(out.ucVideoCount, 1);
+        EXPECT_LE(out.nChannels, 2);
+    }
+}
+
+TEST_F(ConvertRoutes, FinishedFlvIsTaggedOrCopied)
+{
+    RunOutcome tag = Convert(Media("plain.flv"));
+    ExpectTaggedFlv(tag, Media("plain.flv"));
+    EXPECT_EQ(tag.info.strRoute, "tag");
+    EXPECT_TRUE(tag.outPath.ends_with("plain.flv.asc.flv"));
+    EXPECT_EQ(tag.progress.back(), 99);
+
+    RunOutcome copy = Convert(Media("tagged.flv"));
+    ExpectTaggedFlv(copy, Media("tagged.flv"));
+    EXPECT_EQ(copy.info.strRoute, "copy");
+    EXPECT_TRUE(copy.outPath.ends_with("/tagged.flv"));
+    EXPECT_EQ(ReadFile(copy.outPath), ReadFile(Media("tagged.flv")));
+}
+
+TEST_F(ConvertRoutes, HostileNamesReachTheEncodersUnchanged)
+{
+    CTempDir dir;
+    const std::string name = dir.Path() + "-a b'c\";$HOME 中文 (1).mp4";
+    ASSERT_TRUE(CopyFileReplace(Media("h264.mp4"), name));
+    const std::string marker = dir.Path() + "pwned";
+    RunOutcome r = Convert(name);
+    ExpectTaggedFlv(r, name);
+    EXPECT_NE(r.outPath.find("中文 (1).mp4.asc.flv"), std::string::npos);
+    // The same name through the middle-file way (mencoder reads our copy of it).
+    const std::string vfrName = dir.Path() + "-v;x`touch pwned` 变速.mp4";
+    ASSERT_TRUE(CopyFileReplace(Media("vfr.mp4"), vfrName));
+    ExpectTaggedFlv(Convert(vfrName), vfrName);
+    EXPECT_FALSE(FileExists(marker));
+}
+
+TEST_F(ConvertRoutes, FailuresAreReportedAndLeaveNothing)
+{
+    // Not media: no streams.
+    RunOutcome bad = Convert(Media("notmedia.mp4"), CODEC_VBR, "idx-bad");
+    EXPECT_EQ(bad.code, CV_NO_STREAMS);
+    // Missing source, an index that would leave OUTPATH, a wrong mode, no output root.
+    _sConvertTask gone{m_out->Path() + "nothing.mp4", "idx-gone", Probe(Media("h264.mp4"))};
+    EXPECT_EQ(RunWorker(gone, MakeOptions(m_out->Path() + "out")).code, CV_NOT_FOUND);
+    _sConvertTask escape{Media("h264.mp4"), "../escape", Probe(Media("h264.mp4"))};
+    EXPECT_EQ(RunWorker(escape, MakeOptions(m_out->Path() + "out")).code, CV_BAD_PATH);
+    EXPECT_FALSE(FileExists(m_out->Path() + "escape"));
+    _sConvertTask ok{Media("h264.mp4"), "idx-mode", Probe(Media("h264.mp4"))};
+    EXPECT_EQ(RunWorker(ok, MakeOptions(m_out->Path() + "out", 3)).code, CV_BAD_CODEC_MODE);
+    EXPECT_EQ(RunWorker(ok, MakeOptions("")).code, CV_NO_OUTPATH);
+    _sConvertOptions noTools = MakeOptions(m_out->Path() + "out");
+    noTools.strYamdiPath = m_out->Path() + "missing";
+    EXPECT_EQ(RunWorker(ok, noTools).code, CV_NO_TOOLS);
+    // No size anywhere.
+    _sConvertTask sizeless{Media("h264.mp4"), "idx-size", Probe(Media("h264.mp4"))};
+    sizeless.miData.nWidth = 0;
+    _sConvertOptions noRc = MakeOptions(m_out->Path() + "out");
+    noRc.unRc[0] = noRc.unRc[1] = 0;
+    EXPECT_EQ(RunWorker(sizeless, noRc).code, CV_NO_SIZE);
+}
+
+TEST_F(ConvertRoutes, DurationCheckRejectsAShortOutput)
+{
+    // The record claims twice the real length: with needcheck on, the output is refused and
+    // deleted; with it off, it is accepted.
+    _sConvertTask task{Media("h264.mp4"), "idx-long", Probe(Media("h264.mp4"))};
+    task.miData.nDuration[MI_GENERAL] *= 2;
+    task.miData.nDuration[MI_VIDEO] *= 2;
+    RunOutcome r = RunWorker(task, MakeOptions(m_out->Path() + "out", CODEC_CBR));
+    EXPECT_EQ(r.code, CV_CHECK_FAILED);
+    EXPECT_FALSE(DirExists(m_out->Path() + "out/idx-long"));
+    WriteConfig(600000, false);
+    task.strFileIndex = "idx-long2";
+    EXPECT_EQ(RunWorker(task, MakeOptions(m_out->Path() + "out", CODEC_CBR)).code, CR_SUCCESS);
+}
+
+TEST_F(ConvertRoutes, SilentEncoderIsEndedAndChattyOneIsNot)
+{
+    // Stand-ins for ffmpeg: one prints nothing, one prints a status line every 0.3 s for 3 s.
+    WriteConfig(1000, true); // the limit doubles to 2 s on a machine with few processors
+    CTempDir tools;
+    const std::string silent = tools.Path() + "ffmpeg-silent";
+    const std::string chatty = tools.Path() + "ffmpeg-chatty";
+    const std::string pidFile = tools.Path() + "pid";
+    WriteFile(silent, "#!/bin/sh\necho $$ > '" + pidFile + "'\nexec sleep 30\n");
+    WriteFile(chatty,
+              "#!/bin/sh\nfor i in 1 2 3 4 5 6 7 8 9 10; do echo \"time=00:00:0$i.00\" >&2; sleep 0.3; done\n"
+              "exit 3\n");
+    chmod(silent.c_str(), 0755);
+    chmod(chatty.c_str(), 0755);
+    _sConvertTask task{Media("tone.mp3"), "idx-silent", Probe(Media("tone.mp3"))};
+    _sConvertOptions o = MakeOptions(m_out->Path() + "out");
+    o.strFfmpegPath = silent;
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(RunWorker(task, o).code, CV_FAILED);
+    double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_LT(secs, 10);
+    int pid = atoi(ReadFile(pidFile).c_str());
+    ASSERT_GT(pid, 0);
+    EXPECT_NE(kill(pid, 0), 0); // ended and reaped
+
+    o.strFfmpegPath = chatty;
+    task.strFileIndex = "idx-chatty";
+    EXPECT_EQ(RunWorker(task, o).code, CV_FAILED);
+    std::string log = ReadFile(m_data->Path() + "Log/convert.txt");
+    EXPECT_NE(log.find("exit code=3"), std::string::npos); // it ran to its own end
+    EXPECT_EQ(
+        log.find(
+            "no changed more than 0 min, l_dwRet=258 , code:=0 , the process will be terminated, cmd(\"" +
+            chatty),
+        std::string::npos);
+}
+
+} // namespace
+} // namespace vx::test
