@@ -2,6 +2,10 @@
 
 #include "platform/Paths.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace vx::test {
 
 CTestMedia& CTestMedia::Get()
@@ -24,7 +28,33 @@ bool CTestMedia::Ffmpeg(const std::vector<std::string>& args)
     return true;
 }
 
-CTestMedia::CTestMedia()
+namespace {
+// Change this when the recipe below changes, so old sets are made again.
+constexpr const char* kRecipe = "media-fixture 1";
+} // namespace
+
+CTestMedia::CTestMedia() : m_dir(VX_MEDIA_FIXTURE_DIR)
+{
+    if (!MakeDirs(m_dir)) {
+        m_error = "cannot create " + m_dir;
+        return;
+    }
+    int lock = open((m_dir + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lock < 0 || flock(lock, LOCK_EX) != 0) {
+        m_error = "cannot lock " + m_dir;
+        return;
+    }
+    const std::string stamp = m_dir + "ready";
+    m_ok = ReadFile(stamp) == kRecipe;
+    if (!m_ok) {
+        unlink(stamp.c_str());
+        m_ok = Make() && WriteFile(stamp, kRecipe);
+    }
+    flock(lock, LOCK_UN);
+    close(lock);
+}
+
+bool CTestMedia::Make()
 {
     const std::string clip = "testsrc=size=160x120:rate=25:duration=1";
     const std::string tone = "sine=frequency=440:sample_rate=44100:duration=1";
@@ -48,12 +78,12 @@ CTestMedia::CTestMedia()
         text += "These are the lecture notes, not a video.\n";
     ok &= WriteFile(TextAsMp4(), text);
     ok &= WriteFile(Empty(), "");
-    m_ok = ok;
+    return ok;
 }
 
 std::string CTestMedia::MakeFile(const std::string& name, const std::string& bytes)
 {
-    std::string path = m_dir.File(name);
+    std::string path = m_scratch.File(name);
     WriteFile(path, bytes);
     return path;
 }

@@ -1,6 +1,8 @@
 #pragma once
-// Small media clips made once per test program with ffmpeg's generators (lavfi), plus the odd
-// files the probe must survive. Everything lives in one temporary folder.
+// Small media clips made with ffmpeg's generators (lavfi), plus the odd files the probe must
+// survive. CTest runs each case as a process of its own, so the set is made once in the build
+// tree (under a file lock, with a stamp naming the recipe) and only read afterwards; files a
+// test makes itself go to a private temporary folder.
 
 #include "common/TestUtil.h"
 #include "platform/MessageLoop.h"
@@ -20,26 +22,29 @@ public:
 
     bool Ok() const { return m_ok; }
     const std::string& Error() const { return m_error; }
-    std::string Dir() const { return m_dir.Path(); }
+    const std::string& Dir() const { return m_dir; }
 
-    std::string Mp4() const { return m_dir.File("av.mp4"); }    // H.264 + AAC, 160x120, 1 s
-    std::string Mp3() const { return m_dir.File("audio.mp3"); } // audio only
-    std::string Vfr() const { return m_dir.File("vfr.mp4"); }   // variable frame rate, no audio
-    std::string Ts() const { return m_dir.File("clip.ts"); }    // MPEG-2 interlaced + MP2
-    std::string Flv() const { return m_dir.File("clip.flv"); }  // Sorenson + MP3
-    std::string Chinese() const { return m_dir.File("课程 视频 第1讲.mp4"); }
-    std::string TextAsMp4() const { return m_dir.File("notes.mp4"); } // a text file
-    std::string Empty() const { return m_dir.File("empty.mp4"); }
-    std::string Missing() const { return m_dir.File("missing.mp4"); }
+    std::string Mp4() const { return File("av.mp4"); }    // H.264 + AAC, 160x120, 1 s
+    std::string Mp3() const { return File("audio.mp3"); } // audio only
+    std::string Vfr() const { return File("vfr.mp4"); }   // variable frame rate, no audio
+    std::string Ts() const { return File("clip.ts"); }    // MPEG-2 interlaced + MP2
+    std::string Flv() const { return File("clip.flv"); }  // Sorenson + MP3
+    std::string Chinese() const { return File("课程 视频 第1讲.mp4"); }
+    std::string TextAsMp4() const { return File("notes.mp4"); } // a text file
+    std::string Empty() const { return File("empty.mp4"); }
+    std::string Missing() const { return File("missing.mp4"); }
 
-    // A fresh file in the set's folder with the given bytes.
+    // A fresh file in this process's private folder with the given bytes.
     std::string MakeFile(const std::string& name, const std::string& bytes);
 
 private:
     CTestMedia();
+    bool Make();
     bool Ffmpeg(const std::vector<std::string>& args);
+    std::string File(const std::string& name) const { return m_dir + name; }
 
-    CTempDir m_dir;
+    std::string m_dir; // the shared set, ending in '/'
+    CTempDir m_scratch;
     bool m_ok = false;
     std::string m_error;
 };
