@@ -6,9 +6,9 @@
 #include "platform/Crypto.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
-#include <ctime>
 
 namespace vx {
 
@@ -25,11 +25,11 @@ std::string Printf(const char* format, ...)
     return n < 0 ? std::string() : std::string(buf, std::min(static_cast<size_t>(n), sizeof(buf) - 1));
 }
 
+// Milliseconds since an arbitrary start, as a cache breaker.
 uint32_t TickCount()
 {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<uint32_t>(ts.tv_sec * 1000 + ts.tv_nsec / 1000000);
+    auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }
 
 } // namespace

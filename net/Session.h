@@ -42,6 +42,9 @@ struct SessionAccounts
     std::function<void(const _sUserAccount& account)> saveUser;
 };
 
+// The accounts of the local database (CLocalDb::Instance), for the login window.
+SessionAccounts LocalDbAccounts();
+
 struct LoginRequest
 {
     std::string userName; // exactly as typed

@@ -5,6 +5,7 @@
 #include "app/LogFile.h"
 #include "common/TestUtil.h"
 #include "platform/Paths.h"
+#include "store/LocalDb.h"
 #include "unit/net/TinyServer.h"
 
 #include <gtest/gtest.h>
@@ -287,4 +288,23 @@ TEST(Session, CookieTextRefreshesTheAccountNameOnlyFromSA)
     EXPECT_EQ(c.m_strAccountName, "first");
     CSession::SetCookieText(c, "SA=unterminated");
     EXPECT_EQ(c.m_strAccountName, "first");
+}
+
+TEST(Session, RememberedAccountsLiveInTheLocalDatabase)
+{
+    vx::test::CScopedDataDir data;
+    CPlatform p(Routes{{"/login.do", {kCookies, kLoginOk}}, {"/getCurrentUser.do", {"", kPermitted}}});
+    CSession s(p.Config());
+    s.SetAccounts(LocalDbAccounts());
+    ASSERT_TRUE(s.Login({"teacher", "pw", true, true}));
+    std::vector<_sUserAccount> users;
+    ASSERT_TRUE(CLocalDb::Instance().GetUsers(&users));
+    ASSERT_EQ(users.size(), 1u);
+    EXPECT_EQ(users[0].strUserName, "teacher");
+    EXPECT_EQ(users[0].strPassword, CSession::PasswordHash("pw"));
+    EXPECT_TRUE(users[0].bAutoLogin);
+    // The login window then shows the stored hash: it goes out unchanged.
+    ASSERT_TRUE(s.Login({"teacher", users[0].strPassword, true, true}));
+    EXPECT_NE(p.Requests().at(2).find("j_password=" + users[0].strPassword + "&"), std::string::npos);
+    CLocalDb::Instance().Close();
 }
