@@ -28,7 +28,8 @@ std::vector<std::string> Lines(const std::string& text)
 
 TEST_F(CliMediaTest, ProbeJsonGivesOneObjectPerFileGroupedByStream)
 {
-    RunResult r = RunProgram("vexora", {"probe", "--json", M().Mp4(), M().Chinese()});
+    // Started in the C locale: the program must still open a UTF-8 name.
+    RunResult r = RunProgram("vexora", {"probe", "--json", M().Mp4(), M().Chinese()}, {"LC_ALL=C", "LANG=C"});
     ASSERT_EQ(0, r.exitCode) << r.err;
     auto lines = Lines(r.out);
     ASSERT_EQ(2u, lines.size()) << r.out;
