@@ -64,7 +64,7 @@ public:
         return n;
     }
 
-    // Closes the queue when it is empty, atomically with respect to Add; onClose runs under the
+    // Closes the queue when it is empty, atomically against Add; onClose runs under the
     // lock (so a flag it sets is seen by any later Add's caller). True when closed.
     template <typename F> bool CloseIfEmpty(F onClose)
     {
