@@ -4,7 +4,7 @@ TESTDIR ?= build/test
 RELDIR  ?= build/release
 CTEST_ARGS ?=
 
-.PHONY: all deps test build-test demo build-release bench format clean
+.PHONY: all deps test build-test demo build-release bench fuzz format clean
 
 all: build-release
 
@@ -36,6 +36,12 @@ bench: deps
 	cmake -S . -B $(RELDIR) -DCMAKE_BUILD_TYPE=Release -DVX_TESTS=OFF -DVX_BENCH=ON
 	cmake --build $(RELDIR) -j$(JOBS)
 	@bench/run $(RELDIR)
+
+FUZZ_SECONDS ?= 60
+
+# Builds the libFuzzer targets with clang in build/fuzz and runs each for FUZZ_SECONDS (not in CI).
+fuzz: deps
+	@fuzz/run $(FUZZ_SECONDS)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
