@@ -45,8 +45,13 @@ void PrintHelp()
               [](const CliCommand& a, const CliCommand& b) { return strcmp(a.name, b.name) < 0; });
     printf("usage: vexora [--config PATH] [--user NAME] [--password TEXT] [--json] COMMAND [ARGS]\n\n");
     printf("commands:\n");
-    for (const CliCommand& c : cmds)
-        printf("  %-44s %s\n", c.usage, c.summary);
+    // Long usages get their summary on the next line, so the text stays within 100 columns.
+    for (const CliCommand& c : cmds) {
+        if (strlen(c.usage) <= 40)
+            printf("  %-40s %s\n", c.usage, c.summary);
+        else
+            printf("  %s\n  %-40s %s\n", c.usage, "", c.summary);
+    }
     printf("\nglobal options (anywhere on the line):\n"
            "  --config PATH     Config.ini to use (default: $VEXORA_CONFIG, else beside the program)\n"
            "  --user NAME       account name (default: $VEXORA_USER)\n"
