@@ -70,11 +70,10 @@ bool CConvertThread::CanCopyVideo(const MiData& inMi, std::string* profileOption
     }
     if (inMi.ucAudioCount > 0 && ToLower(inMi.strAudioCodec).find("aac") == std::string::npos)
         return false;
-    for (const char* p : {"high10", "hi10p", "high422", "hi422p", "high444", "hi444p"})
-        if (inMi.strFormatProfile.find(p) != std::string::npos) {
-            *profileOption = "-profile:v high"; // players of FLV only know 8-bit 4:2:0
-            return false;
-        }
+    if (IsHighBitDepthProfile(inMi.strFormatProfile)) {
+        *profileOption = "-profile:v high"; // players of FLV only know 8-bit 4:2:0
+        return false;
+    }
     return inMi.nBitRate[MI_VIDEO] > 0 && inMi.nBitRate[MI_VIDEO] <= 1.2 * dst.nBitRate[MI_VIDEO];
 }
 

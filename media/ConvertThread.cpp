@@ -259,9 +259,8 @@ bool CConvertThread::IsCompatible(const MiData& src, const MiData& dst)
     }
     if (src.ucAudioCount > 0 && ToLower(src.strAudioCodec).find("aac") == std::string::npos)
         return false;
-    for (const char* p : {"high10", "hi10p", "high422", "hi422p", "high444", "hi444p"})
-        if (src.strFormatProfile.find(p) != std::string::npos)
-            return false;
+    if (IsHighBitDepthProfile(src.strFormatProfile))
+        return false;
     return src.nBitRate[MI_VIDEO] > 0 && src.nBitRate[MI_VIDEO] <= 1.2 * dst.nBitRate[MI_VIDEO];
 }
 

@@ -92,6 +92,15 @@ CCrfSearch::EStep CCrfSearch::Measured(int64_t m, std::string* warning)
     return NEXT;
 }
 
+bool IsHighBitDepthProfile(const std::string& lowerProfile)
+{
+    for (const char* p :
+         {"high10", "hi10p", "high422", "hi422p", "high444", "hi444p", "high 10", "high 4:2:2", "high 4:4:4"})
+        if (lowerProfile.find(p) != std::string::npos)
+            return true;
+    return false;
+}
+
 bool DurationMatches(int srcMs, int outMs)
 {
     if (srcMs <= 0)

@@ -53,6 +53,10 @@ private:
     int64_t m_i64Target;
 };
 
+// True for an H.264 profile that FLV players cannot decode (10-bit, 4:2:2, 4:4:4), in the
+// spellings of older encoders ("high10") and of the probe ("high 4:4:4 predictive@l1.3").
+bool IsHighBitDepthProfile(const std::string& lowerProfile);
+
 // True when an output of outMs matches a source of srcMs: within 0.7 s or 3 %, whichever is
 // larger. A source without a duration cannot be compared and passes.
 bool DurationMatches(int srcMs, int outMs);

@@ -99,6 +99,11 @@ TEST(RateControl, TargetsSampleAndDurations)
     EXPECT_FALSE(DurationMatches(600000, 500000));
     EXPECT_TRUE(DurationMatches(0, 1234)); // nothing to compare with
     EXPECT_FALSE(DurationMatches(3000, 0));
+    // Both spellings of the profiles a Flash player cannot decode; plain High is fine.
+    EXPECT_TRUE(IsHighBitDepthProfile("high 4:4:4 predictive@l1.3"));
+    EXPECT_TRUE(IsHighBitDepthProfile("high 10@l4"));
+    EXPECT_TRUE(IsHighBitDepthProfile("hi10p"));
+    EXPECT_FALSE(IsHighBitDepthProfile("high@l3.1"));
 }
 
 TEST(ConvertCommands, FileNamesStayWholeArguments)
