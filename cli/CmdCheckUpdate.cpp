@@ -13,7 +13,7 @@ namespace {
 
 int RunCheckUpdate(CCliArgs& args)
 {
-    std::optional<std::string> server = args.TakeOption("server");
+    std::optional<std::string> server = args.TakeOption("--server");
     std::vector<std::string> rest;
     if (!args.Positionals(&rest) || !rest.empty())
         return UsageError(args, args.Error().empty() ? "check-update takes no arguments" : args.Error());
