@@ -180,7 +180,7 @@ void CFileServer::Serve(int fd)
     std::vector<uint8_t> msg(7 + static_cast<size_t>(len));
     memcpy(msg.data(), head, 7);
     if (len > 0 && !RecvExact(fd, msg.data() + 7, len, 10000, &m_stop)) {
-        SimLog("[file:%d] announce cut short (%u of %u bytes), closing", m_port, 0u,
+        SimLog("[file:%d] announce cut short (expected %u more bytes), closing", m_port,
                static_cast<unsigned>(len));
         CloseReset(fd);
         return;
