@@ -243,6 +243,10 @@ int RunConvert(CCliArgs& args)
         o.Int("crf", info.nCrf);
         o.Text("probes", probes);
         o.Int("targetBitRate", info.i64TargetBitRate);
+        o.Int("sampleBitRate", info.i64SampleBitRate);
+        o.Int("probeCount", static_cast<long long>(info.vProbes.size()));
+        o.Int("predictMs", static_cast<long long>(info.dPredictSeconds * 1000));
+        o.Int("encodeMs", static_cast<long long>(info.dEncodeSeconds * 1000));
         if (args.Json())
             fputs(o.Json().c_str(), stdout);
         else

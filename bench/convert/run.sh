@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Conversion benchmarks, both against ffmpeg itself in the same run:
+#  1. pipeline overhead: `vexora convert` of a 3-minute 720p clip against the bare ffmpeg line
+#     that makes the same final encode at the CRF vexora chose;
+#  2. prediction quality on generated clips of different complexity, each over two minutes:
+#     the sample's rate at the chosen CRF against the full output's video rate, and the output
+#     against the target rate.
+# Usage: bench/convert/run.sh BUILD_DIR   (BENCH_CONVERT_SECONDS shortens the clips for a dry run)
+set -euo pipefail
+build=$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)
+vexora="$build/bin/vexora"
+ffmpeg="$build/bin/codecs/ffmpeg"
+long=${BENCH_CONVERT_SECONDS:-180}
+qlen=${BENCH_CONVERT_QUALITY_SECONDS:-130}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export VEXORA_DATA_DIR="$work/data"
+
+gen() { # name seconds video-filter
+    "$ffmpeg" -nostdin -hide_banner -loglevel error -y -f lavfi -i "$3" -f lavfi -i "sine=frequency=440" \
+        -t "$2" -pix_fmt yuv420p -c:v mpeg4 -q:v 3 -c:a aac "$work/$1"
+}
+field() { python3 -c 'import json,sys; d=json.loads(sys.stdin.readline()); print(d[sys.argv[1]])' "$1"; }
+now() { date +%s.%N; }
+
+echo "Table 1: pipeline overhead (${long} s 1280x720 clip, VBR)"
+gen lecture720.avi "$long" "testsrc2=s=1280x720:r=25,drawbox=x=900:y=480:w=340:h=220:color=black@0.4:t=fill"
+t0=$(now)
+"$vexora" --json convert --out "$work/out" "$work/lecture720.avi" > "$work/v.json"
+t1=$(now)
+crf=$(field crf < "$work/v.json")
+enc_ms=$(field encodeMs < "$work/v.json")
+pred_ms=$(field predictMs < "$work/v.json")
+out=$(field output < "$work/v.json")
+# Sources are MPEG-4 part 2, so the pipeline always encodes (never copies) the picture.
+# The same final encode, run bare: the arguments of the conversion's encode line.
+t2=$(now)
+"$ffmpeg" -nostdin -threads 2 -i "$work/lecture720.avi" -c:a aac -ac 1 -b:a 64k -ar 22050 -r 25.000000 -f flv \
+    -s 1280x720 -c:v libx264 -flags +loop -cmp +chroma -crf "$crf" -refs 6 -coder 1 -me_method umh -me_range 19 \
+    -subq 5 -partitions +parti4x4+parti8x8+partp8x8 -g 50 -keyint_min 25 -level 30 -qmin 10 -qmax 51 \
+    -trellis 2 -maxrate 25000k -sc_threshold 40 -i_qfactor 0.71 -qblur 0.5 -pix_fmt yuv420p \
+    -max_interleave_delta 0 -y "$work/bare.flv" 2> /dev/null
+t3=$(now)
+python3 - "$t0" "$t1" "$t2" "$t3" "$enc_ms" "$pred_ms" "$crf" <<'PY'
+import sys
+t0, t1, t2, t3 = map(float, sys.argv[1:5]); enc, pred, crf = int(sys.argv[5]), int(sys.argv[6]), sys.argv[7]
+whole, bare = t1 - t0, t3 - t2
+print("| chosen CRF | vexora whole (s) | prediction (s) | prediction share | final encode (s) | bare ffmpeg (s) | ratio (goal <= 1.05) |")
+print("|---|---|---|---|---|---|---|")
+print(f"| {crf} | {whole:.1f} | {pred/1000:.1f} | {pred/1000/whole*100:.0f}% | {enc/1000:.1f} | {bare:.1f} | {enc/1000/bare:.3f} |")
+PY
+echo
+
+echo "Table 2: prediction quality (${qlen} s clips, 320x240, target d = 307200 bit/s)"
+declare -A clips=(
+    [slides]="smptebars=s=320x240:r=25[a];testsrc=s=80x60:r=25[b];[a][b]overlay=W-w-6:H-h-6"
+    [screen]="life=s=320x240:r=25:mold=10:ratio=0.12:life_color=#00ff00:death_color=#202020"
+    [camera]="mandelbrot=s=320x240:r=25"
+    [busy]="testsrc2=s=320x240:r=25,noise=alls=25:allf=t"
+    [noise]="nullsrc=s=320x240:r=25,geq=random(1)*255:128:128"
+)
+echo "| clip | CRF | probes | sample rate at CRF (bit/s) | full output video rate (bit/s) | prediction error | output vs d |"
+echo "|---|---|---|---|---|---|---|"
+for name in slides screen camera busy noise; do
+    gen "$name.avi" "$qlen" "${clips[$name]}"
+    "$vexora" --json convert --out "$work/out" "$work/$name.avi" > "$work/$name.json"
+    out=$(field output < "$work/$name.json")
+    "$vexora" --json probe "$out" > "$work/$name.probe.json"
+    python3 - "$name" "$work/$name.json" "$work/$name.probe.json" <<'PY'
+import json, sys
+name = sys.argv[1]
+c = json.load(open(sys.argv[2])); p = json.load(open(sys.argv[3]))
+full = p["Video"]["BitRate"]; sample = c["sampleBitRate"]; d = c["targetBitRate"] or 307200
+err = (sample - full) / full * 100 if full else float("nan")
+print(f"| {name} | {c['crf']} | {c['probeCount']} | {sample} | {full} | {err:+.1f}% | {(full - d) / d * 100:+.1f}% |")
+PY
+done
