@@ -44,7 +44,7 @@ std::unique_ptr<CTestNetWorkThread> MakeSpeedTest(const std::vector<FileServerAd
 
 void OnFileServerList(CAppConfig& config, CSpaceApi& api, CFileServerList& list, MsgTarget wnd,
                       std::unique_ptr<CTestNetWorkThread>* thread, bool* requestFailed,
-                      std::string* errorText)
+                      std::string* errorText, int timeBudgetMs)
 {
     *requestFailed = false;
     std::vector<FileServerAddress> servers;
@@ -60,6 +60,7 @@ void OnFileServerList(CAppConfig& config, CSpaceApi& api, CFileServerList& list,
     if (*thread)
         return;
     *thread = MakeSpeedTest(servers, list, wnd);
+    (*thread)->SetTimeBudget(timeBudgetMs);
     (*thread)->Start();
 }
 

@@ -35,9 +35,10 @@ private:
 //  - a test thread is created and started only when *thread is null; its entries are the
 //    resolved hosts of the list (unresolvable ones skipped); every host also goes into `list`.
 // An empty or missing list still starts a thread, which reports "no server" at once.
+// timeBudgetMs: the measuring time (the product's is 10 s).
 void OnFileServerList(CAppConfig& config, CSpaceApi& api, CFileServerList& list, MsgTarget wnd,
                       std::unique_ptr<CTestNetWorkThread>* thread, bool* requestFailed,
-                      std::string* errorText);
+                      std::string* errorText, int timeBudgetMs = 10000);
 
 // The same steps on a list already at hand (no request): adds the servers to a new thread.
 std::unique_ptr<CTestNetWorkThread> MakeSpeedTest(const std::vector<FileServerAddress>& servers,
