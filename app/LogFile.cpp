@@ -105,6 +105,18 @@ void CLogFile::Write(const std::string& text)
     fflush(m_file);
 }
 
+void CLogFile::TryWrite(const char* text)
+{
+    if (!m_lock.try_lock())
+        return;
+    if (m_file) {
+        fputs(text, m_file);
+        fputc('\n', m_file);
+        fflush(m_file);
+    }
+    m_lock.unlock();
+}
+
 void OpenLogs()
 {
     struct Channel

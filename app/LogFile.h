@@ -26,6 +26,9 @@ public:
 
     // One line: time stamp, text, line feed.
     void Write(const std::string& text);
+    // The same from a crash handler: gives up instead of waiting when the channel is busy
+    // (the crash may have happened inside a write).
+    void TryWrite(const char* text);
 
     static constexpr long kRotateSize = 0x300000; // 3 MiB
     // log.txt -> log_bak.txt (only the file name changes, never a folder).
