@@ -362,6 +362,7 @@ int64_t CFileTransThread::DoTrans()
     // Exactly the range the server asked for, in large blocks: the bytes on the wire are the
     // same whatever the block size, and each block costs a system call.
     const int64_t need = m_run.i64EndPos - m_run.i64StartPos;
+    const auto t0 = Clock::now();
     int64_t sent = 0;
     int64_t reported = 0;
     auto last = Clock::now();
@@ -395,6 +396,8 @@ int64_t CFileTransThread::DoTrans()
             }
         }
     }
+    m_i64LastSent = sent;
+    m_i64LastSendUs = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - t0).count();
     if (fclose(f) != 0)
         Log(g_transLog, "Warning : transfter file(%s), but close the file failed, code=%d", PathText(),
             errno);

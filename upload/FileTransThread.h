@@ -92,6 +92,11 @@ public:
 
     void SetTuning(const _sTransTuning& t) { m_tuning = t; }
 
+    // The data phase of the last run: bytes handed to the socket and the microseconds it took
+    // (from the first block read to the last send), for benchmarks and diagnostics.
+    int64_t LastSentBytes() const { return m_i64LastSent.load(); }
+    int64_t LastSendMicros() const { return m_i64LastSendUs.load(); }
+
     static constexpr size_t kReadBlock = 1 << 20; // file read size
     static constexpr size_t kSendPiece = 1 << 18; // bytes per send call
     static constexpr int kProgressMs = 1000;      // at most one progress report per second
@@ -130,6 +135,8 @@ private:
     _sTransTuning m_tuning;
     CSocket m_sock;
     std::vector<char> m_buf; // file read buffer, kept between runs
+    std::atomic<int64_t> m_i64LastSent{0};
+    std::atomic<int64_t> m_i64LastSendUs{0};
 };
 
 } // namespace vx
