@@ -180,8 +180,11 @@ public:
         m_lastDraw = now;
         int64_t done = Done();
         double pct = total > 0 ? 100.0 * static_cast<double>(done) / static_cast<double>(total) : 100.0;
-        double secs = std::chrono::duration<double>(now - m_t0).count();
-        double rate = m_started && secs > 0.2 ? static_cast<double>(done - m_base) / secs : 0;
+        // From the first progress report on (a resumed file's first bytes were sent earlier);
+        // before any, from the start of the command's upload.
+        double secs = std::chrono::duration<double>(now - (m_started ? m_t0 : m_begin)).count();
+        int64_t moved = m_started ? done - m_base : done;
+        double rate = secs > 0.2 ? static_cast<double>(moved) / secs : 0;
         std::string left = rate > 0 ? Duration(static_cast<double>(total - done) / rate) : "--:--";
         char line[200];
         if (m_tty) {
@@ -207,6 +210,7 @@ private:
     bool m_tty;
     MsgTarget m_target = 0;
     bool m_started = false;
+    Clock::time_point m_begin = Clock::now();
     Clock::time_point m_t0 = Clock::now();
     Clock::time_point m_lastDraw{};
     int64_t m_base = 0;
