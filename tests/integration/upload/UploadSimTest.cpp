@@ -220,6 +220,24 @@ TEST_F(UploadSimTest, ADroppedUploadResumesWhereTheServerStands)
     EXPECT_NE(transLog.find("range=1500000--6000000"), std::string::npos)
         << "the second run was not asked for the rest only";
 
+    // As a user runs it: the command fails part-way, and the same command again finishes.
+    std::string cli = MakeSampleFile(m_dir.File("cli resume.flv"), 4000000, 22);
+    const std::vector<std::string> cmd{"upload",
+                                       "--dir",
+                                       std::to_string(s_rootDir),
+                                       "--server",
+                                       "127.0.0.1:" + std::to_string(s_sim->FilePorts()[0]),
+                                       m_dir.File("cli resume.flv")};
+    ASSERT_TRUE(s_sim->SetFault("drop-after", "1000000"));
+    RunResult r = Vexora(cmd);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_FALSE(Stored(cli));
+    ASSERT_TRUE(s_sim->SetFault("drop-after", "off"));
+    r = Vexora(cmd);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(Stored(cli));
+    EXPECT_NE(s_sim->LogText().find("name=cli resume.flv"), std::string::npos);
+
     // The same content again: the server holds it and nothing is sent.
     auto third = Upload(t);
     EXPECT_EQ(Codes(third), std::vector<int>{TR_UPLOADED});
