@@ -1,5 +1,6 @@
 #pragma once
-// Messages of the upload subsystem to the main window.
+// Messages of the upload subsystem to and from the main window (the window's other messages
+// are defined by the window).
 
 #include "platform/MessageLoop.h"
 
@@ -10,8 +11,6 @@ namespace vx {
 
 // Posted by the login window: fetch the file-server list and start the speed test.
 constexpr uint32_t WM_FILESERVER_LIST = WM_USER + 2001; // 3025
-// Posted after the file-server list has been handled: start the user's session.
-constexpr uint32_t WM_USER_INFO = WM_USER + 2002; // 3026
 // A transfer report: wParam 0, payload MakePayload(_sTransReport) (store/TransRecords.h).
 constexpr uint32_t WM_TRANS_RESULT = WM_USER + 2005; // 3029
 // The speed test's choice: wParam = IPv4 address in network byte order (0xFFFFFFFF: none),
