@@ -108,8 +108,9 @@ bool CProcess::Start(const std::string& exe, const std::vector<std::string>& arg
     }
     if (errPipe[1] >= 0)
         posix_spawn_file_actions_adddup2(&fa, errPipe[1], 2);
-    if (opt.detached) {
+    if (!opt.inheritStdin)
         posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+    if (opt.detached) {
         if (!opt.captureStdout)
             posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
         if (!opt.captureStderr && !opt.mergeStderr)

@@ -67,3 +67,16 @@ TEST(Process, FindsOnlyProcessesStartedUnderOurPath)
     EXPECT_FALSE(b.TryWait(&code));
     EXPECT_TRUE(SetProcessAffinity(b.Pid(), 1));
 }
+
+TEST(Process, ChildrenNeverReadOurTerminal)
+{
+    CProcess p;
+    ProcessOptions o;
+    o.captureStdout = true;
+    ASSERT_TRUE(p.Start("/bin/sh", {"-c", "cat; echo done"}, o));
+    int code = -1;
+    ASSERT_TRUE(p.Wait(5000, &code)); // stdin is /dev/null: cat ends at once
+    std::string out;
+    p.ReadStdout(&out);
+    EXPECT_EQ(out, "done\n");
+}
