@@ -16,6 +16,7 @@ struct ProcessOptions
     bool captureStderr = false;
     bool mergeStderr = false;     // stderr into the stdout pipe (needs captureStdout)
     bool detached = false;        // own session; outlives us (the updater, a restarted program)
+    bool inheritStdin = false;    // by default a child reads /dev/null, never our terminal
     std::string workDir;          // empty: ours
     std::vector<std::string> env; // extra "NAME=value" entries on top of ours
     uint64_t affinityMask = 0;    // 0: no binding
