@@ -53,9 +53,17 @@ private:
             std::string data;
             if (c.Write(MakeAnswer(0, 1, 0, a.end, a.md5, 100 + a.end)) && c.Read(&data, a.end)) {
                 std::string rest = c.ReadRest(m_holdMs); // the client may give up meanwhile
-                if (rest.empty() && c.Write(MakeHead(0, 1, 1))) {
-                    std::lock_guard<std::mutex> lock(m_mutex);
-                    m_stored[a.name] = data;
+                // Kept before confirming, as a real server does: the client may look the
+                // moment the confirmation arrives.
+                if (rest.empty()) {
+                    {
+                        std::lock_guard<std::mutex> lock(m_mutex);
+                        m_stored[a.name] = data;
+                    }
+                    if (!c.Write(MakeHead(0, 1, 1))) {
+                        std::lock_guard<std::mutex> lock(m_mutex);
+                        m_stored.erase(a.name);
+                    }
                 }
             }
         }
