@@ -168,13 +168,20 @@ int CConvertThread::PredictCrfValue(const MiData& dst, const std::string& in, co
     return result;
 }
 
-int CConvertThread::DoVBR(const std::string& in, const MiData& inMi, int kind)
+// What tells the two rate modes apart in the frame they share.
+struct CConvertThread::SRateMode
 {
-    if (in.empty()) {
-        Log(g_convertLog, "Error : VBR convert, but invalid input file parameters");
-        return CV_STEP_FAILED;
-    }
-    const std::string routeHead = kind == PK_VBR_MIDDLE ? LastRunInfo().strRoute + "+" : "";
+    const char* name;    // "VBR" or "CBR", in the logs; lower case it names the route
+    const char* runHead; // the head of the command line log
+    int middleKind;      // the process kind of a second try on the middle file
+};
+
+int CConvertThread::EncodeAtRate(const std::string& in, const MiData& inMi, int kind, const SRateMode& mode,
+                                 const RateCommandFn& encodeCommand)
+{
+    const bool again = kind == mode.middleKind;
+    const std::string name = mode.name;
+    const std::string routeHead = again ? LastRunInfo().strRoute + "+" : "";
     MiData dst = inMi;
     int ret = MkDestMiData(&dst, 1);
     if (ret == 0) {
@@ -184,30 +191,12 @@ int CConvertThread::DoVBR(const std::string& in, const MiData& inMi, int kind)
             SetRoute(routeHead + "remux");
             cmd = MakeCopyCommand(m_options.strFfmpegPath, in, TargetOf(dst), m_strOutFile);
         } else {
-            SetRoute(routeHead + "vbr");
-            auto t0 = Clock::now();
-            int crf = CCrfSearch::kFirstCrf;
-            int p = PredictCrfValue(dst, in, inMi, &crf);
-            {
-                std::lock_guard<std::mutex> guard(m_lock);
-                m_runInfo.dPredictSeconds = SecondsSince(t0);
-                m_runInfo.nCrf = crf;
-                m_runInfo.i64TargetBitRate = dst.nBitRate[MI_VIDEO];
-            }
-            if (Stopped()) {
-                ret = CV_STEP_FAILED;
-            } else if (p != 0 && p != CV_CRF_AT_LIMIT) {
-                Log(g_convertLog,
-                    "Error: VBR convert predict CRF failed. process_affinity_mask=%d, dest_bitrate=%d",
-                    static_cast<int>(m_uMask), dst.nBitRate[MI_VIDEO]);
-                ret = CV_STEP_FAILED;
-            } else {
-                cmd = MakeVbrCommand(m_options.strFfmpegPath, in, TargetOf(dst), crf, profile, m_strOutFile);
-            }
+            SetRoute(routeHead + ToLower(name));
+            ret = encodeCommand(dst, profile, &cmd);
         }
         if (ret == 0) {
-            LogText(g_convertLog, std::string("Info : DoVBR  (") + (kind == PK_VBR_MIDDLE ? "again" : "") +
-                                      ") , cmdLine:(" + cmd.Text() + ") ");
+            LogText(g_convertLog,
+                    std::string(mode.runHead) + (again ? "again" : "") + ") , cmdLine:(" + cmd.Text() + ") ");
             DeleteFileIfAny(m_strOutFile);
             auto t0 = Clock::now();
             bool ok = CreateConvertProcess(kind, cmd);
@@ -218,24 +207,57 @@ int CConvertThread::DoVBR(const std::string& in, const MiData& inMi, int kind)
             if (Stopped()) {
                 ret = CV_STEP_FAILED;
             } else if (!ok) {
-                LogText(g_convertLog, "Error : VBR convert failed, cmd(" + cmd.Text() + ")");
+                LogText(g_convertLog, "Error : " + name + " convert failed, cmd(" + cmd.Text() + ")");
                 ret = CV_STEP_FAILED;
             } else if (!FileExists(m_strOutFile)) {
-                LogText(g_convertLog, "Error : VBR convert successfully, but output file not existed, cmd(" +
+                LogText(g_convertLog, "Error : " + name +
+                                          " convert successfully, but output file not existed, cmd(" +
                                           cmd.Text() + ")");
                 ret = CV_NO_OUTPUT;
             } else if (!CheckDuration(inMi, m_strOutFile)) {
-                LogText(g_convertLog,
-                        "Error : VBR convert successfully, but check file duration failed, cmd(" +
-                            cmd.Text() + ")");
+                LogText(g_convertLog, "Error : " + name +
+                                          " convert successfully, but check file duration failed, cmd(" +
+                                          cmd.Text() + ")");
                 ret = CV_CHECK_FAILED;
             }
         }
     }
     // A failed output is never left behind: the folder may be uploaded from later.
     if (ret != 0 && !DeleteFileIfAny(m_strOutFile))
-        Log(g_convertLog, "Error : DoVBR, file(%s) delete failed, code:%d", m_strOutFile.c_str(), errno);
+        Log(g_convertLog, "Error : Do%s, file(%s) delete failed, code:%d", mode.name, m_strOutFile.c_str(),
+            errno);
     return ret;
+}
+
+int CConvertThread::DoVBR(const std::string& in, const MiData& inMi, int kind)
+{
+    if (in.empty()) {
+        Log(g_convertLog, "Error : VBR convert, but invalid input file parameters");
+        return CV_STEP_FAILED;
+    }
+    static constexpr SRateMode kVbr{"VBR", "Info : DoVBR  (", PK_VBR_MIDDLE};
+    return EncodeAtRate(
+        in, inMi, kind, kVbr, [&](const MiData& dst, const std::string& profile, CCommandLine* cmd) {
+            auto t0 = Clock::now();
+            int crf = CCrfSearch::kFirstCrf;
+            int p = PredictCrfValue(dst, in, inMi, &crf);
+            {
+                std::lock_guard<std::mutex> guard(m_lock);
+                m_runInfo.dPredictSeconds = SecondsSince(t0);
+                m_runInfo.nCrf = crf;
+                m_runInfo.i64TargetBitRate = dst.nBitRate[MI_VIDEO];
+            }
+            if (Stopped())
+                return static_cast<int>(CV_STEP_FAILED);
+            if (p != 0 && p != CV_CRF_AT_LIMIT) {
+                Log(g_convertLog,
+                    "Error: VBR convert predict CRF failed. process_affinity_mask=%d, dest_bitrate=%d",
+                    static_cast<int>(m_uMask), dst.nBitRate[MI_VIDEO]);
+                return static_cast<int>(CV_STEP_FAILED);
+            }
+            *cmd = MakeVbrCommand(m_options.strFfmpegPath, in, TargetOf(dst), crf, profile, m_strOutFile);
+            return 0;
+        });
 }
 
 int CConvertThread::DoCBR(const std::string& in, const MiData& inMi, int kind)
@@ -244,50 +266,16 @@ int CConvertThread::DoCBR(const std::string& in, const MiData& inMi, int kind)
         Log(g_convertLog, "Error : CBR convert, but invalid parameters");
         return CV_STEP_FAILED;
     }
-    const std::string routeHead = kind == PK_CBR_MIDDLE ? LastRunInfo().strRoute + "+" : "";
-    MiData dst = inMi;
-    int ret = MkDestMiData(&dst, 1);
-    if (ret == 0) {
-        std::string profile;
-        CCommandLine cmd;
-        if (CanCopyVideo(inMi, &profile, dst)) {
-            SetRoute(routeHead + "remux");
-            cmd = MakeCopyCommand(m_options.strFfmpegPath, in, TargetOf(dst), m_strOutFile);
-        } else {
-            SetRoute(routeHead + "cbr");
-            bool deinterlace = ToLower(inMi.strScanType) == "interlaced" && inMi.nWidth > 640;
-            cmd = MakeCbrCommand(m_options.strFfmpegPath, in, TargetOf(dst), deinterlace,
-                                 dst.nBitRate[MI_VIDEO] / 1024, profile, m_strOutFile);
-            std::lock_guard<std::mutex> guard(m_lock);
-            m_runInfo.i64TargetBitRate = dst.nBitRate[MI_VIDEO];
-        }
-        LogText(g_convertLog, std::string("Info : DoCBR (") + (kind == PK_CBR_MIDDLE ? "again" : "") +
-                                  ") , cmdLine:(" + cmd.Text() + ") ");
-        DeleteFileIfAny(m_strOutFile);
-        auto t0 = Clock::now();
-        bool ok = CreateConvertProcess(kind, cmd);
-        {
-            std::lock_guard<std::mutex> guard(m_lock);
-            m_runInfo.dEncodeSeconds = SecondsSince(t0);
-        }
-        if (Stopped()) {
-            ret = CV_STEP_FAILED;
-        } else if (!ok) {
-            LogText(g_convertLog, "Error : CBR convert failed, cmd(" + cmd.Text() + ")");
-            ret = CV_STEP_FAILED;
-        } else if (!FileExists(m_strOutFile)) {
-            LogText(g_convertLog,
-                    "Error : CBR convert successfully, but output file not existed, cmd(" + cmd.Text() + ")");
-            ret = CV_NO_OUTPUT;
-        } else if (!CheckDuration(inMi, m_strOutFile)) {
-            LogText(g_convertLog, "Error : CBR convert successfully, but check file duration failed, cmd(" +
-                                      cmd.Text() + ")");
-            ret = CV_CHECK_FAILED;
-        }
-    }
-    if (ret != 0 && !DeleteFileIfAny(m_strOutFile))
-        Log(g_convertLog, "Error : DoCBR, file(%s) delete failed, code:%d", m_strOutFile.c_str(), errno);
-    return ret;
+    static constexpr SRateMode kCbr{"CBR", "Info : DoCBR (", PK_CBR_MIDDLE};
+    return EncodeAtRate(in, inMi, kind, kCbr,
+                        [&](const MiData& dst, const std::string& profile, CCommandLine* cmd) {
+                            bool deinterlace = ToLower(inMi.strScanType) == "interlaced" && inMi.nWidth > 640;
+                            *cmd = MakeCbrCommand(m_options.strFfmpegPath, in, TargetOf(dst), deinterlace,
+                                                  dst.nBitRate[MI_VIDEO] / 1024, profile, m_strOutFile);
+                            std::lock_guard<std::mutex> guard(m_lock);
+                            m_runInfo.i64TargetBitRate = dst.nBitRate[MI_VIDEO];
+                            return 0;
+                        });
 }
 
 } // namespace vx

@@ -110,6 +110,14 @@ private:
     bool CreateConvertProcess(int kind, const CCommandLine& cmd);
 
     // ConvertRate.cpp: the rate-control encoders.
+    struct SRateMode;
+    // Builds a rate mode's own encoder command for the target dst; 0, or the failure code.
+    using RateCommandFn =
+        std::function<int(const MiData& dst, const std::string& profile, CCommandLine* cmd)>;
+    // The frame both modes share: the route, the target, the copy test, the encoder run, the
+    // output check and the removal of a failed output.
+    int EncodeAtRate(const std::string& in, const MiData& inMi, int kind, const SRateMode& mode,
+                     const RateCommandFn& encodeCommand);
     int DoVBR(const std::string& in, const MiData& inMi, int kind);
     int DoCBR(const std::string& in, const MiData& inMi, int kind);
     int PredictCrfValue(const MiData& dst, const std::string& in, const MiData& inMi, int* crf);
