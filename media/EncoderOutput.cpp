@@ -167,6 +167,12 @@ uint8_t NextProgress(int kind, uint8_t oldProgress, double position, int duratio
     }
     auto scaled = [x](double f) { return static_cast<int>(std::min(x * f + 0.5, 1000.0)); };
     int o = oldProgress;
+    // The final encode after earlier steps: once the bar stands above the encode's own count,
+    // the earlier steps' share is added to it.
+    auto afterEarlier = [&scaled, o](double share, int earlier) {
+        int v = scaled(share);
+        return std::min(o > v ? v + earlier : v, 99);
+    };
     int p = 0;
     switch (kind) {
     case PK_PREDICT_SAMPLE:
@@ -176,31 +182,23 @@ uint8_t NextProgress(int kind, uint8_t oldProgress, double position, int duratio
         p = std::min(p, o >= 20 ? 30 : 10);
         break;
     }
-    case PK_VBR: {
-        int v = scaled(89);
-        p = std::min(o > v ? v + 10 : v, 99);
+    case PK_VBR:
+        p = afterEarlier(89, 10);
         break;
-    }
     case PK_MENCODER:
-        p = std::min(scaled(20), 20);
-        break;
     case PK_TSMUXER:
         p = std::min(scaled(20), 20);
         break;
-    case PK_VBR_MIDDLE: {
-        int v = scaled(69);
-        p = std::min(o > v ? v + 30 : v, 99);
+    case PK_VBR_MIDDLE:
+        p = afterEarlier(69, 30);
         break;
-    }
     case PK_CBR:
     case PK_AUDIO:
         p = std::min(scaled(99), 99);
         break;
-    case PK_CBR_MIDDLE: {
-        int v = scaled(79);
-        p = std::min(o > v ? v + 20 : v, 99);
+    case PK_CBR_MIDDLE:
+        p = afterEarlier(79, 20);
         break;
-    }
     }
     return static_cast<uint8_t>(std::clamp(p, 0, 255));
 }
