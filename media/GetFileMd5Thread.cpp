@@ -5,24 +5,10 @@
 #include "media/MediaMessages.h"
 #include "platform/Paths.h"
 
-#include <chrono>
-#include <thread>
-
 namespace vx {
-namespace {
-
-constexpr int kStopWaitMs = 100;
-
-int64_t NowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-} // namespace
 
 CGetFileMd5Thread::CGetFileMd5Thread(CMessageLoop& loop, MsgTarget window, int md5Rule)
-    : m_loop(loop), m_window(window), m_nRule(md5Rule)
+    : CRecordWorker(loop, window, "CGetFileMd5Thread", WM_MD5_RESULT), m_nRule(md5Rule)
 {
     Log(g_log, "Info : CGetFileMd5Thread::CGetFileMd5Thread  start~~~~");
 }
@@ -35,64 +21,33 @@ CGetFileMd5Thread::~CGetFileMd5Thread()
     Log(g_log, "Info : CGetFileMd5Thread::~CGetFileMd5Thread  exit~~~~");
 }
 
-bool CGetFileMd5Thread::AddFiles(const std::vector<_sLCItemData>& records)
-{
-    if (!m_bRunning)
-        return false;
-    return m_vFile.Add(records);
-}
-
-void CGetFileMd5Thread::RemoveFiles(const std::vector<std::string>& fileIndexes)
-{
-    m_vFile.Remove(fileIndexes);
-}
-
 bool CGetFileMd5Thread::Stop()
 {
     m_bTerminate = true;
     Log(g_log, "Info : CGetFileMd5Thread::  m_vFile1:%zu  ", m_vFile.Size());
-    m_vFile.Close();
-    size_t dropped = m_vFile.Clear();
+    size_t dropped = DropQueue();
     Log(g_log, "Info : CGetFileMd5Thread::  m_vFile:%zu  ", dropped);
-    m_hEvent.Set();
-    bool joined = Join(kStopWaitMs);
-    if (joined)
-        Log(g_log, "Info : CGetFileMd5Thread wait_object_0");
-    else
-        Log(g_log, "Info : CGetFileMd5Thread shutoff getfile md5 thread!");
-    m_bRunning = false;
-    return joined;
-}
-
-void CGetFileMd5Thread::Post(int64_t code, _sLCItemData&& record)
-{
-    m_loop.PostMsg(m_window, WM_MD5_RESULT, ResultParam(code), MakePayload(std::move(record)));
+    return WakeAndJoin("Info : CGetFileMd5Thread wait_object_0",
+                       "Info : CGetFileMd5Thread shutoff getfile md5 thread!");
 }
 
 void CGetFileMd5Thread::Process()
 {
     m_bRunning = true;
-    for (;;) {
-        if (m_bTerminate) {
-            Log(g_log, "Info : CGetFileMd5Thread process  Break ~~~  :%zu", m_vFile.Size());
-            break;
-        }
-        if (m_hEvent.Wait(m_nTickMs)) {
+    RunLoop(
+        [this] {
             if (m_bTerminate)
-                break;
+                return false;
             GetMD5Info();
-            continue;
-        }
-        if (m_bTerminate) {
-            Log(g_log, "Info : CGetFileMd5Thread process  Break ~1~~  ");
-            break;
-        }
-        size_t queued = m_vFile.Size();
-        if (queued > 0) {
-            Log(g_log, "Info : CGetFileMd5Thread process  wait  time out--continue  :%zu", queued);
-            m_hEvent.Set();
-        }
-    }
+            return true;
+        },
+        [this](size_t queued) {
+            if (queued > 0) {
+                Log(g_log, "Info : CGetFileMd5Thread process  wait  time out--continue  :%zu", queued);
+                m_hEvent.Set();
+            }
+            return true;
+        });
     m_vFile.Close();
     m_bRunning = false;
     Log(g_log, "Info : Get file md5 finish,  m_bTerminate:%d ", m_bTerminate ? 1 : 0);

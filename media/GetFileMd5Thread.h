@@ -4,31 +4,20 @@
 // there is none) by the MD5 rule and posts each copy back as WM_MD5_RESULT. It lives until the
 // window deletes it.
 
-#include "media/RecordQueue.h"
-#include "media/Thread.h"
-#include "platform/Event.h"
-#include "platform/MessageLoop.h"
-#include "store/LCItemData.h"
+#include "media/RecordWorker.h"
 
 #include <atomic>
-#include <string>
-#include <vector>
 
 namespace vx {
 
-class CGetFileMd5Thread : public CThread
+class CGetFileMd5Thread : public CRecordWorker
 {
 public:
     // md5Rule: the [md5] rule of Config.ini (CAppConfig::m_nMd5Rule); 0 or less counts as 1.
     CGetFileMd5Thread(CMessageLoop& loop, MsgTarget window, int md5Rule);
     ~CGetFileMd5Thread() override;
 
-    // Appends copies; false (nothing added) once the thread has ended or been stopped.
-    bool AddFiles(const std::vector<_sLCItemData>& records);
     bool AddTask(const _sLCItemData& record) { return AddFiles({record}); }
-    void RemoveFiles(const std::vector<std::string>& fileIndexes);
-    size_t QueueLength() const { return m_vFile.Size(); }
-    bool IsActive() const { return m_bRunning.load(); }
 
     // The rule is read anew for every file, so a change applies from the next file on.
     void SetMd5Rule(int rule) { m_nRule = rule; }
@@ -45,16 +34,8 @@ protected:
 
 private:
     void GetMD5Info();
-    void Post(int64_t code, _sLCItemData&& record);
 
-    CMessageLoop& m_loop;
-    MsgTarget m_window;
-    std::atomic<bool> m_bTerminate{false};
-    std::atomic<bool> m_bRunning{true};
-    CEvent m_hEvent;
-    CRecordQueue<_sLCItemData> m_vFile;
     std::atomic<int> m_nRule;
-    std::atomic<int> m_nTickMs{1000};
 };
 
 } // namespace vx

@@ -9,23 +9,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
-#include <thread>
 
 namespace vx {
-namespace {
 
-constexpr int kStopWaitMs = 100;
-
-int64_t NowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-} // namespace
-
-CMediaInfoThread::CMediaInfoThread(CMessageLoop& loop, MsgTarget window) : m_loop(loop), m_window(window)
+CMediaInfoThread::CMediaInfoThread(CMessageLoop& loop, MsgTarget window)
+    : CRecordWorker(loop, window, "CMediaInfoThread", WM_MEDIAINFO_RESULT)
 {
     Log(g_log, "Info : CMediaInfoThread::CMediaInfoThread  start~~~~");
 }
@@ -37,76 +25,43 @@ CMediaInfoThread::~CMediaInfoThread()
     Log(g_log, "Info : CMediaInfoThread::~CMediaInfoThread  exit~~~~");
 }
 
-bool CMediaInfoThread::AddFiles(const std::vector<_sLCItemData>& records)
-{
-    if (records.empty())
-        return m_bRunning.load();
-    return m_vFile.Add(records);
-}
-
-void CMediaInfoThread::RemoveFiles(const std::vector<std::string>& fileIndexes)
-{
-    m_vFile.Remove(fileIndexes);
-}
-
 bool CMediaInfoThread::Stop()
 {
-    m_bTerminate = true;
-    m_vFile.Close();
-    size_t dropped = m_vFile.Clear();
+    size_t dropped = DropQueue();
     Log(g_log, "Info : CMediaInfoThread::Stop()  ,m_vFile:%zu", dropped);
-    m_hEvent.Set(); // wake the wait at once instead of at the next tick
-    std::this_thread::yield();
-    bool joined = Join(kStopWaitMs);
-    if (joined)
-        Log(g_log, "Info : CMediaInfoThread ： wait_object_0");
-    else
-        Log(g_log, "Info : CMediaInfoThread：shutoff Mediainfo Thread!");
-    m_bRunning = false;
-    return joined;
-}
-
-void CMediaInfoThread::Post(int64_t code, _sLCItemData&& record)
-{
-    m_loop.PostMsg(m_window, WM_MEDIAINFO_RESULT, ResultParam(code), MakePayload(std::move(record)));
+    return WakeAndJoin("Info : CMediaInfoThread ： wait_object_0",
+                       "Info : CMediaInfoThread：shutoff Mediainfo Thread!");
 }
 
 void CMediaInfoThread::Process()
 {
     int64_t lastActivity = NowMs();
-    for (;;) {
-        if (m_bTerminate) {
-            Log(g_log, "Info : CMediaInfoThread process  Break ~~~  :%zu", m_vFile.Size());
-            break;
-        }
-        if (m_hEvent.Wait(m_nTickMs)) {
+    RunLoop(
+        [&] {
             lastActivity = NowMs();
             GetMediaInfo();
-            continue;
-        }
-        if (m_bTerminate) {
-            Log(g_log, "Info : CMediaInfoThread process  Break ~1~~  ");
-            break;
-        }
-        // The queue is looked at before the idle limit: a record added late must be handled,
-        // not left behind in a thread that is about to end.
-        size_t queued = m_vFile.Size();
-        if (queued == 0 && NowMs() - lastActivity > m_nIdleLimitMs) {
-            // Closing and clearing the running flag happen under the queue lock, so AddFiles
-            // either lands before (and is handled) or is refused (and the window makes a new
-            // thread).
-            if (m_vFile.CloseIfEmpty([this] { m_bRunning = false; })) {
-                Log(g_log, "Info : CMediaInfoThread process  wait  time out  :%zu", queued);
-                break;
+            return true;
+        },
+        [&](size_t queued) {
+            // The queue is looked at before the idle limit: a record added late must be
+            // handled, not left behind in a thread that is about to end.
+            if (queued == 0 && NowMs() - lastActivity > m_nIdleLimitMs) {
+                // Closing and clearing the running flag happen under the queue lock, so AddFiles
+                // either lands before (and is handled) or is refused (and the window makes a new
+                // thread).
+                if (m_vFile.CloseIfEmpty([this] { m_bRunning = false; })) {
+                    Log(g_log, "Info : CMediaInfoThread process  wait  time out  :%zu", queued);
+                    return false;
+                }
+                queued = m_vFile.Size();
             }
-            queued = m_vFile.Size();
-        }
-        Log(g_log, "Info : CMediaInfoThread process  wait  time out --continue :%zu", queued);
-        if (queued > 0) {
-            lastActivity = NowMs();
-            m_hEvent.Set();
-        }
-    }
+            Log(g_log, "Info : CMediaInfoThread process  wait  time out --continue :%zu", queued);
+            if (queued > 0) {
+                lastActivity = NowMs();
+                m_hEvent.Set();
+            }
+            return true;
+        });
     m_bRunning = false;
     bool terminated = m_bTerminate.load();
     Log(g_log, "Info : Get file mediainfo finish ,  m_bTerminate:%d ", terminated ? 1 : 0);
