@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <unistd.h>
 
 namespace vx {
 
@@ -24,11 +23,6 @@ using Clock = std::chrono::steady_clock;
 double SecondsSince(Clock::time_point t)
 {
     return std::chrono::duration<double>(Clock::now() - t).count();
-}
-
-bool DeleteFileIfAny(const std::string& path)
-{
-    return path.empty() || unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
 EncodeTarget TargetOf(const MiData& dst)
@@ -50,25 +44,13 @@ int64_t VideoBitRateOf(const MiData& mi)
     return 0;
 }
 
-bool Probe(const std::string& path, MiData* out, int* status)
-{
-    CMediaInfo probe(path);
-    *status = probe.GetMiData(out);
-    return *status == MI_OK;
-}
-
 } // namespace
 
 bool CConvertThread::CanCopyVideo(const MiData& inMi, std::string* profileOption, const MiData& dst)
 {
     Log(g_convertLog, "Info : the format profile (%s)", inMi.strFormatProfile.c_str());
     profileOption->clear();
-    if (inMi.ucVideoCount > 0) {
-        std::string codec = ToLower(inMi.strVideoCodec);
-        if (codec != "avc" && codec != "x264" && codec != "h264")
-            return false;
-    }
-    if (inMi.ucAudioCount > 0 && ToLower(inMi.strAudioCodec).find("aac") == std::string::npos)
+    if (!HasFlvCodecs(inMi))
         return false;
     if (IsHighBitDepthProfile(inMi.strFormatProfile)) {
         *profileOption = "-profile:v high"; // players of FLV only know 8-bit 4:2:0
@@ -81,7 +63,7 @@ bool CConvertThread::CheckDuration(const MiData& inMi, const std::string& outPat
 {
     MiData out;
     int status = 0;
-    if (!Probe(outPath, &out, &status)) {
+    if (!ProbeFile(outPath, &out, &status)) {
         Log(g_convertLog, "Error : Check Duration, file(%s) Get MediaInfo Failed,code=%d", outPath.c_str(),
             status);
         return false;
@@ -121,7 +103,7 @@ int CConvertThread::PredictCrfValue(const MiData& dst, const std::string& in, co
         }
         MiData pm;
         int status = 0;
-        if (!Probe(predictFile, &pm, &status)) {
+        if (!ProbeFile(predictFile, &pm, &status)) {
             Log(g_convertLog,
                 "Error : Do Predict, get predict file media information failed,code(%d), cmd(%s), "
                 "try_times=%d",

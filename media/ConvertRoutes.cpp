@@ -19,12 +19,6 @@ namespace vx {
 
 namespace {
 
-// Deletes a file; a file that is not there counts as deleted.
-bool DeleteFileIfAny(const std::string& path)
-{
-    return path.empty() || unlink(path.c_str()) == 0 || errno == ENOENT;
-}
-
 bool SameFile(const std::string& a, const std::string& b)
 {
     struct stat sa, sb;
@@ -32,14 +26,19 @@ bool SameFile(const std::string& a, const std::string& b)
            sa.st_ino == sb.st_ino;
 }
 
-bool ProbeFile(const std::string& path, MiData* out, int* status)
+} // namespace
+
+bool CConvertThread::DeleteFileIfAny(const std::string& path)
+{
+    return path.empty() || unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+bool CConvertThread::ProbeFile(const std::string& path, MiData* out, int* status)
 {
     CMediaInfo probe(path);
     *status = probe.GetMiData(out);
     return *status == MI_OK;
 }
-
-} // namespace
 
 bool CConvertThread::CopyFileCancellable(const std::string& from, const std::string& to)
 {

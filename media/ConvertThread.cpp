@@ -249,17 +249,20 @@ int CConvertThread::CheckAndInitialize()
     return 0;
 }
 
-bool CConvertThread::IsCompatible(const MiData& src, const MiData& dst)
+bool CConvertThread::HasFlvCodecs(const MiData& mi)
 {
-    Log(g_convertLog, "Info : the format profile is (%s)", src.strFormatProfile.c_str());
-    if (src.ucVideoCount > 0) {
-        std::string codec = ToLower(src.strVideoCodec);
+    if (mi.ucVideoCount > 0) {
+        std::string codec = ToLower(mi.strVideoCodec);
         if (codec != "avc" && codec != "x264" && codec != "h264")
             return false;
     }
-    if (src.ucAudioCount > 0 && ToLower(src.strAudioCodec).find("aac") == std::string::npos)
-        return false;
-    if (IsHighBitDepthProfile(src.strFormatProfile))
+    return mi.ucAudioCount == 0 || ToLower(mi.strAudioCodec).find("aac") != std::string::npos;
+}
+
+bool CConvertThread::IsCompatible(const MiData& src, const MiData& dst)
+{
+    Log(g_convertLog, "Info : the format profile is (%s)", src.strFormatProfile.c_str());
+    if (!HasFlvCodecs(src) || IsHighBitDepthProfile(src.strFormatProfile))
         return false;
     return src.nBitRate[MI_VIDEO] > 0 && src.nBitRate[MI_VIDEO] <= 1.2 * dst.nBitRate[MI_VIDEO];
 }

@@ -90,6 +90,8 @@ protected:
 private:
     // ConvertThread.cpp: run, checks, reports, target records.
     int CheckAndInitialize();
+    // True when every stream is one an FLV carries as it stands: H.264 video, AAC sound.
+    static bool HasFlvCodecs(const MiData& mi);
     bool IsCompatible(const MiData& src, const MiData& dst);
     int MkDestMiData(MiData* dst, int type);
     void Report(int8_t code, uint8_t value, const std::string& outPath = "");
@@ -105,6 +107,10 @@ private:
     int DumptoMiddleFile(const std::string& src, const MiData& srcMi, std::string* middle, MiData* middleMi);
     int AddMetaTag();
     bool CopyFileCancellable(const std::string& from, const std::string& to);
+    // Deletes a file; a file that is not there (or no name) counts as deleted.
+    static bool DeleteFileIfAny(const std::string& path);
+    // Probes a file; false with the probe's status when it fails.
+    static bool ProbeFile(const std::string& path, MiData* out, int* status);
 
     // ConvertProcess.cpp: one child process, watched until it ends.
     bool CreateConvertProcess(int kind, const CCommandLine& cmd);
