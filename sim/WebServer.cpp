@@ -6,8 +6,10 @@
 
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <httplib.h>
 #include <json/json.h>
+#include <optional>
 #include <sstream>
 
 namespace vx::sim {
@@ -161,6 +163,14 @@ void CWebServer::Stop()
     }
 }
 
+Json::Value CWebServer::FolderList(const std::vector<SimFolder>& folders) const
+{
+    Json::Value list = Json::arrayValue;
+    for (const auto& f : folders)
+        list.append(FolderJson(f, m_store.HasChildFolders(f.id)));
+    return list;
+}
+
 void CWebServer::Routes()
 {
     httplib::Server& s = *m_server;
@@ -200,12 +210,17 @@ void CWebServer::Routes()
         *acc = *a;
         return true;
     };
+    // A usable session, or the answer that the login has lapsed.
+    auto loginGuard = [session](const httplib::Request& req, httplib::Response& res, SimAccount* acc) {
+        if (session(req, acc))
+            return true;
+        SendFail(res, "登录已失效，请重新登录");
+        return false;
+    };
     // Common guard of the /ajax/ftp requests: a session of the organisation that is asked for.
-    auto orgGuard = [session](const httplib::Request& req, httplib::Response& res, SimAccount* acc) {
-        if (!session(req, acc)) {
-            SendFail(res, "登录已失效，请重新登录");
+    auto orgGuard = [loginGuard](const httplib::Request& req, httplib::Response& res, SimAccount* acc) {
+        if (!loginGuard(req, res, acc))
             return false;
-        }
         int64_t org = 0;
         if (!ParamInt64(req, "organizationId", &org) || org != acc->orgId || org <= 0) {
             SendFail(res, "没有访问该机构空间的权限");
@@ -298,9 +313,7 @@ void CWebServer::Routes()
             level = f->level + 1;
         Json::Value v;
         v["success"] = true;
-        v["dirList"]["list"] = Json::arrayValue;
-        for (const auto& d : dirs)
-            v["dirList"]["list"].append(FolderJson(d, m_store.HasChildFolders(d.id)));
+        v["dirList"]["list"] = FolderList(dirs);
         v["fileList"]["list"] = Json::arrayValue;
         for (const auto& f : files)
             v["fileList"]["list"].append(FileJson(f, level));
@@ -326,9 +339,7 @@ void CWebServer::Routes()
         }
         Json::Value v;
         v["success"] = true;
-        v["dirList"]["list"] = Json::arrayValue;
-        for (const auto& d : dirs)
-            v["dirList"]["list"].append(FolderJson(d, m_store.HasChildFolders(d.id)));
+        v["dirList"]["list"] = FolderList(dirs);
         v["fileList"]["list"] = Json::arrayValue;
         for (const auto& f : files) {
             auto parent = m_store.FolderById(acc.orgId, f.dirId);
@@ -361,8 +372,8 @@ void CWebServer::Routes()
 
     // Read through a content reader: the library caps form bodies read for a plain handler at
     // 8 KiB, and the batch for a large local folder tree is longer than that.
-    s.Post("/ajax/ftp/dir/upload", [this, session](const httplib::Request& req, httplib::Response& res,
-                                                   const httplib::ContentReader& reader) {
+    s.Post("/ajax/ftp/dir/upload", [this, loginGuard](const httplib::Request& req, httplib::Response& res,
+                                                      const httplib::ContentReader& reader) {
         std::string raw;
         bool fits = reader([&raw](const char* data, size_t len) {
             raw.append(data, len);
@@ -373,10 +384,8 @@ void CWebServer::Routes()
             return;
         }
         SimAccount acc;
-        if (!session(req, &acc)) {
-            SendFail(res, "登录已失效，请重新登录");
+        if (!loginGuard(req, res, &acc))
             return;
-        }
         // The batch arrives as "paramJson=" + JSON text with only the names percent-encoded, so
         // the raw body is read here rather than the form decoder's output.
         std::string body = raw;
@@ -422,89 +431,68 @@ void CWebServer::Routes()
         }
         Json::Value v;
         v["success"] = true;
-        v["result"]["list"] = Json::arrayValue;
-        for (const auto& f : made)
-            v["result"]["list"].append(FolderJson(f, m_store.HasChildFolders(f.id)));
+        v["result"]["list"] = FolderList(made);
         SendJson(res, v);
     });
 
-    auto simpleAnswer = [](httplib::Response& res, const OpResult& r) {
-        if (!r.ok) {
-            SendFail(res, r.message);
-            return;
-        }
-        Json::Value v;
-        v["success"] = true;
-        SendJson(res, v);
+    // The edit, move and delete requests: guarded, then their parameters read by action (no
+    // result when they do not read well), answered with success or the store's message.
+    using Answer = std::optional<OpResult>;
+    using Action = std::function<Answer(const httplib::Request&, const SimAccount&)>;
+    auto simpleRoute = [&s, orgGuard](const char* path, Action action) {
+        s.Get(path, [orgGuard, action](const httplib::Request& req, httplib::Response& res) {
+            SimAccount acc;
+            if (!orgGuard(req, res, &acc))
+                return;
+            Answer r = action(req, acc);
+            if (!r) {
+                SendFail(res, "参数错误");
+            } else if (!r->ok) {
+                SendFail(res, r->message);
+            } else {
+                Json::Value v;
+                v["success"] = true;
+                SendJson(res, v);
+            }
+        });
     };
 
-    s.Get("/ajax/ftp/dir/edit",
-          [this, orgGuard, simpleAnswer](const httplib::Request& req, httplib::Response& res) {
-              SimAccount acc;
-              if (!orgGuard(req, res, &acc))
-                  return;
-              int64_t id = 0;
-              if (!ParamInt64(req, "id", &id)) {
-                  SendFail(res, "参数错误");
-                  return;
-              }
-              simpleAnswer(res, m_store.RenameFolder(acc.orgId, id, req.get_param_value("name")));
-          });
+    simpleRoute("/ajax/ftp/dir/edit", [this](const httplib::Request& req, const SimAccount& acc) -> Answer {
+        int64_t id = 0;
+        if (!ParamInt64(req, "id", &id))
+            return std::nullopt;
+        return m_store.RenameFolder(acc.orgId, id, req.get_param_value("name"));
+    });
 
-    s.Get("/ajax/ftp/file/edit",
-          [this, orgGuard, simpleAnswer](const httplib::Request& req, httplib::Response& res) {
-              SimAccount acc;
-              if (!orgGuard(req, res, &acc))
-                  return;
-              int64_t id = 0;
-              if (!ParamInt64(req, "id", &id)) {
-                  SendFail(res, "参数错误");
-                  return;
-              }
-              simpleAnswer(res, m_store.RenameFile(acc.orgId, id, req.get_param_value("name")));
-          });
+    simpleRoute("/ajax/ftp/file/edit", [this](const httplib::Request& req, const SimAccount& acc) -> Answer {
+        int64_t id = 0;
+        if (!ParamInt64(req, "id", &id))
+            return std::nullopt;
+        return m_store.RenameFile(acc.orgId, id, req.get_param_value("name"));
+    });
 
-    s.Get("/ajax/ftp/dir/move",
-          [this, orgGuard, simpleAnswer](const httplib::Request& req, httplib::Response& res) {
-              SimAccount acc;
-              if (!orgGuard(req, res, &acc))
-                  return;
-              int64_t dest = 0;
-              std::vector<int64_t> ids;
-              if (!ParamInt64(req, "parentId", &dest) || dest < 0 ||
-                  !ParseIdList(req.get_param_value("ids"), &ids)) {
-                  SendFail(res, "参数错误");
-                  return;
-              }
-              simpleAnswer(res, m_store.MoveFolders(acc.orgId, dest, ids));
-          });
+    simpleRoute("/ajax/ftp/dir/move", [this](const httplib::Request& req, const SimAccount& acc) -> Answer {
+        int64_t dest = 0;
+        std::vector<int64_t> ids;
+        if (!ParamInt64(req, "parentId", &dest) || dest < 0 || !ParseIdList(req.get_param_value("ids"), &ids))
+            return std::nullopt;
+        return m_store.MoveFolders(acc.orgId, dest, ids);
+    });
 
-    s.Get("/ajax/ftp/file/move",
-          [this, orgGuard, simpleAnswer](const httplib::Request& req, httplib::Response& res) {
-              SimAccount acc;
-              if (!orgGuard(req, res, &acc))
-                  return;
-              int64_t dest = 0;
-              std::vector<int64_t> ids;
-              if (!ParamInt64(req, "dirId", &dest) || !ParseIdList(req.get_param_value("ids"), &ids)) {
-                  SendFail(res, "参数错误");
-                  return;
-              }
-              simpleAnswer(res, m_store.MoveFiles(acc.orgId, dest, ids));
-          });
+    simpleRoute("/ajax/ftp/file/move", [this](const httplib::Request& req, const SimAccount& acc) -> Answer {
+        int64_t dest = 0;
+        std::vector<int64_t> ids;
+        if (!ParamInt64(req, "dirId", &dest) || !ParseIdList(req.get_param_value("ids"), &ids))
+            return std::nullopt;
+        return m_store.MoveFiles(acc.orgId, dest, ids);
+    });
 
-    s.Get("/ajax/ftp/dir/delete",
-          [this, orgGuard, simpleAnswer](const httplib::Request& req, httplib::Response& res) {
-              SimAccount acc;
-              if (!orgGuard(req, res, &acc))
-                  return;
-              std::vector<int64_t> ids;
-              if (!ParseIdList(req.get_param_value("ids"), &ids)) {
-                  SendFail(res, "参数错误");
-                  return;
-              }
-              simpleAnswer(res, m_store.DeleteFolders(acc.orgId, ids));
-          });
+    simpleRoute("/ajax/ftp/dir/delete", [this](const httplib::Request& req, const SimAccount& acc) -> Answer {
+        std::vector<int64_t> ids;
+        if (!ParseIdList(req.get_param_value("ids"), &ids))
+            return std::nullopt;
+        return m_store.DeleteFolders(acc.orgId, ids);
+    });
 
     s.Get("/ajax/ftp/getFtpSpaceData", [this, orgGuard](const httplib::Request& req, httplib::Response& res) {
         SimAccount acc;
@@ -523,12 +511,10 @@ void CWebServer::Routes()
     });
 
     s.Get("/ajax/getVexoraServerIpList",
-          [this, session](const httplib::Request& req, httplib::Response& res) {
+          [this, loginGuard](const httplib::Request& req, httplib::Response& res) {
               SimAccount acc;
-              if (!session(req, &acc)) {
-                  SendFail(res, "登录已失效，请重新登录");
+              if (!loginGuard(req, res, &acc))
                   return;
-              }
               Json::Value v;
               v["success"] = true;
               v["result"]["list"] = Json::arrayValue;

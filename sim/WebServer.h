@@ -6,6 +6,8 @@
 #include "sim/SimOptions.h"
 #include "sim/SimStore.h"
 
+#include <json/value.h>
+
 #include <memory>
 #include <string>
 #include <thread>
@@ -36,6 +38,8 @@ public:
 
 private:
     void Routes();
+    // Folders as the answers list them, each telling whether it has subfolders.
+    Json::Value FolderList(const std::vector<SimFolder>& folders) const;
 
     const SimOptions& m_opts;
     SimFaults& m_faults;
