@@ -119,6 +119,19 @@ std::vector<uint8_t> CVersionServer::Reply(const uint8_t* req, size_t len)
     return out;
 }
 
+std::vector<uint8_t> CVersionServer::Answer(const uint8_t* req, size_t len)
+{
+    int ms = m_faults.delayMs;
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    if (!m_faults.garbageVersion)
+        return Reply(req, len);
+    std::vector<uint8_t> out(64);
+    RandomBytes(out.data(), out.size());
+    out[0] = 0x21; // type 0x??21 is never 800
+    return out;
+}
+
 void CVersionServer::UdpLoop()
 {
     uint8_t buf[2048];
@@ -135,17 +148,7 @@ void CVersionServer::UdpLoop()
             SimLog("[version] datagram ignored (no-udp switch)");
             continue;
         }
-        int ms = m_faults.delayMs;
-        if (ms > 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        std::vector<uint8_t> out;
-        if (m_faults.garbageVersion) {
-            out.resize(64);
-            RandomBytes(out.data(), out.size());
-            out[0] = 0x21; // type 0x??21 is never 800
-        } else {
-            out = Reply(buf, static_cast<size_t>(n));
-        }
+        std::vector<uint8_t> out = Answer(buf, static_cast<size_t>(n));
         if (out.empty()) {
             SimLog("[version] malformed datagram of %zd bytes ignored", n);
             continue;
@@ -171,17 +174,7 @@ void CVersionServer::ServeTcp(int fd)
         close(fd);
         return;
     }
-    int ms = m_faults.delayMs;
-    if (ms > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    std::vector<uint8_t> out;
-    if (m_faults.garbageVersion) {
-        out.resize(64);
-        RandomBytes(out.data(), out.size());
-        out[0] = 0x21;
-    } else {
-        out = Reply(buf, sizeof(buf));
-    }
+    std::vector<uint8_t> out = Answer(buf, sizeof(buf));
     if (out.empty())
         SimLog("[version] malformed TCP request, closing");
     else

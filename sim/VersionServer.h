@@ -31,6 +31,8 @@ public:
     std::vector<uint8_t> Reply(const uint8_t* req, size_t len);
 
 private:
+    // Reply after the configured delay; 64 random bytes instead under the garbage switch.
+    std::vector<uint8_t> Answer(const uint8_t* req, size_t len);
     void UdpLoop();
     void TcpLoop();
     void ServeTcp(int fd);
