@@ -11,6 +11,8 @@
 #include <json/json.h>
 #include <set>
 #include <sstream>
+#include <type_traits>
+#include <variant>
 
 namespace vx::sim {
 
@@ -27,6 +29,63 @@ std::string PasswordHash(const std::string& password)
     Md5Digest d{};
     Md5Bytes(password.data(), password.size(), &d);
     return DigestHex(d, false);
+}
+
+// The members of each record as the state file names them; loading and saving share the list.
+template <typename T> struct Member
+{
+    const char* key;
+    std::variant<int64_t T::*, int T::*, bool T::*, std::string T::*> field;
+};
+
+const std::vector<Member<SimOrg>> kOrgMembers = {{"id", &SimOrg::id}, {"name", &SimOrg::name}};
+const std::vector<Member<SimAccount>> kAccountMembers = {
+    {"id", &SimAccount::id},           {"name", &SimAccount::name},
+    {"pwdHash", &SimAccount::pwdHash}, {"screenName", &SimAccount::screenName},
+    {"orgId", &SimAccount::orgId},     {"triesLeft", &SimAccount::triesLeft}};
+const std::vector<Member<SimSession>> kSessionMembers = {{"token", &SimSession::token},
+                                                         {"userId", &SimSession::userId},
+                                                         {"issued", &SimSession::issued},
+                                                         {"signedOut", &SimSession::signedOut}};
+const std::vector<Member<SimFolder>> kFolderMembers = {{"id", &SimFolder::id},
+                                                       {"parentId", &SimFolder::parentId},
+                                                       {"orgId", &SimFolder::orgId},
+                                                       {"ownerId", &SimFolder::ownerId},
+                                                       {"level", &SimFolder::level},
+                                                       {"name", &SimFolder::name},
+                                                       {"createTime", &SimFolder::createTime},
+                                                       {"clientId", &SimFolder::clientId}};
+const std::vector<Member<SimFile>> kFileMembers = {
+    {"id", &SimFile::id},           {"dirId", &SimFile::dirId}, {"orgId", &SimFile::orgId},
+    {"ownerId", &SimFile::ownerId}, {"name", &SimFile::name},   {"type", &SimFile::type},
+    {"size", &SimFile::size},       {"md5", &SimFile::md5Hex},  {"createTime", &SimFile::createTime},
+    {"blob", &SimFile::blob}};
+
+// Every record of list into *into, keyed by its key member.
+template <typename K, typename T>
+void LoadAll(const Json::Value& list, const std::vector<Member<T>>& members, K T::*key, std::map<K, T>* into)
+{
+    for (const auto& v : list) {
+        T r;
+        for (const auto& m : members)
+            std::visit(
+                [&](auto field) { r.*field = v[m.key].template as<std::decay_t<decltype(r.*field)>>(); },
+                m.field);
+        (*into)[r.*key] = r;
+    }
+}
+
+template <typename K, typename T>
+Json::Value SaveAll(const std::map<K, T>& records, const std::vector<Member<T>>& members)
+{
+    Json::Value list = Json::arrayValue;
+    for (const auto& [k, r] : records) {
+        Json::Value v;
+        for (const auto& m : members)
+            std::visit([&](auto field) { v[m.key] = r.*field; }, m.field);
+        list.append(v);
+    }
+    return list;
 }
 
 } // namespace
@@ -61,56 +120,11 @@ bool CSimStore::LoadLocked(std::string* err)
     }
     for (const auto& name : root["nextIds"].getMemberNames())
         m_nextIds[name] = root["nextIds"][name].asInt64();
-    for (const auto& v : root["orgs"]) {
-        SimOrg o;
-        o.id = v["id"].asInt64();
-        o.name = v["name"].asString();
-        m_orgs[o.id] = o;
-    }
-    for (const auto& v : root["accounts"]) {
-        SimAccount a;
-        a.id = v["id"].asInt64();
-        a.name = v["name"].asString();
-        a.pwdHash = v["pwdHash"].asString();
-        a.screenName = v["screenName"].asString();
-        a.orgId = v["orgId"].asInt64();
-        a.triesLeft = v["triesLeft"].asInt();
-        m_accounts[a.id] = a;
-    }
-    for (const auto& v : root["sessions"]) {
-        SimSession s;
-        s.token = v["token"].asString();
-        s.userId = v["userId"].asInt64();
-        s.issued = v["issued"].asInt64();
-        s.signedOut = v["signedOut"].asBool();
-        m_sessions[s.token] = s;
-    }
-    for (const auto& v : root["folders"]) {
-        SimFolder f;
-        f.id = v["id"].asInt64();
-        f.parentId = v["parentId"].asInt64();
-        f.orgId = v["orgId"].asInt64();
-        f.ownerId = v["ownerId"].asInt64();
-        f.level = v["level"].asInt();
-        f.name = v["name"].asString();
-        f.createTime = v["createTime"].asString();
-        f.clientId = v["clientId"].asString();
-        m_folders[f.id] = f;
-    }
-    for (const auto& v : root["files"]) {
-        SimFile f;
-        f.id = v["id"].asInt64();
-        f.dirId = v["dirId"].asInt64();
-        f.orgId = v["orgId"].asInt64();
-        f.ownerId = v["ownerId"].asInt64();
-        f.name = v["name"].asString();
-        f.type = v["type"].asString();
-        f.size = v["size"].asInt64();
-        f.md5Hex = v["md5"].asString();
-        f.createTime = v["createTime"].asString();
-        f.blob = v["blob"].asString();
-        m_files[f.id] = f;
-    }
+    LoadAll(root["orgs"], kOrgMembers, &SimOrg::id, &m_orgs);
+    LoadAll(root["accounts"], kAccountMembers, &SimAccount::id, &m_accounts);
+    LoadAll(root["sessions"], kSessionMembers, &SimSession::token, &m_sessions);
+    LoadAll(root["folders"], kFolderMembers, &SimFolder::id, &m_folders);
+    LoadAll(root["files"], kFileMembers, &SimFile::id, &m_files);
     for (const auto& name : root["partials"].getMemberNames())
         m_partials[name] = root["partials"][name].asInt64();
     return true;
@@ -121,61 +135,11 @@ bool CSimStore::SaveLocked()
     Json::Value root(Json::objectValue);
     for (const auto& [k, v] : m_nextIds)
         root["nextIds"][k] = Json::Int64(v);
-    root["orgs"] = Json::arrayValue;
-    for (const auto& [id, o] : m_orgs) {
-        Json::Value v;
-        v["id"] = Json::Int64(o.id);
-        v["name"] = o.name;
-        root["orgs"].append(v);
-    }
-    root["accounts"] = Json::arrayValue;
-    for (const auto& [id, a] : m_accounts) {
-        Json::Value v;
-        v["id"] = Json::Int64(a.id);
-        v["name"] = a.name;
-        v["pwdHash"] = a.pwdHash;
-        v["screenName"] = a.screenName;
-        v["orgId"] = Json::Int64(a.orgId);
-        v["triesLeft"] = a.triesLeft;
-        root["accounts"].append(v);
-    }
-    root["sessions"] = Json::arrayValue;
-    for (const auto& [t, s] : m_sessions) {
-        Json::Value v;
-        v["token"] = s.token;
-        v["userId"] = Json::Int64(s.userId);
-        v["issued"] = Json::Int64(s.issued);
-        v["signedOut"] = s.signedOut;
-        root["sessions"].append(v);
-    }
-    root["folders"] = Json::arrayValue;
-    for (const auto& [id, f] : m_folders) {
-        Json::Value v;
-        v["id"] = Json::Int64(f.id);
-        v["parentId"] = Json::Int64(f.parentId);
-        v["orgId"] = Json::Int64(f.orgId);
-        v["ownerId"] = Json::Int64(f.ownerId);
-        v["level"] = f.level;
-        v["name"] = f.name;
-        v["createTime"] = f.createTime;
-        v["clientId"] = f.clientId;
-        root["folders"].append(v);
-    }
-    root["files"] = Json::arrayValue;
-    for (const auto& [id, f] : m_files) {
-        Json::Value v;
-        v["id"] = Json::Int64(f.id);
-        v["dirId"] = Json::Int64(f.dirId);
-        v["orgId"] = Json::Int64(f.orgId);
-        v["ownerId"] = Json::Int64(f.ownerId);
-        v["name"] = f.name;
-        v["type"] = f.type;
-        v["size"] = Json::Int64(f.size);
-        v["md5"] = f.md5Hex;
-        v["createTime"] = f.createTime;
-        v["blob"] = f.blob;
-        root["files"].append(v);
-    }
+    root["orgs"] = SaveAll(m_orgs, kOrgMembers);
+    root["accounts"] = SaveAll(m_accounts, kAccountMembers);
+    root["sessions"] = SaveAll(m_sessions, kSessionMembers);
+    root["folders"] = SaveAll(m_folders, kFolderMembers);
+    root["files"] = SaveAll(m_files, kFileMembers);
     root["partials"] = Json::objectValue;
     for (const auto& [k, id] : m_partials)
         root["partials"][k] = Json::Int64(id);
