@@ -42,6 +42,36 @@ std::string JsonEscape(const std::string& s)
     return out;
 }
 
+// The members folders and files share; each one missing leaves its field as it was.
+void ReadCommonMembers(const Json::Value& v, SpaceEntry* e)
+{
+    GetJsonInt64(v, "id", &e->i64Id);
+    GetJsonInt64(v, "parentId", &e->i64ParentId);
+    GetJsonInt64(v, "ownId", &e->i64OwnId);
+    int level = e->nLevel;
+    if (GetJsonInt(v, "level", &level))
+        e->nLevel = level;
+    GetJsonBool(v, "hasChildrenDir", &e->bHasChildren);
+    std::string size;
+    if (GetJsonString(v, "fileSize", &size))
+        e->i64Size = ParseDecimal(size);
+    GetJsonBool(v, "status", &e->bStatus);
+    GetJsonString(v, "name", &e->strName);
+    GetJsonString(v, "createTime", &e->strCreateTime);
+}
+
+// Every object of list read by read; anything else is logged and passed over.
+template <typename Read> void AppendEntries(const Json::Value& list, Read read, std::vector<SpaceEntry>* out)
+{
+    for (Json::ArrayIndex i = 0; i < list.size(); ++i) {
+        if (!list[i].isObject()) {
+            Log(g_log, "Error : AnalysisDirList failed! at %d", static_cast<int>(i));
+            continue;
+        }
+        out->push_back(read(list[i]));
+    }
+}
+
 } // namespace
 
 CSpaceApi::CSpaceApi(CAppConfig& config) : m_config(config) {}
@@ -95,19 +125,7 @@ std::string CSpaceApi::BuildBatchText(int64_t pid, int64_t orgId, const std::vec
 SpaceEntry CSpaceApi::ReadFolderEntry(const Json::Value& v)
 {
     SpaceEntry e;
-    GetJsonInt64(v, "id", &e.i64Id);
-    GetJsonInt64(v, "parentId", &e.i64ParentId);
-    GetJsonInt64(v, "ownId", &e.i64OwnId);
-    int level = e.nLevel;
-    if (GetJsonInt(v, "level", &level))
-        e.nLevel = level;
-    GetJsonBool(v, "hasChildrenDir", &e.bHasChildren);
-    std::string size;
-    if (GetJsonString(v, "fileSize", &size))
-        e.i64Size = ParseDecimal(size);
-    GetJsonBool(v, "status", &e.bStatus);
-    GetJsonString(v, "name", &e.strName);
-    GetJsonString(v, "createTime", &e.strCreateTime);
+    ReadCommonMembers(v, &e);
     GetJsonString(v, "clientid", &e.strClientId);
     e.nType = SPACE_FOLDER; // a folder list holds folders, whatever "type" says
     return e;
@@ -117,22 +135,10 @@ SpaceEntry CSpaceApi::ReadFileEntry(const Json::Value& v, int64_t defaultParent)
 {
     SpaceEntry e;
     e.i64ParentId = defaultParent;
-    GetJsonInt64(v, "id", &e.i64Id);
-    GetJsonInt64(v, "parentId", &e.i64ParentId);
-    GetJsonInt64(v, "ownId", &e.i64OwnId);
-    int level = e.nLevel;
-    if (GetJsonInt(v, "level", &level))
-        e.nLevel = level;
-    GetJsonBool(v, "hasChildrenDir", &e.bHasChildren);
+    ReadCommonMembers(v, &e);
     std::string type;
     if (GetJsonString(v, "type", &type))
         e.nType = type == "pdf" ? SPACE_PDF : type == "swf" ? SPACE_SWF : SPACE_VIDEO;
-    std::string size;
-    if (GetJsonString(v, "fileSize", &size))
-        e.i64Size = ParseDecimal(size);
-    GetJsonBool(v, "status", &e.bStatus);
-    GetJsonString(v, "name", &e.strName);
-    GetJsonString(v, "createTime", &e.strCreateTime);
     GetJsonString(v, "filePath", &e.strFilePath);
     return e;
 }
@@ -159,6 +165,13 @@ bool CSpaceApi::Call(const std::string& url, bool isPost, const std::string& par
     return true;
 }
 
+bool CSpaceApi::CallChecked(const std::string& url, const char* parseLine, Json::Value* root,
+                            std::string* errorText)
+{
+    return Call(url, false, std::string(), parseLine, root, errorText) &&
+           CheckSuccess(*root, true, errorText);
+}
+
 bool CSpaceApi::CheckSuccess(const Json::Value& root, bool missingOk, std::string* errorText, bool* missing)
 {
     bool success = true;
@@ -178,28 +191,31 @@ bool CSpaceApi::CheckSuccess(const Json::Value& root, bool missingOk, std::strin
     return success;
 }
 
+bool CSpaceApi::ReadFolderList(const Json::Value& root, const char* key, const char* op,
+                               const std::string& url, std::vector<SpaceEntry>* out)
+{
+    Json::Value holder, list;
+    if (!GetJsonValue(root, key, &holder) || !holder.isObject()) {
+        Log(g_log, "Error : %s, Get Json \"dirList\" Failed.\n Url = %s", op, url.c_str());
+        m_strCause = std::string("the answer has no \"") + key + "\"";
+        return false;
+    }
+    if (!GetJsonArray(holder, "list", &list)) {
+        Log(g_log, "Error : %s, Get Json \"dir-list\" Failed.\n Url = %s", op, url.c_str());
+        m_strCause = std::string("the answer has no \"") + key + "\".\"list\"";
+        return false;
+    }
+    AppendEntries(list, ReadFolderEntry, out);
+    return true;
+}
+
 bool CSpaceApi::ReadLists(const Json::Value& root, const char* op, const std::string& url, int64_t dirId,
                           bool showFile, std::vector<SpaceEntry>* entries)
 {
     std::vector<SpaceEntry> out;
-    Json::Value dirList, list, fileList;
-    if (!GetJsonValue(root, "dirList", &dirList) || !dirList.isObject()) {
-        Log(g_log, "Error : %s, Get Json \"dirList\" Failed.\n Url = %s", op, url.c_str());
-        m_strCause = "the answer has no \"dirList\"";
+    if (!ReadFolderList(root, "dirList", op, url, &out))
         return false;
-    }
-    if (!GetJsonArray(dirList, "list", &list)) {
-        Log(g_log, "Error : %s, Get Json \"dir-list\" Failed.\n Url = %s", op, url.c_str());
-        m_strCause = "the answer has no \"dirList\".\"list\"";
-        return false;
-    }
-    for (Json::ArrayIndex i = 0; i < list.size(); ++i) {
-        if (!list[i].isObject()) {
-            Log(g_log, "Error : AnalysisDirList failed! at %d", static_cast<int>(i));
-            continue;
-        }
-        out.push_back(ReadFolderEntry(list[i]));
-    }
+    Json::Value fileList;
     if (!GetJsonValue(root, "fileList", &fileList) || !fileList.isObject()) {
         Log(g_log, "Error : %s, Get Json \"fileList\" Failed.\n Url = %s", op, url.c_str());
         m_strCause = "the answer has no \"fileList\"";
@@ -216,13 +232,8 @@ bool CSpaceApi::ReadLists(const Json::Value& root, const char* op, const std::st
                     static_cast<long long>(dirId), static_cast<long long>(m_config.m_i64OrgId),
                     showFile ? 1 : 0);
         }
-        for (Json::ArrayIndex i = 0; i < files.size(); ++i) {
-            if (!files[i].isObject()) {
-                Log(g_log, "Error : AnalysisDirList failed! at %d", static_cast<int>(i));
-                continue;
-            }
-            out.push_back(ReadFileEntry(files[i], dirId));
-        }
+        AppendEntries(
+            files, [dirId](const Json::Value& v) { return ReadFileEntry(v, dirId); }, &out);
     }
     *entries = std::move(out);
     return true;
@@ -235,10 +246,7 @@ bool CSpaceApi::RequestForDirList(int64_t dirId, bool showFile, std::vector<Spac
                             "&organizationId=" + Num(m_config.m_i64OrgId) +
                             "&showfile=" + (showFile ? "true" : "false") + "&sort=&type=&uploadStatus=true";
     Json::Value root;
-    if (!Call(url, false, std::string(), "Error : RequestForDirList, Parse Json Failed.\n Url = ", &root,
-              errorText))
-        return false;
-    if (!CheckSuccess(root, true, errorText))
+    if (!CallChecked(url, "Error : RequestForDirList, Parse Json Failed.\n Url = ", &root, errorText))
         return false;
     return ReadLists(root, "RequestForDirList", url, dirId, showFile, entries);
 }
@@ -260,10 +268,7 @@ bool CSpaceApi::RequestForSearchKey(int64_t dirId, const std::string& key, std::
     const std::string url = BaseUrl() + "/ajax/ftp/dir/search?organizationId=" + Num(m_config.m_i64OrgId) +
                             "&dirId=" + Num(dirId) + "&name=" + UrlEncode(key);
     Json::Value root;
-    if (!Call(url, false, std::string(), "Error : RequestForSearchKey, Parse Json Failed.\n Url = ", &root,
-              errorText))
-        return false;
-    if (!CheckSuccess(root, true, errorText))
+    if (!CallChecked(url, "Error : RequestForSearchKey, Parse Json Failed.\n Url = ", &root, errorText))
         return false;
     return ReadLists(root, "RequestForSearchKey", url, dirId, true, entries);
 }
@@ -279,16 +284,9 @@ bool CSpaceApi::RequestForCreateDirectroy(int64_t parentId, const std::string& n
     const std::string url = BaseUrl() + "/ajax/ftp/dir/create?organizationId=" + Num(m_config.m_i64OrgId) +
                             "&parentId=" + Num(parentId) + "&name=" + UrlEncode(name);
     Json::Value root;
-    std::string prepared;
-    if (!Call(url, false, std::string(), "Error : RequestTreeDir, Parse Json Failed.\n Url = ", &root,
-              errorText, &prepared))
+    if (!SimpleCall(url, "Error : RequestTreeDir, Parse Json Failed.\n Url = ",
+                    "Error : CreateDirectroy! Json error!  \n", errorText, &root))
         return false;
-    bool missing = false;
-    if (!CheckSuccess(root, false, errorText, &missing)) {
-        if (missing)
-            Log(g_log, "Error : CreateDirectroy! Json error!  \n%s", prepared.c_str());
-        return false;
-    }
     int64_t id = 0;
     if (!GetJsonInt64(root, "id", &id)) {
         m_strCause = "the answer has no \"id\"";
@@ -315,33 +313,15 @@ bool CSpaceApi::RequestForCreateDirectroyS(const std::string& batchJson, std::ve
     LogText(g_log, "Info : CreateDirectroyS body(" + prepared + ")");
     if (!CheckSuccess(root, true, errorText))
         return false;
-    Json::Value result, list;
-    if (!GetJsonValue(root, "result", &result) || !result.isObject()) {
-        Log(g_log, "Error : RequestForCreateDirectroyS, Get Json \"dirList\" Failed.\n Url = %s",
-            url.c_str());
-        m_strCause = "the answer has no \"result\"";
-        return false;
-    }
-    if (!GetJsonArray(result, "list", &list)) {
-        Log(g_log, "Error : RequestForCreateDirectroyS, Get Json \"dir-list\" Failed.\n Url = %s",
-            url.c_str());
-        m_strCause = "the answer has no \"result\".\"list\"";
-        return false;
-    }
     std::vector<SpaceEntry> out;
-    for (Json::ArrayIndex i = 0; i < list.size(); ++i) {
-        if (!list[i].isObject()) {
-            Log(g_log, "Error : AnalysisDirList failed! at %d", static_cast<int>(i));
-            continue;
-        }
-        out.push_back(ReadFolderEntry(list[i]));
-    }
+    if (!ReadFolderList(root, "result", "RequestForCreateDirectroyS", url, &out))
+        return false;
     *created = std::move(out);
     return true;
 }
 
 bool CSpaceApi::SimpleCall(const std::string& url, const char* parseLine, const char* missingLine,
-                           std::string* errorText)
+                           std::string* errorText, Json::Value* answer)
 {
     Json::Value root;
     std::string prepared;
@@ -353,6 +333,8 @@ bool CSpaceApi::SimpleCall(const std::string& url, const char* parseLine, const 
             Log(g_log, "%s%s", missingLine, prepared.c_str());
         return false;
     }
+    if (answer)
+        *answer = root;
     return true;
 }
 
@@ -427,10 +409,7 @@ bool CSpaceApi::RequestSpaceInfo(SpaceQuota* quota, std::string* errorText)
     const std::string url =
         BaseUrl() + "/ajax/ftp/getFtpSpaceData?organizationId=" + Num(m_config.m_i64OrgId);
     Json::Value root;
-    if (!Call(url, false, std::string(), "Error : RequestSpaceInfo, Parse Json Failed.\n Url = ", &root,
-              errorText))
-        return false;
-    if (!CheckSuccess(root, true, errorText))
+    if (!CallChecked(url, "Error : RequestSpaceInfo, Parse Json Failed.\n Url = ", &root, errorText))
         return false;
     SpaceQuota q;
     if (!GetJsonInt64(root, "totalSize", &q.i64Total) || !GetJsonInt64(root, "leftSize", &q.i64Left) ||

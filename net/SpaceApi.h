@@ -95,10 +95,18 @@ private:
     // counts as missingOk.
     bool CheckSuccess(const Json::Value& root, bool missingOk, std::string* errorText,
                       bool* missing = nullptr);
+    // A GET through Call, then the success rule with a missing "success" counted as success.
+    bool CallChecked(const std::string& url, const char* parseLine, Json::Value* root,
+                     std::string* errorText);
+    // The folders of root[key].list; false (logged for op, m_strCause set) when the answer lacks them.
+    bool ReadFolderList(const Json::Value& root, const char* key, const char* op, const std::string& url,
+                        std::vector<SpaceEntry>* out);
     bool ReadLists(const Json::Value& root, const char* op, const std::string& url, int64_t dirId,
                    bool showFile, std::vector<SpaceEntry>* entries);
+    // A GET whose answer must say "success": true (missingLine, when given, logs an answer
+    // without it); *answer, when given, gets the answer object.
     bool SimpleCall(const std::string& url, const char* parseLine, const char* missingLine,
-                    std::string* errorText);
+                    std::string* errorText, Json::Value* answer = nullptr);
 
     CAppConfig& m_config;
     HttpTimeouts m_timeouts;
