@@ -17,26 +17,6 @@ namespace vx {
 
 namespace {
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...)
-{
-    char buf[512];
-    va_list ap;
-    va_start(ap, format);
-    int n = vsnprintf(buf, sizeof(buf), format, ap);
-    va_end(ap);
-    if (n < 0)
-        return std::string();
-    if (static_cast<size_t>(n) < sizeof(buf))
-        return std::string(buf, static_cast<size_t>(n));
-    std::string out(static_cast<size_t>(n) + 1, '\0');
-    va_start(ap, format);
-    vsnprintf(out.data(), out.size(), format, ap);
-    va_end(ap);
-    out.resize(static_cast<size_t>(n));
-    return out;
-}
-
 bool IsHex(char c)
 {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -55,34 +35,30 @@ constexpr size_t kReadChunk = 16 * 1024;
 // The size text of a chunk line is at most 11 characters: its CR LF starts within 12 bytes.
 constexpr size_t kMaxChunkLine = 12;
 
-} // namespace
-
-std::string RedactUrl(const std::string& url)
+// text with what follows each tag, up to the next stop (or the end), replaced by "***".
+std::string RedactAfter(const std::string& text, const std::string& tag, const char* stop)
 {
-    static const std::string kTag = "j_password=";
-    std::string out = url;
+    std::string out = text;
     size_t pos = 0;
-    while ((pos = out.find(kTag, pos)) != std::string::npos) {
-        size_t start = pos + kTag.size();
-        size_t end = out.find('&', start);
+    while ((pos = out.find(tag, pos)) != std::string::npos) {
+        size_t start = pos + tag.size();
+        size_t end = out.find(stop, start);
         out.replace(start, (end == std::string::npos ? out.size() : end) - start, "***");
         pos = start + 3;
     }
     return out;
 }
 
+} // namespace
+
+std::string RedactUrl(const std::string& url)
+{
+    return RedactAfter(url, "j_password=", "&");
+}
+
 std::string RedactHead(const std::string& head)
 {
-    static const std::string kTag = "Set-Cookie: ";
-    std::string out = head;
-    size_t pos = 0;
-    while ((pos = out.find(kTag, pos)) != std::string::npos) {
-        size_t start = pos + kTag.size();
-        size_t end = out.find("\r\n", start);
-        out.replace(start, (end == std::string::npos ? out.size() : end) - start, "***");
-        pos = start + 3;
-    }
-    return out;
+    return RedactAfter(head, "Set-Cookie: ", "\r\n");
 }
 
 std::string DoublePercent(const std::string& text)
@@ -94,6 +70,25 @@ std::string DoublePercent(const std::string& text)
         if (c == '%')
             out += '%';
     }
+    return out;
+}
+
+std::string FormatText(const char* format, ...)
+{
+    char buf[512];
+    va_list ap;
+    va_start(ap, format);
+    int n = vsnprintf(buf, sizeof(buf), format, ap);
+    va_end(ap);
+    if (n < 0)
+        return std::string();
+    if (static_cast<size_t>(n) < sizeof(buf))
+        return std::string(buf, static_cast<size_t>(n));
+    std::string out(static_cast<size_t>(n) + 1, '\0');
+    va_start(ap, format);
+    vsnprintf(out.data(), out.size(), format, ap);
+    va_end(ap);
+    out.resize(static_cast<size_t>(n));
     return out;
 }
 
@@ -294,21 +289,21 @@ bool CHttpClient::ConnectTo(const std::string& server, uint16_t port)
 {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
-        return Fail(errno, Format("Build Socket Error, The Error = %d", errno));
+        return Fail(errno, FormatText("Build Socket Error, The Error = %d", errno));
     m_socket = CSocket(fd);
     timeval tv{m_timeouts.recvTimeoutMs / 1000, (m_timeouts.recvTimeoutMs % 1000) * 1000};
     if (setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv)) != 0)
-        m_strErrorText = Format("Set recv time out, The Error = %d", errno);
+        m_strErrorText = FormatText("Set recv time out, The Error = %d", errno);
 
     std::string dotted;
     in_addr addr{};
     if (!ResolveHost(server, &dotted) || inet_pton(AF_INET, dotted.c_str(), &addr) != 1) {
         m_strCause = "cannot resolve host " + server;
-        return Fail(kErrHostNotFound, Format("请检查网络连接情况, The Error = %d", kErrHostNotFound));
+        return Fail(kErrHostNotFound, FormatText("请检查网络连接情况, The Error = %d", kErrHostNotFound));
     }
     const auto* b = reinterpret_cast<const unsigned char*>(&addr.s_addr);
-    m_strRequestLog += Format("Info : Requested host [IP %s ADDR = %d.%d.%d.%d, PORT = %d]. ", server.c_str(),
-                              b[0], b[1], b[2], b[3], port);
+    m_strRequestLog += FormatText("Info : Requested host [IP %s ADDR = %d.%d.%d.%d, PORT = %d]. ",
+                                  server.c_str(), b[0], b[1], b[2], b[3], port);
 
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
@@ -317,7 +312,7 @@ bool CHttpClient::ConnectTo(const std::string& server, uint16_t port)
     std::string where = dotted + ":" + std::to_string(port);
     int flags = fcntl(fd, F_GETFL, 0);
     if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
-        return Fail(errno, Format("Do Connect, but set non-blocking failed, code = %d", errno));
+        return Fail(errno, FormatText("Do Connect, but set non-blocking failed, code = %d", errno));
     int err = 0;
     if (::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof(sa)) != 0) {
         if (errno != EINPROGRESS) {
@@ -325,7 +320,7 @@ bool CHttpClient::ConnectTo(const std::string& server, uint16_t port)
         } else if (!WaitWritable(fd, m_timeouts.connectMs)) {
             m_strRequestLog += "do connect, but select time out";
             m_strCause = "connection timed out at " + where;
-            return Fail(ETIMEDOUT, Format("Connected to host failed, The Error = %d", ETIMEDOUT));
+            return Fail(ETIMEDOUT, FormatText("Connected to host failed, The Error = %d", ETIMEDOUT));
         } else {
             socklen_t elen = sizeof(err);
             if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &elen) != 0)
@@ -334,10 +329,10 @@ bool CHttpClient::ConnectTo(const std::string& server, uint16_t port)
     }
     if (err != 0) {
         m_strCause = std::string(err == ECONNREFUSED ? "connection refused" : strerror(err)) + " at " + where;
-        return Fail(err, Format("Connected to host failed, The Error = %d", err));
+        return Fail(err, FormatText("Connected to host failed, The Error = %d", err));
     }
     if (fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
-        return Fail(errno, Format("Do Connect, but set blocking failed, code = %d", errno));
+        return Fail(errno, FormatText("Do Connect, but set blocking failed, code = %d", errno));
     int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
     return true;
@@ -410,11 +405,11 @@ bool CHttpClient::Request(Method method, const std::string& url, const std::stri
 
     if (!SendBytes(h.data(), h.size())) {
         m_strCause = "could not send the request to " + m_strHostPort;
-        return Fail(m_nErrorCode, Format("Send request failed, The Error = %d", m_nErrorCode));
+        return Fail(m_nErrorCode, FormatText("Send request failed, The Error = %d", m_nErrorCode));
     }
     if (method == Method::Post && body && len > 0 && !SendBytes(static_cast<const char*>(body), len)) {
         m_strCause = "could not send the request body to " + m_strHostPort;
-        return Fail(m_nErrorCode, Format("Send post data failed, The Error = %d", m_nErrorCode));
+        return Fail(m_nErrorCode, FormatText("Send post data failed, The Error = %d", m_nErrorCode));
     }
     if (!ReadHead())
         return false;
@@ -436,8 +431,8 @@ bool CHttpClient::ReadHead()
             int code = r == SockResult::Timeout ? ETIMEDOUT : (r == SockResult::Closed ? 0 : errno);
             m_strCause =
                 (r == SockResult::Timeout ? "no answer from " : "connection closed by ") + m_strHostPort;
-            return Fail(code, Format("Recv head, act recv failed, recvlen=%d, The Error = %d",
-                                     static_cast<int>(m_pending.size()), code));
+            return Fail(code, FormatText("Recv head, act recv failed, recvlen=%d, The Error = %d",
+                                         static_cast<int>(m_pending.size()), code));
         }
         m_pending.append(buf, got);
         size_t consumed = 0;
@@ -468,8 +463,8 @@ bool CHttpClient::ReadBody()
 {
     const std::string& head = m_strResponseHead;
     if (m_nStatusCode < 200 || m_nStatusCode == 204 || m_nStatusCode == 304) {
-        m_strRequestLog += Format("[request for url = %s, http %scode = %d, no body]", m_strLogUrl.c_str(),
-                                  PostTag(), m_nStatusCode);
+        m_strRequestLog += FormatText("[request for url = %s, http %scode = %d, no body]",
+                                      m_strLogUrl.c_str(), PostTag(), m_nStatusCode);
         m_strCause = "HTTP status " + std::to_string(m_nStatusCode) + " without a body from " + m_strHostPort;
         m_socket.Close();
         return false;
@@ -487,15 +482,15 @@ bool CHttpClient::ReadBody()
         return ReadFixed(length);
     if (head.find("Content-Type: multipart/byteranges") != std::string::npos) {
         m_strRequestLog +=
-            Format("[request for url = %s, http %sbody is {Content-Type: multipart/byteranges}\r\n, "
-                   "response head is :\r\n%s\r\n]",
-                   m_strLogUrl.c_str(), PostTag(), RedactHead(head).c_str());
+            FormatText("[request for url = %s, http %sbody is {Content-Type: multipart/byteranges}\r\n, "
+                       "response head is :\r\n%s\r\n]",
+                       m_strLogUrl.c_str(), PostTag(), RedactHead(head).c_str());
         m_strCause = "multipart answer refused from " + m_strHostPort;
         m_socket.Close();
         return false;
     }
-    std::string warn = Format("Warning : HTTP %sClose Method, url = %s, response head : \r\n%s", PostTag(),
-                              m_strLogUrl.c_str(), RedactHead(head).c_str());
+    std::string warn = FormatText("Warning : HTTP %sClose Method, url = %s, response head : \r\n%s",
+                                  PostTag(), m_strLogUrl.c_str(), RedactHead(head).c_str());
     LogText(g_log, warn);
     m_strRequestLog += warn;
     return ReadUntilClose();
@@ -511,7 +506,7 @@ bool CHttpClient::ReadFixed(uint64_t length)
     m_pending.clear();
     while (m_strBody.size() < length) {
         if (Receive() == 0) {
-            std::string text = Format("Receive HTTP Content Failed!!! The Error = %d", m_nErrorCode);
+            std::string text = FormatText("Receive HTTP Content Failed!!! The Error = %d", m_nErrorCode);
             m_strRequestLog += text + "\n URL = " + m_strLogUrl + "\n";
             m_strCause = "answer from " + m_strHostPort + " ended after " + std::to_string(m_strBody.size()) +
                          " of " + std::to_string(length) + " bytes";
@@ -533,7 +528,7 @@ bool CHttpClient::ReadChunked()
         int r;
         while ((r = ParseChunkSizeLine(m_pending.data(), m_pending.size(), &n, &lineLen)) == 0) {
             if (Receive() == 0) {
-                m_strErrorText = Format("Receive HTTP Chunked Failed!!!The Error = %d", m_nErrorCode);
+                m_strErrorText = FormatText("Receive HTTP Chunked Failed!!!The Error = %d", m_nErrorCode);
                 if (m_strBody.empty()) {
                     m_strCause = "chunked answer from " + m_strHostPort + " ended without data";
                     return Fail(m_nErrorCode, m_strErrorText);
@@ -555,7 +550,7 @@ bool CHttpClient::ReadChunked()
             if (Receive() == 0) {
                 m_strCause = "chunked answer from " + m_strHostPort + " was cut off";
                 return Fail(m_nErrorCode,
-                            Format("Receive HTTP Chunked Failed!!!The Error = %d", m_nErrorCode));
+                            FormatText("Receive HTTP Chunked Failed!!!The Error = %d", m_nErrorCode));
             }
         }
         m_strBody.append(m_pending, 0, want);
@@ -582,7 +577,7 @@ bool CHttpClient::ReadUntilClose()
         if (m_strBody.size() > kMaxBodyBytes)
             return BodyTooLarge();
     }
-    m_strErrorText = Format("Receive HTTP close body Failed!!!The Error = %d", m_nErrorCode);
+    m_strErrorText = FormatText("Receive HTTP close body Failed!!!The Error = %d", m_nErrorCode);
     if (m_strBody.empty()) {
         m_strCause = "empty answer from " + m_strHostPort;
         return Fail(m_nErrorCode, m_strErrorText);

@@ -34,6 +34,8 @@ std::string RedactUrl(const std::string& url);
 std::string RedactHead(const std::string& head);
 // text with every "%" doubled, for loggers that treat the text as a format.
 std::string DoublePercent(const std::string& text);
+// printf into a string of any length.
+std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 class CHttpClient
 {

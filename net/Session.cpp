@@ -5,25 +5,12 @@
 #include "net/JsonHelpers.h"
 #include "platform/Crypto.h"
 
-#include <algorithm>
 #include <chrono>
-#include <cstdarg>
 #include <cstdio>
 
 namespace vx {
 
 namespace {
-
-std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Printf(const char* format, ...)
-{
-    char buf[1024];
-    va_list ap;
-    va_start(ap, format);
-    int n = vsnprintf(buf, sizeof(buf), format, ap);
-    va_end(ap);
-    return n < 0 ? std::string() : std::string(buf, std::min(static_cast<size_t>(n), sizeof(buf) - 1));
-}
 
 // Milliseconds since an arbitrary start, as a cache breaker.
 uint32_t TickCount()
@@ -119,7 +106,7 @@ bool CSession::Login(const LoginRequest& request)
     int64_t userId = 0;
     std::string screenName, userName;
     if (client.GetStatusCode() != 200) {
-        Show(LoginErrorKind::Network, Printf("HTTP Status Code = %d", client.GetStatusCode()));
+        Show(LoginErrorKind::Network, FormatText("HTTP Status Code = %d", client.GetStatusCode()));
         m_strCause = "HTTP status " + std::to_string(client.GetStatusCode()) + " from the login server";
     } else if (client.GetBody().empty()) {
         Show(LoginErrorKind::Network, m_config.GetText(1));
@@ -156,8 +143,8 @@ bool CSession::Login(const LoginRequest& request)
                 }
                 m_nTriesLeft = left;
                 Show(LoginErrorKind::Account,
-                     left < 0 ? Printf("%s\n！", message.c_str())
-                              : Printf("%s\n,您还有%d次输入机会！", message.c_str(), left));
+                     left < 0 ? FormatText("%s\n！", message.c_str())
+                              : FormatText("%s\n,您还有%d次输入机会！", message.c_str(), left));
                 m_strCause = message;
             } else if (GetJsonString(root, "alertMessage", &message)) {
                 Show(LoginErrorKind::Network, message);
@@ -224,7 +211,7 @@ bool CSession::RequestPermission()
     }
     bool granted = false;
     if (client.GetStatusCode() != 200) {
-        Show(LoginErrorKind::Network, Printf("HTTP Status Code = %d", client.GetStatusCode()));
+        Show(LoginErrorKind::Network, FormatText("HTTP Status Code = %d", client.GetStatusCode()));
         m_strCause = "HTTP status " + std::to_string(client.GetStatusCode()) + " from the permission request";
     } else {
         Json::Value root;
