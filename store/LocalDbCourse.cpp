@@ -20,6 +20,13 @@ void LogSaveFailure(const char* what, const _sLCItemData& r, int64_t userId, con
         what, r.strFileName.c_str(), LL(r.i64FileId), LL(r.i64DirId), LL(userId), error.c_str());
 }
 
+// The failure line of a batch update or deletion (op names it) at record r.
+void LogBatchFailure(const char* op, const _sLCItemData& r, int64_t userId, const std::string& error)
+{
+    Log(g_log, "Error : %s Failed! name = %s, id =%lld, direcid = %lld, userid = %lld. Error msg is : %s", op,
+        r.strFileName.c_str(), LL(r.i64FileId), LL(r.i64DirId), LL(userId), error.c_str());
+}
+
 } // namespace
 
 bool CLocalDb::InsertCourseFile(const _sLCItemData& r, int64_t userId)
@@ -211,11 +218,7 @@ bool CLocalDb::UpdateCourseFiles(const std::vector<_sLCItemData>& records, int64
     CDbTransaction tx(*this);
     for (const _sLCItemData& r : records) {
         if (!tx.Started() || !UpdateCourseRow(r, userId, !r.strModifyTime.empty())) {
-            Log(g_log,
-                "Error : UpdateCourseFile Failed! name = %s, id =%lld, direcid = %lld, userid = %lld. Error "
-                "msg is "
-                ": %s",
-                r.strFileName.c_str(), LL(r.i64FileId), LL(r.i64DirId), LL(userId), Error().c_str());
+            LogBatchFailure("UpdateCourseFile", r, userId, Error());
             return false;
         }
     }
@@ -231,11 +234,7 @@ bool CLocalDb::DeleteCourseFile(const std::vector<_sLCItemData>& records, int64_
         if (!tx.Started() || !Prepare("delete from coursefile where fileindex=? and userid=?")
                                   .BindAll(r.strFileIndex, userId)
                                   .Run()) {
-            Log(g_log,
-                "Error : DeleteCourseFile Failed! name = %s, id =%lld, direcid = %lld, userid = %lld. Error "
-                "msg is "
-                ": %s",
-                r.strFileName.c_str(), LL(r.i64FileId), LL(r.i64DirId), LL(userId), Error().c_str());
+            LogBatchFailure("DeleteCourseFile", r, userId, Error());
             return false;
         }
     }
