@@ -88,6 +88,13 @@ Json::Value SaveAll(const std::map<K, T>& records, const std::vector<Member<T>>&
     return list;
 }
 
+// The record id of organisation org, or nullptr.
+template <typename T> T* FindInOrg(std::map<int64_t, T>& items, int64_t org, int64_t id)
+{
+    auto it = items.find(id);
+    return it == items.end() || it->second.orgId != org ? nullptr : &it->second;
+}
+
 } // namespace
 
 bool CSimStore::Open(const std::string& root, int64_t quotaBytes, std::string* err)
@@ -317,8 +324,7 @@ OpResult CSimStore::ListDir(int64_t org, int64_t parent, bool withFiles, std::ve
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (parent != 0) {
-        auto it = m_folders.find(parent);
-        if (it == m_folders.end() || it->second.orgId != org)
+        if (!FindInOrg(m_folders, org, parent))
             return OpResult::Fail("文件夹不存在");
     }
     for (const auto& [id, f] : m_folders)
@@ -349,8 +355,7 @@ OpResult CSimStore::Search(int64_t org, int64_t dirId, const std::string& key, s
                            std::vector<SimFile>* files)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    auto it = m_folders.find(dirId);
-    if (it == m_folders.end() || it->second.orgId != org)
+    if (!FindInOrg(m_folders, org, dirId))
         return OpResult::Fail("文件夹不存在");
     std::string k = ToLowerAscii(key);
     for (const auto& [id, f] : m_folders)
@@ -372,10 +377,10 @@ OpResult CSimStore::CreateFolder(int64_t org, int64_t owner, int64_t parent, con
     std::lock_guard<std::mutex> lock(m_mutex);
     int level = 1;
     if (parent != 0) {
-        auto it = m_folders.find(parent);
-        if (it == m_folders.end() || it->second.orgId != org)
+        const SimFolder* p = FindInOrg(m_folders, org, parent);
+        if (!p)
             return OpResult::Fail("上级文件夹不存在");
-        level = it->second.level + 1;
+        level = p->level + 1;
     }
     for (const auto& [id, f] : m_folders)
         if (f.orgId == org && f.parentId == parent && f.name == name)
@@ -404,10 +409,10 @@ OpResult CSimStore::CreateFolders(int64_t org, int64_t owner, int64_t parent,
     std::lock_guard<std::mutex> lock(m_mutex);
     int parentLevel = 0;
     if (parent != 0) {
-        auto it = m_folders.find(parent);
-        if (it == m_folders.end() || it->second.orgId != org)
+        const SimFolder* p = FindInOrg(m_folders, org, parent);
+        if (!p)
             return OpResult::Fail("上级文件夹不存在");
-        parentLevel = it->second.level;
+        parentLevel = p->level;
     }
     // Items name their parent by client id; an unknown client parent means the remote parent.
     // The list is applied in order, parents before children, as the client builds it; a folder
@@ -448,38 +453,33 @@ OpResult CSimStore::CreateFolders(int64_t org, int64_t owner, int64_t parent,
     return {};
 }
 
-OpResult CSimStore::RenameFolder(int64_t org, int64_t id, const std::string& name)
+template <typename T>
+OpResult CSimStore::RenameIn(std::map<int64_t, T>& items, int64_t T::*parent, int64_t org, int64_t id,
+                             const std::string& name, const char* missing, const char* taken)
 {
     std::string why;
     if (!IsAcceptableName(name, &why))
         return OpResult::Fail(why);
     std::lock_guard<std::mutex> lock(m_mutex);
-    auto it = m_folders.find(id);
-    if (it == m_folders.end() || it->second.orgId != org)
-        return OpResult::Fail("文件夹不存在");
-    for (const auto& [fid, f] : m_folders)
-        if (fid != id && f.orgId == org && f.parentId == it->second.parentId && f.name == name)
-            return OpResult::Fail("同名文件夹已存在");
-    it->second.name = name;
+    T* item = FindInOrg(items, org, id);
+    if (!item)
+        return OpResult::Fail(missing);
+    for (const auto& [other, t] : items)
+        if (other != id && t.orgId == org && t.*parent == item->*parent && t.name == name)
+            return OpResult::Fail(taken);
+    item->name = name;
     SaveLocked();
     return {};
 }
 
+OpResult CSimStore::RenameFolder(int64_t org, int64_t id, const std::string& name)
+{
+    return RenameIn(m_folders, &SimFolder::parentId, org, id, name, "文件夹不存在", "同名文件夹已存在");
+}
+
 OpResult CSimStore::RenameFile(int64_t org, int64_t id, const std::string& name)
 {
-    std::string why;
-    if (!IsAcceptableName(name, &why))
-        return OpResult::Fail(why);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    auto it = m_files.find(id);
-    if (it == m_files.end() || it->second.orgId != org)
-        return OpResult::Fail("文件不存在");
-    for (const auto& [fid, f] : m_files)
-        if (fid != id && f.orgId == org && f.dirId == it->second.dirId && f.name == name)
-            return OpResult::Fail("同名文件已存在");
-    it->second.name = name;
-    SaveLocked();
-    return {};
+    return RenameIn(m_files, &SimFile::dirId, org, id, name, "文件不存在", "同名文件已存在");
 }
 
 void CSimStore::RelevelLocked(int64_t folderId, int level)
@@ -500,14 +500,13 @@ OpResult CSimStore::MoveFolders(int64_t org, int64_t dest, const std::vector<int
     std::lock_guard<std::mutex> lock(m_mutex);
     int destLevel = 0;
     if (dest != 0) {
-        auto it = m_folders.find(dest);
-        if (it == m_folders.end() || it->second.orgId != org)
+        const SimFolder* d = FindInOrg(m_folders, org, dest);
+        if (!d)
             return OpResult::Fail("目标文件夹不存在");
-        destLevel = it->second.level;
+        destLevel = d->level;
     }
     for (int64_t id : ids) {
-        auto it = m_folders.find(id);
-        if (it == m_folders.end() || it->second.orgId != org)
+        if (!FindInOrg(m_folders, org, id))
             return OpResult::Fail("文件夹不存在");
         if (IsInside(dest, id))
             return OpResult::Fail("不能将文件夹移动到它自己或它的子文件夹中");
@@ -523,12 +522,10 @@ OpResult CSimStore::MoveFolders(int64_t org, int64_t dest, const std::vector<int
 OpResult CSimStore::MoveFiles(int64_t org, int64_t dest, const std::vector<int64_t>& ids)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    auto dit = m_folders.find(dest);
-    if (dit == m_folders.end() || dit->second.orgId != org)
+    if (!FindInOrg(m_folders, org, dest))
         return OpResult::Fail("目标文件夹不存在");
     for (int64_t id : ids) {
-        auto it = m_files.find(id);
-        if (it == m_files.end() || it->second.orgId != org)
+        if (!FindInOrg(m_files, org, id))
             return OpResult::Fail("文件不存在");
     }
     for (int64_t id : ids)
@@ -542,8 +539,7 @@ OpResult CSimStore::DeleteFolders(int64_t org, const std::vector<int64_t>& ids)
     std::lock_guard<std::mutex> lock(m_mutex);
     std::set<int64_t> doomed;
     for (int64_t id : ids) {
-        auto it = m_folders.find(id);
-        if (it == m_folders.end() || it->second.orgId != org)
+        if (!FindInOrg(m_folders, org, id))
             return OpResult::Fail("文件夹不存在");
         for (const auto& [fid, f] : m_folders)
             if (IsInside(fid, id))
@@ -572,10 +568,10 @@ void CSimStore::Space(int64_t org, int64_t* total, int64_t* used)
 std::optional<SimFolder> CSimStore::FolderById(int64_t org, int64_t id)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    auto it = m_folders.find(id);
-    if (it == m_folders.end() || it->second.orgId != org)
+    const SimFolder* f = FindInOrg(m_folders, org, id);
+    if (!f)
         return std::nullopt;
-    return it->second;
+    return *f;
 }
 
 std::optional<SimFile> CSimStore::FileInFolderByName(int64_t org, int64_t dirId, const std::string& name)

@@ -141,6 +141,11 @@ private:
     bool LoadLocked(std::string* err);
     bool IsInside(int64_t folder, int64_t ancestor);
     void RelevelLocked(int64_t folderId, int level);
+    // Renames record id of org in items unless another record under the same parent (the parent
+    // member) already has the name; missing and taken are the refusals.
+    template <typename T>
+    OpResult RenameIn(std::map<int64_t, T>& items, int64_t T::*parent, int64_t org, int64_t id,
+                      const std::string& name, const char* missing, const char* taken);
 
     std::mutex m_mutex;
     std::string m_root;
