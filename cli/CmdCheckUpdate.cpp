@@ -4,6 +4,7 @@
 #include "app/Utils.h"
 #include "app/VersionCheck.h"
 #include "cli/CliCommand.h"
+#include "cli/CliHelpers.h"
 #include "cli/JsonOut.h"
 
 #include <cstdio>
@@ -14,9 +15,9 @@ namespace {
 int RunCheckUpdate(CCliArgs& args)
 {
     std::optional<std::string> server = args.TakeOption("--server");
-    std::vector<std::string> rest;
-    if (!args.Positionals(&rest) || !rest.empty())
-        return UsageError(args, args.Error().empty() ? "check-update takes no arguments" : args.Error());
+    int rc = kExitOk;
+    if (!NoArguments(args, "check-update takes no arguments", &rc))
+        return rc;
 
     const CAppConfig& cfg = CAppConfig::Instance();
     std::string host = cfg.m_strVerHost;

@@ -2,6 +2,7 @@
 
 #include "app/AppConfig.h"
 #include "cli/CliCommand.h"
+#include "cli/CliHelpers.h"
 #include "cli/JsonOut.h"
 #include "platform/Paths.h"
 
@@ -12,9 +13,9 @@ namespace {
 
 int RunConfig(CCliArgs& args)
 {
-    std::vector<std::string> rest;
-    if (!args.Positionals(&rest) || !rest.empty())
-        return UsageError(args, args.Error().empty() ? "config takes no arguments" : args.Error());
+    int rc = kExitOk;
+    if (!NoArguments(args, "config takes no arguments", &rc))
+        return rc;
     const CAppConfig& c = CAppConfig::Instance();
     auto ep = [](const std::string& host, long port) { return host + ":" + std::to_string(port); };
 

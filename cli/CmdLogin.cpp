@@ -2,6 +2,7 @@
 
 #include "app/AppConfig.h"
 #include "cli/CliCommand.h"
+#include "cli/CliHelpers.h"
 #include "cli/CliSession.h"
 #include "cli/JsonOut.h"
 
@@ -12,11 +13,8 @@ namespace {
 
 int RunLogin(CCliArgs& args)
 {
-    std::vector<std::string> rest;
-    if (!args.Positionals(&rest) || !rest.empty())
-        return UsageError(args, args.Error().empty() ? "login takes no arguments" : args.Error());
     int rc = kExitOk;
-    if (!LoginForCommand(args, &rc))
+    if (!NoArguments(args, "login takes no arguments", &rc) || !LoginForCommand(args, &rc))
         return rc;
     const CAppConfig& c = CAppConfig::Instance();
     CJsonOut out;

@@ -2,6 +2,7 @@
 
 #include "app/AppConfig.h"
 #include "cli/CliCommand.h"
+#include "cli/CliHelpers.h"
 #include "cli/JsonOut.h"
 #include "media/FileMd5.h"
 
@@ -66,10 +67,7 @@ int RunMd5(CCliArgs& args)
             out.Int("length", r.i64Length);
             out.Int("rule", whole ? 1 : rule);
             out.Bool("whole", whole);
-            std::string json = out.Json();
-            while (!json.empty() && json.back() == '\n')
-                json.pop_back();
-            printf("%s\n", json.c_str());
+            PrintJsonLine(out);
         } else {
             printf("%s %lld %s\n", r.strMd5.c_str(), static_cast<long long>(r.i64Length), path.c_str());
         }

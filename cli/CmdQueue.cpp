@@ -3,6 +3,7 @@
 
 #include "app/AppConfig.h"
 #include "cli/CliCommand.h"
+#include "cli/CliHelpers.h"
 #include "cli/JsonOut.h"
 #include "platform/Paths.h"
 #include "store/LocalDb.h"
@@ -47,9 +48,9 @@ int RunQueue(CCliArgs& args)
     bool oneUser = false;
     if (!args.TakeInt64("--user-id", &userId, &oneUser))
         return UsageError(args, args.Error());
-    std::vector<std::string> rest;
-    if (!args.Positionals(&rest) || !rest.empty())
-        return UsageError(args, args.Error().empty() ? "queue takes no arguments" : args.Error());
+    int rc = kExitOk;
+    if (!NoArguments(args, "queue takes no arguments", &rc))
+        return rc;
 
     const std::string path = CLocalDb::DefaultPath();
     if (!FileExists(path))

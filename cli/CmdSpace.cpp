@@ -3,6 +3,7 @@
 
 #include "app/AppConfig.h"
 #include "cli/CliCommand.h"
+#include "cli/CliHelpers.h"
 #include "cli/CliSession.h"
 #include "cli/JsonOut.h"
 #include "net/SpaceApi.h"
@@ -79,18 +80,6 @@ void PrintEntries(const CCliArgs& args, const std::vector<SpaceEntry>& entries)
     fputs(s.c_str(), stdout);
 }
 
-// Positionals must be empty; otherwise a usage error.
-bool NoPositionals(CCliArgs& args, const char* what, int* rc)
-{
-    std::vector<std::string> rest;
-    if (!args.Positionals(&rest) || !rest.empty()) {
-        *rc = UsageError(args, args.Error().empty() ? std::string(what) + " takes no further arguments"
-                                                    : args.Error());
-        return false;
-    }
-    return true;
-}
-
 int RunLs(CCliArgs& args)
 {
     long long dir = 0;
@@ -98,7 +87,7 @@ int RunLs(CCliArgs& args)
     if (!args.TakeInt64("--dir", &dir, &present))
         return UsageError(args, args.Error());
     int rc = kExitOk;
-    if (!NoPositionals(args, "ls", &rc) || !LoginForCommand(args, &rc))
+    if (!NoArguments(args, "ls takes no further arguments", &rc) || !LoginForCommand(args, &rc))
         return rc;
     CSpaceApi api(CAppConfig::Instance());
     std::vector<SpaceEntry> entries;
@@ -109,26 +98,40 @@ int RunLs(CCliArgs& args)
     return kExitOk;
 }
 
+// The command line of a command taking one id option and one non-empty word: false (the usage
+// error printed, *rc set) when the option is missing (or not above 0 when positive) or the
+// word is not there alone.
+bool IdAndWord(CCliArgs& args, const char* option, bool positive, const char* noId, const char* noWord,
+               long long* id, std::string* word, int* rc)
+{
+    bool present = false;
+    std::vector<std::string> rest;
+    if (!args.TakeInt64(option, id, &present) || !args.Positionals(&rest))
+        *rc = UsageError(args, args.Error());
+    else if (!present || (positive && *id <= 0))
+        *rc = UsageError(args, noId);
+    else if (rest.size() != 1 || rest[0].empty())
+        *rc = UsageError(args, noWord);
+    else {
+        *word = rest[0];
+        return true;
+    }
+    return false;
+}
+
 int RunSearch(CCliArgs& args)
 {
     long long dir = 0;
-    bool present = false;
-    if (!args.TakeInt64("--dir", &dir, &present))
-        return UsageError(args, args.Error());
-    std::vector<std::string> rest;
-    if (!args.Positionals(&rest))
-        return UsageError(args, args.Error());
-    if (!present || dir <= 0)
-        return UsageError(args, "search needs --dir with a folder id greater than 0");
-    if (rest.size() != 1 || rest[0].empty())
-        return UsageError(args, "search needs one search text");
+    std::string text;
     int rc = kExitOk;
-    if (!LoginForCommand(args, &rc))
+    if (!IdAndWord(args, "--dir", true, "search needs --dir with a folder id greater than 0",
+                   "search needs one search text", &dir, &text, &rc) ||
+        !LoginForCommand(args, &rc))
         return rc;
     CSpaceApi api(CAppConfig::Instance());
     std::vector<SpaceEntry> entries;
     std::string err;
-    if (!api.RequestForSearchKey(dir, rest[0], &entries, &err))
+    if (!api.RequestForSearchKey(dir, text, &entries, &err))
         return SpaceFail("searching folder " + std::to_string(dir), api, err);
     PrintEntries(args, entries);
     return kExitOk;
@@ -137,24 +140,17 @@ int RunSearch(CCliArgs& args)
 int RunMkdir(CCliArgs& args)
 {
     long long parent = 0;
-    bool present = false;
-    if (!args.TakeInt64("--parent", &parent, &present))
-        return UsageError(args, args.Error());
-    std::vector<std::string> rest;
-    if (!args.Positionals(&rest))
-        return UsageError(args, args.Error());
-    if (!present)
-        return UsageError(args, "mkdir needs --parent");
-    if (rest.size() != 1 || rest[0].empty())
-        return UsageError(args, "mkdir needs one folder name");
+    std::string name;
     int rc = kExitOk;
-    if (!LoginForCommand(args, &rc))
+    if (!IdAndWord(args, "--parent", false, "mkdir needs --parent", "mkdir needs one folder name", &parent,
+                   &name, &rc) ||
+        !LoginForCommand(args, &rc))
         return rc;
     CSpaceApi api(CAppConfig::Instance());
     int64_t id = 0;
     std::string err;
-    if (!api.RequestForCreateDirectroy(parent, rest[0], &id, &err))
-        return SpaceFail("creating folder \"" + rest[0] + "\"", api, err);
+    if (!api.RequestForCreateDirectroy(parent, name, &id, &err))
+        return SpaceFail("creating folder \"" + name + "\"", api, err);
     if (args.Json())
         printf("{\"id\":%lld}\n", static_cast<long long>(id));
     else
@@ -217,7 +213,7 @@ int RunMv(CCliArgs& args)
     if (!TakeIds(args, "--dir", &dirs, &bad) || !TakeIds(args, "--file", &files, &bad))
         return UsageError(args, bad);
     int rc = kExitOk;
-    if (!NoPositionals(args, "mv", &rc))
+    if (!NoArguments(args, "mv takes no further arguments", &rc))
         return rc;
     if (!hasTo)
         return UsageError(args, "mv needs --to");
@@ -296,7 +292,7 @@ int RunRm(CCliArgs& args)
 int RunQuota(CCliArgs& args)
 {
     int rc = kExitOk;
-    if (!NoPositionals(args, "quota", &rc) || !LoginForCommand(args, &rc))
+    if (!NoArguments(args, "quota takes no further arguments", &rc) || !LoginForCommand(args, &rc))
         return rc;
     CSpaceApi api(CAppConfig::Instance());
     SpaceQuota q;
@@ -315,7 +311,7 @@ int RunQuota(CCliArgs& args)
 int RunServers(CCliArgs& args)
 {
     int rc = kExitOk;
-    if (!NoPositionals(args, "servers", &rc) || !LoginForCommand(args, &rc))
+    if (!NoArguments(args, "servers takes no further arguments", &rc) || !LoginForCommand(args, &rc))
         return rc;
     CSpaceApi api(CAppConfig::Instance());
     std::vector<FileServerAddress> servers;

@@ -7,6 +7,7 @@
 #include "app/AppConfig.h"
 #include "app/Utils.h"
 #include "cli/CliCommand.h"
+#include "cli/CliHelpers.h"
 #include "cli/CliSession.h"
 #include "cli/JsonOut.h"
 #include "media/FileMd5.h"
@@ -405,10 +406,7 @@ int RunUpload(CCliArgs& args)
             o.Text("md5", j.md5Hex);
             o.Int("dir", dirId);
             o.Text("server", host + ":" + std::to_string(port));
-            std::string json = o.Json();
-            while (!json.empty() && json.back() == '\n')
-                json.pop_back();
-            printf("%s\n", json.c_str());
+            PrintJsonLine(o);
         } else {
             printf("%s\tfile id %lld\t%lld bytes\tmd5 %s\n", j.path.c_str(), static_cast<long long>(j.fileId),
                    static_cast<long long>(j.size), j.md5Hex.c_str());
