@@ -3,11 +3,11 @@
 // gets its request read (head and Content-Length body) and is then handed to the script, which
 // writes whatever raw bytes the test wants, pauses, or stays silent.
 
-#include <atomic>
+#include "common/LoopbackServer.h"
+
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace vx::test {
@@ -25,28 +25,23 @@ public:
     CTinyServer(const CTinyServer&) = delete;
     CTinyServer& operator=(const CTinyServer&) = delete;
 
-    int Port() const { return m_port; }
+    int Port() const { return m_server.Port(); }
     std::string Url(const std::string& path = "/") const;
     std::vector<std::string> Requests();
-    int Connections() const { return m_connections; }
+    int Connections() const { return m_server.Connections(); }
 
     // Helpers for scripts.
     static void Send(int fd, const std::string& bytes);
     static void Pause(int ms);
 
 private:
-    void Run();
+    void Serve(int fd);
     static std::string ReadRequest(int fd);
 
     Script m_script;
-    int m_listen = -1;
-    int m_port = 0;
-    std::atomic<bool> m_stop{false};
-    std::atomic<int> m_connections{0};
     std::mutex m_lock;
     std::vector<std::string> m_requests;
-    std::vector<std::thread> m_workers;
-    std::thread m_thread;
+    CLoopbackServer m_server; // last: stops before the state its connections use
 };
 
 } // namespace vx::test

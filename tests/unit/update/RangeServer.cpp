@@ -1,61 +1,25 @@
 #include "RangeServer.h"
 
-#include <arpa/inet.h>
-#include <chrono>
 #include <cstdlib>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace vx::test {
-
-namespace {
-
-void SendAllBytes(int fd, const char* p, size_t n)
-{
-    while (n > 0) {
-        ssize_t w = send(fd, p, n, MSG_NOSIGNAL);
-        if (w <= 0)
-            return;
-        p += w;
-        n -= static_cast<size_t>(w);
-    }
-}
-
-} // namespace
 
 CRangeServer::CRangeServer(std::string body) : m_body(std::move(body)) {}
 
 CRangeServer::~CRangeServer()
 {
-    m_stop = true;
-    if (m_thread.joinable())
-        m_thread.join();
-    if (m_listen >= 0)
-        close(m_listen);
+    m_server.Stop();
 }
 
+// Connections are served one after the other on the accept thread.
 bool CRangeServer::Start()
 {
-    m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int one = 1;
-    setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(m_listen, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0 || listen(m_listen, 16) != 0)
-        return false;
-    socklen_t len = sizeof(a);
-    getsockname(m_listen, reinterpret_cast<sockaddr*>(&a), &len);
-    m_port = ntohs(a.sin_port);
-    m_thread = std::thread([this] { Loop(); });
-    return true;
+    return m_server.Start([this](int fd) { Serve(fd); }, CLoopbackServer::Dispatch::OnAcceptThread);
 }
 
 std::string CRangeServer::Url(const std::string& name) const
 {
-    return "http://127.0.0.1:" + std::to_string(m_port) + "/files/" + name;
+    return "http://127.0.0.1:" + std::to_string(Port()) + "/files/" + name;
 }
 
 void CRangeServer::SetMode(Mode m, int count, size_t cutBytes)
@@ -85,33 +49,11 @@ std::vector<std::string> CRangeServer::Requests()
     return m_requests;
 }
 
-void CRangeServer::Loop()
-{
-    while (!m_stop) {
-        pollfd p{m_listen, POLLIN, 0};
-        if (poll(&p, 1, 50) <= 0)
-            continue;
-        int fd = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0) {
-            Serve(fd);
-            close(fd);
-        }
-    }
-}
-
 void CRangeServer::Serve(int fd)
 {
     std::string req;
-    char buf[4096];
-    while (req.find("\r\n\r\n") == std::string::npos) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 2000) <= 0)
-            return;
-        ssize_t n = recv(fd, buf, sizeof(buf), 0);
-        if (n <= 0)
-            return;
-        req.append(buf, static_cast<size_t>(n));
-    }
+    if (!RecvUntil(fd, &req, "\r\n\r\n", 2000))
+        return;
     long long start = -1;
     size_t r = req.find("Range: bytes=");
     if (r != std::string::npos)
@@ -156,18 +98,12 @@ void CRangeServer::Serve(int fd)
                     "\r\n";
         head += "\r\n";
     }
-    SendAllBytes(fd, head.data(), head.size());
+    SendAllBytes(fd, head);
     if ((mode == Mode::DropFirst || mode == Mode::StallFirst || mode == Mode::WrongStart) && faulty &&
         cut < len) {
         SendAllBytes(fd, body.data() + from, cut);
-        if (mode == Mode::StallFirst) {
-            // Silent but open until the client gives up on us.
-            for (int i = 0; i < 100 && !m_stop; ++i) {
-                pollfd p{fd, POLLIN, 0};
-                if (poll(&p, 1, 50) > 0 && recv(fd, buf, sizeof(buf), MSG_DONTWAIT) == 0)
-                    break;
-            }
-        }
+        if (mode == Mode::StallFirst) // silent but open until the client gives up on us
+            HoldUntilPeerCloses(fd, 5000, m_server.Stopping());
         return;
     }
     SendAllBytes(fd, body.data() + from, len);

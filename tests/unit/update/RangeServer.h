@@ -3,11 +3,11 @@
 // request: drops connections, stalls, ignores the range, leaves out fields. Each connection
 // answers one request and closes.
 
-#include <atomic>
+#include "common/LoopbackServer.h"
+
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace vx::test {
@@ -32,7 +32,7 @@ public:
     ~CRangeServer();
 
     bool Start();
-    int Port() const { return m_port; }
+    int Port() const { return m_server.Port(); }
     std::string Url(const std::string& name = "setup") const;
 
     void SetMode(Mode m, int count = 0, size_t cutBytes = 0);
@@ -42,14 +42,9 @@ public:
     std::vector<std::string> Requests();
 
 private:
-    void Loop();
     void Serve(int fd);
 
     std::string m_body;
-    int m_listen = -1;
-    int m_port = 0;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
     std::mutex m_mutex;
     Mode m_mode = Mode::Normal;
     int m_count = 0;
@@ -57,6 +52,7 @@ private:
     int m_served = 0;
     std::vector<long long> m_starts;
     std::vector<std::string> m_requests;
+    CLoopbackServer m_server; // last: stops before the state Serve uses
 };
 
 } // namespace vx::test

@@ -1,14 +1,5 @@
 #include "unit/upload/RawServer.h"
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <chrono>
-#include <cstring>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace vx::test {
 
 namespace {
@@ -31,24 +22,7 @@ void Put(std::string* out, uint64_t v, int bytes)
 
 bool CRawConn::Read(std::string* out, size_t n, int timeoutMs)
 {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    out->clear();
-    char buf[65536];
-    while (out->size() < n) {
-        int left = static_cast<int>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
-                .count());
-        if (left <= 0)
-            return false;
-        pollfd p{m_fd, POLLIN, 0};
-        if (poll(&p, 1, left) <= 0)
-            return false;
-        ssize_t r = recv(m_fd, buf, std::min(sizeof(buf), n - out->size()), 0);
-        if (r <= 0)
-            return false;
-        out->append(buf, static_cast<size_t>(r));
-    }
-    return true;
+    return RecvExact(m_fd, out, n, timeoutMs);
 }
 
 bool CRawConn::ReadAnnounce(SeenAnnounce* a)
@@ -87,34 +61,17 @@ bool DecodeAnnounce(const std::string& s, SeenAnnounce* a)
 
 std::string CRawConn::ReadRest(int quietMs)
 {
-    std::string out;
-    char buf[65536];
-    for (;;) {
-        pollfd p{m_fd, POLLIN, 0};
-        if (poll(&p, 1, quietMs) <= 0)
-            return out;
-        ssize_t r = recv(m_fd, buf, sizeof(buf), 0);
-        if (r <= 0)
-            return out;
-        out.append(buf, static_cast<size_t>(r));
-    }
+    return RecvUntilQuiet(m_fd, quietMs);
 }
 
 bool CRawConn::Write(const std::string& bytes)
 {
-    size_t off = 0;
-    while (off < bytes.size()) {
-        ssize_t r = send(m_fd, bytes.data() + off, bytes.size() - off, MSG_NOSIGNAL);
-        if (r <= 0)
-            return false;
-        off += static_cast<size_t>(r);
-    }
-    return true;
+    return SendAllBytes(m_fd, bytes);
 }
 
 void CRawConn::Pause(int ms)
 {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    PauseMs(ms);
 }
 
 std::string MakeHead(uint16_t len, uint8_t kind, int32_t result)
@@ -142,60 +99,22 @@ std::string MakeAnswer(uint8_t kind, int32_t result, int64_t start, int64_t end,
 
 CRawServer::CRawServer(Script script, int rcvBuf) : m_script(std::move(script))
 {
-    m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int one = 1;
-    setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
-    if (rcvBuf > 0)
-        setsockopt(m_listen, SOL_SOCKET, SO_RCVBUF, &rcvBuf, sizeof(rcvBuf));
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(m_listen, reinterpret_cast<sockaddr*>(&sa), sizeof(sa));
-    listen(m_listen, 8);
-    socklen_t sl = sizeof(sa);
-    getsockname(m_listen, reinterpret_cast<sockaddr*>(&sa), &sl);
-    m_port = ntohs(sa.sin_port);
-    m_thread = std::thread(&CRawServer::Loop, this);
+    m_server.Start(
+        [this](int fd) {
+            CRawConn c(fd);
+            m_script(c);
+        },
+        CLoopbackServer::Dispatch::ThreadPerConnection, rcvBuf);
 }
 
 CRawServer::~CRawServer()
 {
-    m_stop = true;
-    m_thread.join();
-    close(m_listen);
-}
-
-void CRawServer::Loop()
-{
-    while (!m_stop) {
-        pollfd p{m_listen, POLLIN, 0};
-        if (poll(&p, 1, 50) <= 0)
-            continue;
-        int fd = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0)
-            continue;
-        ++m_conns;
-        m_connThreads.emplace_back([this, fd] {
-            CRawConn c(fd);
-            m_script(c);
-            close(fd);
-        });
-    }
-    for (auto& t : m_connThreads)
-        t.join();
+    m_server.Stop();
 }
 
 uint16_t CRawServer::DeadPort()
 {
-    int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof(sa));
-    socklen_t sl = sizeof(sa);
-    getsockname(s, reinterpret_cast<sockaddr*>(&sa), &sl);
-    close(s);
-    return ntohs(sa.sin_port);
+    return UnusedLoopbackPort();
 }
 
 } // namespace vx::test

@@ -3,12 +3,11 @@
 // the test's script on a thread of its own (scripts that share state lock it). Written straight on POSIX
 // sockets and independent of the client's protocol code, so a misreading on either side shows.
 
-#include <atomic>
+#include "common/LoopbackServer.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <thread>
-#include <vector>
 
 namespace vx::test {
 
@@ -63,22 +62,15 @@ public:
     CRawServer(const CRawServer&) = delete;
     CRawServer& operator=(const CRawServer&) = delete;
 
-    uint16_t Port() const { return m_port; }
-    int Connections() const { return m_conns.load(); }
+    uint16_t Port() const { return m_server.Port(); }
+    int Connections() const { return m_server.Connections(); }
 
     // A port on 127.0.0.1 where nobody listens (bound and closed again).
     static uint16_t DeadPort();
 
 private:
-    void Loop();
-
     Script m_script;
-    int m_listen = -1;
-    uint16_t m_port = 0;
-    std::atomic<bool> m_stop{false};
-    std::atomic<int> m_conns{0};
-    std::thread m_thread;
-    std::vector<std::thread> m_connThreads;
+    CLoopbackServer m_server; // last: stops before the script goes away
 };
 
 } // namespace vx::test
