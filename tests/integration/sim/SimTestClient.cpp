@@ -1,5 +1,6 @@
 #include "SimTestClient.h"
 
+#include "common/LoopbackServer.h"
 #include "platform/Crypto.h"
 
 #include <algorithm>
@@ -54,37 +55,15 @@ int Connect(int port)
 
 bool SendAll(int fd, const void* data, size_t len)
 {
-    const auto* p = static_cast<const uint8_t*>(data);
-    while (len > 0) {
-        ssize_t n = send(fd, p, len, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        p += n;
-        len -= static_cast<size_t>(n);
-    }
-    return true;
+    return SendAllBytes(fd, data, len);
 }
 
 bool RecvExact(int fd, void* buf, size_t len, int timeoutMs)
 {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    auto* p = static_cast<uint8_t*>(buf);
-    size_t got = 0;
-    while (got < len) {
-        int left = static_cast<int>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
-                .count());
-        if (left <= 0)
-            return false;
-        pollfd pf{fd, POLLIN, 0};
-        if (poll(&pf, 1, left) <= 0)
-            return false;
-        ssize_t n = recv(fd, p + got, len - got, 0);
-        if (n <= 0)
-            return false;
-        got += static_cast<size_t>(n);
-    }
-    return true;
+    std::string got;
+    bool ok = vx::test::RecvExact(fd, &got, len, timeoutMs);
+    memcpy(buf, got.data(), got.size());
+    return ok;
 }
 
 HttpReply RawHttp(int port, const std::string& rawRequest, int timeoutMs)

@@ -2,6 +2,7 @@
 // and for an older one (the installer's address), and its faults.
 
 #include "SimTestClient.h"
+#include "common/LoopbackServer.h"
 #include "common/SimHarness.h"
 
 #include <arpa/inet.h>
@@ -55,22 +56,12 @@ std::vector<uint8_t> Udp(int port, const std::vector<uint8_t>& req, int waitMs =
 std::vector<uint8_t> Tcp(int port, const std::vector<uint8_t>& req)
 {
     int fd = Connect(port);
-    std::vector<uint8_t> out;
     if (fd < 0)
-        return out;
+        return {};
     SendAll(fd, req.data(), req.size());
-    uint8_t buf[1400];
-    for (;;) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 3000) <= 0)
-            break;
-        ssize_t n = recv(fd, buf, sizeof(buf), 0);
-        if (n <= 0)
-            break;
-        out.insert(out.end(), buf, buf + n);
-    }
+    std::string got = RecvUntilQuiet(fd, 3000);
     close(fd);
-    return out;
+    return std::vector<uint8_t>(got.begin(), got.end());
 }
 
 uint16_t U16(const std::vector<uint8_t>& b, size_t at)

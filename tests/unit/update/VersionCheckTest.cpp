@@ -5,6 +5,7 @@
 #include "app/VersionCheck.h"
 #include "app/AppConfig.h"
 #include "app/Utils.h"
+#include "common/LoopbackServer.h"
 #include "common/TestUtil.h"
 #include "platform/Paths.h"
 
@@ -132,17 +133,9 @@ private:
                 if (fd < 0)
                     continue;
                 ++m_tcpCount;
-                Bytes req;
-                uint8_t buf[64];
-                while (req.size() < 41) {
-                    pollfd q{fd, POLLIN, 0};
-                    if (poll(&q, 1, 2000) <= 0)
-                        break;
-                    ssize_t n = recv(fd, buf, sizeof(buf), 0);
-                    if (n <= 0)
-                        break;
-                    req.insert(req.end(), buf, buf + n);
-                }
+                std::string got;
+                RecvAtLeast(fd, &got, 41, 2000);
+                Bytes req(got.begin(), got.end());
                 Record(req);
                 std::vector<Bytes> pieces = tcp ? tcp(req) : std::vector<Bytes>{};
                 for (const Bytes& piece : pieces) {
@@ -150,11 +143,7 @@ private:
                     std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 }
                 if (pieces.empty()) // silent: hold the connection until the client gives up
-                    for (int i = 0; i < 200 && !m_stop; ++i) {
-                        pollfd q{fd, POLLIN, 0};
-                        if (poll(&q, 1, 50) > 0 && recv(fd, buf, sizeof(buf), 0) <= 0)
-                            break;
-                    }
+                    HoldUntilPeerCloses(fd, 10000, m_stop);
                 close(fd);
             }
         }
