@@ -4,6 +4,7 @@
 // main program again with its former arguments.
 
 #include "StatusCollector.h"
+#include "common/LoopbackServer.h"
 #include "common/SimHarness.h"
 #include "common/TestUtil.h"
 #include "platform/Paths.h"
@@ -96,15 +97,7 @@ TEST_F(UpdateSimTest, CheckUpdateUpToDateAndUnanswered)
     EXPECT_EQ(r.out, "up to date\n");
 
     // Nothing listens: UDP waits, the connection is refused, and the check fails in bounded time.
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-    socklen_t len = sizeof(a);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    close(fd);
-    const std::string dead = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+    const std::string dead = "127.0.0.1:" + std::to_string(UnusedLoopbackPort());
     auto t0 = Clock::now();
     r = RunProgram("vexora", {"check-update", "--server", dead});
     EXPECT_EQ(r.exitCode, 1);

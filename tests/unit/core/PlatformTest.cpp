@@ -1,3 +1,4 @@
+#include "common/LoopbackServer.h"
 #include "common/TestUtil.h"
 #include "platform/Crypto.h"
 #include "platform/Event.h"
@@ -78,29 +79,11 @@ TEST(Paths, CopyReplacesOnlyWithACompleteFile)
     EXPECT_EQ(FileSize(dir.File("dst")), 200000);
 }
 
-namespace {
-
-// A listening socket on a free loopback port.
-int Listen(uint16_t* port)
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof(sa));
-    listen(fd, 4);
-    socklen_t len = sizeof(sa);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
-    *port = ntohs(sa.sin_port);
-    return fd;
-}
-
-} // namespace
-
 TEST(Socket, ConnectSendReceiveAndTimeouts)
 {
     uint16_t port = 0;
-    int lfd = Listen(&port);
+    int lfd = vx::test::ListenOnLoopback(&port);
+    ASSERT_GE(lfd, 0);
     CSocket client;
     std::string err;
     ASSERT_TRUE(client.Connect("127.0.0.1", port, 2000, &err)) << err;
@@ -128,9 +111,7 @@ TEST(Socket, ConnectSendReceiveAndTimeouts)
 
 TEST(Socket, RefusedConnectionNamesTheEndpoint)
 {
-    uint16_t port = 0;
-    int lfd = Listen(&port);
-    close(lfd); // nobody listens there now
+    const uint16_t port = vx::test::UnusedLoopbackPort();
     CSocket s;
     std::string err;
     EXPECT_FALSE(s.Connect("127.0.0.1", port, 1000, &err));

@@ -4,6 +4,7 @@
 #include "updater/HttpDownload.h"
 #include "RangeServer.h"
 #include "StatusCollector.h"
+#include "common/LoopbackServer.h"
 #include "common/TestUtil.h"
 #include "platform/Paths.h"
 
@@ -33,19 +34,6 @@ std::string InstallerScript(const std::string& marker, int exitCode = 0, int sle
     while (s.size() < size)
         s += "# filler line " + std::to_string(line++) + " ........................................\n";
     return s;
-}
-
-int ClosedPort()
-{
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-    socklen_t len = sizeof(a);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
 }
 
 class HttpDownloadTest : public ::testing::Test
@@ -205,7 +193,7 @@ TEST_F(HttpDownloadTest, AddressFailures)
     {
         // Every one of the 50 attempts refused: the connection failure with its error code.
         CHttpDownload dl(std::ref(m_sink), m_settings);
-        ASSERT_TRUE(dl.Begin("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/x/setup"));
+        ASSERT_TRUE(dl.Begin("http://127.0.0.1:" + std::to_string(UnusedLoopbackPort()) + "/x/setup"));
         ASSERT_TRUE(m_sink.WaitFinal(20000, &final));
         EXPECT_EQ(final, std::make_pair(DS_CONNECT, static_cast<uint32_t>(ECONNREFUSED)));
     }
