@@ -1,20 +1,12 @@
 #include "app/LanguageTable.h"
 
+#include "platform/Utf8.h"
 #include <cstdio>
 #include <cstdlib>
 
 namespace vx {
 
 namespace {
-
-std::string Trim(const std::string& s)
-{
-    size_t b = s.find_first_not_of(" \t\r\n\v\f");
-    if (b == std::string::npos)
-        return "";
-    size_t e = s.find_last_not_of(" \t\r\n\v\f");
-    return s.substr(b, e - b + 1);
-}
 
 void HandleLine(std::string line, std::map<int, std::string>* texts)
 {

@@ -40,52 +40,6 @@ bool CConvertThread::ProbeFile(const std::string& path, MiData* out, int* status
     return *status == MI_OK;
 }
 
-bool CConvertThread::CopyFileCancellable(const std::string& from, const std::string& to)
-{
-    int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return false;
-    int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644); // never overwrites
-    if (out < 0) {
-        close(in);
-        return false;
-    }
-    static constexpr size_t kChunk = 1 << 20;
-    std::string buf(kChunk, '\0');
-    bool ok = true;
-    for (;;) {
-        if (m_bCancel.load()) {
-            ok = false;
-            break;
-        }
-        ssize_t n = read(in, buf.data(), kChunk);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        for (ssize_t done = 0; done < n;) {
-            ssize_t w = write(out, buf.data() + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0) {
-                ok = false;
-                break;
-            }
-            done += w;
-        }
-        if (!ok)
-            break;
-    }
-    close(in);
-    if (close(out) != 0)
-        ok = false;
-    if (!ok)
-        unlink(to.c_str());
-    return ok;
-}
-
 int CConvertThread::DealSrcFile(int param)
 {
     Log(g_convertLog, "Info : DealSrcFile start, param=%d", param);
@@ -187,7 +141,7 @@ int CConvertThread::DumptoMiddleFile(const std::string& src, const MiData& srcMi
     // The middle tools get our own name for the source. A hard link costs nothing; a copy is
     // made only across file systems, and it stops when the task is withdrawn.
     std::string input = copied;
-    if (link(src.c_str(), copied.c_str()) != 0 && !CopyFileCancellable(src, copied)) {
+    if (link(src.c_str(), copied.c_str()) != 0 && !CopyFileReplace(src, copied, &m_bCancel)) {
         Log(g_convertLog, "Error : DumptoMiddleFile, copy file to destination failed, code=%d", errno);
         input = src; // the argument vector carries the original name safely as well
     }

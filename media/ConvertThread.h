@@ -106,7 +106,6 @@ private:
     int ConvertVideo();
     int DumptoMiddleFile(const std::string& src, const MiData& srcMi, std::string* middle, MiData* middleMi);
     int AddMetaTag();
-    bool CopyFileCancellable(const std::string& from, const std::string& to);
     // Deletes a file; a file that is not there (or no name) counts as deleted.
     static bool DeleteFileIfAny(const std::string& path);
     // Probes a file; false with the probe's status when it fails.

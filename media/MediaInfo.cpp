@@ -61,16 +61,6 @@ int32_t LeadingInt32(const std::string& text)
     return static_cast<int32_t>(v);
 }
 
-std::string Trim(const std::string& s)
-{
-    const char* ws = " \t\r\n\v\f";
-    size_t b = s.find_first_not_of(ws);
-    if (b == std::string::npos)
-        return std::string();
-    size_t e = s.find_last_not_of(ws);
-    return s.substr(b, e - b + 1);
-}
-
 } // namespace
 
 bool CMediaInfo::BindLibrary()

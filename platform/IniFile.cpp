@@ -1,5 +1,6 @@
 #include "platform/IniFile.h"
 
+#include "platform/Utf8.h"
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -10,15 +11,6 @@
 namespace vx {
 
 namespace {
-
-std::string Trim(const std::string& s)
-{
-    size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos)
-        return "";
-    size_t e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
 
 bool SameName(const std::string& a, const std::string& b)
 {

@@ -125,7 +125,7 @@ std::string JoinPath(const std::string& a, const std::string& b)
     return r + b.substr(skip);
 }
 
-bool CopyFileReplace(const std::string& from, const std::string& to)
+bool CopyFileReplace(const std::string& from, const std::string& to, const std::atomic<bool>* cancel)
 {
     int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
@@ -137,9 +137,14 @@ bool CopyFileReplace(const std::string& from, const std::string& to)
         return false;
     }
     bool ok = true;
-    char buf[1 << 16];
+    std::string block(1 << 20, '\0');
+    char* buf = block.data();
     for (;;) {
-        ssize_t n = read(in, buf, sizeof(buf));
+        if (cancel && cancel->load()) {
+            ok = false;
+            break;
+        }
+        ssize_t n = read(in, buf, block.size());
         if (n == 0)
             break;
         if (n < 0) {

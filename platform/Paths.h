@@ -2,6 +2,7 @@
 // Where the program lives and where it keeps its data, plus the small file-system helpers the
 // rest of the code needs. Folder texts always end in '/'.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -27,7 +28,9 @@ int64_t FreeDiskSpace(const std::string& path);
 std::string GetTempFolder();
 // Joins two path pieces with exactly one '/'.
 std::string JoinPath(const std::string& a, const std::string& b);
-// Copies a file, replacing the target; false on any read or write error.
-bool CopyFileReplace(const std::string& from, const std::string& to);
+// Copies a file, replacing the target only with a complete copy; false on any read or write
+// error, or when *cancel becomes true (checked between 1 MiB blocks).
+bool CopyFileReplace(const std::string& from, const std::string& to,
+                     const std::atomic<bool>* cancel = nullptr);
 
 } // namespace vx

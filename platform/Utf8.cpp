@@ -158,6 +158,16 @@ std::string WideToAnsi(const std::wstring& w)
     return s;
 }
 
+std::string Trim(const std::string& s)
+{
+    const char* ws = " \t\r\n\v\f";
+    size_t b = s.find_first_not_of(ws);
+    if (b == std::string::npos)
+        return std::string();
+    size_t e = s.find_last_not_of(ws);
+    return s.substr(b, e - b + 1);
+}
+
 void InitUtf8Locale()
 {
     const char* now = setlocale(LC_ALL, "");

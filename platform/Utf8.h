@@ -18,6 +18,8 @@ std::string WideToUtf8(const std::wstring& w);
 // are identity conversions. Empty input gives empty output.
 std::wstring AnsiToWide(const std::string& s);
 std::string WideToAnsi(const std::wstring& w);
+// s without leading and trailing blanks (space, tab, CR, LF, VT, FF).
+std::string Trim(const std::string& s);
 // setlocale(LC_ALL, "") and, when that leaves the C locale, C.UTF-8 (non-ASCII file names need it).
 void InitUtf8Locale();
 

@@ -1,20 +1,12 @@
 #include "updater/UpdateArgs.h"
 
+#include "platform/Utf8.h"
+
 #include <strings.h>
 
 namespace vx {
 
 namespace {
-
-std::string Trim(const std::string& s)
-{
-    const char* ws = " \t\r\n\v\f";
-    size_t b = s.find_first_not_of(ws);
-    if (b == std::string::npos)
-        return std::string();
-    size_t e = s.find_last_not_of(ws);
-    return s.substr(b, e - b + 1);
-}
 
 std::vector<std::string> SplitBlanks(const std::string& s)
 {
