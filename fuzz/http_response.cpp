@@ -5,9 +5,9 @@
 #include "net/HttpClient.h"
 #include "platform/Socket.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
+// fuzz/run builds each target from its one source, so the tests' socket helpers come in whole.
+#include "tests/common/LoopbackServer.cpp"
+
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,20 +21,12 @@ namespace {
 struct Server
 {
     int listenFd = -1;
-    int port = 0;
+    uint16_t port = 0;
 
     Server()
     {
         vx::IgnoreSigpipe();
-        listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(listenFd, reinterpret_cast<sockaddr*>(&sa), sizeof(sa));
-        listen(listenFd, 4);
-        socklen_t len = sizeof(sa);
-        getsockname(listenFd, reinterpret_cast<sockaddr*>(&sa), &len);
-        port = ntohs(sa.sin_port);
+        listenFd = vx::test::ListenOnLoopback(&port);
     }
 
     // Accepts one connection, reads the request head, sends answer, closes.
@@ -44,23 +36,8 @@ struct Server
         if (fd < 0)
             return;
         std::string req;
-        char buf[2048];
-        while (req.find("\r\n\r\n") == std::string::npos) {
-            pollfd p{fd, POLLIN, 0};
-            if (poll(&p, 1, 1000) <= 0)
-                break;
-            ssize_t n = recv(fd, buf, sizeof(buf), 0);
-            if (n <= 0)
-                break;
-            req.append(buf, static_cast<size_t>(n));
-        }
-        size_t off = 0;
-        while (off < answer.size()) {
-            ssize_t n = send(fd, answer.data() + off, answer.size() - off, MSG_NOSIGNAL);
-            if (n <= 0)
-                break;
-            off += static_cast<size_t>(n);
-        }
+        vx::test::RecvUntil(fd, &req, "\r\n\r\n", 1000);
+        vx::test::SendAllBytes(fd, answer);
         shutdown(fd, SHUT_RDWR);
         close(fd);
     }
