@@ -11,11 +11,8 @@
 #include "platform/Process.h"
 #include "updater/HttpDownload.h"
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>

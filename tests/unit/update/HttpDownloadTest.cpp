@@ -8,11 +8,8 @@
 #include "common/TestUtil.h"
 #include "platform/Paths.h"
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
