@@ -16,7 +16,8 @@ TEST(KillLeftoverEncoders, OnlyOurCodecsFolder)
     CTempDir ours, theirs;
     ASSERT_EQ(symlink("/bin/sleep", (ours.Path() + "ffmpeg").c_str()), 0);
     ASSERT_EQ(symlink("/bin/sleep", (theirs.Path() + "ffmpeg").c_str()), 0);
-    WriteFile(ours.Path() + "tsMuxeR", "#!/bin/sh\nsleep 30\n");
+    // The script takes its own child along when it is ended, so nothing outlives the test.
+    WriteFile(ours.Path() + "tsMuxeR", "#!/bin/sh\ntrap 'kill $!; exit 143' TERM\nsleep 30 &\nwait\n");
     chmod((ours.Path() + "tsMuxeR").c_str(), 0755);
 
     CProcess mine, script, other;
