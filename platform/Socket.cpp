@@ -107,12 +107,22 @@ bool CSocket::Connect(const std::string& host, uint16_t port, int timeoutMs, std
     return true;
 }
 
-SockResult CSocket::SendAll(const void* data, size_t len, int timeoutMs)
+SockResult CSocket::SendAll(const void* data, size_t len, int timeoutMs, const std::atomic<bool>* stop)
 {
     const char* p = static_cast<const char*>(data);
     while (len > 0) {
-        if (!PollFor(m_fd, POLLOUT, timeoutMs))
+        if (stop) {
+            int waited = 0;
+            while (!PollFor(m_fd, POLLOUT, 100)) {
+                waited += 100;
+                if (stop->load() || (timeoutMs >= 0 && waited >= timeoutMs))
+                    return SockResult::Timeout;
+            }
+            if (stop->load())
+                return SockResult::Timeout;
+        } else if (!PollFor(m_fd, POLLOUT, timeoutMs)) {
             return SockResult::Timeout;
+        }
         ssize_t n = ::send(m_fd, p, len, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)

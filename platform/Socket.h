@@ -2,6 +2,7 @@
 // Thin POSIX socket helpers: every wait is bounded, SIGPIPE never ends the process
 // (MSG_NOSIGNAL on every send, and IgnoreSigpipe at start-up for pipes).
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -38,8 +39,9 @@ public:
     // afterwards; all later waits go through poll. errText gets a readable cause on failure.
     bool Connect(const std::string& host, uint16_t port, int timeoutMs, std::string* errText = nullptr);
 
-    // Sends everything, each wait for buffer space bounded by timeoutMs.
-    SockResult SendAll(const void* data, size_t len, int timeoutMs);
+    // Sends everything, each wait for buffer space bounded by timeoutMs. With a stop flag the
+    // waits are sliced, so a set flag ends a stalled send within about 100 ms (result Timeout).
+    SockResult SendAll(const void* data, size_t len, int timeoutMs, const std::atomic<bool>* stop = nullptr);
     // Waits up to timeoutMs for data, then reads what is there (at most len). *got = bytes read.
     SockResult RecvSome(void* buf, size_t len, int timeoutMs, size_t* got);
     // Reads exactly len bytes; each wait bounded by timeoutMs.

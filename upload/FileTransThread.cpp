@@ -439,7 +439,7 @@ bool CFileTransThread::DoSend(const void* data, size_t len)
             PathText(), static_cast<int>(len), 0, m_nIndex);
         return false;
     }
-    SockResult r = m_sock.SendAll(data, len, kSendStallMs);
+    SockResult r = m_sock.SendAll(data, len, kSendStallMs, &m_bStop);
     if (r != SockResult::Ok) {
         Log(g_transLog, "Error : transfer file(%s), do send failed, len=%d, code=%d, thread_index=%d",
             PathText(), static_cast<int>(len), errno, m_nIndex);

@@ -7,6 +7,8 @@
 #include "platform/Socket.h"
 
 #include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -106,6 +108,29 @@ TEST(Socket, ConnectSendReceiveAndTimeouts)
     for (int i = 0; i < 20 && r == SockResult::Ok; ++i)
         r = client.SendAll(big.data(), big.size(), 500);
     EXPECT_NE(r, SockResult::Ok);
+    close(lfd);
+}
+
+TEST(Socket, AStopFlagEndsAStalledSendPromptly)
+{
+    uint16_t port = 0;
+    int lfd = vx::test::ListenOnLoopback(&port);
+    ASSERT_GE(lfd, 0);
+    CSocket client;
+    ASSERT_TRUE(client.Connect("127.0.0.1", port, 2000));
+    CSocket server(accept(lfd, nullptr, nullptr)); // accepts, never reads
+    std::atomic<bool> stop{false};
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        stop = true;
+    });
+    std::string big(64 << 20, 'x');
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(client.SendAll(big.data(), big.size(), 10000, &stop), SockResult::Timeout);
+    auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+    stopper.join();
+    EXPECT_LT(ms, 5000); // far below the 10 s stall limit
     close(lfd);
 }
 
