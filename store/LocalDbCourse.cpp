@@ -196,14 +196,7 @@ bool CLocalDb::UpdateCourseFile(const _sLCItemData& r, int64_t userId, bool bCon
                           r.strFileIndex, userId)
                  .Run();
     } else {
-        ok =
-            Prepare("update coursefile set fileid=?,filepath=?,convertpath=?, status=?,filestart=?,filemd5=?,"
-                    "filesize=?,filebits=?,width=?,height=?,modifytime=? , fileend=?  where fileindex=? and "
-                    "userid=? ")
-                .BindAll(r.i64FileId, r.strFilePath, r.strConvertPath, r.nStatus, r.i64FileStart, r.strMd5,
-                         r.i64FileSize, r.nFileBits, r.nWidth, r.nHeight, r.strModifyTime, r.i64FileEnd,
-                         r.strFileIndex, userId)
-                .Run();
+        ok = UpdateCourseRow(r, userId, true);
     }
     if (!ok)
         Log(g_log, "Error : UpdateCourseFile failed, path = %s, userid = %lld. Error msg is : %s",
