@@ -140,7 +140,7 @@ TEST_F(SpaceSim, RenameUpdatesTreeListAddressAndCacheAndIsCheckedOnCommit)
     EXPECT_EQ(m_ctl->Tree().Find(a)->entry.strName, "Chapter 2");
 
     // Refused before any request: forbidden characters, more than 110 code points.
-    const size_t requestsBefore = m_sim.LogText().size();
+    const size_t requestsBefore = RequestCount();
     m_ctl->CommitRename(ListRef("Chapter 2"), "a?b");
     std::string longName;
     for (int i = 0; i < 111; ++i)
@@ -150,7 +150,7 @@ TEST_F(SpaceSim, RenameUpdatesTreeListAddressAndCacheAndIsCheckedOnCommit)
     ASSERT_EQ(m_view.messages.size(), 2u);
     EXPECT_NE(m_view.messages[0].find("文件不能包含任何一项"), std::string::npos);
     EXPECT_NE(m_view.messages[1].find("110"), std::string::npos);
-    EXPECT_EQ(m_sim.LogText().size(), requestsBefore);
+    EXPECT_EQ(RequestCount(), requestsBefore);
     // 110 is fine.
     m_ctl->CommitRename(ListRef("Chapter 2"), longName.substr(0, 110 * 3));
     Wait();
@@ -194,11 +194,11 @@ TEST_F(SpaceSim, MovesNeverGoIntoTheDraggedFolderOrBelowAndValidMovesFollowTheSe
     EXPECT_FALSE(m_ctl->CanDrop({SpaceSource::ListItem, false, pdf}, {SpaceSource::ListItem, pdf, false}));
 
     // An invalid drop sends nothing.
-    const size_t logBefore = m_sim.LogText().size();
+    const size_t logBefore = RequestCount();
     m_ctl->MoveItems(treeA, tree(a1));
     m_ctl->MoveItems({SpaceSource::ListItem, true, a}, tree(a1));
     Wait();
-    EXPECT_EQ(m_sim.LogText().size(), logBefore);
+    EXPECT_EQ(RequestCount(), logBefore);
 
     // A folder and a file dropped on B: both land there, the list loses them, the tree and the
     // cache follow.
@@ -255,13 +255,13 @@ TEST_F(SpaceSim, DeleteIsRefusedForFilesAnywhereBelowAndFollowsTheServerOtherwis
     // Two files and a folder: 2089 without asking the server; files only: 2090.
     m_view.messages.clear();
     Select({"Empty", "one.pdf", "two.pdf"});
-    const size_t logBefore = m_sim.LogText().size();
+    const size_t logBefore = RequestCount();
     m_ctl->DeleteItems({SpaceSource::List, true, 0});
     EXPECT_NE(m_view.questions.back().find("3"), std::string::npos);
     Select({"one.pdf", "two.pdf"});
     m_ctl->DeleteItems({SpaceSource::List, true, 0});
     Wait();
-    EXPECT_EQ(m_sim.LogText().size(), logBefore);
+    EXPECT_EQ(RequestCount(), logBefore);
     ASSERT_EQ(m_view.messages.size(), 2u);
     EXPECT_EQ(m_view.messages[0], Text(2089));
     EXPECT_EQ(m_view.messages[1], Text(2090));

@@ -1,6 +1,8 @@
 #include "SpaceSimFixture.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace vx::test {
 
@@ -111,6 +113,16 @@ std::vector<SpaceRow> SpaceSim::CachedDirs(int64_t parent)
     std::vector<SpaceRow> out;
     EXPECT_TRUE(m_db->GetDirectories(parent, UserId(), &out));
     return out;
+}
+
+size_t SpaceSim::RequestCount() const
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    const std::string log = m_sim.LogText();
+    size_t n = 0;
+    for (size_t at = log.find("[web] "); at != std::string::npos; at = log.find("[web] ", at + 1))
+        ++n;
+    return n;
 }
 
 } // namespace vx::test

@@ -64,6 +64,9 @@ protected:
     SpaceItemRef ListRef(const std::string& name) const;
     std::vector<std::string> ListNames() const;
     std::vector<SpaceRow> CachedDirs(int64_t parent);
+    // Requests the simulator has answered so far (it logs each one just after answering, so a
+    // moment is left for the last line to arrive).
+    size_t RequestCount() const;
 
     int64_t UserId() const { return m_config->m_i64UserId; }
     int64_t OwnRoot() const { return m_ctl->Tree().RootIdOf(UserId()); }
