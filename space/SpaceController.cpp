@@ -355,10 +355,10 @@ void CSpaceController::ExpandTreeItem(int64_t dirId, bool expand)
     const SpaceTreeItem* item = m_tree.Find(dirId);
     if (!item)
         return;
+    // The tree widget shows the expansion already; only a first expansion has more to do.
     m_tree.SetExpanded(dirId, expand);
     if (expand && !item->bLoaded)
         LoadTree(dirId);
-    Changed(kChangeTree);
 }
 
 void CSpaceController::OpenListItem(const SpaceItemRef& item)
@@ -420,9 +420,9 @@ void CSpaceController::SortList(int column, bool descending)
 
 void CSpaceController::SetListSelection(const std::vector<int>& rows)
 {
+    // The list widget made this selection itself: only the buttons follow.
     m_list.SetSelection(rows);
     UpdateSpaceButtons();
-    Changed(kChangeSelection);
 }
 
 // ---------------------------------------------------------------- counts and buttons

@@ -46,6 +46,8 @@ public:
     // The text the no-result banner shows (empty: hidden).
     const std::string& SearchBanner() const { return m_strSearchBanner; }
     bool IsBusy() const { return m_queue->IsBusy(); }
+    // The session's user: folders of other owners are shown but not changed from the page.
+    int64_t OwnUserId() const { return m_config.m_i64UserId; }
     // Pumps the loop until every queued request was applied (tests, sign-out).
     bool WaitIdle(int timeoutMs);
 
