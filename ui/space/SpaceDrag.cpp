@@ -24,7 +24,8 @@ CSpaceDrag::CSpaceDrag(QWidget* page, CVXDirTreeUI* tree, CVXDirListUI* list, CS
     m_pGhost->setStyleSheet(QStringLiteral("QLabel{background:#F7F7F7;border:1px solid #328CDF;color:#328CDF;"
                                            "padding:3px 8px;}"));
     m_pGhost->hide();
-    tree->viewport()->installEventFilter(this);
+    m_pTreeViewport = tree->viewport();
+    m_pTreeViewport->installEventFilter(this);
     list->viewport()->installEventFilter(this);
 }
 
@@ -38,8 +39,12 @@ QString CSpaceDrag::MoveText(const QString& targetName) const
 
 bool CSpaceDrag::eventFilter(QObject* watched, QEvent* event)
 {
-    const bool fromTree = watched == m_pTree->viewport();
-    switch (event->type()) {
+    const QEvent::Type type = event->type();
+    // Only mouse events touch the views: others also arrive while the page is being torn down.
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
+        return QObject::eventFilter(watched, event);
+    const bool fromTree = watched == m_pTreeViewport;
+    switch (type) {
     case QEvent::MouseButtonPress: {
         auto* e = static_cast<QMouseEvent*>(event);
         m_from = From::None;
@@ -85,7 +90,8 @@ bool CSpaceDrag::eventFilter(QObject* watched, QEvent* event)
 
 void CSpaceDrag::Begin()
 {
-    const QPoint local = (m_from == From::Tree ? m_pTree->viewport() : m_pList->viewport())->mapFromGlobal(m_pressPos);
+    const QPoint local =
+        (m_from == From::Tree ? m_pTree->viewport() : m_pList->viewport())->mapFromGlobal(m_pressPos);
     if (m_from == From::Tree) {
         const int64_t id = m_pTree->IdAt(local);
         if (id <= 0)
@@ -101,7 +107,8 @@ void CSpaceDrag::Begin()
         m_dragged = {SpaceSource::ListItem, idx.data(CSpaceListModel::IsFolderRole).toBool(),
                      idx.data(CSpaceListModel::IdRole).toLongLong()};
         const int n = static_cast<int>(m_pList->SelectedRows().size());
-        m_strDraggedName = n > 1 ? QStringLiteral("%1 …(%2)").arg(idx.data().toString()).arg(n) : idx.data().toString();
+        m_strDraggedName =
+            n > 1 ? QStringLiteral("%1 …(%2)").arg(idx.data().toString()).arg(n) : idx.data().toString();
     }
     m_bDragging = true;
     m_bTargetValid = false;

@@ -55,6 +55,7 @@ private:
 
     QWidget* m_pPage;
     CVXDirTreeUI* m_pTree;
+    QWidget* m_pTreeViewport = nullptr; // compared only, never called through
     CVXDirListUI* m_pList;
     CSpaceController& m_controller;
     const CLanguageTable* m_pTexts;

@@ -14,14 +14,26 @@ constexpr int kPad = 8;
 
 CSpaceListDelegate::CSpaceListDelegate(CVXDirListUI* list) : QStyledItemDelegate(list), m_pList(list) {}
 
-QRect CSpaceListDelegate::NameRect(const QRect& row)
+CSpaceListDelegate::Layout CSpaceListDelegate::LayoutRow(const QRect& row)
 {
-    const int left = row.left() + kPad + kIconSize + kPad;
-    const int right = row.right() - kSizeWidth - kTimeWidth - kPad;
-    return QRect(left, row.top() + 4, std::max(40, right - left), row.height() - 8);
+    Layout l;
+    l.size = QRect(row.right() - kSizeWidth - kPad, row.top(), kSizeWidth, row.height());
+    const int nameLeft = row.left() + kPad + kIconSize + kPad;
+    // A narrow list gives up the time column before the name gets too short to read.
+    if (l.size.left() - kTimeWidth - nameLeft >= kMinNameWidth)
+        l.time = QRect(l.size.left() - kTimeWidth, row.top(), kTimeWidth, row.height());
+    const int right = (l.time.isNull() ? l.size.left() : l.time.left()) - kPad;
+    l.name = QRect(nameLeft, row.top() + 4, std::max(kMinNameWidth, right - nameLeft), row.height() - 8);
+    return l;
 }
 
-void CSpaceListDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const
+QRect CSpaceListDelegate::NameRect(const QRect& row)
+{
+    return LayoutRow(row).name;
+}
+
+void CSpaceListDelegate::paint(QPainter* p, const QStyleOptionViewItem& option,
+                               const QModelIndex& index) const
 {
     p->save();
     const QRect r = option.rect;
@@ -38,20 +50,21 @@ void CSpaceListDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, 
     icon.paint(p, QRect(r.left() + kPad, r.top() + (r.height() - kIconSize) / 2, kIconSize, kIconSize));
 
     p->setPen(m_pList->ItemTextColor());
-    const QRect sizeRect(r.right() - kSizeWidth - kPad, r.top(), kSizeWidth, r.height());
-    const QRect timeRect(sizeRect.left() - kTimeWidth, r.top(), kTimeWidth, r.height());
-    p->drawText(sizeRect, Qt::AlignVCenter | Qt::AlignRight, index.data(CSpaceListModel::SizeRole).toString());
-    p->drawText(timeRect, Qt::AlignVCenter | Qt::AlignLeft, index.data(CSpaceListModel::TimeRole).toString());
-    const QRect nameRect = NameRect(r);
-    const QString name =
-        option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideMiddle, nameRect.width());
-    p->drawText(nameRect, Qt::AlignVCenter | Qt::AlignLeft, name);
+    const Layout l = LayoutRow(r);
+    p->drawText(l.size, Qt::AlignVCenter | Qt::AlignRight, index.data(CSpaceListModel::SizeRole).toString());
+    if (!l.time.isNull())
+        p->drawText(l.time, Qt::AlignVCenter | Qt::AlignLeft,
+                    index.data(CSpaceListModel::TimeRole).toString());
+    const QString name = option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(),
+                                                       Qt::ElideMiddle, l.name.width());
+    p->drawText(l.name, Qt::AlignVCenter | Qt::AlignLeft, name);
     p->restore();
 }
 
-QSize CSpaceListDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
+QSize CSpaceListDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const
 {
-    return QSize(option.rect.width(), kRowHeight);
+    // No width of its own: a row is as wide as the list, and the name is elided to fit.
+    return QSize(0, kRowHeight);
 }
 
 } // namespace vx

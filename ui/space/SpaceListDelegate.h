@@ -17,10 +17,21 @@ public:
     static constexpr int kRowHeight = 34;
     static constexpr int kTimeWidth = 150;
     static constexpr int kSizeWidth = 90;
+    static constexpr int kMinNameWidth = 120;
+
+    // Where a row's parts go; time is empty when the row is too narrow for it.
+    struct Layout
+    {
+        QRect name;
+        QRect time;
+        QRect size;
+    };
+    static Layout LayoutRow(const QRect& row);
 
     explicit CSpaceListDelegate(CVXDirListUI* list);
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     // Where the name is drawn in a row (the rename edit goes there).
     static QRect NameRect(const QRect& row);

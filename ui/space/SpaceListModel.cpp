@@ -4,7 +4,8 @@
 
 namespace vx {
 
-CSpaceListModel::CSpaceListModel(const CSpaceList& list, QObject* parent) : QAbstractListModel(parent), m_list(list)
+CSpaceListModel::CSpaceListModel(const CSpaceList& list, QObject* parent)
+    : QAbstractListModel(parent), m_list(list)
 {
 }
 

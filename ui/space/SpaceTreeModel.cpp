@@ -5,7 +5,8 @@
 
 namespace vx {
 
-CSpaceTreeModel::CSpaceTreeModel(const CSpaceTree& tree, QObject* parent) : QAbstractItemModel(parent), m_tree(tree)
+CSpaceTreeModel::CSpaceTreeModel(const CSpaceTree& tree, QObject* parent)
+    : QAbstractItemModel(parent), m_tree(tree)
 {
 }
 

@@ -26,7 +26,10 @@ public:
 
     void Reset();
     QModelIndex IndexOf(int64_t folderId) const;
-    static int64_t IdOf(const QModelIndex& index) { return index.isValid() ? static_cast<int64_t>(index.internalId()) : 0; }
+    static int64_t IdOf(const QModelIndex& index)
+    {
+        return index.isValid() ? static_cast<int64_t>(index.internalId()) : 0;
+    }
 
     QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
     QModelIndex parent(const QModelIndex& child) const override;

@@ -38,7 +38,8 @@ const char* const kBackTip = "返回上一级";
 } // namespace
 
 CUserSpaceView::CUserSpaceView(CSpaceController& controller, const CLanguageTable* texts, QWidget* parent)
-    : QWidget(parent), m_controller(controller), m_pTexts(texts), m_form(std::make_unique<Ui::UserSpaceView>())
+    : QWidget(parent), m_controller(controller), m_pTexts(texts),
+      m_form(std::make_unique<Ui::UserSpaceView>())
 {
     m_form->setupUi(this);
     m_missing = MissingControls(this, RequiredControls());
@@ -64,7 +65,9 @@ CUserSpaceView::CUserSpaceView(CSpaceController& controller, const CLanguageTabl
     m_form->SpacesearchKey->hide();
     m_form->SpaceBusy->hide();
     m_form->SpaceSplitter->setStretchFactor(1, 1);
-    m_form->SpaceSplitter->setSizes({220, 680});
+    m_form->SpaceSplitter->setSizes({300, 660});
+    for (QPushButton* b : {m_form->SpaceSearchbtn, m_form->QuitSpaceSearchbtn, m_form->backtoPrebtn})
+        b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     ConnectButtonClicks(this);
     connect(m_form->SpaceSearchtext, &QLineEdit::returnPressed, this,
             [this] { SendNotify(m_form->SpaceSearchtext, QStringLiteral("return")); });
@@ -82,15 +85,15 @@ CUserSpaceView::~CUserSpaceView()
 
 QStringList CUserSpaceView::RequiredControls()
 {
-    return {QStringLiteral("UserSpaceView"),    QStringLiteral("SpaceDirView"),
-            QStringLiteral("SpaceDirTree"),     QStringLiteral("SpaceDirList"),
-            QStringLiteral("vxSpaceAddress"),   QStringLiteral("backtoPrebtn"),
-            QStringLiteral("SpaceCreatedirbtn"), QStringLiteral("padCreatedirbtn"),
-            QStringLiteral("SpaceRenamebtn"),   QStringLiteral("padrename"),
-            QStringLiteral("SpaceRefreshbtn"),  QStringLiteral("AddFileBtn"),
-            QStringLiteral("spaceCourseInfo"),  QStringLiteral("SpaceFileNametbn"),
-            QStringLiteral("SpaceUpTimebtn"),   QStringLiteral("SpaceFilezidebtn"),
-            QStringLiteral("SpaceSearchtext"),  QStringLiteral("SpaceSearchbtn"),
+    return {QStringLiteral("UserSpaceView"),      QStringLiteral("SpaceDirView"),
+            QStringLiteral("SpaceDirTree"),       QStringLiteral("SpaceDirList"),
+            QStringLiteral("vxSpaceAddress"),     QStringLiteral("backtoPrebtn"),
+            QStringLiteral("SpaceCreatedirbtn"),  QStringLiteral("padCreatedirbtn"),
+            QStringLiteral("SpaceRenamebtn"),     QStringLiteral("padrename"),
+            QStringLiteral("SpaceRefreshbtn"),    QStringLiteral("AddFileBtn"),
+            QStringLiteral("spaceCourseInfo"),    QStringLiteral("SpaceFileNametbn"),
+            QStringLiteral("SpaceUpTimebtn"),     QStringLiteral("SpaceFilezidebtn"),
+            QStringLiteral("SpaceSearchtext"),    QStringLiteral("SpaceSearchbtn"),
             QStringLiteral("QuitSpaceSearchbtn"), QStringLiteral("SpacesearchKey")};
 }
 
@@ -137,7 +140,8 @@ void CUserSpaceView::Notify(TNotifyUI& msg)
     } else if (type == QLatin1String("selectchanged") && fromList) {
         m_controller.SetListSelection(m_pList->SelectedRows());
     } else if (type == QLatin1String("move")) {
-        const SpaceItemRef dragged{fromTree ? SpaceSource::TreeItem : SpaceSource::ListItem, true, msg.wParam};
+        const SpaceItemRef dragged{fromTree ? SpaceSource::TreeItem : SpaceSource::ListItem, true,
+                                   msg.wParam};
         const SpaceDropTarget target{msg.strData == QLatin1String("tree") ? SpaceSource::TreeItem
                                                                           : SpaceSource::ListItem,
                                      msg.lParam, true};
@@ -145,8 +149,8 @@ void CUserSpaceView::Notify(TNotifyUI& msg)
     } else if (type == QLatin1String("delete")) {
         // The Delete key acts on the list's selection; a menu on the item it was opened on.
         const SpaceItemRef item = fromList && m_bMenuOnItem ? m_menuRef
-                                  : fromTree                 ? m_menuRef
-                                                             : SpaceItemRef{SpaceSource::List, true, 0};
+                                  : fromTree                ? m_menuRef
+                                                            : SpaceItemRef{SpaceSource::List, true, 0};
         m_bMenuOnItem = false;
         m_controller.RequestDelete(item);
     } else if (type == QLatin1String("newfolder")) {
@@ -280,7 +284,8 @@ void CUserSpaceView::SpaceChanged(unsigned changes)
     if (m_bApplyQueued)
         return;
     m_bApplyQueued = true;
-    QMetaObject::invokeMethod(this, [this] { ApplyPending(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { ApplyPending(); }, Qt::QueuedConnection);
 }
 
 void CUserSpaceView::BeginRename(const SpaceItemRef& item)

@@ -15,6 +15,7 @@ constexpr int kOverflowWidth = 28;
 
 CVXDirAddressUI::CVXDirAddressUI(QWidget* parent) : QWidget(parent)
 {
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     m_pOverflow = new CVXAddressItemUI(-1, QString(), this);
     m_pOverflow->hide();
     connect(m_pOverflow, &QToolButton::clicked, this, [this] { ShowOverflowMenu(); });

@@ -22,6 +22,7 @@ CVXDirListUI::CVXDirListUI(QWidget* parent) : QListView(parent)
     // dragged as a whole; the page does the dragging itself.
     setDragEnabled(true);
     setItemDelegate(new CSpaceListDelegate(this));
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
 void CVXDirListUI::SetMultiSelect(bool on)

@@ -18,6 +18,11 @@ CVXDirTreeUI::CVXDirTreeUI(QWidget* parent) : QTreeView(parent)
     setUniformRowHeights(true);
     setIconSize(QSize(18, 18));
     setMouseTracking(true);
+    // Deep trees scroll sideways rather than cut names short.
+    setTextElideMode(Qt::ElideNone);
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(this, &QTreeView::expanded, this, [this](const QModelIndex& i) { OnExpanded(i, true); });
     connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& i) { OnExpanded(i, false); });
 }
@@ -68,7 +73,8 @@ QRect CVXDirTreeUI::RectOf(int64_t folderId) const
 void CVXDirTreeUI::mousePressEvent(QMouseEvent* e)
 {
     const QModelIndex at = indexAt(e->position().toPoint());
-    const bool again = e->button() == Qt::LeftButton && at.isValid() && CSpaceTreeModel::IdOf(at) == SelectedId();
+    const bool again =
+        e->button() == Qt::LeftButton && at.isValid() && CSpaceTreeModel::IdOf(at) == SelectedId();
     QTreeView::mousePressEvent(e);
     if (again)
         SendNotify(this, QStringLiteral("reClick"), CSpaceTreeModel::IdOf(at));
