@@ -53,8 +53,8 @@ bool CSpaceController::WaitIdle(int timeoutMs)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() < 0 ||
             !m_loop.PumpUntil([this] { return !m_queue->IsBusy(); }, static_cast<int>(left.count())))
             return false;
@@ -157,7 +157,9 @@ void CSpaceController::LoadTree(int64_t senderId)
         }
         *needRoot = true;
         std::string err;
-        if (c->strName.empty() || !m_api->RequestForCreateDirectroy(0, c->strName, &c->i64Id, &err)) {
+        if (c->strName.empty()) {
+            c->strName = "无法创建根目录：帐号名为空";
+        } else if (!m_api->RequestForCreateDirectroy(0, c->strName, &c->i64Id, &err)) {
             c->i64Id = 0;
             c->strName = err.empty() ? m_api->GetFailureCause() : err;
         }
@@ -216,7 +218,11 @@ void CSpaceController::ReloadTreeFolder(int64_t folderId)
     job.apply = [this, c]() {
         if (c->ok) {
             m_tree.SyncChildren(c->i64Parent, c->entries);
-            m_db.ReplaceDirectories(c->i64Parent, c->entries, m_config.m_i64UserId);
+            // The top level's replacement would empty the whole cached tree: add there instead.
+            if (c->i64Parent > 0)
+                m_db.ReplaceDirectories(c->i64Parent, c->entries, m_config.m_i64UserId);
+            else
+                m_db.UpsertSpaceEntries(c->entries, m_config.m_i64UserId);
         } else if (!c->err.empty() && c->i64Parent > 0) {
             // The server no longer knows the folder: it leaves the tree, its parent is read again.
             const SpaceTreeItem* item = m_tree.Find(c->i64Parent);

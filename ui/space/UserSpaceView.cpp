@@ -148,10 +148,9 @@ void CUserSpaceView::Notify(TNotifyUI& msg)
         m_controller.MoveItems(dragged, target);
     } else if (type == QLatin1String("delete")) {
         // The Delete key acts on the list's selection; a menu on the item it was opened on.
-        const SpaceItemRef item = fromList && m_bMenuOnItem ? m_menuRef
-                                  : fromTree                ? m_menuRef
-                                                            : SpaceItemRef{SpaceSource::List, true, 0};
-        m_bMenuOnItem = false;
+        const bool menu = !(fromList && msg.lParam == CVXDirListUI::kDeleteKey);
+        const SpaceItemRef item =
+            menu && (fromTree || m_bMenuOnItem) ? m_menuRef : SpaceItemRef{SpaceSource::List, true, 0};
         m_controller.RequestDelete(item);
     } else if (type == QLatin1String("newfolder")) {
         m_controller.NewFolder();
