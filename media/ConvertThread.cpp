@@ -3,6 +3,7 @@
 #include "app/LogFile.h"
 #include "app/Utils.h"
 #include "media/RateControl.h"
+#include "platform/FileCheck.h"
 #include "platform/Paths.h"
 
 #include <cerrno>
@@ -22,6 +23,39 @@ std::string BaseName(const std::string& path)
 {
     size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The output's name: the source's name plus the suffix, cut where the file system's limit
+// demands. The stem gives way first (at a character boundary), so the source's extension and
+// the suffix stay readable; the encoders would otherwise fail on a name they cannot create.
+std::string FitFileName(const std::string& name, const std::string& suffix, size_t maxBytes)
+{
+    if (name.size() + suffix.size() <= maxBytes)
+        return name + suffix;
+    std::string stem = name, ext;
+    size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0 && name.size() - dot <= 16) {
+        stem = name.substr(0, dot);
+        ext = name.substr(dot);
+    }
+    size_t fixed = ext.size() + suffix.size();
+    size_t room = maxBytes > fixed ? maxBytes - fixed : 0;
+    if (room < stem.size()) {
+        stem.resize(room);
+        // Drop a partial UTF-8 sequence at the cut.
+        size_t lead = stem.size();
+        while (lead > 0 && (static_cast<unsigned char>(stem[lead - 1]) & 0xC0) == 0x80)
+            --lead;
+        if (lead > 0 && (static_cast<unsigned char>(stem[lead - 1]) & 0x80)) {
+            unsigned char c = static_cast<unsigned char>(stem[lead - 1]);
+            size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+            if (stem.size() - (lead - 1) < need)
+                stem.resize(lead - 1);
+        }
+        if (stem.empty())
+            stem = "file";
+    }
+    return stem + ext + suffix;
 }
 
 // A file index names a sub-folder of OUTPATH: it must stay one plain folder name.
@@ -160,7 +194,9 @@ void CConvertThread::Process()
         else
             result = Convert();
     }
-    if (result == CV_STEP_FAILED || result == CV_CRF_AT_LIMIT || result == CV_WORKER_BUSY)
+    // A stopped run never counts as done, whatever step it had reached: it reports nothing and
+    // leaves nothing behind.
+    if (result == CV_STEP_FAILED || result == CV_CRF_AT_LIMIT || result == CV_WORKER_BUSY || Stopped())
         result = CV_FAILED;
     if (!Stopped())
         Report(static_cast<int8_t>(result), m_nProgress, result == CR_SUCCESS ? m_strOutFile : std::string());
@@ -169,7 +205,7 @@ void CConvertThread::Process()
         for (const char* name :
              {"predict.flv", "copy.flv", "tag.copy.flv", "middle.avi", "middle.ts", "middle.meta"})
             unlink(JoinPath(m_strOutFolder, name).c_str());
-        unlink(JoinPath(m_strOutFolder, "middle.src" + GetFileExt(m_task.strSrcPath)).c_str());
+        unlink(MiddleSourcePath().c_str());
         struct stat a, b;
         bool isSource = stat(m_strOutFile.c_str(), &a) == 0 && stat(m_task.strSrcPath.c_str(), &b) == 0 &&
                         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -183,6 +219,15 @@ void CConvertThread::Process()
         m_bBusy = false;
     }
     Report(CR_WORKER_DONE, m_nProgress);
+}
+
+std::string CConvertThread::MiddleSourcePath() const
+{
+    // The middle tools may go by the extension; one too long for a file name is left off.
+    std::string ext = GetFileExt(m_task.strSrcPath);
+    if (ext.size() > 16 || ext.find('/') != std::string::npos)
+        ext.clear();
+    return JoinPath(m_strOutFolder, "middle.src" + ext);
 }
 
 int CConvertThread::CheckAndInitialize()
@@ -226,22 +271,24 @@ int CConvertThread::CheckAndInitialize()
     if (!S_ISREG(st.st_mode))
         return CV_BAD_PATH;
 
-    m_strOutFile = JoinPath(m_strOutFolder, BaseName(src));
     const std::string suffix = mi.ucVideoCount > 0 ? ".asc.flv" : ".audioc.flv";
+    const size_t nameMax = static_cast<size_t>(MaxFileNameBytes(m_strOutFolder));
+    m_strOutFile = JoinPath(m_strOutFolder, BaseName(src));
 
     if (ToLower(GetFileExt(src)) == ".flv" && EqualsNoCase(mi.strFormat[MI_GENERAL], "Flash Video")) {
         MiData dst = mi;
         if (MkDestMiData(&dst, 1) == 0 && IsCompatible(mi, dst)) {
             if (mi.strEncodedApp.find(kProgramTag) == std::string::npos) {
                 Log(g_convertLog, "Info : file(%s) just need to add tag ", src.c_str());
-                m_strOutFile += suffix;
+                m_strOutFile = JoinPath(m_strOutFolder, FitFileName(BaseName(src), suffix, nameMax));
                 return kNeedsTagOnly;
             }
             Log(g_convertLog, "Info : file(%s) has a tag ,no need to add tag ", src.c_str());
+            m_strOutFile = JoinPath(m_strOutFolder, FitFileName(BaseName(src), "", nameMax));
             return kAlreadyTagged;
         }
     }
-    m_strOutFile += suffix;
+    m_strOutFile = JoinPath(m_strOutFolder, FitFileName(BaseName(src), suffix, nameMax));
     if (mi.ucAudioCount == 0 && mi.ucVideoCount == 0)
         return CV_NO_STREAMS;
     if (mi.bEncrypted)
