@@ -79,11 +79,12 @@ bool ReadHiddenLine(const std::string& prompt, std::string* line)
     line->clear();
     if (!IsTerminal(StdStream::In))
         return false;
+    // Echo goes off before the prompt shows, so nothing typed in answer to it is ever shown.
+    CEchoOff quiet;
     if (!prompt.empty()) {
         ssize_t ignored = write(STDERR_FILENO, prompt.data(), prompt.size());
         (void)ignored;
     }
-    CEchoOff quiet;
     bool any = false;
     for (;;) {
         char c = 0;
