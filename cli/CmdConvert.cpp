@@ -11,6 +11,7 @@
 #include "platform/FileCheck.h"
 #include "platform/MessageLoop.h"
 #include "platform/Paths.h"
+#include "platform/Terminal.h"
 
 #include <unistd.h>
 
@@ -196,7 +197,7 @@ int RunConvert(CCliArgs& args)
         jobs.push_back(j);
     }
 
-    const bool tty = isatty(STDERR_FILENO) && !args.Json();
+    const bool tty = IsTerminal(StdStream::Err) && !args.Json();
     CConvertView view(&jobs, tty);
     init.MAX = static_cast<uint8_t>(std::max<size_t>(1, std::min<size_t>(jobs.size(), 2)));
     init.hWnd = view.Target();

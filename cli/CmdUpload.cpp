@@ -15,6 +15,7 @@
 #include "platform/FileCheck.h"
 #include "platform/Paths.h"
 #include "platform/Socket.h"
+#include "platform/Terminal.h"
 #include "upload/FileServerList.h"
 #include "upload/FileTransMgr.h"
 #include "upload/UploadMessages.h"
@@ -391,7 +392,7 @@ int RunUpload(CCliArgs& args)
         return kExitFailed;
     fprintf(stderr, "vexora: uploading %zu file(s) to %s:%u\n", jobs.size(), host.c_str(), port);
 
-    const bool tty = isatty(STDERR_FILENO) && !args.Json();
+    const bool tty = IsTerminal(StdStream::Err) && !args.Json();
     CUploadView view(&jobs, tty);
     _sTransInit init;
     init.m_uMaxWorkNum = static_cast<int32_t>(std::min<size_t>(jobs.size(), 2));
