@@ -14,7 +14,8 @@ namespace {
 termios g_saved;
 volatile sig_atomic_t g_restoring = 0;
 
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
+// Not SIGTSTP: a stopped job comes back to this same read, which must stay unseen.
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 extern "C" void RestoreAndRaise(int sig)
 {
