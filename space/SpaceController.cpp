@@ -179,7 +179,7 @@ void CSpaceController::LoadTree(int64_t senderId)
                 root.i64OwnId = m_config.m_i64UserId;
                 root.nLevel = 1;
                 root.nType = SPACE_FOLDER;
-                root.strName = m_config.m_strAccountName;
+                root.strName = c->strName;
                 root.strCreateTime = NowText();
                 c->entries.push_back(root);
             } else {
