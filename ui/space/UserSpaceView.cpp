@@ -312,9 +312,17 @@ void CUserSpaceView::ApplyPending()
     m_bApplyQueued = false;
     if (changes & kChangeTree)
         m_pTree->SyncFrom(m_controller.Tree());
-    if (changes & kChangeList)
+    if (changes & kChangeList) {
         m_pList->SyncFrom(m_controller.List());
-    else if (changes & kChangeSelection)
+        // The headers show the order the folder is in (checked: descending).
+        const CSpaceList& list = m_controller.List();
+        m_form->SpaceFileNametbn->setChecked(list.SortColumn() == CSpaceList::kColumnName &&
+                                             list.SortDescending());
+        m_form->SpaceUpTimebtn->setChecked(list.SortColumn() == CSpaceList::kColumnTime &&
+                                           list.SortDescending());
+        m_form->SpaceFilezidebtn->setChecked(list.SortColumn() == CSpaceList::kColumnSize &&
+                                             list.SortDescending());
+    } else if (changes & kChangeSelection)
         m_pList->SyncSelection(m_controller.List());
     if (changes & (kChangeAddress | kChangeTree)) {
         std::vector<std::pair<int64_t, QString>> path;

@@ -26,6 +26,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 #include <memory>
 
 using namespace vx;
@@ -322,6 +323,32 @@ private slots:
         QVERIFY(question.endsWith(QStringLiteral("homework")));
         QVERIFY(!Holds(ServerList(m_root), "homework"));
         QCOMPARE(Row(QStringLiteral("homework")), -1);
+    }
+
+    void sortHeadersKeepEachFoldersOrder()
+    {
+        QVERIFY(ShowFolder(m_root));
+        auto* name = m_page->findChild<QToolButton*>(QStringLiteral("SpaceFileNametbn"));
+        QTest::mouseClick(name, Qt::LeftButton); // checked: descending
+        QTest::qWait(30);
+        QVERIFY(name->isChecked());
+        auto names = [this] {
+            QStringList out;
+            for (const SpaceListRow& r : m_ctl->List().Rows())
+                out << QString::fromStdString(r.entry.strName);
+            return out;
+        };
+        const QStringList sorted = names();
+        QCOMPARE(sorted.first(), QStringLiteral("第一学期 课程资料"));
+        QCOMPARE(sorted.last(), QStringLiteral("notes.pdf"));
+        QVERIFY(ShowFolder(m_deep[1]));
+        QVERIFY(!name->isChecked());
+        QVERIFY(ShowFolder(m_root));
+        QVERIFY(name->isChecked());
+        QCOMPARE(names(), sorted);
+        QTest::mouseClick(name, Qt::LeftButton); // ascending again
+        QVERIFY(Settle());
+        QCOMPARE(names().first(), QStringLiteral("Archive"));
     }
 
     void menusActOnTheirItemAndTheDeleteKeyOnTheSelection()
