@@ -8,6 +8,9 @@
 #include "account/AccountStore.h"
 #include "common/SimHarness.h"
 #include "net/Session.h"
+#include "platform/secret/SecretServiceStore.h"
+
+#include <cstdlib>
 
 #include <chrono>
 
@@ -331,4 +334,48 @@ TEST_F(LoginFixture, CloseStopsTheAutomaticLoginAndEndsTheProgram)
     m_loop.PumpUntil([] { return false; }, 300);
     EXPECT_FALSE(c->View().busy);
     EXPECT_EQ(m_main.Count(WM_CLOSE), 1);
+}
+
+// Inside with-keyring: a remembered login leaves no secret in the database, and the next start
+// shows the hash from the keyring and logs in with it.
+TEST(KeyringLogin, ARememberedLoginKeepsItsHashInTheKeyringAndLogsInWithItAgain)
+{
+    CSecretServiceStore secrets("VexoraV2-test");
+    if (!getenv("VX_KEYRING_SESSION"))
+        GTEST_SKIP() << "runs inside with-keyring only";
+    if (!secrets.Available())
+        GTEST_SKIP() << "the keyring daemon did not start: " << secrets.LastError();
+    CTempDir dir;
+    CSimProcess sim;
+    ASSERT_TRUE(sim.Start());
+    CopyLanguage(dir.Path());
+    CAppConfig config(sim.WriteConfig(dir.Path()));
+    const std::string path = dir.File("DB/vexora_v2.0.db");
+    CLocalDb db(path);
+    CAccountStore store(db, &secrets);
+    CMessageLoop loop;
+    CMainWndRecorder main(loop);
+    const std::string hash = CSession::PasswordHash(CSimProcess::DemoPassword());
+
+    for (int run = 0; run < 2; ++run) {
+        CLoginController c(config, &store, loop);
+        c.SetMainTarget(main.Target());
+        c.Init(false);
+        if (run == 0) {
+            c.UserNameEdited(CSimProcess::DemoUser());
+            c.PasswordEdited(CSimProcess::DemoPassword());
+            c.SetRemPass(true);
+        } else {
+            ASSERT_EQ(c.View().userName, CSimProcess::DemoUser());
+            EXPECT_EQ(c.View().password, hash); // from the keyring
+        }
+        c.Login();
+        ASSERT_TRUE(loop.PumpUntil([&] { return main.Count(WM_FILESERVER_LIST) == run + 1; }, 20000))
+            << c.View().panelText;
+        EXPECT_EQ(RawColumn(path, "select password from users"), "");
+        std::string stored;
+        ASSERT_TRUE(secrets.Lookup(CSimProcess::DemoUser(), &stored));
+        EXPECT_EQ(stored, hash);
+    }
+    secrets.Remove(CSimProcess::DemoUser());
 }
