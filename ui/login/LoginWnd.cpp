@@ -28,6 +28,11 @@ CLoginWnd::CLoginWnd(QWidget* owner, MsgTarget mainTarget, CAppConfig& config, C
     setProperty("windowClass", QString::fromLatin1(kClassName));
     BindForm("LoginWnd", RequiredControls(), 110);
     m_form->usernameEdit->SetExpandControl(m_form->AccountCombo);
+    // The combo spans the row under the edit, so its list is as wide as the field; the arrow
+    // over its free end lets clicks through to it.
+    m_form->comboArrow->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_form->usernameEdit->raise();
+    m_form->comboArrow->raise();
     m_form->errorfloat->hide();
 
     // Keys are seen before the controls get them, like a message filter.
@@ -141,8 +146,7 @@ void CLoginWnd::Sync()
     m_form->remPass->SetCheck(v.remPass);
     m_form->autoLog->SetCheck(v.autoLog);
 
-    m_form->usernameEdit->setVisible(v.fieldsVisible);
-    m_form->AccountCombo->setVisible(v.fieldsVisible);
+    m_form->accountBox->setVisible(v.fieldsVisible);
     m_form->passwordEdit->setVisible(v.fieldsVisible);
     if (v.panelVisible) {
         const bool network = v.panelKind != LoginErrorKind::Account;

@@ -130,7 +130,9 @@ bool WaitIdle(CLoginWnd& w, int ms = 20000)
 QList<CVXSiElementUI*> OpenList(CLoginWnd& w)
 {
     auto* combo = Child<CVXsiComboUI>(&w, "AccountCombo");
-    QTest::mouseClick(combo, Qt::LeftButton);
+    // On the arrow at the free end of the row, where the combo is not covered by the edit.
+    QTest::mouseClick(combo, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(combo->width() - 15, combo->height() / 2));
     QApplication::processEvents();
     QList<CVXSiElementUI*> items;
     if (combo->DropDown())
