@@ -54,7 +54,7 @@ void CCourseDetailWnd::ShowPath(const char* label, const QString& path)
     if (!l)
         return;
     // Long paths keep their beginning and their file name; the tooltip has the whole path.
-    const int room = std::max(40, l->contentsRect().width() - 40);
+    const int room = std::max(40, l->contentsRect().width() - 8);
     l->setText(QFontMetrics(l->font()).elidedText(path, Qt::ElideMiddle, room));
     l->setToolTip(path);
 }

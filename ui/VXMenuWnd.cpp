@@ -52,7 +52,7 @@ CVXMenuWnd::CVXMenuWnd(uint32_t flags, QWidget* owner, int width, const CLanguag
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(1, 1, 1, 1);
     root->setSpacing(0);
-    setAutoFillBackground(true);
+    setAttribute(Qt::WA_StyledBackground); // the style sheet paints the border
     setStyleSheet(QStringLiteral("QWidget#VXMenuWnd { background: #F7F7F7; border: 1px solid #328CDF; }"));
 
     if (texts && flags) {

@@ -12,6 +12,7 @@ namespace vx {
 CVxDialog::CVxDialog(QWidget* owner, Qt::WindowFlags flags) : QDialog(owner, flags | Qt::FramelessWindowHint)
 {
     m_autoClose.setSingleShot(true);
+    m_autoClose.setTimerType(Qt::PreciseTimer); // a coarse timer may fire up to 5% early
     connect(&m_autoClose, &QTimer::timeout, this, [this] { done(kResultClose); });
 }
 

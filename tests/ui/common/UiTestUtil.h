@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
@@ -55,6 +56,24 @@ inline bool ClickControl(QWidget* root, const QString& name, Qt::MouseButton but
         return false;
     QTest::mouseClick(w, button, Qt::NoModifier, w->rect().center());
     return true;
+}
+
+// Types text into w as key presses, one per code point. ASCII goes through QTest's keyboard;
+// other characters (Chinese) arrive as key events carrying their text, as a keyboard layout or
+// a simple input method delivers them.
+inline void TypeText(QWidget* w, const QString& text)
+{
+    for (char32_t cp : text.toUcs4()) {
+        if (cp < 0x80) {
+            QTest::keyClick(w, static_cast<char>(cp));
+            continue;
+        }
+        const QString s = QString::fromUcs4(&cp, 1);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, s);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, s);
+        QApplication::sendEvent(w, &press);
+        QApplication::sendEvent(w, &release);
+    }
 }
 
 // Runs fn with the modal window as soon as one is open (polled from Qt's event loop, which a
