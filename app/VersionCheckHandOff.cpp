@@ -57,7 +57,7 @@ bool NeedUpate(const std::vector<std::string>& ownArgs, const VersionCheckHooks&
         return false;
     }
     std::vector<std::string> args = BuildUpdaterArgs(text, "Vexora", OwnExecutablePath(), ownArgs);
-    std::string updater = hooks.updaterPath.empty() ? GetProgramFolder() + "Update" : hooks.updaterPath;
+    std::string updater = hooks.updaterPath.empty() ? GetHelperFolder() + "Update" : hooks.updaterPath;
     if (!StartUpdater(updater, args, hooks))
         Log(g_log, "Error : Prepare to Update, start update process failed! [cmd = %s]",
             JoinForLog(args).c_str());
