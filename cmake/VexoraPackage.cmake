@@ -8,12 +8,12 @@ set(CPACK_PACKAGE_VENDOR Tolvane)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Tolvane <vexora@tolvane.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "course material preparation and upload client")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Prepares course material and uploads it to an organisation's e-learning space.\n"
-    "Probes and converts audio and video into FLV with ffmpeg, mencoder and yamdi, and\n"
-    "uploads everything, resumable, to the fastest of the platform's file servers.\n"
-    "Includes the window program VexoraV2, the command-line companion vexora and the\n"
-    "local platform simulator vexora-sim.")
+string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+       "Prepares course material and uploads it to an organisation's e-learning space.\n"
+       "Probes and converts audio and video into FLV with ffmpeg, mencoder and yamdi, and\n"
+       "uploads everything, resumable, to the fastest of the platform's file servers.\n"
+       "Includes the window program VexoraV2, the command-line companion vexora and the\n"
+       "local platform simulator vexora-sim.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 set(CPACK_STRIP_FILES ON)

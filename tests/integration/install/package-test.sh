@@ -31,6 +31,8 @@ for p in ffmpeg mencoder yamdi libmediainfo0v5 libsqlite3-0 libjsoncpp25 libssl3
     grep -qE "(^|, )$p( |,|$)" <<<"$depends" || fail "Depends lacks $p: $depends"
 done
 grep -q '^ Depends: ' <<<"$info" || fail "dpkg-deb -I shows no dependencies"
+description=$(dpkg-deb -f "$deb" Description)
+[[ $(wc -l <<<"$description") -ge 3 && $description != *";"* ]] || fail "broken description: $description"
 
 # Nothing outside usr/.
 outside=$(dpkg-deb -c "$deb" | awk '{print $6}' | grep -vE '^\./(usr/.*)?$' || true)
