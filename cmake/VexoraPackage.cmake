@@ -32,7 +32,12 @@ if(VX_PKG_HTTPLIB_VERSION MATCHES "^([0-9]+\\.[0-9]+)")
     list(APPEND vx_deb_depends "libcpp-httplib${CMAKE_MATCH_1}")
 endif()
 if(VX_UI)
-    list(APPEND vx_deb_depends "libqt6widgets6 (>= 6.4)" "libqt6gui6 (>= 6.4)" "libqt6core6 (>= 6.4)")
+    list(APPEND vx_deb_depends "libqt6widgets6 (>= 6.4)" "libqt6gui6 (>= 6.4)" "libqt6core6 (>= 6.4)"
+         "libqt6dbus6 (>= 6.4)")
+endif()
+# Remembered passwords live in the desktop's Secret Service.
+if(TARGET vx_secret)
+    list(APPEND vx_deb_depends "libsecret-1-0")
 endif()
 list(JOIN vx_deb_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 # Chinese texts need a font that has them.
