@@ -166,7 +166,7 @@ int RunConvert(CCliArgs& args)
     while (outPath.size() > 1 && outPath.back() == '/')
         outPath.pop_back();
 
-    const std::string codecs = JoinPath(GetProgramFolder(), "codecs");
+    const std::string codecs = GetCodecsFolder();
     _sConvertInit init;
     init.options.nVideoSizeOp = static_cast<uint8_t>(sizeOp);
     init.options.nCodecMod = cbr ? CODEC_CBR : CODEC_VBR;
@@ -177,7 +177,7 @@ int RunConvert(CCliArgs& args)
     init.options.strYamdiPath = JoinPath(codecs, "Yamdi-Extend");
     init.options.strTsMuxerPath = JoinPath(codecs, "tsMuxeR");
     init.options.strMencoderPath = JoinPath(codecs, "mencoder");
-    init.options.strAudioBkImage = JoinPath(GetProgramFolder(), "AudioBkImage/audiobackground.png");
+    init.options.strAudioBkImage = JoinPath(GetResourceFolder(), "AudioBkImage/audiobackground.png");
     if (!FileExists(init.options.strAudioBkImage))
         init.options.strAudioBkImage = JoinPath(GetDataFolder(), "AudioBkImage/audiobackground.png");
 
