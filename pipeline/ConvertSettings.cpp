@@ -50,6 +50,11 @@ std::string PrepareAudioBkImage(const std::string& programFolder)
     return target;
 }
 
+int8_t NicenessOf(int priorityLevel)
+{
+    return priorityLevel <= 0 ? 0 : priorityLevel == 1 ? 10 : 19;
+}
+
 _sConvertInit BuildConvertInit(const CAppConfig& config, const _sSetData& options, MsgTarget window,
                                const std::string& outPath, const std::string& programFolder)
 {
@@ -67,6 +72,7 @@ _sConvertInit BuildConvertInit(const CAppConfig& config, const _sSetData& option
     init.options.strAudioBkImage = PrepareAudioBkImage(program);
     init.options.nVideoSizeOp = static_cast<uint8_t>(std::clamp(options.nVideoConvertType + 1, 1, 5));
     init.options.nCodecMod = CodecModeOf(config, options);
+    init.options.nNice = NicenessOf(options.nPriortyLevel);
     Log(g_log, "Info : coderoption:%d", config.m_nCodecOption);
     // Without a default size of its own the user gets the common 4:3 picture.
     init.options.unRc[0] = options.nUnkConvertWidth > 0 ? options.nUnkConvertWidth : 640;

@@ -172,6 +172,8 @@ void CCoursePipeline::StartSession()
         m_deps.db.GetSetData(options, UserId());
     }
     options.nUinfo &= ~kOptAutoShutdown; // the shut-down is never armed at start
+    if (!m_tuning.strConvertPath.empty())
+        options.strConvertPath = m_tuning.strConvertPath;
     m_deps.config.SetUserOptions(options);
 
     RestoreRecords();

@@ -60,6 +60,9 @@ struct PipelineTuning
     // Where the encoders (codecs/), Ext.data and the shipped pictures are; empty: beside the
     // program.
     std::string strProgramFolder;
+    // Conversion output folder for this session instead of the user's (not stored); empty: the
+    // user's.
+    std::string strConvertPath;
     // The sign-out check of timer 106; empty: the timer is not started.
     std::function<bool()> signedOutElsewhere;
 };

@@ -7,6 +7,9 @@
 #include "pipeline/MemoryModels.h"
 #include "platform/Paths.h"
 #include "platform/PowerRequest.h"
+#include "platform/Process.h"
+
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -54,6 +57,9 @@ TEST(ConvertSettings, OneBuilderForThePipelineAndTheCommandLine)
     EXPECT_EQ(init.options.nVideoSizeOp, 3);
     EXPECT_EQ(init.options.nCodecMod, CODEC_VBR);
     EXPECT_EQ(init.options.unRc[0], 800);
+    EXPECT_EQ(init.options.nNice, 0) << "the default priority is normal";
+    o.nPriortyLevel = 2;
+    EXPECT_EQ(BuildConvertInit(cfg, o, 9).options.nNice, 19);
     EXPECT_EQ(init.MAX, 2);
     EXPECT_EQ(init.hWnd, 9u);
     EXPECT_EQ(init.uMsgId, 3033u);
@@ -142,4 +148,28 @@ TEST(MemoryModels, ListsKeepOrderFindByIndexAndSurviveRemovals)
     tree.AddFolder(mine);
     EXPECT_EQ(tree.RootOfUser(1), 9);
     EXPECT_EQ(tree.RootOfUser(3), 0);
+}
+
+TEST(ConvertSettings, PriorityLowersTheEncodersNiceness)
+{
+    EXPECT_EQ(NicenessOf(0), 0);
+    EXPECT_EQ(NicenessOf(1), 10);
+    EXPECT_EQ(NicenessOf(5), 19);
+    CProcess p;
+    ProcessOptions opt;
+    opt.niceness = 10;
+    ASSERT_TRUE(p.Start("/bin/sleep", {"5"}, opt));
+    // Field 19 of /proc/PID/stat is the nice value (after the name in parentheses).
+    std::string stat = ReadFile("/proc/" + std::to_string(p.Pid()) + "/stat");
+    std::istringstream in(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    for (int i = 3; i <= 19; ++i)
+        in >> field;
+    std::string ours = ReadFile("/proc/self/stat");
+    std::istringstream self(ours.substr(ours.rfind(')') + 2));
+    std::string ourNice;
+    for (int i = 3; i <= 19; ++i)
+        self >> ourNice;
+    EXPECT_EQ(std::stoi(field), std::min(19, std::stoi(ourNice) + 10));
+    p.Terminate(100);
 }
