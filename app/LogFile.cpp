@@ -4,9 +4,6 @@
 
 #include <cstdarg>
 #include <ctime>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 #include <vector>
 
 namespace vx {
@@ -14,30 +11,6 @@ namespace vx {
 CLogFile* g_log = nullptr;
 CLogFile* g_convertLog = nullptr;
 CLogFile* g_transLog = nullptr;
-
-namespace {
-
-// Opens for appending with other writers shut out: an advisory exclusive lock stands in for
-// denied write-sharing, so a second instance cannot write into the first one's logs.
-FILE* OpenLocked(const std::string& path, bool truncate, int* fdOut)
-{
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : O_APPEND), 0644);
-    if (fd < 0)
-        return nullptr;
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        close(fd);
-        return nullptr;
-    }
-    FILE* f = fdopen(fd, truncate ? "w" : "a");
-    if (!f) {
-        close(fd);
-        return nullptr;
-    }
-    *fdOut = fd;
-    return f;
-}
-
-} // namespace
 
 std::string CLogFile::BackupPath(const std::string& path)
 {
@@ -51,27 +24,16 @@ std::string CLogFile::BackupPath(const std::string& path)
 
 bool CLogFile::Open(const std::string& path, const char* banner)
 {
-    if (m_file)
+    if (m_file.IsOpen())
         return true;
     m_path = path;
     size_t slash = path.rfind('/');
     if (slash != std::string::npos)
         MakeDirs(path.substr(0, slash));
-    m_file = OpenLocked(path, false, &m_fd);
-    if (!m_file)
+    // One previous generation is kept; when several processes open at once only one of them
+    // sets the full file aside.
+    if (!m_file.Open(path, kRotateSize, BackupPath(path)))
         return false;
-    fseek(m_file, 0, SEEK_END);
-    long size = ftell(m_file);
-    if (size >= kRotateSize) {
-        // Keep one previous generation; we hold the lock, so no other writer sees the swap.
-        std::string bak = BackupPath(path);
-        unlink(bak.c_str());
-        CopyFileReplace(path, bak);
-        fclose(m_file);
-        m_file = OpenLocked(path, true, &m_fd);
-        if (!m_file)
-            return false;
-    }
     if (banner)
         Write(banner);
     return true;
@@ -80,40 +42,42 @@ bool CLogFile::Open(const std::string& path, const char* banner)
 void CLogFile::Close()
 {
     std::lock_guard<std::mutex> lock(m_lock);
-    if (m_file) {
-        fclose(m_file);
-        m_file = nullptr;
-        m_fd = -1;
-    }
+    m_file.Close();
 }
 
 void CLogFile::Write(const std::string& text)
 {
     std::lock_guard<std::mutex> lock(m_lock);
-    if (!m_file)
+    if (!m_file.IsOpen())
         return;
+    if (m_file.Replaced())
+        m_file.Open(m_path, kRotateSize, BackupPath(m_path));
     time_t now = time(nullptr);
     struct tm local;
     localtime_r(&now, &local);
     char stamp[20] = {0};
     if (strftime(stamp, sizeof(stamp), "%m/%d %X : ", &local) == 0)
         stamp[0] = '\0';
-    fseek(m_file, 0, SEEK_END);
-    fputs(stamp, m_file);
-    fwrite(text.data(), 1, text.size(), m_file);
-    fputc('\n', m_file);
-    fflush(m_file);
+    // The whole line in one append: other writers' lines land before or after it, never inside.
+    std::string line;
+    line.reserve(sizeof(stamp) + text.size() + 1);
+    line += stamp;
+    line += text;
+    line += '\n';
+    m_file.Append(line.data(), line.size());
 }
 
 void CLogFile::TryWrite(const char* text)
 {
     if (!m_lock.try_lock())
         return;
-    if (m_file) {
-        fputs(text, m_file);
-        fputc('\n', m_file);
-        fflush(m_file);
-    }
+    // No allocation here: the crash may have happened inside the allocator.
+    char line[1024];
+    size_t n = 0;
+    for (; text[n] && n < sizeof(line) - 1; ++n)
+        line[n] = text[n];
+    line[n++] = '\n';
+    m_file.Append(line, n);
     m_lock.unlock();
 }
 
@@ -130,11 +94,14 @@ void OpenLogs()
         {&g_convertLog, "convert.txt", "----------------------cvt-----------------------------------"},
         {&g_transLog, "transfile.txt", "----------------------trans-----------------------------------"},
     };
-    std::string folder = GetDataFolder() + "Log/";
+    // Without a data folder the channels exist but drop their lines: never a log in the
+    // current folder.
+    const std::string& data = GetDataFolder();
     for (const Channel& c : channels) {
         if (!*c.ptr)
             *c.ptr = new CLogFile();
-        (*c.ptr)->Open(folder + c.name, c.banner);
+        if (!data.empty())
+            (*c.ptr)->Open(data + "Log/" + c.name, c.banner);
     }
 }
 

@@ -1,9 +1,11 @@
 #pragma once
-// The three diagnostic logs: general, conversion and transfer. Each line is time-stamped,
-// written whole under the channel's lock and flushed at once. A channel that cannot open its
+// The three diagnostic logs: general, conversion and transfer. Each line is time-stamped and
+// written whole in one append, so several processes (the program and the companion) can log
+// into the same files at once without losing or mixing lines. A channel that cannot open its
 // file drops lines silently: logging never fails visibly.
 
-#include <cstdio>
+#include "platform/AppendFile.h"
+
 #include <mutex>
 #include <string>
 
@@ -21,10 +23,11 @@ public:
     // the banner. Only when not open yet. False when the file could not be opened.
     bool Open(const std::string& path, const char* banner);
     void Close();
-    bool IsOpen() const { return m_file != nullptr; }
+    bool IsOpen() const { return m_file.IsOpen(); }
     const std::string& Path() const { return m_path; }
 
-    // One line: time stamp, text, line feed.
+    // One line: time stamp, text, line feed. When another process has set the file aside
+    // meanwhile, the channel moves on to the new file first.
     void Write(const std::string& text);
     // The same from a crash handler: gives up instead of waiting when the channel is busy
     // (the crash may have happened inside a write).
@@ -36,8 +39,7 @@ public:
 
 private:
     std::string m_path;
-    FILE* m_file = nullptr;
-    int m_fd = -1;
+    CAppendFile m_file;
     std::mutex m_lock;
 };
 

@@ -67,6 +67,9 @@ struct VersionCheckHooks
     // The updater program; empty: "Update" in the program folder.
     std::string updaterPath;
     VersionWaits waits;
+    // How long the hand-off waits for the updater to move itself to its private folder (it
+    // ends as soon as its copy runs there; a non-zero exit means the move failed).
+    int handOffWaitMs = 10000;
 };
 
 // True only when the reply announces an update (updateText set).
@@ -82,12 +85,17 @@ std::vector<std::string> BuildUpdaterArgs(const std::string& updateText, const s
                                           const std::string& mainProgramPath,
                                           const std::vector<std::string>& mainProgramArgs);
 
-// Starts the updater detached; false (logged) when it is missing or cannot start.
+// Starts the updater detached and waits until it has moved itself to its private folder. True
+// when it took over; false when it is missing, cannot start, or reports that its move failed
+// (each logged and shown through hooks.showError).
 bool StartUpdater(const std::string& updaterPath, const std::vector<std::string>& args,
                   const VersionCheckHooks& hooks = {});
 
-// True when an update is due and the updater was asked to start (whether or not it started):
-// the caller then ends the program. ownArgs are the program's own arguments (without argv[0]).
+// True when an update is due and the updater took over, or is missing (the user has been told
+// to reinstall): the caller then ends the program. An updater that exists but cannot run is
+// logged and shown, and the answer is false: the program starts normally rather than ending
+// on every start while the update is announced. ownArgs are the program's own arguments
+// (without argv[0]).
 bool NeedUpate(const std::vector<std::string>& ownArgs, const VersionCheckHooks& hooks = {});
 
 } // namespace vx

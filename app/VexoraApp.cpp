@@ -40,8 +40,23 @@ void CVexoraV2App::WriteBanner(const char* word)
     LogText(g_log, "---------------------------------------------------------");
 }
 
+void CVexoraV2App::ShowError(const std::string& text, const std::string& caption)
+{
+    if (m_showError)
+        m_showError(text, caption);
+    else
+        fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+}
+
 int CVexoraV2App::InitInstance(const std::vector<std::string>& ownArgs)
 {
+    // The data folder holds the accounts: without a place of the user's own, refuse to start
+    // rather than keep them in a folder every local user can read.
+    std::string dataError = DataFolderError();
+    if (!dataError.empty()) {
+        ShowError("VexoraV2: " + dataError, "错误");
+        return 1;
+    }
     OpenLogs();
     WriteBanner("Running");
 
@@ -62,8 +77,8 @@ int CVexoraV2App::InitInstance(const std::vector<std::string>& ownArgs)
         CSpaceApi api(CAppConfig::Instance());
         return api.RequestLiveServerIdc(host, port);
     };
-    hooks.showError = [](const std::string& text, const std::string& caption) {
-        fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    hooks.showError = [this](const std::string& text, const std::string& caption) {
+        ShowError(text, caption);
     };
     if (NeedUpate(ownArgs, hooks)) {
         // The installer is about to replace our files: end now.

@@ -18,6 +18,7 @@
 #include "pipeline/MemoryModels.h"
 #include "platform/Paths.h"
 #include "platform/PowerRequest.h"
+#include "platform/Terminal.h"
 #include "store/LocalDb.h"
 
 #include <unistd.h>
@@ -155,7 +156,7 @@ int RunPipeline(CCliArgs& args)
     CMemConvertedList converted;
     CMemFolderTree tree;
     CMemSpaceList space;
-    const bool tty = isatty(STDERR_FILENO) && !args.Json();
+    const bool tty = IsTerminal(StdStream::Err) && !args.Json();
     CRunView view(courses, tty);
     courses.onChanged = [&view](const std::string& idx, const _sLCItemData* r) { view.OnChanged(idx, r); };
     CPowerInhibitor power;

@@ -4,6 +4,7 @@
 #include "app/LogFile.h"
 #include "app/Utils.h"
 #include "cli/CliCommand.h"
+#include "cli/CliHelpers.h"
 #include "platform/Socket.h"
 #include "platform/Utf8.h"
 
@@ -24,13 +25,14 @@ std::vector<CliCommand>& Commands()
 
 int Fail(const std::string& text)
 {
-    fprintf(stderr, "vexora: %s\n", text.c_str());
+    // Error lines name files and servers: a line feed in a name must not forge another line.
+    fprintf(stderr, "vexora: %s\n", PlainText(text).c_str());
     return kExitFailed;
 }
 
 int UsageError(const CCliArgs& args, const std::string& why)
 {
-    fprintf(stderr, "vexora: %s\nusage: vexora %s\n", why.c_str(), args.Usage().c_str());
+    fprintf(stderr, "vexora: %s\nusage: vexora %s\n", PlainText(why).c_str(), args.Usage().c_str());
     return kExitUsage;
 }
 

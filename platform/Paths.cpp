@@ -49,13 +49,22 @@ const std::string& GetDataFolder()
                 base = xdg;
             } else {
                 const char* home = getenv("HOME");
-                base = std::string(home && *home ? home : "/tmp") + "/.local/share";
+                if (!home || !*home)
+                    return g_dataFolder; // refused: see DataFolderError
+                base = std::string(home) + "/.local/share";
             }
             g_dataFolder = WithSlash(base) + "Tolvane/VexoraV2/";
         }
         MakeDirs(g_dataFolder);
     }
     return g_dataFolder;
+}
+
+std::string DataFolderError()
+{
+    if (!GetDataFolder().empty())
+        return std::string();
+    return "cannot choose a data folder: HOME is not set (set HOME, XDG_DATA_HOME or VEXORA_DATA_DIR)";
 }
 
 void ResetDataFolderCache()

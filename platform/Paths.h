@@ -13,7 +13,11 @@ const std::string& GetProgramFolder();
 
 // $VEXORA_DATA_DIR, else $XDG_DATA_HOME (or ~/.local/share) + "Tolvane/VexoraV2/"; created with
 // its parents on first use. Read once per process unless ResetDataFolderCache is called.
+// Empty when none of the three is set (HOME unset): the account database never goes to a
+// shared folder such as /tmp; DataFolderError then says why.
 const std::string& GetDataFolder();
+// Why GetDataFolder is empty, or an empty text when it is not.
+std::string DataFolderError();
 void ResetDataFolderCache();
 
 // Creates a folder and all missing parents; true when the folder exists afterwards.

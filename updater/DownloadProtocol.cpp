@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <strings.h>
 
 namespace vx {
 
@@ -48,7 +49,9 @@ int SplitDownloadUrl(const std::string& url, unsigned tick, DownloadUrl* out)
     if (hostEnd == std::string::npos)
         return DS_PARSE_URL;
     std::string host = url.substr(hostStart, hostEnd - hostStart);
-    out->port = 80;
+    // An https address is only ever fetched over TLS, never in clear text.
+    out->tls = scheme != std::string::npos && scheme == 6 && strncasecmp(url.c_str(), "https:", 6) == 0;
+    out->port = out->tls ? 443 : 80;
     out->path = url.substr(hostEnd);
     // Proxies and caches between us and the server must not hand out an old installer.
     if (out->path.find("?random") == std::string::npos)

@@ -12,6 +12,7 @@ namespace vx {
 struct DownloadUrl
 {
     std::string hostName; // host without the port
+    bool tls = false;     // an https:// address: TLS on port 443 unless another is named
     uint16_t port = 80;
     std::string path; // request target from the "/" after the host, with the cache-buster
 };

@@ -37,6 +37,10 @@ const char* DownloadStatusText(int status)
         return "服务器返回的文件范围无效";
     case DS_INCOMPLETE:
         return "下载文件不完整";
+    case DS_TLS:
+        return "建立安全连接失败";
+    case DS_TLS_UNTRUSTED:
+        return "服务器证书验证失败";
     default:
         return "无效错误码";
     }

@@ -24,6 +24,8 @@ constexpr int DS_INSTALL = -84;        // the installer did not start or did not
 constexpr int DS_INSTALLER_EXIT = -83; // the installer ended with a non-zero exit code
 constexpr int DS_BAD_RANGE = -82;      // Content-Range missing, or not where the file ends
 constexpr int DS_INCOMPLETE = -81;     // every attempt used and the file is still short
+constexpr int DS_TLS = -80;            // no TLS session with the server of an https address
+constexpr int DS_TLS_UNTRUSTED = -79;  // its certificate is not trusted or names another host
 
 // With status DS_NONE the value is a percentage; this one means "installed".
 constexpr uint32_t kDownloadDone = 100;

@@ -3,6 +3,7 @@
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/Socket.h"
+#include "platform/TlsStream.h"
 #include "updater/DownloadProtocol.h"
 #include "updater/DownloadStatus.h"
 
@@ -51,6 +52,7 @@ struct CHttpDownload::Job
     std::vector<char> buffer = std::vector<char>(kBufferSize);
     int fd = -1;
     int sock = -1;
+    CTlsStream tls; // in use when parts.tls
     int status = DS_NONE;
     uint32_t sysErr = 0;
     DownloadUrl parts;
@@ -72,6 +74,7 @@ struct CHttpDownload::Job
     }
     void CloseSocket()
     {
+        tls.Close();
         if (sock >= 0)
             ::close(sock);
         sock = -1;
@@ -80,6 +83,8 @@ struct CHttpDownload::Job
     // 1 data ready, -1 socket error, -2 silence for timeoutMs or stopped.
     int WaitData(int timeoutMs)
     {
+        if (parts.tls && tls.Pending())
+            return 1; // already decrypted: the socket itself may stay quiet
         for (int i = 0; i < timeoutMs / kStepMs && !stop; ++i) {
             pollfd p{sock, POLLIN, 0};
             int r = poll(&p, 1, kStepMs);
@@ -91,7 +96,16 @@ struct CHttpDownload::Job
         return -2;
     }
 
+    // Bytes read (> 0), 0 peer closed, -1 error, -2 a TLS record is still incomplete.
+    ssize_t Receive(char* buf, size_t len)
+    {
+        if (parts.tls)
+            return tls.Recv(buf, len);
+        return ::recv(sock, buf, len, 0);
+    }
+
     bool Connect();
+    bool StartTls();
     bool RequestAndReadHeader(uint32_t start, size_t* headerLen, size_t* got);
     bool Write(const char* data, size_t len);
     void Body();
@@ -138,15 +152,33 @@ bool CHttpDownload::Job::Connect()
     return true;
 }
 
+bool CHttpDownload::Job::StartTls()
+{
+    std::string err;
+    CTlsStream::Result r =
+        tls.Handshake(sock, parts.hostName, settings.caFile, settings.connectMs, &stop, &err);
+    if (r == CTlsStream::Result::Ok)
+        return true;
+    SetStatus(r == CTlsStream::Result::Untrusted ? DS_TLS_UNTRUSTED : DS_TLS, 0);
+    return false;
+}
+
 bool CHttpDownload::Job::RequestAndReadHeader(uint32_t start, size_t* headerLen, size_t* got)
 {
     head = ResponseHead();
     SetStatus(DS_NONE, 0);
     std::string req = BuildRangeRequest(parts, start);
-    ssize_t sent = ::send(sock, req.data(), req.size(), MSG_NOSIGNAL);
-    if (sent != static_cast<ssize_t>(req.size())) {
-        SetStatus(DS_SEND, sent < 0 ? errno : 0);
-        return false;
+    if (parts.tls) {
+        if (!tls.SendAll(req.data(), req.size(), settings.stallMs, &stop)) {
+            SetStatus(DS_SEND, errno);
+            return false;
+        }
+    } else {
+        ssize_t sent = ::send(sock, req.data(), req.size(), MSG_NOSIGNAL);
+        if (sent != static_cast<ssize_t>(req.size())) {
+            SetStatus(DS_SEND, sent < 0 ? errno : 0);
+            return false;
+        }
     }
     *got = 0;
     *headerLen = 0;
@@ -157,7 +189,9 @@ bool CHttpDownload::Job::RequestAndReadHeader(uint32_t start, size_t* headerLen,
             lastErr = w == -1 ? errno : 0;
             break;
         }
-        ssize_t n = ::recv(sock, buffer.data() + *got, buffer.size() - *got, 0);
+        ssize_t n = Receive(buffer.data() + *got, buffer.size() - *got);
+        if (n == -2)
+            continue;
         if (n <= 0) {
             lastErr = n < 0 ? errno : 0;
             break;
@@ -232,7 +266,14 @@ void CHttpDownload::Job::Body()
     for (int attempt = 0; attempt < settings.maxAttempts && !stop; ++attempt) {
         uint32_t attemptBytes = 0;
         size_t headerLen = 0, got = 0;
-        if (!Connect() || !RequestAndReadHeader(received, &headerLen, &got))
+        if (!Connect())
+            continue;
+        // No TLS session means no request at all: an https address never falls back to clear
+        // text, and a server that fails the handshake (or its certificate check) is not asked
+        // again.
+        if (parts.tls && !StartTls())
+            break;
+        if (!RequestAndReadHeader(received, &headerLen, &got))
             continue;
         uint32_t contentLength = 0;
         rc = CheckRangeResponse(head, received, total, &contentLength, &total);
@@ -257,7 +298,9 @@ void CHttpDownload::Job::Body()
                 break;
             }
             size_t want = contentLength - attemptBytes;
-            ssize_t n = ::recv(sock, buffer.data(), want < buffer.size() ? want : buffer.size(), 0);
+            ssize_t n = Receive(buffer.data(), want < buffer.size() ? want : buffer.size());
+            if (n == -2)
+                continue;
             if (n <= 0) {
                 SetStatus(DS_RECV_BODY, n < 0 ? errno : 0);
                 break;

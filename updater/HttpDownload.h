@@ -1,6 +1,7 @@
 #pragma once
-// Downloads the installer over HTTP/1.1 with byte ranges on its own thread, resuming after a
-// broken or silent connection, then runs it with "/verysilent". Every outcome reaches the
+// Downloads the installer over HTTP/1.1 with byte ranges on its own thread (over TLS with a
+// verified certificate for an https address), resuming after a broken or silent connection,
+// then runs it with "/verysilent". Every outcome reaches the
 // owner through the status sink, called from the download thread: (DS_NONE, 0..99) progress,
 // (DS_NONE, kDownloadDone) installed, or exactly one failure (code, system error code). A
 // stopped download reports nothing more.
@@ -22,6 +23,9 @@ struct DownloadSettings
     int connectMs = 10000;     // a pending connect
     int installWaitMs = 30000; // how long the installer may run
     int stopWaitMs = 5000;     // how long Stop waits for the thread
+    // Authorities an https server's certificate must chain to, as one PEM file; empty: the
+    // system's (which SSL_CERT_FILE may point elsewhere).
+    std::string caFile;
 };
 
 class CHttpDownload

@@ -2,6 +2,7 @@
 
 #include "platform/Paths.h"
 #include "platform/Process.h"
+#include "platform/TempFolder.h"
 
 #include <climits>
 #include <cstdlib>
@@ -25,14 +26,45 @@ bool IsSameFolder(const std::string& exeFolder, const std::string& tempFolder)
     return !a.empty() && a == b;
 }
 
-std::string CopySelfToTemp(const std::string& selfPath, const std::string& tempFolder)
+std::string CopySelfToTemp(const std::string& selfPath, const std::string& folder, std::string* err)
 {
+    std::string cause;
     for (int i = 0; i < 10; ++i) {
-        std::string copy = JoinPath(tempFolder, "VX-Update" + std::to_string(i));
-        if (CopyFileReplace(selfPath, copy) && chmod(copy.c_str(), 0755) == 0)
+        std::string copy = JoinPath(folder, "VX-Update" + std::to_string(i));
+        if (CopyToNewFile(selfPath, copy, 0700, &cause))
             return copy;
     }
+    if (err)
+        *err = cause;
     return std::string();
+}
+
+bool Relocate(const std::string& selfPath, const std::vector<std::string>& args, std::string* err)
+{
+    std::string folder = MakePrivateFolder("vexora-update", err);
+    if (folder.empty())
+        return false;
+    std::string copy = CopySelfToTemp(selfPath, folder, err);
+    if (copy.empty())
+        return false;
+    CProcess p;
+    ProcessOptions opt;
+    opt.detached = true;
+    opt.env.push_back(std::string(kRelocatedFolderEnv) + "=" + folder);
+    std::string cause;
+    if (!p.Start(copy, args, opt, &cause)) {
+        *err = cause;
+        return false;
+    }
+    return true;
+}
+
+bool IsRelocatedCopy()
+{
+    const char* marked = getenv(kRelocatedFolderEnv);
+    bool relocated = marked && *marked && IsSameFolder(GetProgramFolder(), marked);
+    unsetenv(kRelocatedFolderEnv);
+    return relocated;
 }
 
 bool StartDetached(const std::string& path, const std::vector<std::string>& args)

@@ -1,4 +1,4 @@
-// Update: started by VexoraV2 when a newer release is out. Runs from the temporary folder,
+// Update: started by VexoraV2 when a newer release is out. Runs from a private temporary folder,
 // ends the main program, downloads and runs the installer, then starts the main program again.
 
 #include "platform/Paths.h"
@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QScreen>
 #include <climits>
+#include <cstdio>
 #include <unistd.h>
 
 using namespace vx;
@@ -31,13 +32,14 @@ int main(int argc, char** argv)
     std::vector<std::string> args(argv + 1, argv + argc);
 
     // The installer replaces the program folder, this program included: work from a copy in
-    // the temporary folder. Any failure here ends quietly; the main program is gone already
-    // or will simply start again next time.
-    const std::string tempFolder = GetTempFolder();
-    if (!IsSameFolder(GetProgramFolder(), tempFolder)) {
-        std::string copy = CopySelfToTemp(SelfPath(), tempFolder);
-        if (!copy.empty())
-            StartDetached(copy, args);
+    // a folder only this user can enter. When that fails the main program must hear of it
+    // (it waits for our exit status and starts normally), so say why and end non-zero.
+    if (!IsRelocatedCopy()) {
+        std::string err;
+        if (!Relocate(SelfPath(), args, &err)) {
+            fprintf(stderr, "Update: cannot run from a private temporary folder: %s\n", err.c_str());
+            return 1;
+        }
         return 0;
     }
 
@@ -46,6 +48,10 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     CDownloadWnd wnd(fields);
+    // The installer lands beside this copy, out of reach of other local users.
+    DownloadSettings settings;
+    settings.tempFolder = GetProgramFolder();
+    wnd.SetDownloadSettings(settings);
     if (QScreen* screen = wnd.screen())
         wnd.move(screen->availableGeometry().center() - wnd.rect().center());
     wnd.show();

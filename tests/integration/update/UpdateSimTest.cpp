@@ -136,24 +136,72 @@ TEST_F(UpdateSimTest, UpdaterReplacesTheRunningMainProgramAndStartsItAgain)
 
     const std::string script =
         "printf '[%s]' \"$@\" > '" + restarted + ".part' && mv '" + restarted + ".part' '" + restarted + "'";
+    const std::string runtime = m_dir.File("run/");
+    ASSERT_TRUE(MakeDirs(runtime));
     RunResult r = RunProgram("Update", {url, "Vexora", mainProgram, "-c", script, "VexoraV2", "a;b", "c d"},
-                             {"TMPDIR=" + tmp, "QT_QPA_PLATFORM=offscreen",
+                             {"TMPDIR=" + tmp, "XDG_RUNTIME_DIR=" + runtime, "QT_QPA_PLATFORM=offscreen",
                               "LSAN_OPTIONS=suppressions=" VX_SOURCE_DIR "/tests/ui/update/lsan.supp"},
                              20000);
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    const std::string copy = tmp + "VX-Update0";
+    // The copy and the installer live in the user's own runtime folder, not in the shared one.
+    const std::string privateFolder = runtime + "vexora-update/";
+    const std::string copy = privateFolder + "VX-Update0";
     EXPECT_TRUE(FileExists(copy));
+    EXPECT_FALSE(FileExists(tmp + "VX-Update0"));
 
     int code = 0;
     EXPECT_TRUE(running.Wait(10000, &code)) << "the running main program was not ended";
     EXPECT_TRUE(WaitFor([&] { return FileExists(restarted); }, 30000));
     EXPECT_EQ(ReadFile(m_installed), "/verysilent\n");
     EXPECT_EQ(ReadFile(restarted), "[a;b][c d]");
-    EXPECT_EQ(ReadFile(tmp + "VexoraSetup"), ReadFile(m_installer));
+    EXPECT_EQ(ReadFile(privateFolder + "VexoraSetup"), ReadFile(m_installer));
     // The updater closes itself once the main program is started again.
     EXPECT_TRUE(WaitFor([&] { return FindProcessesByExe(copy).empty(); }, 10000));
     for (pid_t pid : FindProcessesByExe(copy)) // only the copy this test made run
         EndProcess(pid, 1000);
+}
+
+// The updater cannot move itself to a private folder: it says so and ends non-zero, and the
+// main program, which waits for that verdict, starts normally instead of ending on every start.
+TEST_F(UpdateSimTest, UpdaterThatCannotRelocateLeavesTheMainProgramRunning)
+{
+    const std::string missing = m_dir.File("no-such-tmp");
+    RunResult r = RunProgram("Update", {"http://127.0.0.1:1/x", "Vexora", "", ""},
+                             {"TMPDIR=" + missing, "XDG_RUNTIME_DIR="}, 20000);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("cannot run from a private temporary folder"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(missing), std::string::npos) << r.err;
+
+    ASSERT_TRUE(m_sim.Start({"--latest-version", "9.0.0.0", "--installer", m_installer}));
+    const std::string ini = m_sim.WriteConfig(m_dir.Path());
+    r = RunProgram("VexoraV2", {}, {"VEXORA_CONFIG=" + ini, "TMPDIR=" + missing, "XDG_RUNTIME_DIR="}, 60000);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("Vexora ", 0), 0u) << "the program did not start: " << r.out;
+    EXPECT_NE(r.err.find("更新程序无法运行"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("cannot run from a private temporary folder"), std::string::npos) << r.err;
+    std::string log = ReadFile(m_data.Path() + "Log/log.txt");
+    EXPECT_NE(log.find("starting without the update"), std::string::npos) << log;
+    EXPECT_NE(log.find("Info : 程序更新检查完毕"), std::string::npos) << log;
+}
+
+// A copy that cannot be executed where it was put (a noexec mount) is caught the same way.
+TEST_F(UpdateSimTest, UpdaterCopyOnANoexecFolderIsReportedNotSilent)
+{
+    const std::string mnt = m_dir.File("noexec");
+    ASSERT_TRUE(MakeDirs(mnt));
+    // A private mount namespace gives the test its own noexec tmpfs; skip where there is none.
+    RunResult probe =
+        RunProgram("/usr/bin/unshare", {"-rm", "sh", "-c", "mount -t tmpfs -o noexec tmpfs \"$0\"", mnt});
+    if (probe.exitCode != 0)
+        GTEST_SKIP() << "no private mount namespace here: " << probe.err;
+    RunResult r =
+        RunProgram("/usr/bin/unshare",
+                   {"-rm", "sh", "-c",
+                    "mount -t tmpfs -o noexec tmpfs \"$0\" && exec \"$1\" http://127.0.0.1:1/x Vexora", mnt,
+                    BinDir() + "Update"},
+                   {"XDG_RUNTIME_DIR=" + mnt}, 20000);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("Permission denied"), std::string::npos) << r.err;
 }
 
 } // namespace

@@ -2,10 +2,15 @@
 #include "common/TestUtil.h"
 #include "platform/Paths.h"
 
+#include <cerrno>
+#include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <regex>
 #include <sstream>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace vx;
 using vx::test::CTempDir;
@@ -78,15 +83,132 @@ TEST(LogFile, UnopenableFileDropsLinesQuietly)
     EXPECT_FALSE(log.IsOpen());
 }
 
-TEST(LogFile, SecondWriterIsShutOutLikeSharingDenied)
+TEST(LogFile, SecondWriterOfTheSameFileIsNotShutOut)
 {
+    // The companion logs into the same files while the program runs: neither loses lines.
     CTempDir dir;
     CLogFile first, second;
     ASSERT_TRUE(first.Open(dir.File("log.txt"), "one"));
-    EXPECT_FALSE(second.Open(dir.File("log.txt"), "two"));
-    second.Write("dropped");
+    ASSERT_TRUE(second.Open(dir.File("log.txt"), "two"));
+    first.Write("from the first");
+    second.Write("from the second");
     first.Close();
-    EXPECT_EQ(ReadFile(dir.File("log.txt")).find("dropped"), std::string::npos);
+    second.Close();
+    auto lines = Lines(ReadFile(dir.File("log.txt")));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_NE(lines[1].find("two"), std::string::npos);
+    EXPECT_NE(lines[3].find("from the second"), std::string::npos);
+}
+
+namespace {
+
+// Runs body(k) in `count` child processes that start together; waits for all of them.
+void InProcesses(int count, const std::function<void(int)>& body)
+{
+    int gate[2];
+    ASSERT_EQ(pipe(gate), 0);
+    std::vector<pid_t> pids;
+    for (int k = 0; k < count; ++k) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            close(gate[1]);
+            char c;
+            while (read(gate[0], &c, 1) < 0 && errno == EINTR) {
+            }
+            body(k);
+            _exit(0);
+        }
+        pids.push_back(pid);
+    }
+    close(gate[0]);
+    close(gate[1]); // every child starts now
+    for (pid_t pid : pids) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+}
+
+// Every line whole; each writer's lines complete and in its own order.
+void ExpectAllLines(const std::vector<std::string>& lines, int writers, int perWriter)
+{
+    const std::regex line(
+        R"(^\d\d/\d\d \d\d:\d\d:\d\d : (?:opened (\d)|Info : writer (\d) line (\d+) ([a-z]+))$)");
+    std::vector<int> next(writers, 0), banners(writers, 0);
+    for (const std::string& l : lines) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(l, m, line)) << l;
+        if (m[1].matched) {
+            ++banners[std::stoi(m[1])];
+            continue;
+        }
+        int k = std::stoi(m[2]);
+        ASSERT_EQ(std::stoi(m[3]), next[k]) << l;
+        ASSERT_EQ(m[4].str(), std::string(150, static_cast<char>('a' + k))) << "mixed line: " << l;
+        ++next[k];
+    }
+    for (int k = 0; k < writers; ++k) {
+        EXPECT_EQ(banners[k], 1) << "writer " << k;
+        EXPECT_EQ(next[k], perWriter) << "writer " << k;
+    }
+}
+
+void WriteLines(const std::string& path, int k, int count)
+{
+    CLogFile log;
+    if (!log.Open(path, ("opened " + std::to_string(k)).c_str()))
+        _exit(3);
+    const std::string payload(150, static_cast<char>('a' + k));
+    for (int i = 0; i < count; ++i)
+        Log(&log, "Info : writer %d line %d %s", k, i, payload.c_str());
+}
+
+} // namespace
+
+TEST(LogFile, SeveralProcessesAppendWithoutLosingOrMixingLines)
+{
+    CTempDir dir;
+    const std::string path = dir.File("log.txt");
+    const int kWriters = 3, kLines = 4000;
+    InProcesses(kWriters, [&](int k) { WriteLines(path, k, kLines); });
+    auto lines = Lines(ReadFile(path));
+    EXPECT_EQ(lines.size(), static_cast<size_t>(kWriters * (kLines + 1)));
+    ExpectAllLines(lines, kWriters, kLines);
+}
+
+TEST(LogFile, OnlyOneOfSeveralOpenersSetsAFullLogAside)
+{
+    CTempDir dir;
+    const std::string path = dir.File("log.txt");
+    WriteFile(path, std::string(CLogFile::kRotateSize, 'z'));
+    WriteFile(dir.File("log_bak.txt"), "old generation");
+    const int kWriters = 4, kLines = 300;
+    InProcesses(kWriters, [&](int k) { WriteLines(path, k, kLines); });
+    // A second rotation would have put a fresh, short log where the full one belongs.
+    EXPECT_EQ(ReadFile(dir.File("log_bak.txt")), std::string(CLogFile::kRotateSize, 'z'));
+    ExpectAllLines(Lines(ReadFile(path)), kWriters, kLines);
+}
+
+TEST(LogFile, AWriterFollowsTheLogAnotherProcessSetAside)
+{
+    CTempDir dir;
+    const std::string path = dir.File("log.txt");
+    CLogFile running;
+    ASSERT_TRUE(running.Open(path, "running"));
+    {
+        std::ofstream grow(path, std::ios::app | std::ios::binary);
+        grow << std::string(CLogFile::kRotateSize, 'z');
+    }
+    CLogFile companion;
+    ASSERT_TRUE(companion.Open(path, "companion"));
+    running.Write("still here");
+    running.Close();
+    companion.Close();
+    std::string now = ReadFile(path);
+    EXPECT_NE(now.find("companion"), std::string::npos);
+    EXPECT_NE(now.find("still here"), std::string::npos) << "the line went to the backup";
+    EXPECT_EQ(ReadFile(dir.File("log_bak.txt")).find("still here"), std::string::npos);
 }
 
 TEST(LogFile, ConcurrentWritersProduceWholeLines)

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <optional>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -68,6 +69,56 @@ TEST(Paths, DataFolderFollowsEnvironmentAndIsCreated)
     EXPECT_GT(FreeDiskSpace(data.Path()), 0);
     EXPECT_EQ(FreeDiskSpace(data.Path() + "missing/"), -1);
     EXPECT_EQ(GetProgramFolder().back(), '/');
+}
+
+TEST(Paths, WithoutHomeTheDataFolderIsRefusedRatherThanShared)
+{
+    // Restores the three variables whatever happens below.
+    struct Saved
+    {
+        std::vector<std::pair<std::string, std::optional<std::string>>> vars;
+        Saved()
+        {
+            for (const char* n : {"HOME", "XDG_DATA_HOME", "VEXORA_DATA_DIR"}) {
+                const char* v = getenv(n);
+                vars.emplace_back(n, v ? std::optional<std::string>(v) : std::nullopt);
+            }
+        }
+        ~Saved()
+        {
+            for (auto& [n, v] : vars)
+                v ? setenv(n.c_str(), v->c_str(), 1) : unsetenv(n.c_str());
+            ResetDataFolderCache();
+        }
+    } saved;
+    unsetenv("HOME");
+    unsetenv("XDG_DATA_HOME");
+    unsetenv("VEXORA_DATA_DIR");
+    ResetDataFolderCache();
+    EXPECT_EQ(GetDataFolder(), "");
+    EXPECT_NE(DataFolderError().find("HOME is not set"), std::string::npos) << DataFolderError();
+
+    setenv("HOME", "", 1); // empty counts as unset
+    ResetDataFolderCache();
+    EXPECT_EQ(GetDataFolder(), "");
+
+    // Either explicit setting still works without HOME.
+    vx::test::CTempDir dir;
+    setenv("XDG_DATA_HOME", dir.Path().c_str(), 1);
+    ResetDataFolderCache();
+    EXPECT_EQ(GetDataFolder(), dir.Path() + "Tolvane/VexoraV2/");
+    EXPECT_EQ(DataFolderError(), "");
+    unsetenv("XDG_DATA_HOME");
+    setenv("VEXORA_DATA_DIR", dir.File("own").c_str(), 1);
+    ResetDataFolderCache();
+    EXPECT_EQ(GetDataFolder(), dir.File("own/"));
+
+    // The program refuses to start, says why, and leaves nothing behind.
+    vx::test::RunResult r = vx::test::RunProgram(
+        "VexoraV2", {}, {"HOME=", "XDG_DATA_HOME=", "VEXORA_DATA_DIR=", "TMPDIR=" + dir.Path()});
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_NE(r.err.find("HOME is not set"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
 }
 
 TEST(Paths, CopyReplacesOnlyWithACompleteFile)

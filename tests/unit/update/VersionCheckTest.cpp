@@ -4,6 +4,7 @@
 
 #include "app/VersionCheck.h"
 #include "app/AppConfig.h"
+#include "app/LogFile.h"
 #include "app/Utils.h"
 #include "common/LoopbackServer.h"
 #include "common/TestUtil.h"
@@ -370,11 +371,38 @@ TEST_F(HandOffTest, RefusalsAndTheMissingUpdater)
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_FALSE(FileExists(m_out));
 
-    // Missing updater: the box is shown and the program still ends.
+    // Missing updater: the box is shown and the program still ends (only a reinstall helps).
     m_reply = "http://127.0.0.1/x";
     m_hooks.updaterPath = m_dir.File("no-such-updater");
     EXPECT_TRUE(NeedUpate({}, m_hooks));
     EXPECT_EQ(m_shown, (std::vector<std::string>{"错误:更新程序丢失，请重新安装！"}));
+}
+
+TEST_F(HandOffTest, UpdaterThatCannotRunLeavesTheProgramStarting)
+{
+    ResetDataFolderCache();
+    OpenLogs();
+    m_reply = "http://127.0.0.1/x";
+    // There, but not executable: the user is told and the program starts normally.
+    chmod(m_updater.c_str(), 0644);
+    EXPECT_FALSE(NeedUpate({}, m_hooks));
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_NE(m_shown[0].find("错误:更新程序无法运行"), std::string::npos) << m_shown[0];
+    EXPECT_NE(m_shown[0].find("Permission denied"), std::string::npos) << m_shown[0];
+
+    // Starts, but its move to the private folder fails: its own message reaches the user.
+    ASSERT_TRUE(WriteFile(m_updater, "#!/bin/sh\necho 'Update: cannot run from a private temporary folder: "
+                                     "no room' >&2\nexit 1\n"));
+    chmod(m_updater.c_str(), 0755);
+    EXPECT_FALSE(NeedUpate({}, m_hooks));
+    ASSERT_EQ(m_shown.size(), 2u);
+    EXPECT_NE(m_shown[1].find("code 1"), std::string::npos) << m_shown[1];
+    EXPECT_NE(m_shown[1].find("no room"), std::string::npos) << m_shown[1];
+    CloseLogs();
+    std::string log = ReadFile(m_data.Path() + "Log/log.txt");
+    EXPECT_NE(log.find("Error : Prepare to Update, start update process failed!"), std::string::npos) << log;
+    EXPECT_NE(log.find("no room); starting without the update"), std::string::npos) << log;
+    ResetDataFolderCache();
 }
 
 } // namespace
