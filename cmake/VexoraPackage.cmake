@@ -39,6 +39,10 @@ endif()
 if(TARGET vx_secret)
     list(APPEND vx_deb_depends "libsecret-1-0")
 endif()
+# The keep-awake request goes to logind over the system bus.
+if(TARGET vx_platform)
+    list(APPEND vx_deb_depends "libsystemd0")
+endif()
 list(JOIN vx_deb_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 # Chinese texts need a font that has them.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei")

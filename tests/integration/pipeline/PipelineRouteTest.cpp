@@ -59,7 +59,7 @@ TEST_F(PipelineTest, ClipIsConvertedDigestedAndUploadedWhileTheSpeedTestDecides)
 {
     // A long speed test: the document is digested before it ends, so its hand-over waits (-4)
     // and timer 103 hands it over once the test has reported.
-    Boot({}, 2500);
+    Boot({}, 6000);
     StartSession();
     CTestMedia& media = CTestMedia::Get();
     ASSERT_TRUE(media.Ok()) << media.Error();
