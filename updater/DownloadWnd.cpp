@@ -1,5 +1,6 @@
 #include "updater/DownloadWnd.h"
 
+#include "ui/FormContract.h"
 #include "ui_DownloadWnd.h"
 #include "updater/DownloadStatus.h"
 #include "updater/ForeColorProgressUI.h"
@@ -37,6 +38,10 @@ CDownloadWnd::CDownloadWnd(const UpdateArgs& args, QWidget* parent)
     m_form->setupUi(this);
     setWindowTitle(QString::fromStdString(m_args.productName.empty() ? "Vexora" : m_args.productName));
 
+    const QStringList missing = MissingControls(this, RequiredControls());
+    if (!missing.isEmpty())
+        fprintf(stderr, "Update: %s\n",
+                FormContractError(QStringLiteral("DownloadWnd"), missing).toUtf8().constData());
     m_pMainFrame = Control<QStackedWidget>("mainframe");
     m_pTitleLabel = Control<QLabel>("TitleLabel");
     m_pPercentLabel = Control<QLabel>("percentLabel");
@@ -59,12 +64,26 @@ CDownloadWnd::~CDownloadWnd()
     StopDownload();
 }
 
+QStringList CDownloadWnd::RequiredControls()
+{
+    return {QStringLiteral("mainframe"),    QStringLiteral("TitleLabel"),
+            QStringLiteral("percentLabel"), QStringLiteral("percentLabel_failed"),
+            QStringLiteral("errorLabel"),   QStringLiteral("CmdLabel"),
+            QStringLiteral("updatePctPro"), QStringLiteral("closebtn"),
+            QStringLiteral("cancelbtn"),    QStringLiteral("cancelbtn_failed"),
+            QStringLiteral("retryBtn"),     QStringLiteral("downloadLinkBtn"),
+            QStringLiteral("okbtn")};
+}
+
 template <typename T> T* CDownloadWnd::Control(const char* name)
 {
-    T* c = findChild<T*>(QString::fromLatin1(name));
-    if (!c)
-        fprintf(stderr, "Update: the form has no control %s\n", name);
-    return c;
+    return findChild<T*>(QString::fromLatin1(name));
+}
+
+void CDownloadWnd::SetLabel(QLabel* label, const QString& text)
+{
+    if (label)
+        label->setText(text);
 }
 
 int CDownloadWnd::CurrentPage() const
@@ -82,12 +101,12 @@ void CDownloadWnd::InitWindow()
 {
     if (m_args.url.empty()) {
         SelectPage(kPageMessage);
-        m_pCmdLabel->setText(QStringLiteral("启动参数为空，无法启动更新"));
+        SetLabel(m_pCmdLabel, QStringLiteral("启动参数为空，无法启动更新"));
         return;
     }
     if (!IsWebAddress(m_args.url)) {
         SelectPage(kPageMessage);
-        m_pCmdLabel->setText(QStringLiteral("下载地址错误"));
+        SetLabel(m_pCmdLabel, QStringLiteral("下载地址错误"));
         return;
     }
     if (!m_pDownload) {
@@ -105,7 +124,7 @@ void CDownloadWnd::InitWindow()
         m_pDownload = std::make_unique<CHttpDownload>(sink, m_downloadSettings);
         m_pDownload->Begin(m_args.url);
     }
-    m_pTitleLabel->setText(QString::fromStdString(m_args.productName) + QStringLiteral("正在更新"));
+    SetLabel(m_pTitleLabel, QString::fromStdString(m_args.productName) + QStringLiteral("正在更新"));
 }
 
 void CDownloadWnd::OnDownloadStatus(int status, uint32_t value)
@@ -114,8 +133,9 @@ void CDownloadWnd::OnDownloadStatus(int status, uint32_t value)
         return;
     if (status == DS_NONE) {
         m_nPercent = static_cast<int>(value);
-        m_pProgress->SetValue(m_nPercent);
-        m_pPercentLabel->setText(QString::asprintf("%d%%", m_nPercent));
+        if (m_pProgress)
+            m_pProgress->SetValue(m_nPercent);
+        SetLabel(m_pPercentLabel, QString::asprintf("%d%%", m_nPercent));
         if (m_nPercent < 100) {
             update();
             return;
@@ -123,7 +143,7 @@ void CDownloadWnd::OnDownloadStatus(int status, uint32_t value)
         if (!m_args.mainProgramPath.empty()) {
             if (!FileExists(m_args.mainProgramPath)) {
                 SelectPage(kPageMessage);
-                m_pCmdLabel->setText(QStringLiteral("安装失败，路径不存在"));
+                SetLabel(m_pCmdLabel, QStringLiteral("安装失败，路径不存在"));
                 return;
             }
             // Started again with the arguments it had; whether it starts is not ours to judge.
@@ -133,7 +153,7 @@ void CDownloadWnd::OnDownloadStatus(int status, uint32_t value)
             return;
         }
         SelectPage(kPageMessage);
-        m_pCmdLabel->setText(QString::fromStdString(m_args.productName) + QStringLiteral("已经更新成功"));
+        SetLabel(m_pCmdLabel, QString::fromStdString(m_args.productName) + QStringLiteral("已经更新成功"));
         return;
     }
 
@@ -141,14 +161,15 @@ void CDownloadWnd::OnDownloadStatus(int status, uint32_t value)
     m_uSysError = value;
     if (m_nPercent == 0 && status == DS_CONNECT) {
         SelectPage(kPageMessage);
-        m_pCmdLabel->setText(QStringLiteral("下载地址错误"));
+        SetLabel(m_pCmdLabel, QStringLiteral("下载地址错误"));
     } else {
         const QString error = QString::fromUtf8(DownloadStatusText(status)) +
                               QString::asprintf(",错误码(%d)", static_cast<int>(m_uSysError));
         SelectPage(kPageFailed);
-        m_pPercentFailed->setText(QString::asprintf("(已经完成%d%%)", m_nPercent));
-        m_pErrorLabel->setText(error);
-        m_pErrorLabel->setToolTip(error);
+        SetLabel(m_pPercentFailed, QString::asprintf("(已经完成%d%%)", m_nPercent));
+        SetLabel(m_pErrorLabel, error);
+        if (m_pErrorLabel)
+            m_pErrorLabel->setToolTip(error);
     }
     if (m_pDownload)
         m_pDownload->DeleteTempFile();

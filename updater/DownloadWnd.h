@@ -7,7 +7,9 @@
 #include "updater/HttpDownload.h"
 #include "updater/UpdateArgs.h"
 
+#include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -48,6 +50,8 @@ public:
     void Notify(const QString& type, const QString& control);
 
     int CurrentPage() const;
+    // The control names the window's code uses (its form contract).
+    static QStringList RequiredControls();
     int Percent() const { return m_nPercent; }
     bool HasDownload() const { return m_pDownload != nullptr; }
     const CHttpDownload* Download() const { return m_pDownload.get(); }
@@ -64,6 +68,7 @@ protected:
 
 private:
     template <typename T> T* Control(const char* name);
+    static void SetLabel(QLabel* label, const QString& text);
     void SelectPage(int page);
     void StopDownload();
 
@@ -79,13 +84,15 @@ private:
     QPoint m_dragOffset;
     bool m_bDragging = false;
 
-    QStackedWidget* m_pMainFrame = nullptr;
-    QLabel* m_pTitleLabel = nullptr;
-    QLabel* m_pPercentLabel = nullptr;
-    QLabel* m_pPercentFailed = nullptr;
-    QLabel* m_pErrorLabel = nullptr;
-    QLabel* m_pCmdLabel = nullptr;
-    CForeColorProgressUI* m_pProgress = nullptr;
+    // Null when the form lacks the control (reported once, by name, when the window is built);
+    // every use checks, so an incomplete form degrades instead of crashing.
+    QPointer<QStackedWidget> m_pMainFrame;
+    QPointer<QLabel> m_pTitleLabel;
+    QPointer<QLabel> m_pPercentLabel;
+    QPointer<QLabel> m_pPercentFailed;
+    QPointer<QLabel> m_pErrorLabel;
+    QPointer<QLabel> m_pCmdLabel;
+    QPointer<CForeColorProgressUI> m_pProgress;
 };
 
 } // namespace vx
