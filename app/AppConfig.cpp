@@ -101,6 +101,11 @@ CAppConfig::CAppConfig(const std::string& configPath)
             *t.field = ToInt(v);
     }
 
+    // What the automatic shut-down finally runs; split into words, never given to a shell.
+    std::string shutdown = read("power", "ShutdownCommand");
+    if (!shutdown.empty())
+        m_strShutdownCommand = shutdown;
+
     std::string pre = read("pre", "FileServerIP");
     if (!pre.empty()) {
         int prePort = m_usPreFileSvrPort;

@@ -83,6 +83,8 @@ public:
     int m_nRecvNum = 101;
     int m_nCodecOption = 1;
     int m_nMaskOfBindCPU = 0;
+    // [power] ShutdownCommand: the command line of the automatic shut-down.
+    std::string m_strShutdownCommand = "systemctl poweroff";
 
     static constexpr const char* kDefaultWebHost = "127.0.0.1";
 

@@ -7,6 +7,8 @@
 #include "cli/JsonOut.h"
 #include "media/ConvertMgr.h"
 #include "media/MediaInfo.h"
+#include "media/MediaMessages.h"
+#include "pipeline/ConvertSettings.h"
 #include "platform/MessageLoop.h"
 #include "platform/Paths.h"
 
@@ -22,8 +24,6 @@
 
 namespace vx::cli {
 namespace {
-
-constexpr uint32_t kConvertResult = WM_USER + 2009; // WM_CONVERT_RESULT
 
 const char* ResultText(int code)
 {
@@ -96,7 +96,7 @@ public:
     void OnMessage(uint32_t id, uint64_t, std::unique_ptr<CMsgPayload> payload) override
     {
         _sConvertReport* r = PayloadAs<_sConvertReport>(payload);
-        if (id != kConvertResult || !r)
+        if (id != WM_CONVERT_RESULT || !r)
             return;
         for (Job& j : *m_jobs) {
             if (j.index != r->strFileIndex)
@@ -162,20 +162,11 @@ int RunConvert(CCliArgs& args)
     while (outPath.size() > 1 && outPath.back() == '/')
         outPath.pop_back();
 
-    const std::string codecs = JoinPath(GetProgramFolder(), "codecs");
-    _sConvertInit init;
-    init.options.nVideoSizeOp = static_cast<uint8_t>(sizeOp);
+    // The same settings as the pipeline's, with the command line's size and rate mode.
+    _sSetData userOptions;
+    userOptions.nVideoConvertType = sizeOp - 1;
+    _sConvertInit init = BuildConvertInit(CAppConfig::Instance(), userOptions, 0, outPath);
     init.options.nCodecMod = cbr ? CODEC_CBR : CODEC_VBR;
-    init.options.unRc[0] = 640;
-    init.options.unRc[1] = 480;
-    init.options.OUTPATH = outPath;
-    init.options.strFfmpegPath = JoinPath(codecs, "ffmpeg");
-    init.options.strYamdiPath = JoinPath(codecs, "Yamdi-Extend");
-    init.options.strTsMuxerPath = JoinPath(codecs, "tsMuxeR");
-    init.options.strMencoderPath = JoinPath(codecs, "mencoder");
-    init.options.strAudioBkImage = JoinPath(GetProgramFolder(), "AudioBkImage/audiobackground.png");
-    if (!FileExists(init.options.strAudioBkImage))
-        init.options.strAudioBkImage = JoinPath(GetDataFolder(), "AudioBkImage/audiobackground.png");
 
     std::vector<Job> jobs;
     int failed = 0;
@@ -194,9 +185,9 @@ int RunConvert(CCliArgs& args)
 
     const bool tty = isatty(STDERR_FILENO) && !args.Json();
     CConvertView view(&jobs, tty);
-    init.MAX = static_cast<uint8_t>(std::max<size_t>(1, std::min<size_t>(jobs.size(), 2)));
+    init.MAX = static_cast<uint8_t>(std::max<size_t>(1, std::min<size_t>(jobs.size(), init.MAX)));
     init.hWnd = view.Target();
-    init.uMsgId = kConvertResult;
+    init.uMsgId = WM_CONVERT_RESULT;
     CConvertMgr mgr;
     if (!jobs.empty())
         mgr.Init(init);

@@ -14,6 +14,9 @@ constexpr uint32_t WM_MEDIAINFO_RESULT = WM_USER + 2006; // 3030
 // wParam 0: digest computed (copy in status 10, strMd5 and i64FileEnd set); -1 file missing,
 // -2 file could not be opened or read (copy in status 9).
 constexpr uint32_t WM_MD5_RESULT = WM_USER + 2007; // 3031
+// A conversion report of the convert manager (or of the window's document copy): wParam 0,
+// payload MakePayload(_sConvertReport) (store/ConvertRecords.h).
+constexpr uint32_t WM_CONVERT_RESULT = WM_USER + 2009; // 3033
 // wParam 1, no payload: the media thread ended on its own; the window releases it.
 constexpr uint32_t WM_CHECK_MEDIAINFO = WM_USER + 2019; // 3043
 // Posted by the window to itself only (feed or release the digest thread).

@@ -33,7 +33,9 @@ constexpr uint32_t kAllowedFrom[kLastStatus + 1] = {
     /* 5  queued        */ kInCourseList,
     /* 6  converting    */ Bit(CS_CONVERT_QUEUED),
     /* 7  stopped       */ kInCourseList,
-    /* 8  converted     */ kConvertOutcome,
+    // Also a failed upload without a digest that the user uploads again: it goes back to the
+    // digest worker rather than to the transfer manager.
+    /* 8  converted     */ kConvertOutcome | Bit(CS_UPLOAD_FAILED),
     // Only ever set by the digest worker in its own copy of a converted record.
     /* 9  md5 failed    */ Bit(CS_CONVERTED),
     /* 10 wait upload   */ Bit(CS_CONVERTED) | kUploadRunning,
@@ -106,8 +108,42 @@ const char* StatusName(int32_t status)
 
 bool IsWorkingStatus(int32_t status)
 {
-    return status >= CS_MEDIA_FAILED && status <= CS_UPLOAD_PAUSED && status != CS_CONVERT_FAILED &&
+    return status > CS_MEDIA_FAILED && status <= CS_UPLOAD_PAUSED && status != CS_CONVERT_FAILED &&
            status != CS_MD5_FAILED && status != CS_UPLOAD_FAILED;
+}
+
+int ConvertFailTextNo(int code)
+{
+    // -1 .. -14 in order; -12 (stopped or a step failed) has its own later text.
+    static constexpr int kTexts[14] = {2250, 2251, 2252, 2253, 2254, 2255, 2256,
+                                       2257, 2258, 2259, 2260, 2273, 2261, 2262};
+    if (code <= -1 && code >= -14)
+        return kTexts[-code - 1];
+    return code == 1 || code == 2 ? 0 : kConvertFailedText;
+}
+
+int UploadFailTextNo(int code)
+{
+    switch (code) {
+    case -101:
+        return 2265;
+    case -102:
+        return 2266;
+    case -103:
+        return 2267;
+    case -104:
+        return 2269;
+    case -106:
+        return 2270;
+    case -107:
+        return 2271;
+    case -108:
+        return 2268;
+    case -109:
+        return 2274;
+    default:
+        return 0; // -105 renames and retries; other codes carry no text
+    }
 }
 
 } // namespace vx

@@ -45,7 +45,18 @@ int StatusTextNo(int32_t status);
 // The code's name ("CS_WAIT_UPLOAD"), or "" for a value outside 1..15.
 const char* StatusName(int32_t status);
 
-// Counts as work in progress (1..14, except the failures 4, 9 and 11).
+// Counts as work in progress: 2..14 except the failures 4, 9 and 11. A failed probe (1) waits
+// for the user like the other failures, so it never keeps the machine awake.
 bool IsWorkingStatus(int32_t status);
+
+// Language texts of the failures, shared by the lists and the command line.
+// A conversion result: -1..-14 its own text; 0 and any other unknown failure the generic
+// kConvertFailedText; 1 and 2 (success, progress) none (0).
+constexpr int kConvertFailedText = 2275;
+int ConvertFailTextNo(int code);
+// An upload result -101..-109: its text; -105 (renamed and retried) and anything else none (0).
+int UploadFailTextNo(int code);
+// The upload file could not be renamed after the server refused the name (both attempts).
+constexpr int kRenameFailedText = 2276;
 
 } // namespace vx

@@ -31,6 +31,7 @@ std::set<std::pair<int, int>> AllowedPairs()
     add({8}, 9);          // the digest worker's own copy
     add({8}, 10);         // digest known
     add({8, 9}, 11);      // digest failed
+    add({11}, 8);         // uploading again a failed record without a digest digests it first
     add({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 14, 15}, 12); // any but uploading
     add({12}, 13);                                            // first upload progress
     add({12, 13}, 15);                                        // uploaded
@@ -77,7 +78,26 @@ TEST(CourseStatus, FoldBackTextsAndWork)
     EXPECT_STREQ(StatusName(CS_WAIT_UPLOAD), "CS_WAIT_UPLOAD");
     EXPECT_STREQ(StatusName(99), "");
 
-    const std::set<int> working = {1, 2, 3, 5, 6, 7, 8, 10, 12, 13, 14};
+    // A failed probe is not work: one bad file must not keep the machine awake for ever.
+    const std::set<int> working = {2, 3, 5, 6, 7, 8, 10, 12, 13, 14};
     for (int s = -1; s <= 16; ++s)
         EXPECT_EQ(IsWorkingStatus(s), working.count(s) != 0) << s;
+}
+
+TEST(CourseStatus, FailureTextsOfConversionAndUpload)
+{
+    const int convert[] = {2250, 2251, 2252, 2253, 2254, 2255, 2256,
+                           2257, 2258, 2259, 2260, 2273, 2261, 2262};
+    for (int c = -1; c >= -14; --c)
+        EXPECT_EQ(ConvertFailTextNo(c), convert[-c - 1]) << c;
+    // A result of 0 is a failure without a cause of its own: the generic text, never none.
+    EXPECT_EQ(ConvertFailTextNo(0), kConvertFailedText);
+    EXPECT_EQ(ConvertFailTextNo(-15), kConvertFailedText);
+    EXPECT_EQ(ConvertFailTextNo(1), 0);
+    EXPECT_EQ(ConvertFailTextNo(2), 0);
+    const std::pair<int, int> upload[] = {{-101, 2265}, {-102, 2266}, {-103, 2267}, {-104, 2269}, {-105, 0},
+                                          {-106, 2270}, {-107, 2271}, {-108, 2268}, {-109, 2274}, {-100, 0},
+                                          {-110, 0},    {1, 0},       {2, 0}};
+    for (auto [code, text] : upload)
+        EXPECT_EQ(UploadFailTextNo(code), text) << code;
 }

@@ -1,0 +1,411 @@
+#include "pipeline/CourseIntake.h"
+
+#include "app/LogFile.h"
+#include "app/Utils.h"
+#include "platform/Paths.h"
+#include "platform/Utf8.h"
+
+#include <json/json.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <unordered_set>
+
+namespace vx {
+namespace {
+
+constexpr double kGB = 1024.0 * 1024.0 * 1024.0;
+
+std::string NameOf(const std::string& path)
+{
+    return path.substr(path.find_last_of('/') + 1);
+}
+
+// The extension after the last dot of the name, with its dot; "" when the name has none.
+std::string LastExt(const std::string& path)
+{
+    const std::string name = NameOf(path);
+    size_t dot = name.find_last_of('.');
+    return dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot);
+}
+
+} // namespace
+
+CCourseIntake::CCourseIntake(CCoursePipeline& pipeline)
+    : m_pipeline(pipeline), m_deps(pipeline.Deps()), m_strExtFile(JoinPath(GetProgramFolder(), "Ext.data"))
+{
+}
+
+void CCourseIntake::Refuse(const std::string& path, const std::string& cause)
+{
+    m_refused.emplace_back(path, cause);
+}
+
+bool CCourseIntake::LoadExtensions(std::vector<std::string>* lines) const
+{
+    std::ifstream in(m_strExtFile);
+    if (!in) {
+        Log(g_log, "Error : open file failed :%s,code:%d", m_strExtFile.c_str(), errno);
+        return false;
+    }
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.size() > 256)
+            line.resize(256);
+        line = Trim(line);
+        if (!line.empty())
+            lines->push_back(ToLower(line));
+    }
+    return true;
+}
+
+bool CCourseIntake::CheckExtName(const std::string& path) const
+{
+    std::vector<std::string> lines;
+    if (!LoadExtensions(&lines) || lines.empty())
+        return true;
+    const std::string ext = ToLower(LastExt(path));
+    return !ext.empty() && std::find(lines.begin(), lines.end(), ext) != lines.end();
+}
+
+std::vector<bool> CCourseIntake::Filter(const std::vector<std::string>& paths, bool single)
+{
+    std::vector<bool> keep(paths.size(), true);
+    std::vector<std::string> lines;
+    if (!LoadExtensions(&lines))
+        return keep; // without the list every extension and every length is accepted
+    const _sSetData& o = m_pipeline.Options();
+    const long limit = (o.nUinfo & kOptTimeStamp) ? 106 : 118 - static_cast<long>(o.strTimeStamp.size());
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const std::string name = NameOf(paths[i]);
+        if (static_cast<long>(Utf8Length(name)) > limit) {
+            Log(g_log, "Info : %s：\n    %s\n%s", m_pipeline.Text(2055).c_str(), name.c_str(),
+                m_pipeline.Text(2056).c_str());
+            Refuse(paths[i], m_pipeline.Text(2055) + " (" + std::to_string(Utf8Length(name)) + " > " +
+                                 std::to_string(limit) + ")");
+            if (single) {
+                m_deps.ui.MessageBox(m_pipeline.Text(2055) + "：\n    " + name + "\n" + m_pipeline.Text(2056),
+                                     MB_INFO);
+                m_deps.ui.RevealFile(paths[i]);
+            }
+            keep[i] = false;
+            continue;
+        }
+        const std::string ext = ToLower(LastExt(paths[i]));
+        if (!lines.empty() && (ext.empty() || std::find(lines.begin(), lines.end(), ext) == lines.end())) {
+            Log(g_log, "Info : CheckExtName: 文件：%s  not  pass over !", paths[i].c_str());
+            Refuse(paths[i], m_pipeline.Text(2084));
+            if (single)
+                m_deps.ui.MessageBox(name + "，" + m_pipeline.Text(2084), MB_INFO);
+            keep[i] = false;
+        }
+    }
+    return keep;
+}
+
+void CCourseIntake::FilterCourseFiles(std::vector<std::string>* paths, bool single)
+{
+    std::vector<bool> keep = Filter(*paths, single);
+    std::vector<std::string> out;
+    for (size_t i = 0; i < paths->size(); ++i)
+        if (keep[i])
+            out.push_back((*paths)[i]);
+    *paths = std::move(out);
+}
+
+void CCourseIntake::FilterCourseFiles(std::vector<PathEntry>* files, bool single)
+{
+    std::vector<std::string> paths;
+    for (const PathEntry& e : *files)
+        paths.push_back(e.strPath);
+    std::vector<bool> keep = Filter(paths, single);
+    std::vector<PathEntry> out;
+    for (size_t i = 0; i < files->size(); ++i)
+        if (keep[i])
+            out.push_back((*files)[i]);
+    *files = std::move(out);
+}
+
+bool CCourseIntake::CheckOwnSpace(int64_t dirId)
+{
+    const SpaceRow* folder = m_deps.tree.Find(dirId);
+    if (!folder || folder->i64OwnId == m_pipeline.UserId())
+        return true;
+    Log(g_log, "dirID :%lld,userid-- %lld,owerid -%lld,", static_cast<long long>(dirId),
+        static_cast<long long>(m_pipeline.UserId()), static_cast<long long>(folder->i64OwnId));
+    const SpaceRow* root = m_deps.tree.Find(m_pipeline.RootFolder());
+    m_strError = m_pipeline.Text(2085) + (root ? root->strName : std::string());
+    m_deps.ui.MessageBox(m_strError, MB_WARNING);
+    return false;
+}
+
+bool CCourseIntake::CheckSpace(const std::vector<std::string>& paths, const std::string& title)
+{
+    SpaceQuota q;
+    std::string error;
+    m_deps.api.RequestSpaceInfo(&q, &error); // a failure leaves zeros: nothing fits then
+    const SpaceQuota& old = m_pipeline.Quota();
+    if (q.i64Left != old.i64Left || q.i64Used != old.i64Used || q.i64Total != old.i64Total)
+        m_pipeline.SetQuota(q);
+    double sum = 0;
+    for (const std::string& p : paths)
+        sum += static_cast<double>(std::max<int64_t>(0, FileSize(p))) / kGB;
+    const double inProcess = m_pipeline.InProcessSize();
+    if (static_cast<double>(q.i64Left) >= inProcess + sum)
+        return true;
+    m_deps.ui.SpaceWarning(q.i64Left, title);
+    Log(g_log, "Warning : AddFileToProcess,files size = %lf, using size = %lf， but space left size = %lldG",
+        sum, inProcess, static_cast<long long>(q.i64Left));
+    char buf[160];
+    snprintf(buf, sizeof buf, "not enough space: %.2f GB to add, %.2f GB in process, %lld GB left", sum,
+             inProcess, static_cast<long long>(q.i64Left));
+    m_strError = buf;
+    return false;
+}
+
+int CCourseIntake::AddRecords(const std::vector<std::pair<std::string, int64_t>>& files, bool single)
+{
+    std::unordered_set<std::string> listed;
+    for (const std::string& idx : m_deps.courseList.Indexes())
+        if (const _sLCItemData* r = m_deps.courseList.Find(idx))
+            listed.insert(r->strFilePath);
+    std::vector<_sLCItemData> batch;
+    const bool visible = !m_deps.courseList.IsSearching();
+    for (const auto& [path, dirId] : files) {
+        if (!listed.insert(path).second) {
+            Refuse(path, m_pipeline.Text(2072) + " " + m_pipeline.Text(2073));
+            if (single) {
+                std::string text = m_pipeline.Text(2072) + path + "，" + m_pipeline.Text(2073);
+                Log(g_log, "Info : %s", text.c_str());
+                m_deps.ui.MessageBox(text, MB_INFO);
+                m_deps.ui.RevealFile(path);
+            }
+            continue;
+        }
+        Log(g_log, "Info : AddFileToProcess-------new _sLCItemData-----%zu", batch.size());
+        _sLCItemData r;
+        r.strFileName = NameOf(path);
+        r.strFilePath = path;
+        const std::string ext = ToLower(LastExt(path));
+        r.nFileType = ext == ".pdf" || ext == ".swf" ? 1 : 0;
+        r.nStatus = CS_WAIT_MEDIAINFO;
+        r.strFileIndex = NewFileIndex();
+        r.i64DirId = dirId;
+        batch.push_back(r);
+    }
+    if (batch.empty())
+        return 0;
+    // Stored first: a record the database does not hold would be lost at the next start.
+    if (!m_deps.db.SaveCourseFiles(batch, m_pipeline.UserId())) {
+        m_strError =
+            "the course files could not be stored in " + m_deps.db.Path() + ": " + m_deps.db.LastError();
+        Log(g_log, "Error : AddFileToProcess: %s", m_strError.c_str());
+        for (const _sLCItemData& r : batch)
+            Refuse(r.strFilePath, m_strError);
+        return 0;
+    }
+    for (const _sLCItemData& r : batch) {
+        m_deps.courseList.AddRecord(r, visible);
+        m_added.push_back(r.strFileIndex);
+    }
+    Log(g_log, "Info : AddFileToProcess-------m_pCourseProcessList->AddListItem-----%zu", batch.size());
+    m_pipeline.OnFilesAdded();
+    return static_cast<int>(batch.size());
+}
+
+int CCourseIntake::AddFileToProcess(const std::vector<std::string>& pathsIn)
+{
+    m_added.clear();
+    m_refused.clear();
+    m_strError.clear();
+    Log(g_log, "Info : AddFileToProcess------------start ~~%zu", pathsIn.size());
+    const int64_t dirId = m_deps.spaceList.ShownFolder();
+    if (!CheckOwnSpace(m_deps.tree.Selected() > 0 ? m_deps.tree.Selected() : dirId))
+        return 0;
+    const bool single = pathsIn.size() == 1;
+    std::vector<std::string> paths = pathsIn;
+    FilterCourseFiles(&paths, single);
+    if (!CheckSpace(paths, "SpaceInsufWnd"))
+        return 0;
+    Log(g_log, "Info : AddFileToProcess-------FilterCourseFiles-----%zu", paths.size());
+    std::vector<std::pair<std::string, int64_t>> files;
+    for (const std::string& p : paths)
+        files.emplace_back(p, dirId);
+    return AddRecords(files, single);
+}
+
+int CCourseIntake::AddFileToProcess(std::vector<PathEntry> folders, std::vector<PathEntry> files)
+{
+    m_added.clear();
+    m_refused.clear();
+    m_strError.clear();
+    Log(g_log, "Info : AddFileToProcess------------start ~~%zu", folders.size() + files.size());
+    if (!CheckOwnSpace(m_deps.tree.Selected() > 0 ? m_deps.tree.Selected() : m_deps.spaceList.ShownFolder()))
+        return 0;
+    const bool single = files.size() == 1 && folders.empty();
+    FilterCourseFiles(&files, single);
+    std::vector<std::string> paths;
+    for (const PathEntry& e : files)
+        paths.push_back(e.strPath);
+    if (!CheckSpace(paths, "SpaceMsgWnd"))
+        return 0;
+    Log(g_log, "Info : AddFileToProcess-------FilterCourseFiles-----%zu", files.size());
+    if (files.empty() && single)
+        return 0;
+    if (!folders.empty() && !AutoAddSpace(&folders, &files)) {
+        Log(g_log, "Error : AutoAddSpace:Create dir  failed ");
+        return 0;
+    }
+    std::vector<std::pair<std::string, int64_t>> list;
+    for (const PathEntry& e : files)
+        list.emplace_back(e.strPath, e.i64DirId);
+    return AddRecords(list, single);
+}
+
+void CCourseIntake::ScanFolder(const PathEntry& folder, int depth, std::vector<PathEntry>* folders,
+                               std::vector<PathEntry>* files)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::directory_iterator it(folder.strPath, ec), end;
+    if (ec) {
+        Log(g_log, "Error : the folder %s cannot be read: %s", folder.strPath.c_str(), ec.message().c_str());
+        Refuse(folder.strPath, "the folder cannot be read: " + ec.message());
+        return;
+    }
+    for (; it != end; it.increment(ec)) {
+        if (ec)
+            break;
+        PathEntry e;
+        e.strPath = it->path().string();
+        e.strClientPid = folder.strClientId;
+        std::error_code typeEc;
+        if (it->is_directory(typeEc)) {
+            e.bFolder = true;
+            e.strClientId = NewFileIndex();
+            Log(g_log, "%s--->%s %s,index:%s", std::string(static_cast<size_t>(depth) * 4, ' ').c_str(), "",
+                e.strPath.c_str(), e.strClientId.c_str());
+            folders->push_back(e);
+            ScanFolder(e, depth + 1, folders, files);
+        } else if (it->is_regular_file(typeEc)) {
+            files->push_back(e);
+        }
+    }
+}
+
+int CCourseIntake::OnDropFiles(const std::vector<std::string>& paths, int64_t dirId, int32_t level)
+{
+    std::vector<PathEntry> folders, files;
+    m_refused.clear();
+    for (std::string p : paths) {
+        while (p.size() > 1 && p.back() == '/')
+            p.pop_back();
+        PathEntry e;
+        e.i64DirId = dirId;
+        e.nLevel = level;
+        e.strPath = p;
+        if (DirExists(p)) {
+            e.bFolder = true;
+            e.strClientId = NewFileIndex();
+            e.strClientPid = "0";
+            folders.push_back(e);
+            ScanFolder(e, 1, &folders, &files);
+        } else {
+            files.push_back(e);
+        }
+    }
+    Log(g_log, "Info : AddFileToProcess-----OnDropFiles--before----Dir-%zu,file-%zu ", folders.size(),
+        files.size());
+    auto refusedScan = m_refused;
+    int added = AddFileToProcess(std::move(folders), std::move(files));
+    m_refused.insert(m_refused.begin(), refusedScan.begin(), refusedScan.end());
+    return added;
+}
+
+std::string CCourseIntake::DirArrayToJsonArray(int64_t pid, int64_t orgId,
+                                               const std::vector<PathEntry>& folders)
+{
+    if (folders.empty())
+        return std::string();
+    Json::Value root(Json::objectValue);
+    root["pid"] = std::to_string(pid);
+    root["orgid"] = std::to_string(orgId);
+    Json::Value& list = root["list"] = Json::Value(Json::arrayValue);
+    for (const PathEntry& f : folders) {
+        Json::Value item(Json::objectValue);
+        item["clientid"] = f.strClientId;
+        item["clientPid"] = f.strClientPid;
+        item["name"] = UrlEncode(NameOf(f.strPath));
+        list.append(item);
+    }
+    Json::StreamWriterBuilder wb;
+    wb["indentation"] = "";
+    wb["emitUTF8"] = true;
+    return Json::writeString(wb, root);
+}
+
+bool CCourseIntake::AutoAddSpace(std::vector<PathEntry>* folders, std::vector<PathEntry>* files)
+{
+    if (files->empty()) {
+        Log(g_log, "Error: _vPathFile is empty ~");
+        m_strError = m_pipeline.Text(2086);
+        m_pipeline.ShowMessageAsync(m_strError);
+        return false;
+    }
+    const std::string body = DirArrayToJsonArray(folders->empty() ? 0 : folders->front().i64DirId,
+                                                 m_deps.config.m_i64OrgId, *folders);
+    if (body.empty()) {
+        Log(g_log, "Error: DirArrayToJsonArray is empty ~");
+        return false;
+    }
+    std::vector<SpaceEntry> created;
+    std::string error;
+    if (!m_deps.api.RequestForCreateDirectroyS(body, &created, &error)) {
+        m_strError = error.empty() ? m_deps.api.GetFailureCause() : error;
+        m_pipeline.ShowMessageAsync(m_strError);
+        Log(g_log, "Error: RequestForCreateDirectroyS is failed ~");
+        return false;
+    }
+    if (created.empty()) {
+        Log(g_log, "Error:\tRequestForCreateDirectroyS request sucess ,but  l_vRevDirArray is empty ");
+        m_strError = "the server created no folder";
+        return false;
+    }
+    GetIdToFileS(files, created);
+    folders->clear();
+    return true;
+}
+
+void CCourseIntake::GetIdToFileS(std::vector<PathEntry>* files, const std::vector<SpaceEntry>& created)
+{
+    const int64_t shown = m_deps.spaceList.ShownFolder();
+    for (const SpaceEntry& d : created) {
+        if (d.i64Id <= 0) {
+            Log(g_log, "Error : exception GetIdToFileS, _vDirArray dirid=%lld, level:%d ,md5(%s), dir(%s)",
+                static_cast<long long>(d.i64Id), d.nLevel, d.strClientId.c_str(), d.strName.c_str());
+            continue;
+        }
+        SpaceEntry folder = d;
+        if (folder.i64OwnId <= 0)
+            folder.i64OwnId = m_pipeline.UserId();
+        m_deps.tree.AddFolder(folder);
+        if (folder.i64ParentId == shown && !m_deps.spaceList.IsSearching())
+            m_deps.spaceList.AddEntry(folder);
+        for (size_t i = 0; i < files->size(); ++i) {
+            PathEntry& f = (*files)[i];
+            if (f.strClientPid != d.strClientId)
+                continue;
+            f.i64DirId = d.i64Id;
+            Log(g_log,
+                "Info : GetIdToFileS _vPathFile count:%zu,index: %zu,Sdir:%lld, level:%d , "
+                "Dir:%s,filepath:%s",
+                files->size(), i, static_cast<long long>(d.i64Id), d.nLevel, d.strName.c_str(),
+                f.strPath.c_str());
+        }
+    }
+}
+
+} // namespace vx

@@ -1,0 +1,422 @@
+// The session, the message handlers, the timers, keep-awake and the shut-down decision. The
+// stages live in CoursePipelineStages.cpp, the user's commands in CoursePipelineCommands.cpp.
+
+#include "pipeline/CoursePipeline.h"
+
+#include "app/LogFile.h"
+#include "media/ConvertMgr.h"
+#include "media/GetFileMd5Thread.h"
+#include "media/MediaInfoThread.h"
+#include "pipeline/ConvertSettings.h"
+#include "platform/Paths.h"
+#include "platform/Process.h"
+
+#include "upload/FileTransMgr.h"
+#include "upload/TestNetWorkThread.h"
+#include <cstdlib>
+
+namespace vx {
+
+CCoursePipeline::CCoursePipeline(const PipelineDeps& deps, const PipelineTuning& tuning)
+    : m_deps(deps), m_tuning(tuning)
+{
+    m_target = m_deps.loop.Register(this);
+}
+
+CCoursePipeline::~CCoursePipeline()
+{
+    ReleaseTaskS();
+    m_deps.loop.Unregister(m_target);
+}
+
+void CCoursePipeline::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CMsgPayload> payload)
+{
+    bool statusMayChange = true;
+    switch (id) {
+    case WM_FILESERVER_LIST:
+        OnFileServerList();
+        break;
+    case WM_USER_INFO:
+        StartSession();
+        break;
+    case WM_SHOW_MESSAGE:
+        if (auto* text = PayloadAs<std::string>(payload)) {
+            Log(g_log, "info : %s", (*text).c_str());
+            m_deps.ui.MessageBox(*text, MB_INFO);
+        }
+        break;
+    case WM_TRANS_RESULT:
+        if (auto* r = PayloadAs<_sTransReport>(payload)) {
+            statusMayChange = r->nCode != TR_PROGRESS;
+            OnTransResult(*r);
+        }
+        break;
+    case WM_MEDIAINFO_RESULT:
+        if (auto* r = PayloadAs<_sLCItemData>(payload))
+            OnMediaInfoResult(ResultCode(wParam), std::move(*r));
+        break;
+    case WM_MD5_RESULT:
+        if (auto* r = PayloadAs<_sLCItemData>(payload))
+            OnMD5Message(ResultCode(wParam), std::move(*r));
+        break;
+    case WM_CONVERT_RESULT:
+        if (auto* r = PayloadAs<_sConvertReport>(payload)) {
+            statusMayChange = r->nCode != CR_PROGRESS;
+            OnConvertResult(*r);
+        }
+        break;
+    case WM_SET_INFO_DATA:
+        SetInfoData(wParam);
+        break;
+    case WM_ACCOUNT_CHECK_OUT:
+        Log(g_log, "Info : the account was signed in elsewhere; the session ends");
+        ReleaseTaskS();
+        m_deps.ui.SignedOut();
+        break;
+    case WM_DELETE_ITEMS:
+        if (wParam == 1)
+            DeleteProcessItem(m_deps.courseList.Checked());
+        else if (wParam == 2)
+            DeleteDoneItem(m_deps.convertedList.Checked());
+        break;
+    case WM_CHECK_MEDIAINFO:
+        CheckMediaInfo(wParam);
+        break;
+    case WM_CHECK_FILEMD5:
+        CheckFileMd5(wParam);
+        break;
+    case WM_FILESERVER_TEST: {
+        FileServerChoice none;
+        auto* c = PayloadAs<FileServerChoice>(payload);
+        OnFileServerTest(static_cast<uint32_t>(wParam), c ? *c : none);
+        break;
+    }
+    case WM_TIMER:
+        if (wParam == TIMER_TRANS_PENDING)
+            OnTransPending();
+        else if (wParam == TIMER_WORK_CHECK)
+            CheckCourseIsWorkToTrans();
+        else if (wParam == TIMER_SESSION_CHECK && m_tuning.signedOutElsewhere &&
+                 m_tuning.signedOutElsewhere())
+            m_deps.loop.PostMsg(m_target, WM_ACCOUNT_CHECK_OUT);
+        statusMayChange = false;
+        break;
+    default:
+        statusMayChange = false;
+        break;
+    }
+    if (statusMayChange && m_bSession)
+        UpdateKeepAwake();
+}
+
+void CCoursePipeline::OnFileServerList()
+{
+    bool failed = false;
+    std::string error;
+    ::vx::OnFileServerList(m_deps.config, m_deps.api, m_fileServers, m_target, &m_pTestNetWork, &failed,
+                           &error, m_tuning.speedTestMs);
+    if (failed && !error.empty())
+        ShowMessageAsync(error);
+    m_deps.loop.PostMsg(m_target, WM_USER_INFO);
+}
+
+void CCoursePipeline::SetSpeedTest(std::unique_ptr<CTestNetWorkThread> test)
+{
+    if (m_pTestNetWork)
+        m_pTestNetWork->StopEx();
+    m_pTestNetWork = std::move(test);
+}
+
+void CCoursePipeline::LoadFolderTree()
+{
+    std::vector<SpaceEntry> top;
+    std::string error;
+    if (!m_deps.api.RequestForDirList(0, false, &top, &error)) {
+        Log(g_log, "Error : the folder tree could not be loaded: %s",
+            (error.empty() ? m_deps.api.GetFailureCause() : error).c_str());
+        return;
+    }
+    for (SpaceEntry& e : top) {
+        if (e.nLevel < 0)
+            e.nLevel = 0;
+        m_deps.tree.AddFolder(e);
+    }
+}
+
+int64_t CCoursePipeline::RootFolder() const
+{
+    return m_deps.tree.RootOfUser(UserId());
+}
+
+void CCoursePipeline::StartSession()
+{
+    m_deps.spaceList.SetSearching(false);
+    m_deps.courseList.SetSearching(false);
+    m_deps.convertedList.SetSearching(false);
+    LoadFolderTree();
+
+    SpaceQuota q;
+    std::string error;
+    m_deps.api.RequestSpaceInfo(&q, &error); // a failure leaves zeros, as the check expects
+    m_quota = q;
+
+    _sSetData options;
+    m_deps.db.GetSetData(options, UserId());
+    if (options.strConvertPath.empty()) {
+        m_deps.db.UpDateSetData(options, UserId());
+        m_deps.db.GetSetData(options, UserId());
+    }
+    options.nUinfo &= ~kOptAutoShutdown; // the shut-down is never armed at start
+    m_deps.config.SetUserOptions(options);
+
+    RestoreRecords();
+    m_bSession = true;
+    InItTaskS();
+    m_deps.ui.CountsChanged();
+    if (m_tuning.signedOutElsewhere)
+        m_deps.loop.SetTimer(m_target, TIMER_SESSION_CHECK, kSessionCheckMs);
+}
+
+void CCoursePipeline::RestoreRecords()
+{
+    std::vector<_sLCItemData> rows;
+    if (!m_deps.db.LoadCourseFiles(UserId(), &rows)) {
+        Log(g_log, "Error : the course files of user %lld could not be read from %s",
+            static_cast<long long>(UserId()), (m_deps.db.Path()).c_str());
+        return;
+    }
+    const int64_t root = RootFolder();
+    for (_sLCItemData& r : rows) {
+        if (r.i64DirId <= 0)
+            r.i64DirId = root;
+        if (r.nStatus >= CS_CONVERTED)
+            m_deps.convertedList.AddRecord(r, true);
+        if (r.nStatus != CS_UPLOADED)
+            m_deps.courseList.AddRecord(r, true);
+    }
+    Log(g_log, "Info : restored %zu course files, %.3f GB in process", rows.size(), InProcessSize());
+}
+
+void CCoursePipeline::InItTaskS()
+{
+    if (!m_bSession)
+        return;
+    CAppConfig& cfg = m_deps.config;
+    if (!m_pFileTransMgr) {
+        m_pFileTransMgr = std::make_unique<CFileTransMgr>();
+        _sTransInit ti;
+        ti.m_uMaxWorkNum = Options().nUploadMax > 0 ? Options().nUploadMax : 2;
+        ti.hWnd = m_target;
+        ti.uMsgId = WM_TRANS_RESULT;
+        ti.strSvrHost = cfg.m_strFileSvrHost;
+        ti.usSvrPort = cfg.m_usFileSvrPort;
+        ti.i64OrgId = cfg.m_i64OrgId;
+        ti.i64UserId = cfg.m_i64UserId;
+        bool ok = m_pFileTransMgr->Init(ti);
+        Log(g_log, "Info : InItTaskS --m_pFileTransMgr->Init   %d ", ok ? 1 : 0);
+    }
+    if (!m_pConvertMgr) {
+        m_pConvertMgr = std::make_unique<CConvertMgr>();
+        m_pConvertMgr->Init(BuildConvertInit(cfg, Options(), m_target));
+    }
+    m_deps.loop.PostMsg(m_target, WM_CHECK_MEDIAINFO, 0);
+    m_deps.loop.PostMsg(m_target, WM_CHECK_FILEMD5, 0);
+}
+
+void CCoursePipeline::ReleaseTaskS()
+{
+    Log(g_log, "Info : ReleaseTaskS: delete m_pTestNetWork%d ", m_pTestNetWork ? 1 : 0);
+    for (uint32_t t = TIMER_TRANS_PENDING; t <= TIMER_SESSION_CHECK; ++t)
+        m_deps.loop.KillTimer(m_target, t);
+    if (m_pFileTransMgr) {
+        m_pFileTransMgr->StopWork();
+        m_pFileTransMgr.reset();
+    }
+    if (m_pConvertMgr) {
+        m_pConvertMgr->StopWork();
+        m_pConvertMgr.reset();
+    }
+    m_pGetMd5Thread.reset();
+    m_pMediaThread.reset();
+    m_probing.clear();
+    m_digesting.clear();
+    m_fileServers = CFileServerList();
+    if (m_pTestNetWork) {
+        m_pTestNetWork->StopEx();
+        Log(g_log, "Info : delete m_pTestNetWork%d ", 1);
+        m_pTestNetWork.reset();
+    }
+    m_deps.power.Release();
+    m_bSession = false;
+}
+
+bool CCoursePipeline::OnClose()
+{
+    Log(g_log, "Info : OnClose: delete m_pTestNetWork%d ", m_pTestNetWork ? 1 : 0);
+    size_t n = m_pConvertMgr ? m_pConvertMgr->BusyCount() : 0;
+    if (n > 0) {
+        std::string q = Text(2052) + std::to_string(n) + Text(2050);
+        if (m_deps.ui.MessageBox(q, MB_QUESTION) != 1)
+            return false;
+    }
+    ReleaseTaskS();
+    return true;
+}
+
+double CCoursePipeline::InProcessSize() const
+{
+    constexpr double kGB = 1024.0 * 1024.0 * 1024.0;
+    double total = 0;
+    for (const std::string& idx : m_deps.courseList.Indexes()) {
+        const _sLCItemData* r = m_deps.courseList.Find(idx);
+        if (!r)
+            continue;
+        if (r->nStatus >= CS_WAIT_CONVERT && r->nStatus <= CS_MD5_FAILED)
+            total += static_cast<double>(r->i64FileSize) / kGB;
+        else if (r->nStatus >= CS_WAIT_UPLOAD && r->nStatus <= CS_UPLOAD_PAUSED)
+            total += static_cast<double>(r->i64FileEnd > 0 ? r->i64FileEnd : r->i64FileSize) / kGB;
+    }
+    return total;
+}
+
+bool CCoursePipeline::IsCourseWorking() const
+{
+    for (const std::string& idx : m_deps.courseList.Indexes()) {
+        const _sLCItemData* r = m_deps.courseList.Find(idx);
+        if (r && IsWorkingStatus(r->nStatus))
+            return true;
+    }
+    return false;
+}
+
+void CCoursePipeline::UpdateKeepAwake()
+{
+    const bool wanted =
+        (m_tuning.keepAwakeWhileWorking || (Options().nUinfo & kOptAutoShutdown) != 0) && IsCourseWorking();
+    if (!wanted) {
+        m_deps.power.Release();
+        return;
+    }
+    if (m_deps.power.IsHeld())
+        return;
+    if (!m_deps.power.Acquire("Course files are being converted and uploaded") && !m_bPowerFailLogged) {
+        // Once per session: without a system bus every attempt fails the same way.
+        m_bPowerFailLogged = true;
+        Log(g_log, "Warning : the computer cannot be kept awake: %s", (m_deps.power.LastError()).c_str());
+    }
+}
+
+void CCoursePipeline::ArmWorkCheck()
+{
+    m_deps.loop.SetTimer(m_target, TIMER_WORK_CHECK, m_tuning.workCheckMs);
+}
+
+void CCoursePipeline::CheckCourseIsWorkToTrans()
+{
+    Log(g_log, "Info : CheckCourseIsWorkToTrans  start ....");
+    m_deps.loop.KillTimer(m_target, TIMER_WORK_CHECK);
+    const bool working = IsCourseWorking();
+    Log(g_log, "Info : CheckCourseIsWorkToTrans  Check: %d ", working ? 1 : 0);
+    if (working) {
+        UpdateKeepAwake();
+        ArmWorkCheck();
+        Log(g_log, "Info : CheckCourseIsWorkToTrans  end ....");
+        return;
+    }
+    m_deps.power.Release();
+    if (Options().nUinfo & kOptAutoShutdown) {
+        Log(g_log, "Info : CheckCourseIsWorkToTrans  Create  window ....");
+        m_deps.ui.OfferShutdown();
+        Log(g_log, "Info : CheckCourseIsWorkToTrans  end ....");
+    }
+}
+
+void CCoursePipeline::SetInfoData(uint64_t bits)
+{
+    Log(g_log, "Info : SetInfoData  start------");
+    const _sSetData& o = Options();
+    if ((bits & 0x02) && m_pFileTransMgr && !m_pFileTransMgr->Reconfigure(o.nUploadMax))
+        m_deps.ui.MessageBox(Text(2080), MB_INFO);
+    if ((bits & 0x01) && m_pConvertMgr) {
+        _sConvertInit init = BuildConvertInit(m_deps.config, o, m_target);
+        if (!m_pConvertMgr->Reconfigure(init.MAX, init.options.nVideoSizeOp, init.options.nCodecMod,
+                                        init.options.unRc[0], init.options.unRc[1], init.options.OUTPATH))
+            m_deps.ui.MessageBox(Text(2081), MB_INFO);
+    }
+    // Whatever else changed, the shut-down option takes effect at once: cleared, the check stops
+    // and the machine may sleep again; set while working, the check runs.
+    if (!(o.nUinfo & kOptAutoShutdown)) {
+        m_deps.loop.KillTimer(m_target, TIMER_WORK_CHECK);
+        UpdateKeepAwake();
+    } else if (IsCourseWorking()) {
+        ArmWorkCheck();
+        UpdateKeepAwake();
+        Log(g_log, "Info : Auto-shut down after finishing upload");
+    }
+    Log(g_log, "Info : SetInfoData  end-----");
+}
+
+void CCoursePipeline::OnFilesAdded()
+{
+    m_deps.loop.PostMsg(m_target, WM_CHECK_MEDIAINFO, 0);
+    if ((Options().nUinfo & kOptAutoShutdown) && IsCourseWorking())
+        ArmWorkCheck();
+    m_deps.ui.CountsChanged();
+}
+
+void CCoursePipeline::ShowMessageAsync(const std::string& text)
+{
+    m_deps.loop.PostMsg(m_target, WM_SHOW_MESSAGE, 0, MakePayload(text));
+}
+
+bool RunShutdownCommand(const std::string& command, std::string* error)
+{
+    std::vector<std::string> words;
+    std::string cur;
+    bool quoted = false, have = false;
+    for (char c : command) {
+        if (c == '"') {
+            quoted = !quoted;
+            have = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (have)
+                words.push_back(cur);
+            cur.clear();
+            have = false;
+        } else {
+            cur += c;
+            have = true;
+        }
+    }
+    if (have)
+        words.push_back(cur);
+    if (words.empty()) {
+        *error = "no shut-down command is configured ([power] ShutdownCommand)";
+        return false;
+    }
+    Log(g_log, "Info : running the shut-down command: %s", (command).c_str());
+    // A bare program name is looked up in PATH, as a shell would.
+    if (words[0].find('/') == std::string::npos) {
+        const char* path = getenv("PATH");
+        std::string dirs = path ? path : "/usr/sbin:/usr/bin:/sbin:/bin";
+        size_t start = 0;
+        while (start <= dirs.size()) {
+            size_t end = dirs.find(':', start);
+            if (end == std::string::npos)
+                end = dirs.size();
+            std::string candidate = JoinPath(dirs.substr(start, end - start), words[0]);
+            if (end > start && FileExists(candidate)) {
+                words[0] = candidate;
+                break;
+            }
+            start = end + 1;
+        }
+    }
+    CProcess p;
+    ProcessOptions opt;
+    opt.detached = true;
+    std::vector<std::string> args(words.begin() + 1, words.end());
+    return p.Start(words[0], args, opt, error);
+}
+
+} // namespace vx

@@ -1,0 +1,188 @@
+#pragma once
+// The course pipeline: moves course files from "added" to "in the remote folder". It feeds the
+// records of the course list to the probe worker, the convert manager, the digest worker and the
+// transfer manager, applies every result they post back, stores every status change in the
+// local database (so a restart continues where work stopped), shows finished uploads in the
+// space list, keeps the computer awake while work is pending and offers the shut-down when
+// everything is done. It runs on the thread of its message loop (the user-interface thread) and
+// is written against the four models and the user interface of PipelineModels.h.
+//
+// Records are always named by their file index and looked up again after anything that may
+// have changed the lists (a question to the user, a nested message), never held by pointer.
+
+#include "app/AppConfig.h"
+#include "net/SpaceApi.h"
+#include "pipeline/PipelineMessages.h"
+#include "pipeline/PipelineModels.h"
+#include "platform/MessageLoop.h"
+#include "platform/PowerRequest.h"
+#include "store/ConvertRecords.h"
+#include "store/LocalDb.h"
+#include "store/TransRecords.h"
+#include "upload/FileServerList.h"
+
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace vx {
+
+class CConvertMgr;
+class CFileTransMgr;
+class CGetFileMd5Thread;
+class CMediaInfoThread;
+class CTestNetWorkThread;
+
+// What the pipeline works with; every reference must outlive it.
+struct PipelineDeps
+{
+    CMessageLoop& loop;
+    CAppConfig& config;
+    CLocalDb& db;
+    CSpaceApi& api;
+    ICourseList& courseList;
+    IConvertedList& convertedList;
+    IFolderTree& tree;
+    ISpaceList& spaceList;
+    IPipelineUi& ui;
+    IPowerRequest& power;
+};
+
+struct PipelineTuning
+{
+    int speedTestMs = 10000; // measuring time of the file-server speed test
+    int workCheckMs = kWorkCheckMs;
+    // Hold the keep-awake request whenever something is working, not only with the automatic
+    // shut-down option (a headless run must not let the machine fall asleep under it).
+    bool keepAwakeWhileWorking = false;
+    // The sign-out check of timer 106; empty: the timer is not started.
+    std::function<bool()> signedOutElsewhere;
+};
+
+class CCoursePipeline : public IMsgHandler
+{
+public:
+    explicit CCoursePipeline(const PipelineDeps& deps, const PipelineTuning& tuning = {});
+    // Ends the session (ReleaseTaskS) if it is still running.
+    ~CCoursePipeline() override;
+    CCoursePipeline(const CCoursePipeline&) = delete;
+    CCoursePipeline& operator=(const CCoursePipeline&) = delete;
+
+    MsgTarget Target() const { return m_target; }
+    const PipelineDeps& Deps() const { return m_deps; }
+    int64_t UserId() const { return m_deps.config.m_i64UserId; }
+
+    void OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CMsgPayload> payload) override;
+
+    // --- session -------------------------------------------------------------------------
+    // WM_FILESERVER_LIST: the file-server list and the speed test, then WM_USER_INFO.
+    void OnFileServerList();
+    // WM_USER_INFO: folder tree, quota, options, restore, workers, first feeds.
+    void StartSession();
+    // Loads the user's stored records into the lists, folded back.
+    void RestoreRecords();
+    void InItTaskS();
+    void ReleaseTaskS();
+    // Closing: asks first when conversions are running; false when the user keeps them.
+    bool OnClose();
+    bool IsSessionRunning() const { return m_bSession; }
+
+    // --- stages --------------------------------------------------------------------------
+    void CheckMediaInfo(uint64_t wParam);
+    void OnMediaInfoResult(int64_t code, _sLCItemData&& copy);
+    // 1 accepted, 0 refused or no path, -1 source missing (and -2 no such record).
+    int AddConvertItem(const std::string& fileIndex);
+    // Documents are copied instead of converted; 1 (-1 for no record).
+    int DealUnVideoFiles(const std::string& fileIndex);
+    void OnConvertResult(const _sConvertReport& report);
+    void CheckFileMd5(uint64_t wParam);
+    void OnMD5Message(int64_t code, _sLCItemData&& copy);
+    // 1 accepted or already uploading; -1 no upload file; -2 unsupported type; -3 refused by
+    // the transfer manager; -4 waiting for the speed test.
+    int AddTransItem(const std::string& fileIndex);
+    void OnTransResult(const _sTransReport& report);
+    void OnTransPending();
+    void OnFileServerTest(uint32_t address, const FileServerChoice& choice);
+    bool AddFinishFileToSpace(const _sLCItemData& record);
+
+    // --- the user's commands, on the given records (the faces pass the checked ones) -------
+    void CourseUpLoadFile(const std::vector<std::string>& fileIndexes);
+    void PauseUpload(const std::vector<std::string>& fileIndexes);
+    void CourseConvertFile(const std::vector<std::string>& fileIndexes);
+    void CoursePauseConvertFile(const std::vector<std::string>& fileIndexes);
+    // From the course list ("lcdelBtn") and from the converted list ("doneDel").
+    void DeleteProcessItem(const std::vector<std::string>& fileIndexes);
+    void DeleteDoneItem(const std::vector<std::string>& fileIndexes);
+
+    // --- state ---------------------------------------------------------------------------
+    // GB (2^30 bytes) the records in the pipeline will occupy, computed from the records:
+    // probed up to the digest their source size, digested their upload size.
+    double InProcessSize() const;
+    bool IsCourseWorking() const;
+    void CheckCourseIsWorkToTrans();
+    void SetInfoData(uint64_t bits);
+    // After the intake added records: feed the probe worker, re-arm the work check.
+    void OnFilesAdded();
+    void ShowMessageAsync(const std::string& text);
+
+    const SpaceQuota& Quota() const { return m_quota; }
+    void SetQuota(const SpaceQuota& q) { m_quota = q; }
+    const _sSetData& Options() const { return m_deps.config.m_setData; }
+    int64_t RootFolder() const;
+    CConvertMgr* ConvertMgr() const { return m_pConvertMgr.get(); }
+    CFileTransMgr* TransMgr() const { return m_pFileTransMgr.get(); }
+    CTestNetWorkThread* SpeedTest() const { return m_pTestNetWork.get(); }
+    CFileServerList& FileServers() { return m_fileServers; }
+    CMediaInfoThread* MediaThread() const { return m_pMediaThread.get(); }
+    CGetFileMd5Thread* Md5Thread() const { return m_pGetMd5Thread.get(); }
+    // Replaces the speed test (tests, or a face that measured already); may be null.
+    void SetSpeedTest(std::unique_ptr<CTestNetWorkThread> test);
+
+    // The language text of a number with "@n" as line breaks.
+    std::string Text(int number) const { return m_deps.config.GetText(number); }
+
+private:
+    _sLCItemData* Find(const std::string& fileIndex) { return m_deps.courseList.Find(fileIndex); }
+    // Sets the status when the rules allow it; false (nothing changed) otherwise.
+    bool SetStatus(_sLCItemData& r, int32_t status);
+    void Store(const _sLCItemData& r);
+    // The converted list's element takes the record as it is now (added when missing).
+    void SyncConverted(const _sLCItemData& r);
+    void Changed(const _sLCItemData& r);
+    void InitMediaThread();
+    void InitMd5Thread();
+    void GiveToMd5(const _sLCItemData& r);
+    bool ReNameCourseFile(const std::string& fileIndex);
+    void Withdraw(const std::vector<std::string>& fileIndexes);
+    void LoadFolderTree();
+    void UpdateKeepAwake();
+    void ArmWorkCheck();
+    void DispatchProbed(const std::string& fileIndex);
+
+    PipelineDeps m_deps;
+    PipelineTuning m_tuning;
+    MsgTarget m_target = 0;
+    bool m_bSession = false;
+
+    std::unique_ptr<CFileTransMgr> m_pFileTransMgr;
+    std::unique_ptr<CConvertMgr> m_pConvertMgr;
+    std::unique_ptr<CMediaInfoThread> m_pMediaThread;
+    std::unique_ptr<CGetFileMd5Thread> m_pGetMd5Thread;
+    std::unique_ptr<CTestNetWorkThread> m_pTestNetWork;
+    CFileServerList m_fileServers;
+    // File indexes handed to the probe and digest workers whose results are still due: a
+    // second feed must not hand them over again (a record probed twice would be converted
+    // twice).
+    std::set<std::string> m_probing;
+    std::set<std::string> m_digesting;
+    SpaceQuota m_quota;
+    bool m_bPowerFailLogged = false;
+};
+
+// Splits the command into words (blanks separate; double quotes group) and starts it without a
+// shell, detached. False (with *error) when it cannot be started.
+bool RunShutdownCommand(const std::string& command, std::string* error);
+
+} // namespace vx

@@ -1,0 +1,223 @@
+// The user's commands on records: upload, pause, convert again, stop a conversion, delete. A
+// command may ask the user in the middle of its loop, and anything may happen to the lists
+// while a question is open, so every record is looked up again by its file index after each
+// answer.
+
+#include "pipeline/CoursePipeline.h"
+
+#include "app/LogFile.h"
+#include "media/ConvertMgr.h"
+#include "media/GetFileMd5Thread.h"
+#include "media/MediaInfo.h"
+#include "media/MediaInfoThread.h"
+#include "upload/FileTransMgr.h"
+
+namespace vx {
+
+void CCoursePipeline::CourseUpLoadFile(const std::vector<std::string>& fileIndexes)
+{
+    Log(g_log, "Info : CourseUpLoadFile--start------ ");
+    if (fileIndexes.empty()) {
+        m_deps.ui.MessageBox(Text(2067), MB_INFO);
+        return;
+    }
+    for (const std::string& idx : fileIndexes) {
+        _sLCItemData* r = Find(idx);
+        if (!r || r->nStatus == CS_UPLOADING)
+            continue;
+        if (r->i64DirId <= 0)
+            r->i64DirId = RootFolder();
+        r->nTransTimes = 0;
+        // A record whose digest failed has nothing to upload yet: back to the digest worker.
+        if (r->nStatus == CS_UPLOAD_FAILED && (r->strMd5.empty() || r->i64FileEnd <= 0)) {
+            SetStatus(*r, CS_CONVERTED);
+            m_deps.courseList.SetTooltip(idx, "");
+            Store(*r);
+            Changed(*r);
+            GiveToMd5(*r);
+            continue;
+        }
+        int result = AddTransItem(idx);
+        if (result == 1)
+            continue;
+        int reason = result == -1 ? 2069 : result == -2 ? 2070 : result == -3 ? 2071 : 2087;
+        r = Find(idx);
+        std::string text = (r ? r->strFileName : idx) + " " + Text(2068) + " " + Text(reason);
+        Log(g_log, "Info : %s", text.c_str());
+        m_deps.ui.MessageBox(text, MB_INFO);
+    }
+    Log(g_log, "Info : CourseUpLoadFile--end------ ");
+}
+
+void CCoursePipeline::PauseUpload(const std::vector<std::string>& fileIndexes)
+{
+    if (!m_pFileTransMgr)
+        return;
+    for (const std::string& idx : fileIndexes) {
+        _sLCItemData* r = Find(idx);
+        if (!r || (r->nStatus != CS_UPLOAD_QUEUED && r->nStatus != CS_UPLOADING))
+            continue;
+        if (!m_pFileTransMgr->RemoveTransferFile(idx) || !(r = Find(idx)))
+            continue;
+        r->nSpeed = 0;
+        SetStatus(*r, CS_UPLOAD_PAUSED);
+        Store(*r);
+        Changed(*r);
+    }
+}
+
+void CCoursePipeline::CourseConvertFile(const std::vector<std::string>& fileIndexes)
+{
+    Log(g_log, "Info : CourseConvertFile--start------ ");
+    if (!m_pConvertMgr)
+        return;
+    if (fileIndexes.empty()) {
+        m_deps.ui.MessageBox(Text(2074), MB_INFO);
+        return;
+    }
+    for (const std::string& idx : fileIndexes) {
+        _sLCItemData* r = Find(idx);
+        if (!r)
+            continue;
+        if (r->nStatus > CS_CONVERT_STOPPED) {
+            if (m_deps.ui.MessageBox(Text(2075), MB_QUESTION) != 1)
+                continue;
+            if (!(r = Find(idx)))
+                continue;
+            // Whatever later stage holds the record lets go of it first.
+            if (m_pFileTransMgr && (r->nStatus == CS_UPLOAD_QUEUED || r->nStatus == CS_UPLOADING))
+                m_pFileTransMgr->RemoveTransferFile(idx);
+            if (m_pGetMd5Thread)
+                m_pGetMd5Thread->RemoveFiles({idx});
+            m_digesting.erase(idx);
+        }
+        if (r->nFileType == 0 && r->miData.i64FileSize <= 0) {
+            CMediaInfo probe(r->strFilePath);
+            MiData mi;
+            int status = probe.GetMiData(&mi);
+            if (status != MI_OK) {
+                m_deps.ui.MessageBox(Text(2076) + std::to_string(status) + " ", MB_WARNING);
+                continue;
+            }
+            if (!(r = Find(idx)))
+                continue;
+            r->nFileBits = mi.nBitRate[MI_GENERAL] / 1000;
+            r->nWidth = mi.nWidth;
+            r->nHeight = mi.nHeight;
+            r->i64FileSize = mi.i64FileSize;
+            r->miData = mi;
+            SetStatus(*r, CS_WAIT_CONVERT);
+        }
+        int result;
+        if (r->nFileType == 1) {
+            // The copy's result moves the record from 3 to 8 like a conversion's.
+            SetStatus(*r, CS_WAIT_CONVERT);
+            result = DealUnVideoFiles(idx);
+        } else {
+            result = AddConvertItem(idx);
+        }
+        if (result < 1) {
+            r = Find(idx);
+            m_deps.ui.MessageBox((r ? r->strFileName : idx) + " " + Text(2077), MB_INFO);
+        }
+    }
+    Log(g_log, "Info : CourseConvertFile--end------ ");
+}
+
+void CCoursePipeline::CoursePauseConvertFile(const std::vector<std::string>& fileIndexes)
+{
+    Log(g_log, "Info : CoursePauseConvertFile--start------ ");
+    for (const std::string& idx : fileIndexes) {
+        _sLCItemData* r = Find(idx);
+        if (!r || !m_pConvertMgr)
+            continue;
+        if (r->nStatus == CS_CONVERTING) {
+            if (m_deps.ui.MessageBox(Text(2054), MB_QUESTION) != 1)
+                continue;
+            if (!(r = Find(idx)))
+                continue;
+        }
+        // Only a record the convert manager holds can be stopped; others keep their stage.
+        if (r->nStatus != CS_CONVERT_QUEUED && r->nStatus != CS_CONVERTING && r->nStatus != CS_WAIT_CONVERT)
+            continue;
+        if (!m_pConvertMgr->RemoveFile(idx) || !(r = Find(idx)))
+            continue;
+        r->nSpeed = 0;
+        r->nProgress = 0;
+        SetStatus(*r, CS_CONVERT_STOPPED);
+        Store(*r);
+        Changed(*r);
+    }
+    Log(g_log, "Info : CoursePauseConvertFile--end------ ");
+}
+
+void CCoursePipeline::Withdraw(const std::vector<std::string>& fileIndexes)
+{
+    if (m_pMediaThread)
+        m_pMediaThread->RemoveFiles(fileIndexes);
+    if (m_pGetMd5Thread)
+        m_pGetMd5Thread->RemoveFiles(fileIndexes);
+    for (const std::string& idx : fileIndexes) {
+        m_probing.erase(idx);
+        m_digesting.erase(idx);
+        const _sLCItemData* r = Find(idx);
+        if (!r)
+            r = m_deps.convertedList.Find(idx);
+        if (!r)
+            continue;
+        if ((r->nStatus == CS_CONVERT_QUEUED || r->nStatus == CS_CONVERTING) && m_pConvertMgr)
+            m_pConvertMgr->RemoveFile(idx);
+        if ((r->nStatus == CS_UPLOAD_QUEUED || r->nStatus == CS_UPLOADING) && m_pFileTransMgr)
+            m_pFileTransMgr->RemoveTransferFile(idx);
+    }
+}
+
+void CCoursePipeline::DeleteProcessItem(const std::vector<std::string>& fileIndexes)
+{
+    Log(g_log, "Info : CMainWnd::DeleteProcessItem     start  ");
+    if (fileIndexes.empty()) {
+        m_deps.ui.MessageBox(Text(2062), MB_INFO);
+        return;
+    }
+    Withdraw(fileIndexes);
+    std::vector<_sLCItemData> records;
+    for (const std::string& idx : fileIndexes)
+        if (const _sLCItemData* r = Find(idx))
+            records.push_back(*r);
+    m_deps.db.DeleteCourseFile(records, UserId());
+    for (const _sLCItemData& r : records) {
+        m_deps.convertedList.Remove(r.strFileIndex);
+        m_deps.courseList.Remove(r.strFileIndex);
+    }
+    if (m_deps.courseList.Indexes().empty())
+        m_deps.loop.KillTimer(m_target, TIMER_WORK_CHECK);
+    m_deps.ui.CountsChanged();
+    Log(g_log, "Info : CMainWnd::DeleteProcessItem     end  ");
+}
+
+void CCoursePipeline::DeleteDoneItem(const std::vector<std::string>& fileIndexes)
+{
+    Log(g_log, "Info : CMainWnd::DeleteDoneItem     start  ");
+    if (fileIndexes.empty()) {
+        m_deps.ui.MessageBox(Text(2062), MB_INFO);
+        return;
+    }
+    Withdraw(fileIndexes);
+    std::vector<_sLCItemData> records;
+    for (const std::string& idx : fileIndexes) {
+        const _sLCItemData* r = m_deps.convertedList.Find(idx);
+        if (!r)
+            r = Find(idx);
+        if (r)
+            records.push_back(*r);
+    }
+    for (const _sLCItemData& r : records)
+        m_deps.courseList.Remove(r.strFileIndex);
+    m_deps.db.DeleteCourseFile(records, UserId());
+    for (const _sLCItemData& r : records)
+        m_deps.convertedList.Remove(r.strFileIndex);
+    m_deps.ui.CountsChanged();
+    Log(g_log, "Info : CMainWnd::DeleteDoneItem     end  ");
+}
+
+} // namespace vx

@@ -1,0 +1,46 @@
+#pragma once
+// The main window's own messages and timers. The workers' messages are defined by their layers:
+// media/MediaMessages.h (3030, 3031, 3033, 3043, 3044) and upload/UploadMessages.h (3025, 3029,
+// 3045). Ids keep the window's numbering, WM_USER + 2001 to WM_USER + 2021.
+
+#include "media/MediaMessages.h"
+#include "upload/UploadMessages.h"
+
+#include <cstdint>
+
+namespace vx {
+
+// After the file-server list: start of the session (restore, workers, first feeds).
+constexpr uint32_t WM_USER_INFO = WM_USER + 2002; // 3026
+// A text to show later: payload MakePayload(std::string).
+constexpr uint32_t WM_SHOW_MESSAGE = WM_USER + 2004; // 3028
+// The settings were saved: wParam is the bit set of what changed (0x01 conversion, 0x02 uploads).
+constexpr uint32_t WM_SET_INFO_DATA = WM_USER + 2012; // 3036
+// The account was signed in elsewhere: the session ends.
+constexpr uint32_t WM_ACCOUNT_CHECK_OUT = WM_USER + 2013; // 3037
+// Delete the checked records: wParam 1 course list, 2 converted list.
+constexpr uint32_t WM_DELETE_ITEMS = WM_USER + 2015; // 3039
+// Open the add-file dialog (a face with a file picker handles it).
+constexpr uint32_t WM_ADD_FILES = WM_USER + 2016; // 3040
+
+// Timers of the main window.
+constexpr uint32_t TIMER_TRANS_PENDING = 103; // hand never-tried waiting records to the uploads
+constexpr uint32_t TIMER_WORK_CHECK = 105;    // keep awake, or offer the shut-down when idle
+constexpr uint32_t TIMER_SESSION_CHECK = 106; // the sign-out check
+
+constexpr int kTransPendingMs = 2000;
+constexpr int kRenameRetryMs = 3000;
+constexpr int kWorkCheckMs = 60000;
+constexpr int kSessionCheckMs = 60000;
+
+// Bits of the user's option word (_sSetData::nUinfo) the pipeline reads.
+constexpr int kOptAutoShutdown = 0x02;
+constexpr int kOptAutoDelete = 0x08;
+constexpr int kOptTimeStamp = 0x20;
+
+// Message-box types: 1 information, 17 warning, 21 question (answer 1 means yes).
+constexpr int MB_INFO = 1;
+constexpr int MB_WARNING = 17;
+constexpr int MB_QUESTION = 21;
+
+} // namespace vx
