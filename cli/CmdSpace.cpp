@@ -7,6 +7,7 @@
 #include "cli/CliSession.h"
 #include "cli/JsonOut.h"
 #include "net/SpaceApi.h"
+#include "net/SpaceDirCheck.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -233,23 +234,6 @@ int RunMv(CCliArgs& args)
     return kExitOk;
 }
 
-// True when the folder or any folder below it holds a file (*failed set when a listing failed).
-bool HoldsFiles(CSpaceApi& api, int64_t dirId, int depth, std::string* err, bool* failed)
-{
-    std::vector<SpaceEntry> entries;
-    if (depth > 64 || !api.RequestForDirListAll(dirId, &entries, err)) {
-        *failed = true;
-        return true;
-    }
-    for (const SpaceEntry& e : entries) {
-        if (e.nType != SPACE_FOLDER)
-            return true;
-        if (e.i64Id != dirId && HoldsFiles(api, e.i64Id, depth + 1, err, failed))
-            return true;
-    }
-    return false;
-}
-
 int RunRm(CCliArgs& args)
 {
     std::vector<int64_t> dirs;
@@ -274,13 +258,12 @@ int RunRm(CCliArgs& args)
     std::string err;
     // Only folders without files anywhere below them are deleted, as in the space view.
     for (int64_t id : dirs) {
-        bool failed = false;
-        if (HoldsFiles(api, id, 0, &err, &failed)) {
-            if (failed)
-                return SpaceFail("checking folder " + std::to_string(id) + " before deleting it", api, err);
+        const DirFilesCheck check = CheckDirHoldsFiles(api, id, &err);
+        if (check == DirFilesCheck::Failed)
+            return SpaceFail("checking folder " + std::to_string(id) + " before deleting it", api, err);
+        if (check == DirFilesCheck::HoldsFiles)
             return Fail("deleting folder " + std::to_string(id) +
                         " refused: it or a folder below it holds files");
-        }
     }
     if (!api.RequestForDeleteDir(dirs, &err))
         return SpaceFail("deleting folders " + CSpaceApi::JoinIds(dirs), api, err);

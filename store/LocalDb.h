@@ -72,6 +72,10 @@ public:
     bool MoveDirFile(int64_t srcId, int64_t destDirId, bool bFile, int64_t userId);
     bool MoveDirFiles(const std::vector<SpaceRow>& entries, int64_t destDirId, int64_t userId);
     bool RenameDirFile(int64_t id, const std::string& newName, bool bFile, int64_t userId);
+    // Adds or updates folders and files by id without removing anything else: for entries that
+    // arrive without their whole folder (search results, a folder just created, a finished
+    // upload). One batch.
+    bool UpsertSpaceEntries(const std::vector<SpaceRow>& entries, int64_t userId);
     // Reading the cache back.
     bool GetDirectories(int64_t parentId, int64_t userId, std::vector<SpaceRow>* out);
     bool GetSpaceFiles(int64_t dirId, int64_t userId, std::vector<SpaceRow>* out);

@@ -215,6 +215,40 @@ bool CLocalDb::RenameDirFile(int64_t id, const std::string& newName, bool bFile,
     return ok;
 }
 
+bool CLocalDb::UpsertSpaceEntries(const std::vector<SpaceRow>& entries, int64_t userId)
+{
+    CDbTransaction tx(*this);
+    if (!tx.Started())
+        return false;
+    for (const SpaceRow& e : entries) {
+        if (e.i64Id <= 0)
+            continue;
+        const bool folder = e.nType == SPACE_FOLDER;
+        const bool ok =
+            folder
+                ? Prepare("insert or replace into directory(direcid, parentid, userid, orgid, name, level, "
+                          "modifytime, haschildren,ownid) values (?, ?, ?, ?, ?, ?, ?, ?,? )")
+                      .BindAll(e.i64Id, e.i64ParentId, userId, 0, e.strName, e.nLevel, e.strCreateTime,
+                               e.bHasChildren, e.i64OwnId)
+                      .Run()
+                : Prepare("replace into spacefile(fileid, direcid, userid, filename, filetype, status, "
+                          "filesize, modifytime,filepath,ownid) values (?,?,?,?,?,?,?,?,?,?)")
+                      .BindAll(e.i64Id, e.i64ParentId, userId, e.strName, e.nType, e.bStatus, e.i64Size,
+                               e.strCreateTime, e.strFilePath, e.i64OwnId)
+                      .Run();
+        if (!ok) {
+            Log(g_log,
+                "Error : Insert %s Failed! name = %s, id =%lld, parentid = %lld, userid = %lld. Error msg is "
+                ": "
+                "%s",
+                folder ? "directory" : "spacefile", e.strName.c_str(), LL(e.i64Id), LL(e.i64ParentId),
+                LL(userId), Error().c_str());
+            return false;
+        }
+    }
+    return tx.Commit();
+}
+
 bool CLocalDb::GetDirectories(int64_t parentId, int64_t userId, std::vector<SpaceRow>* out)
 {
     out->clear();

@@ -1,0 +1,335 @@
+// The space page under QTest (offscreen) against the simulator: its form contract, a deep
+// tree with Chinese names (screenshots), dragging with real mouse events onto valid and
+// invalid targets, the address bar at a narrow width, renaming in place and deleting.
+
+// Mouse events go through the window, as the platform delivers them: a press grabs the mouse
+// for the pressed widget, so the moves of a drag reach it wherever the pointer is.
+#define QTEST_QPA_MOUSE_HANDLING
+
+#include "common/SimHarness.h"
+#include "common/UiTestUtil.h"
+#include "net/Session.h"
+#include "net/SpaceApi.h"
+#include "space/SpaceController.h"
+#include "ui/LoopBridge.h"
+#include "ui/UiApplication.h"
+#include "ui/VXEditWnd.h"
+#include "ui/space/SpaceDrag.h"
+#include "ui/space/UserSpaceView.h"
+#include "ui/space/VXAddressItemUI.h"
+#include "ui/space/VXDirAddressUI.h"
+#include "ui/space/VXDirListUI.h"
+#include "ui/space/VXDirTreeUI.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <memory>
+
+using namespace vx;
+using vx::test::CSimProcess;
+
+namespace {
+
+const QStringList kDeepPath = {QStringLiteral("第一学期 课程资料"), QStringLiteral("第一单元 语文阅读与写作"),
+                               QStringLiteral("第二课 古诗词鉴赏"), QStringLiteral("课堂练习与课后作业"),
+                               QStringLiteral("期末复习 重点难点汇总")};
+
+} // namespace
+
+class CSpaceViewTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    vx::test::CTempDir m_dir;
+    CSimProcess m_sim;
+    std::unique_ptr<CAppConfig> m_config;
+    std::unique_ptr<CSession> m_session;
+    std::unique_ptr<CSpaceApi> m_api;
+    std::unique_ptr<CLocalDb> m_db;
+    CMessageLoop m_loop;
+    std::unique_ptr<CQtLoopBridge> m_bridge;
+    std::unique_ptr<CSpaceController> m_ctl;
+    std::unique_ptr<CUserSpaceView> m_page;
+    int64_t m_root = 0;
+    std::vector<int64_t> m_deep;
+
+    // Every queued request applied and the page redrawn.
+    bool Settle()
+    {
+        // Posted events (a delete message, a redraw) may queue more requests: idle twice in a row.
+        for (int round = 0; round < 100; ++round) {
+            if (!QTest::qWaitFor([this] { return !m_ctl->IsBusy(); }, 30000))
+                return false;
+            QTest::qWait(60);
+            if (!m_ctl->IsBusy())
+                return true;
+        }
+        return false;
+    }
+    int64_t MakeDir(int64_t parent, const QString& name)
+    {
+        int64_t id = 0;
+        std::string err;
+        if (!m_api->RequestForCreateDirectroy(parent, name.toStdString(), &id, &err))
+            qWarning("creating %s failed: %s", qPrintable(name), err.c_str());
+        return id;
+    }
+    bool UploadPdf(int64_t dir, const std::string& name)
+    {
+        const std::string path = m_dir.File(name);
+        vx::test::WriteFile(path, "%PDF-1.4\n% " + name + "\n%%EOF\n");
+        vx::test::RunResult r = vx::test::RunProgram(
+            "vexora",
+            {"--config", m_config->ConfigPath(), "upload", "--dir", std::to_string(dir), "--server",
+             "127.0.0.1:" + std::to_string(m_sim.FilePorts()[0]), path},
+            {"VEXORA_USER=demo", "VEXORA_PASSWORD=demo123", "VEXORA_DATA_DIR=" + m_dir.Path() + "cli"});
+        return r.exitCode == 0;
+    }
+    std::vector<SpaceEntry> ServerList(int64_t dir)
+    {
+        std::vector<SpaceEntry> out;
+        std::string err;
+        m_api->RequestForDirList(dir, true, &out, &err);
+        return out;
+    }
+    static bool Holds(const std::vector<SpaceEntry>& v, const std::string& name)
+    {
+        return std::any_of(v.begin(), v.end(), [&](const SpaceEntry& e) { return e.strName == name; });
+    }
+    int Row(const QString& name) const
+    {
+        const auto& rows = m_ctl->List().Rows();
+        for (size_t i = 0; i < rows.size(); ++i)
+            if (rows[i].entry.strName == name.toStdString())
+                return static_cast<int>(i);
+        return -1;
+    }
+    QPoint RowCenter(const QString& name) const
+    {
+        CVXDirListUI* list = m_page->List();
+        return list->visualRect(list->model()->index(Row(name), 0)).center();
+    }
+    bool ShowFolder(int64_t id)
+    {
+        m_ctl->OnTreeItemSelect(id);
+        return Settle() && m_ctl->List().DirId() == id;
+    }
+    // A drag with real mouse events: press on from (in fromWidget), move in steps over to
+    // (in toWidget), release there. Returns the ghost's text just before the release.
+    QString Drag(QWidget* fromWidget, QPoint from, QWidget* toWidget, QPoint to, bool release = true)
+    {
+        QTest::mousePress(fromWidget, Qt::LeftButton, Qt::NoModifier, from);
+        const QPoint start = fromWidget->mapTo(m_page.get(), from);
+        const QPoint end = toWidget->mapTo(m_page.get(), to);
+        for (int i = 1; i <= 8; ++i) {
+            const QPoint p = start + (end - start) * i / 8;
+            QTest::mouseMove(m_page.get(), p);
+        }
+        const QString ghost =
+            m_page->Drag()->Ghost()->isVisible() ? m_page->Drag()->Ghost()->text() : QString();
+        if (release)
+            QTest::mouseRelease(toWidget, Qt::LeftButton, Qt::NoModifier, to);
+        return ghost;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_sim.Start());
+        m_config = std::make_unique<CAppConfig>(m_sim.WriteConfig(m_dir.Path()));
+        m_config->Language().Load(vx::test::BinDir() + "Language/SimpleChinese");
+        m_session = std::make_unique<CSession>(*m_config);
+        QVERIFY(m_session->Login({"demo", "demo123", false, false}) && m_session->PermissionGranted());
+        m_api = std::make_unique<CSpaceApi>(*m_config);
+        m_db = std::make_unique<CLocalDb>(m_dir.File("cache.db"));
+        m_bridge = std::make_unique<CQtLoopBridge>(m_loop);
+        m_ctl = std::make_unique<CSpaceController>(*m_config, *m_db, m_loop, nullptr);
+        m_page = std::make_unique<CUserSpaceView>(*m_ctl, &m_config->Language());
+        m_page->resize(1100, 600);
+        m_page->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_page.get()));
+
+        m_ctl->LoadTree();
+        QVERIFY(Settle());
+        m_root = m_ctl->Tree().RootIdOf(m_config->m_i64UserId);
+        QVERIFY(m_root > 0);
+        int64_t parent = m_root;
+        for (const QString& name : kDeepPath) {
+            parent = MakeDir(parent, name);
+            m_deep.push_back(parent);
+        }
+        QVERIFY(UploadPdf(m_deep[1], "阅读材料.pdf"));
+        QVERIFY(UploadPdf(m_deep[4], "复习提纲.pdf"));
+        QVERIFY(MakeDir(m_root, QStringLiteral("Archive")) > 0);
+        QVERIFY(MakeDir(m_root, QStringLiteral("Week 2")) > 0);
+        QVERIFY(UploadPdf(m_root, "notes.pdf"));
+        QVERIFY(UploadPdf(m_root, "other.pdf"));
+    }
+
+    void cleanupTestCase()
+    {
+        m_page.reset();
+        m_ctl.reset();
+        m_bridge.reset();
+    }
+
+    void formContract() { VX_VERIFY_FORM_CONTRACT(m_page.get(), CUserSpaceView::RequiredControls()); }
+
+    void deepTreeScreenshots()
+    {
+        QVERIFY(ShowFolder(m_root)); // the folders made since the start join the tree
+        for (int64_t id : m_deep)
+            QVERIFY(ShowFolder(id));
+        QCOMPARE(m_ctl->Tree().Ancestry(m_deep.back()).size(), m_deep.size() + 1);
+        CVXDirTreeUI* tree = m_page->Tree();
+        // Every level is expanded down to the shown folder, which is selected and visible.
+        QCOMPARE(tree->SelectedId(), m_deep.back());
+        QVERIFY(tree->viewport()->rect().intersects(tree->RectOf(m_deep.back())));
+        CVXDirAddressUI* address = m_page->Address();
+        QCOMPARE(address->Items().back()->FolderName(), kDeepPath.back());
+        QVERIFY(address->Items().back()->isVisible());
+        const QString info = m_page->findChild<QLabel*>(QStringLiteral("spaceCourseInfo"))->text();
+        QCOMPARE(info, QString::fromStdString(m_ctl->CourseInfoText()));
+        QVERIFY(info.startsWith(
+            QString::fromStdString("1" + m_config->GetText(2078) + "   0" + m_config->GetText(2079))));
+        VX_SCREENSHOT(m_page.get(), QStringLiteral("space_deep_tree"));
+
+        // The same page with the folder that holds a file and a subfolder.
+        QVERIFY(ShowFolder(m_deep[1]));
+        VX_SCREENSHOT(m_page.get(), QStringLiteral("space_folder_with_file"));
+    }
+
+    void addressBarOverflowsAtANarrowWidth()
+    {
+        QVERIFY(ShowFolder(m_deep.back()));
+        m_page->resize(560, 420);
+        QTest::qWait(50);
+        CVXDirAddressUI* address = m_page->Address();
+        QVERIFY2(address->FirstShown() > 0, "the leading folders are hidden");
+        QVERIFY(address->Overflow()->isVisible());
+        QVERIFY(!address->Items().front()->isVisible());
+        QVERIFY(address->Items().back()->isVisible());
+        int used = 0;
+        for (CVXAddressItemUI* item : address->Items())
+            if (item->isVisible())
+                used += item->width();
+        QVERIFY(used <= address->width() - 35 || address->FirstShown() == address->Items().size() - 1);
+        auto* back = m_page->findChild<QPushButton*>(QStringLiteral("backtoPrebtn"));
+        QVERIFY(back->isEnabled());
+        QCOMPARE(back->toolTip(), QStringLiteral("返回上一级"));
+        VX_SCREENSHOT(m_page.get(), QStringLiteral("space_address_narrow"));
+
+        // Back, with a real click: the parent is shown and selected.
+        QTest::mouseClick(back, Qt::LeftButton);
+        QVERIFY(Settle());
+        QCOMPARE(m_ctl->List().DirId(), m_deep[m_deep.size() - 2]);
+        QCOMPARE(m_page->Tree()->SelectedId(), m_deep[m_deep.size() - 2]);
+
+        // Wide again, with a shorter path: everything fits, nothing hidden. At the root, back is off.
+        m_page->resize(1100, 600);
+        QVERIFY(ShowFolder(m_deep[1]));
+        QCOMPARE(address->FirstShown(), 0);
+        QVERIFY(!address->Overflow()->isVisible());
+        QVERIFY(ShowFolder(m_root));
+        QVERIFY(!back->isEnabled());
+        QVERIFY(back->toolTip().isEmpty());
+    }
+
+    void dragAndDropWithTheMouse()
+    {
+        QVERIFY(ShowFolder(m_root));
+        CVXDirListUI* list = m_page->List();
+        CVXDirTreeUI* tree = m_page->Tree();
+
+        // A file onto a file: no target, nothing sent.
+        QString ghost =
+            Drag(list->viewport(), RowCenter("notes.pdf"), list->viewport(), RowCenter("other.pdf"));
+        QCOMPARE(ghost, QStringLiteral("notes.pdf"));
+        QVERIFY(Settle());
+        QVERIFY(Holds(ServerList(m_root), "notes.pdf"));
+
+        // Leaving the page cancels: the ghost goes and the release does nothing.
+        Drag(list->viewport(), RowCenter("Week 2"), list->viewport(), RowCenter("Archive"), false);
+        QVERIFY(m_page->Drag()->Ghost()->isVisible());
+        QTest::mouseMove(m_page.get(), QPoint(m_page->width() + 40, 10));
+        QVERIFY(!m_page->Drag()->Ghost()->isVisible());
+        QTest::mouseRelease(m_page.get(), Qt::LeftButton, Qt::NoModifier, QPoint(m_page->width() - 2, 10));
+        QVERIFY(Settle());
+        QVERIFY(Holds(ServerList(m_root), "Week 2"));
+
+        // A folder of the list onto another folder of the list: moved.
+        ghost = Drag(list->viewport(), RowCenter("Week 2"), list->viewport(), RowCenter("Archive"));
+        QCOMPARE(ghost, m_page->Drag()->MoveText(QStringLiteral("Archive")));
+        QVERIFY(Settle());
+        const int64_t archive = m_ctl->List().Rows()[Row("Archive")].entry.i64Id;
+        QVERIFY(Holds(ServerList(archive), "Week 2"));
+        QCOMPARE(Row("Week 2"), -1);
+
+        // A tree folder onto its own subfolder: refused; onto another folder: moved.
+        m_ctl->ExpandTreeItem(archive, true);
+        QVERIFY(Settle());
+        const int64_t week2 = m_ctl->Tree().ChildrenOf(archive).front();
+        QVERIFY(tree->viewport()->rect().contains(tree->RectOf(week2).center()));
+        ghost = Drag(tree->viewport(), tree->RectOf(archive).center(), tree->viewport(),
+                     tree->RectOf(week2).center());
+        QCOMPARE(ghost, QStringLiteral("Archive"));
+        QVERIFY(Settle());
+        QVERIFY(Holds(ServerList(m_root), "Archive"));
+        QVERIFY(Holds(ServerList(archive), "Week 2"));
+
+        ghost = Drag(tree->viewport(), tree->RectOf(week2).center(), tree->viewport(),
+                     tree->RectOf(m_deep[0]).center());
+        QCOMPARE(ghost, m_page->Drag()->MoveText(kDeepPath[0]));
+        QVERIFY(Settle());
+        QVERIFY(Holds(ServerList(m_deep[0]), "Week 2"));
+        QCOMPARE(m_ctl->Tree().Find(week2)->i64ParentItem, m_deep[0]);
+        VX_SCREENSHOT(m_page.get(), QStringLiteral("space_after_moves"));
+    }
+
+    void renameInPlaceAndDelete()
+    {
+        QVERIFY(ShowFolder(m_root));
+        // A new folder opens its name editor over its row; typing a name and Enter renames it.
+        QTest::mouseClick(m_page->findChild<QPushButton*>(QStringLiteral("SpaceCreatedirbtn")),
+                          Qt::LeftButton);
+        QVERIFY(Settle());
+        CVXEditWnd* edit = nullptr;
+        QVERIFY(QTest::qWaitFor([&] { return (edit = m_page->findChild<CVXEditWnd*>()) != nullptr; }, 5000));
+        QCOMPARE(edit->text(), QStringLiteral("新建文件夹"));
+        edit->selectAll();
+        QTest::keyClicks(edit, QStringLiteral("home?work"));
+        QCOMPARE(edit->text(), QStringLiteral("homework")); // the forbidden character never lands
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(Settle());
+        QVERIFY(Holds(ServerList(m_root), "homework"));
+        QVERIFY(Row(QStringLiteral("homework")) >= 0);
+
+        // Delete key on the selected empty folder, confirmed in the box: gone everywhere.
+        CVXDirListUI* list = m_page->List();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          RowCenter(QStringLiteral("homework")));
+        QString question;
+        vx::test::WhenModal([&question](QWidget* box) {
+            question = box->findChild<QLabel*>(QStringLiteral("infor"))->text();
+            vx::test::ClickControl(box, QStringLiteral("okbtn"));
+        });
+        QTest::keyClick(list, Qt::Key_Delete);
+        QVERIFY(Settle());
+        QVERIFY(question.endsWith(QStringLiteral("homework")));
+        QVERIFY(!Holds(ServerList(m_root), "homework"));
+        QCOMPARE(Row(QStringLiteral("homework")), -1);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    vx::InitUiResources();
+    CSpaceViewTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "SpaceViewTest.moc"

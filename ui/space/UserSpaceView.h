@@ -1,0 +1,90 @@
+#pragma once
+// Page 2 of the main window: the user's and the organisation's remote space — folder tree,
+// address bar, content list, the page's buttons, counts and search. The form
+// (UserSpaceView.ui) names the controls; every notification of the page's controls is handled
+// in Notify, by type and sender. The logic is CSpaceController's: this page shows its models
+// and forwards the user's events, and the controller calls back through ISpaceView.
+
+#include "space/SpaceController.h"
+#include "ui/Notify.h"
+
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+
+namespace Ui {
+class UserSpaceView;
+}
+
+namespace vx {
+
+class CLanguageTable;
+class CSpaceDrag;
+class CSpaceListModel;
+class CSpaceTreeModel;
+class CVXDirAddressUI;
+class CVXDirListUI;
+class CVXDirTreeUI;
+
+class CUserSpaceView : public QWidget, public INotifyUI, public ISpaceView
+{
+    Q_OBJECT
+
+public:
+    // texts may be null (built-in texts are used).
+    CUserSpaceView(CSpaceController& controller, const CLanguageTable* texts, QWidget* parent = nullptr);
+    ~CUserSpaceView() override;
+
+    static QStringList RequiredControls();
+    const QStringList& MissingNames() const { return m_missing; }
+
+    CVXDirTreeUI* Tree() const { return m_pTree; }
+    CVXDirListUI* List() const { return m_pList; }
+    CVXDirAddressUI* Address() const { return m_pAddress; }
+    CSpaceDrag* Drag() const { return m_pDrag; }
+    // The last text shown to the user (message boxes are modeless and may be gone).
+    const QString& LastMessage() const { return m_strLastMessage; }
+
+    void Notify(TNotifyUI& msg) override;
+
+    // ISpaceView
+    void ShowMessage(const std::string& text) override;
+    bool Confirm(const std::string& text) override;
+    void SpaceChanged(unsigned changes) override;
+    void BeginRename(const SpaceItemRef& item) override;
+    void SetBusy(bool busy) override;
+
+signals:
+    // "AddFileBtn": the window opens its add-file dialog.
+    void AddFilesRequested();
+
+private:
+    void ApplyPending();
+    void ApplyButtons();
+    void OpenMenu(QWidget* owner, const SpaceItemRef& item, bool onItem);
+    void StartEdit(const SpaceItemRef& item);
+    void OnClick(const QString& name, QWidget* sender);
+    void StartSearch();
+    SpaceItemRef ListRef(int row) const;
+    QString Text(int number, const char* fallback) const;
+
+    CSpaceController& m_controller;
+    const CLanguageTable* m_pTexts;
+    std::unique_ptr<Ui::UserSpaceView> m_form;
+    QStringList m_missing;
+    CVXDirTreeUI* m_pTree = nullptr;
+    CVXDirListUI* m_pList = nullptr;
+    CVXDirAddressUI* m_pAddress = nullptr;
+    CSpaceTreeModel* m_pTreeModel = nullptr;
+    CSpaceListModel* m_pListModel = nullptr;
+    CSpaceDrag* m_pDrag = nullptr;
+
+    unsigned m_uPending = 0;
+    bool m_bApplyQueued = false;
+    SpaceItemRef m_menuRef;
+    bool m_bMenuOnItem = false;
+    SpaceItemRef m_renameRef;
+    QString m_strLastMessage;
+};
+
+} // namespace vx

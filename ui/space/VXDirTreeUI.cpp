@@ -1,0 +1,109 @@
+#include "ui/space/VXDirTreeUI.h"
+
+#include "space/SpaceTree.h"
+#include "ui/Notify.h"
+#include "ui/space/SpaceTreeModel.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QMouseEvent>
+
+namespace vx {
+
+CVXDirTreeUI::CVXDirTreeUI(QWidget* parent) : QTreeView(parent)
+{
+    setHeaderHidden(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUniformRowHeights(true);
+    setIconSize(QSize(18, 18));
+    setMouseTracking(true);
+    // Deep trees scroll sideways rather than cut names short.
+    setTextElideMode(Qt::ElideNone);
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    connect(this, &QTreeView::expanded, this, [this](const QModelIndex& i) { OnExpanded(i, true); });
+    connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& i) { OnExpanded(i, false); });
+}
+
+void CVXDirTreeUI::SetSpaceModel(CSpaceTreeModel* model)
+{
+    m_pModel = model;
+    setModel(model);
+}
+
+void CVXDirTreeUI::SyncFrom(const CSpaceTree& tree)
+{
+    if (!m_pModel)
+        return;
+    m_bSyncing = true;
+    m_pModel->Reset();
+    for (int64_t id : tree.DisplayOrder()) {
+        const SpaceTreeItem* item = tree.Find(id);
+        if (item && item->bExpanded)
+            expand(m_pModel->IndexOf(id));
+    }
+    const QModelIndex sel = m_pModel->IndexOf(tree.Selected());
+    if (sel.isValid()) {
+        setCurrentIndex(sel);
+        scrollTo(sel);
+    } else {
+        clearSelection();
+    }
+    m_bSyncing = false;
+}
+
+int64_t CVXDirTreeUI::IdAt(const QPoint& viewportPos) const
+{
+    return CSpaceTreeModel::IdOf(indexAt(viewportPos));
+}
+
+int64_t CVXDirTreeUI::SelectedId() const
+{
+    const QModelIndexList sel = selectionModel() ? selectionModel()->selectedIndexes() : QModelIndexList();
+    return sel.isEmpty() ? 0 : CSpaceTreeModel::IdOf(sel.first());
+}
+
+QRect CVXDirTreeUI::RectOf(int64_t folderId) const
+{
+    return m_pModel ? visualRect(m_pModel->IndexOf(folderId)) : QRect();
+}
+
+void CVXDirTreeUI::mousePressEvent(QMouseEvent* e)
+{
+    const QModelIndex at = indexAt(e->position().toPoint());
+    const bool again =
+        e->button() == Qt::LeftButton && at.isValid() && CSpaceTreeModel::IdOf(at) == SelectedId();
+    QTreeView::mousePressEvent(e);
+    if (again)
+        SendNotify(this, QStringLiteral("reClick"), CSpaceTreeModel::IdOf(at));
+}
+
+void CVXDirTreeUI::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
+{
+    QTreeView::selectionChanged(selected, deselected);
+    if (m_bSyncing || selected.indexes().isEmpty())
+        return;
+    SendNotify(this, QStringLiteral("itemselect"), CSpaceTreeModel::IdOf(selected.indexes().first()));
+}
+
+void CVXDirTreeUI::contextMenuEvent(QContextMenuEvent* e)
+{
+    const int64_t id = IdAt(viewport()->mapFrom(this, e->pos()));
+    if (id > 0)
+        SendNotify(this, QStringLiteral("menu"), id);
+}
+
+void CVXDirTreeUI::OnExpanded(const QModelIndex& index, bool expanded)
+{
+    if (m_bSyncing)
+        return;
+    const int64_t id = CSpaceTreeModel::IdOf(index);
+    if (expanded && !index.data(CSpaceTreeModel::LoadedRole).toBool())
+        SendNotify(this, QStringLiteral("refresh"), id, 1);
+    else
+        SendNotify(this, QStringLiteral("itemexpand"), id, expanded ? 1 : 0);
+}
+
+} // namespace vx
