@@ -53,8 +53,8 @@ bool CSpaceController::WaitIdle(int timeoutMs)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() < 0 ||
             !m_loop.PumpUntil([this] { return !m_queue->IsBusy(); }, static_cast<int>(left.count())))
             return false;
@@ -535,6 +535,12 @@ void CSpaceController::AddFinishedFile(const SpaceEntry& file)
     m_db.UpsertSpaceEntries({file}, m_config.m_i64UserId);
     PostCourseInfo();
     Changed(kChangeList);
+}
+
+void CSpaceController::AddFolderToTree(const SpaceEntry& folder)
+{
+    if (m_tree.AddFolder(folder))
+        Changed(kChangeTree);
 }
 
 void CSpaceController::Reset()
