@@ -47,7 +47,14 @@ int main(int argc, char** argv)
                 vx::ShowMessageBox(nullptr, QString::fromStdString(caption), QString::fromStdString(text), 1);
         });
         app.SetRaiseRunning([] { return vx::CInstanceServer::RaiseRunning(); });
-        app.SetRunWindows([] { return vx::RunMainWindows(); });
+        std::string user, password;
+        for (size_t i = 0; i + 1 < args.size(); ++i) {
+            if (args[i] == "--user")
+                user = args[i + 1];
+            else if (args[i] == "--password")
+                password = args[i + 1];
+        }
+        app.SetRunWindows([user, password] { return vx::RunMainWindows(user, password); });
     }
     return app.InitInstance(args);
 #else

@@ -61,9 +61,7 @@ bool CInstanceServer::RaiseRunning(int timeoutMs)
     if (!s.waitForConnected(timeoutMs))
         return false;
     s.write(kRaise);
-    s.flush();
-    if (!s.waitForBytesWritten(timeoutMs))
-        return false;
+    s.flush(); // a request this short leaves at once
     while (!s.canReadLine()) {
         if (!s.waitForReadyRead(timeoutMs))
             return false;

@@ -12,7 +12,7 @@
 
 namespace vx {
 
-int RunMainWindows()
+int RunMainWindows(const std::string& user, const std::string& password)
 {
     CAppConfig& config = CAppConfig::Instance();
     CLocalDb& db = CLocalDb::Instance();
@@ -28,6 +28,11 @@ int RunMainWindows()
     CInstanceServer instance([&main] { return main->RaiseForSecondInstance(); });
     instance.Listen();
     main->OpenLogin(true);
+    if (CLoginWnd* login = main->Login(); login && !user.empty()) {
+        login->Controller().UserNameEdited(user);
+        if (!password.empty())
+            login->Controller().PasswordEdited(password);
+    }
     const int code = QApplication::exec();
     main.reset(); // the pipeline's workers end before the accounts and the database
     return code;

@@ -240,7 +240,22 @@ void CMainWnd::BindControls()
 
 QString CMainWnd::Text(int number) const
 {
-    return QString::fromStdString(m_config.GetText(number));
+    QString text = QString::fromStdString(m_config.GetText(number));
+    if (!text.isEmpty())
+        return text;
+    // Without the language file the tabs still say what they are.
+    switch (number) {
+    case 2058:
+        return QStringLiteral("正在处理");
+    case 2059:
+        return QStringLiteral("已转换");
+    case 2060:
+        return QStringLiteral("课程空间");
+    case 2061:
+        return QStringLiteral("添加文件");
+    default:
+        return text;
+    }
 }
 
 bool CMainWnd::HasSession() const
