@@ -5,6 +5,7 @@
 #include "app/Utils.h"
 #include "cli/CliCommand.h"
 #include "cli/CliHelpers.h"
+#include "platform/Paths.h"
 #include "platform/Socket.h"
 #include "platform/Utf8.h"
 
@@ -97,6 +98,10 @@ int main(int argc, char** argv)
     }
     if (!args.ConfigPath().empty())
         CAppConfig::SetConfigPath(args.ConfigPath());
+    // Logs and the account database live in the data folder; never fall back to the current folder.
+    const std::string dataError = DataFolderError();
+    if (!dataError.empty())
+        return Fail(dataError);
 
     OpenLogs();
     Log(g_log, "Info : vexora %s %s", GetAppVersion().c_str(), args.Command().c_str());

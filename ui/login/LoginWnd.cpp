@@ -26,7 +26,7 @@ CLoginWnd::CLoginWnd(QWidget* owner, MsgTarget mainTarget, CAppConfig& config, C
     m_form->setupUi(this);
     setWindowTitle(QStringLiteral("Vexora"));
     setProperty("windowClass", QString::fromLatin1(kClassName));
-    BindForm("LoginWnd", RequiredControls(), 110);
+    BindForm("LoginWnd", RequiredControls(), 10000); // any free spot drags the window
     m_form->usernameEdit->SetExpandControl(m_form->AccountCombo);
     // The combo spans the row under the edit, so its list is as wide as the field; the arrow
     // over its free end lets clicks through to it.
