@@ -208,6 +208,13 @@ void CMainWnd::BindControls()
     f.HandlingOp->SetGroup(QStringLiteral("mainTabs"));
     f.ConvertedOp->SetGroup(QStringLiteral("mainTabs"));
     f.UserSpaceOp->SetGroup(QStringLiteral("mainTabs"));
+    for (CVXOptionEx* tab : {f.HandlingOp, f.ConvertedOp, f.UserSpaceOp}) {
+        tab->SetAttribute(QStringLiteral("textcolor"), QStringLiteral("#FF444444"));
+        tab->SetAttribute(QStringLiteral("seltextcolor"), QStringLiteral("#FFFFFFFF"));
+        tab->SetAttribute(QStringLiteral("selectbkcolor"), QStringLiteral("#FF328CDF"));
+        tab->SetAttribute(QStringLiteral("bkcolor"), QStringLiteral("#FFE4EEF8"));
+        tab->SetAttribute(QStringLiteral("align"), QStringLiteral("center"));
+    }
     f.UserSpaceOp->SetInitialCheck(true);
     f.switchoverTab->setCurrentIndex(2);
     f.restorebtn->hide();
@@ -220,7 +227,7 @@ void CMainWnd::BindControls()
     f.doneSearchBtn->setIcon(QIcon(QStringLiteral(":/icons/search.png")));
     f.QuitProcesearchBtn->setText(QStringLiteral("✕"));
     f.QuitdoneSearchBtn->setText(QStringLiteral("✕"));
-    f.logo->setPixmap(QApplication::windowIcon().pixmap(28, 28));
+    f.logo->setPixmap(QIcon(QStringLiteral(":/icons/vexora_32.png")).pixmap(28, 28));
     for (const char* entry : {"设置", "关于", "退出登录", "退出"})
         f.SetComBox->Add(new CVXSiElementUI(QString::fromUtf8(entry)));
     for (CHintEditUI* edit : {f.ProceSearchEdit, f.doneSearchEdit}) {
