@@ -4,7 +4,7 @@ TESTDIR ?= build/test
 RELDIR  ?= build/release
 CTEST_ARGS ?=
 
-.PHONY: all deps test build-test demo build-release bench fuzz format clean
+.PHONY: all deps test build-test demo build-release package bench fuzz format clean
 
 all: build-release
 
@@ -33,6 +33,10 @@ build-release: deps $(RELDIR)/CMakeCache.txt
 HEADLESS ?= 0
 demo: build-release
 	@HEADLESS=$(HEADLESS) scripts/demo $(RELDIR)/bin
+
+# Debian package of the release build (install rules under /usr) in $(RELDIR)/package/.
+package: build-release
+	cd $(RELDIR) && cpack -G DEB
 
 bench: deps
 	cmake -S . -B $(RELDIR) -DCMAKE_BUILD_TYPE=Release -DVX_TESTS=OFF -DVX_BENCH=ON

@@ -5,8 +5,10 @@
 #include "platform/Paths.h"
 #include "platform/Socket.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <strings.h>
 #include <unistd.h>
 
@@ -54,7 +56,29 @@ void ParseEndpoint(const std::string& text, std::string* host, int* port)
 CAppConfig::CAppConfig(const std::string& configPath)
     : m_strConfigPath(configPath), m_pLangTable(std::make_unique<CLanguageTable>())
 {
-    auto read = [&](const char* section, const char* key) { return IniRead(configPath, section, key); };
+    Load();
+}
+
+CAppConfig::CAppConfig(const std::string& userPath, const std::string& defaultsPath)
+    : m_strConfigPath(userPath), m_strDefaultsPath(defaultsPath),
+      m_pLangTable(std::make_unique<CLanguageTable>())
+{
+    Load();
+}
+
+std::string CAppConfig::Read(const char* section, const char* key) const
+{
+    std::string value;
+    if (!m_strConfigPath.empty() && IniLookup(m_strConfigPath, section, key, &value))
+        return value;
+    if (!m_strDefaultsPath.empty())
+        return IniRead(m_strDefaultsPath, section, key);
+    return value;
+}
+
+void CAppConfig::Load()
+{
+    auto read = [&](const char* section, const char* key) { return Read(section, key); };
 
     std::string fileHost, loginHost, verHost, webHost;
     int filePort = 0, loginPort = 0, verPort = 0, webPort = 0;
@@ -121,14 +145,26 @@ CAppConfig::CAppConfig(const std::string& configPath)
     if (cpus > 0)
         m_nCpuCount = static_cast<int>(cpus);
 
-    size_t slash = configPath.rfind('/');
-    std::string folder = slash == std::string::npos ? GetProgramFolder() : configPath.substr(0, slash + 1);
-    // The language file lives beside the programs; a config elsewhere (tests, --config) still
-    // uses the installed texts when its own folder has none.
-    std::string lang = folder + "Language/SimpleChinese";
-    if (!FileExists(lang))
-        lang = GetProgramFolder() + "Language/SimpleChinese";
+    // The language file comes with the program; a named config elsewhere (tests, --config)
+    // may carry its own Language/ beside it, else the program's texts are used.
+    const std::string& base = m_strDefaultsPath.empty() ? m_strConfigPath : m_strDefaultsPath;
+    size_t slash = base.rfind('/');
+    std::string lang = slash == std::string::npos ? std::string() : base.substr(0, slash + 1);
+    lang += "Language/SimpleChinese";
+    if (slash == std::string::npos || !FileExists(lang))
+        lang = GetResourceFolder() + "Language/SimpleChinese";
     m_pLangTable->Load(lang);
+}
+
+std::string CAppConfig::UserConfigPath()
+{
+    std::string folder = GetUserConfigFolder();
+    return folder.empty() ? folder : folder + "Config.ini";
+}
+
+std::string CAppConfig::ShippedConfigPath()
+{
+    return GetResourceFolder() + "Config.ini";
 }
 
 CAppConfig& CAppConfig::Instance()
@@ -137,9 +173,13 @@ CAppConfig& CAppConfig::Instance()
         std::string path = g_configPath;
         if (path.empty()) {
             const char* env = getenv("VEXORA_CONFIG");
-            path = env && *env ? env : GetProgramFolder() + "Config.ini";
+            if (env && *env)
+                path = env;
         }
-        g_instance = std::make_unique<CAppConfig>(path);
+        if (path.empty())
+            g_instance = std::make_unique<CAppConfig>(UserConfigPath(), ShippedConfigPath());
+        else
+            g_instance = std::make_unique<CAppConfig>(path);
     }
     return *g_instance;
 }
@@ -154,16 +194,55 @@ void CAppConfig::DestroyInstance()
     g_instance.reset();
 }
 
+// The user's copy starts as a short note: only the keys written later override the defaults,
+// so changes to the shipped file still reach every key the user never set.
+bool CAppConfig::PrepareUserCopy()
+{
+    if (m_strConfigPath.empty()) {
+        m_strLastSaveError = "no folder for the user's settings (neither XDG_CONFIG_HOME nor HOME is set)";
+        return false;
+    }
+    if (FileExists(m_strConfigPath))
+        return true;
+    const std::string folder = m_strConfigPath.substr(0, m_strConfigPath.rfind('/') + 1);
+    if (!MakeDirs(folder)) {
+        m_strLastSaveError = "cannot create folder " + folder + ": " + strerror(errno);
+        return false;
+    }
+    std::ofstream out(m_strConfigPath, std::ios::binary | std::ios::app);
+    out << "; Your own Vexora settings. Keys set here override " << m_strDefaultsPath << ".\n";
+    out.flush();
+    if (!out) {
+        m_strLastSaveError = "cannot create " + m_strConfigPath + ": " + strerror(errno);
+        return false;
+    }
+    return true;
+}
+
 bool CAppConfig::SaveEndpoint(const char* key, int port, const std::string& host, const char* missingText,
                               const char* failedFormat)
 {
-    if (!FileExists(m_strConfigPath)) {
-        LogText(g_log, missingText);
+    m_strLastSaveError.clear();
+    std::string value = host + ":" + std::to_string(port);
+    if (m_strDefaultsPath.empty()) {
+        // One named file: it is the user's choice of file, so it is never created behind them.
+        if (!FileExists(m_strConfigPath)) {
+            LogText(g_log, missingText);
+            m_strLastSaveError = m_strConfigPath + ": no such file";
+            return false;
+        }
+    } else if (!PrepareUserCopy()) {
+        Log(g_log, failedFormat, value.c_str());
+        Log(g_log, "Error : %s", m_strLastSaveError.c_str());
         return false;
     }
-    std::string value = host + ":" + std::to_string(port);
+    errno = 0;
     if (!IniWrite(m_strConfigPath, "server", key, value)) {
+        const int code = errno;
+        m_strLastSaveError =
+            "cannot write " + m_strConfigPath + ": " + (code ? strerror(code) : "write failed");
         Log(g_log, failedFormat, value.c_str());
+        Log(g_log, "Error : %s", m_strLastSaveError.c_str());
         return false;
     }
     return true;

@@ -19,16 +19,31 @@ void ParseEndpoint(const std::string& text, std::string* host, int* port);
 class CAppConfig
 {
 public:
-    // Reads the file at configPath (tests and the command-line companion construct directly).
+    // One named file that is both read and written (--config, $VEXORA_CONFIG, tests). Writes
+    // never create it.
     explicit CAppConfig(const std::string& configPath);
+    // The user's own copy over the shipped defaults: a key set in userPath wins (even when
+    // empty), any other key comes from defaultsPath, which is never written. Writes go to
+    // userPath, which is created with its folders on the first write.
+    CAppConfig(const std::string& userPath, const std::string& defaultsPath);
 
-    // The process's object, reading the file on first call: the path given to SetConfigPath,
-    // else $VEXORA_CONFIG, else Config.ini beside the program. Call first on the main thread.
+    // The process's object, reading the files on first call: the path given to SetConfigPath,
+    // else $VEXORA_CONFIG, else the user's copy (UserConfigPath) over the shipped defaults
+    // (ShippedConfigPath). Call first on the main thread.
     static CAppConfig& Instance();
     static void SetConfigPath(const std::string& path);
     static void DestroyInstance();
+    // Config.ini in the user's configuration folder; empty when no home folder is known.
+    static std::string UserConfigPath();
+    // The Config.ini that comes with the program (share/vexora/ or beside the program).
+    static std::string ShippedConfigPath();
 
+    // The file every write goes to.
     const std::string& ConfigPath() const { return m_strConfigPath; }
+    // The read-only defaults under ConfigPath(); empty when one named file is used.
+    const std::string& DefaultsPath() const { return m_strDefaultsPath; }
+    // Why the last Save... call failed (file and cause), for the user to see.
+    const std::string& LastSaveError() const { return m_strLastSaveError; }
 
     std::string GetLoginHost() const { return m_strLoginHost; }
     std::string GetVerHost() const { return m_strVerHost; }
@@ -36,8 +51,9 @@ public:
     std::string GetPreFileSvrHost() const { return m_strPreFileSvrHost; }
     std::string GetWebHost() const { return m_strWebHost; }
 
-    // Write the version (file) server endpoint into section [server] and, on success, into
-    // memory. The file is never created: false when it does not exist or cannot be written.
+    // Write the version (file) server endpoint into section [server] of ConfigPath() and, on
+    // success, into memory. False, with the cause logged and kept in LastSaveError(), when the
+    // file cannot be written (or, for one named file, does not exist); memory is then unchanged.
     bool SaveLivesrvIpPort(int port, const std::string& host);
     bool SaveFileServerIpPort(int port, const std::string& host);
 
@@ -89,10 +105,15 @@ public:
     static constexpr const char* kDefaultWebHost = "127.0.0.1";
 
 private:
+    void Load();
+    std::string Read(const char* section, const char* key) const;
+    bool PrepareUserCopy();
     bool SaveEndpoint(const char* key, int port, const std::string& host, const char* missingText,
                       const char* failedFormat);
 
     std::string m_strConfigPath;
+    std::string m_strDefaultsPath;
+    std::string m_strLastSaveError;
     std::unique_ptr<CLanguageTable> m_pLangTable;
 };
 

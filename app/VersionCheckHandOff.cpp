@@ -96,7 +96,7 @@ bool NeedUpate(const std::vector<std::string>& ownArgs, const VersionCheckHooks&
         return false;
     }
     std::vector<std::string> args = BuildUpdaterArgs(text, "Vexora", OwnExecutablePath(), ownArgs);
-    std::string updater = hooks.updaterPath.empty() ? GetProgramFolder() + "Update" : hooks.updaterPath;
+    std::string updater = hooks.updaterPath.empty() ? GetHelperFolder() + "Update" : hooks.updaterPath;
     // A missing updater ends the program after the message, as it always has: only a new
     // installation helps there.
     if (!FileExists(updater)) {

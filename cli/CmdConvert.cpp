@@ -171,6 +171,10 @@ int RunConvert(CCliArgs& args)
     userOptions.nVideoConvertType = sizeOp - 1;
     _sConvertInit init = BuildConvertInit(CAppConfig::Instance(), userOptions, 0, outPath);
     init.options.nCodecMod = cbr ? CODEC_CBR : CODEC_VBR;
+    // Installed copies keep the shipped picture in the resource folder.
+    init.options.strAudioBkImage = JoinPath(GetResourceFolder(), "AudioBkImage/audiobackground.png");
+    if (!FileExists(init.options.strAudioBkImage))
+        init.options.strAudioBkImage = JoinPath(GetDataFolder(), "AudioBkImage/audiobackground.png");
 
     std::vector<Job> jobs;
     int failed = 0;

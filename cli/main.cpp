@@ -56,7 +56,8 @@ void PrintHelp()
             printf("  %s\n  %-40s %s\n", c.usage, "", c.summary);
     }
     printf("\nglobal options (anywhere on the line):\n"
-           "  --config PATH     Config.ini to use (default: $VEXORA_CONFIG, else beside the program)\n"
+           "  --config PATH     the one Config.ini to read and write (default: $VEXORA_CONFIG,\n"
+           "                    else your own copy over the shipped one; see vexora config)\n"
            "  --user NAME       account name (default: $VEXORA_USER)\n"
            "  --password TEXT   password (default: $VEXORA_PASSWORD)\n"
            "  --json            machine-readable output\n"

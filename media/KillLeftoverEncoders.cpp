@@ -66,7 +66,7 @@ std::vector<pid_t> FindLeftoverEncoders(const std::string& codecsFolder)
 
 int KillLeftoverEncoders(const std::string& codecsFolder)
 {
-    const std::string folder = codecsFolder.empty() ? JoinPath(GetProgramFolder(), "codecs") : codecsFolder;
+    const std::string folder = codecsFolder.empty() ? GetCodecsFolder() : codecsFolder;
     int ended = 0;
     for (pid_t pid : FindLeftoverEncoders(folder)) {
         if (EndProcess(pid, 1000)) {

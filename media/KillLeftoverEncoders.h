@@ -16,7 +16,7 @@ const std::vector<std::string>& EncoderNames();
 // Processes of this user started from one of our encoders in codecsFolder.
 std::vector<pid_t> FindLeftoverEncoders(const std::string& codecsFolder);
 
-// Ends them; returns how many were ended. codecsFolder defaults to the program folder's codecs/.
+// Ends them; returns how many were ended. codecsFolder defaults to our codecs/ folder (GetCodecsFolder).
 int KillLeftoverEncoders(const std::string& codecsFolder = "");
 
 } // namespace vx

@@ -63,8 +63,8 @@ std::vector<std::string> ReadLines(const std::string& path, bool* exists)
 
 } // namespace
 
-std::string IniRead(const std::string& path, const std::string& section, const std::string& key,
-                    const std::string& def)
+bool IniLookup(const std::string& path, const std::string& section, const std::string& key,
+               std::string* value)
 {
     bool exists = false;
     std::vector<std::string> lines = ReadLines(path, &exists);
@@ -78,10 +78,18 @@ std::string IniRead(const std::string& path, const std::string& section, const s
         if (inSection && KeyValue(line, &k, &v) && SameName(k, key)) {
             if (v.size() >= 2 && v.front() == '"' && v.back() == '"')
                 v = v.substr(1, v.size() - 2);
-            return v;
+            *value = v;
+            return true;
         }
     }
-    return def;
+    return false;
+}
+
+std::string IniRead(const std::string& path, const std::string& section, const std::string& key,
+                    const std::string& def)
+{
+    std::string value;
+    return IniLookup(path, section, key, &value) ? value : def;
 }
 
 bool IniWrite(const std::string& path, const std::string& section, const std::string& key,

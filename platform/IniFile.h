@@ -11,6 +11,10 @@ namespace vx {
 std::string IniRead(const std::string& path, const std::string& section, const std::string& key,
                     const std::string& def = "");
 
+// Like IniRead, but tells whether the key is there at all (an empty value counts as set).
+bool IniLookup(const std::string& path, const std::string& section, const std::string& key,
+               std::string* value);
+
 // Writes [section] key=value, creating the section (and the file) when missing. The file is
 // replaced atomically, so a crash never leaves it half written. False on any I/O error.
 bool IniWrite(const std::string& path, const std::string& section, const std::string& key,

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <mutex>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -184,6 +185,85 @@ bool CopyFileReplace(const std::string& from, const std::string& to, const std::
     if (!ok)
         unlink(tmp.c_str());
     return ok;
+}
+
+namespace {
+
+bool EndsWith(const std::string& s, const std::string& tail)
+{
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+} // namespace
+
+InstallLayout ResolveInstallLayout(const std::string& programFolder)
+{
+    InstallLayout layout;
+    const std::string folder = WithSlash(programFolder);
+    layout.resourceFolder = folder;
+    layout.helperFolder = folder;
+    // The prefix is cut from the text rather than reached with "..", so the paths the programs
+    // log and show stay readable, and a symlinked bin/ still finds its own prefix.
+    std::string prefix;
+    if (EndsWith(folder, "/bin/"))
+        prefix = folder.substr(0, folder.size() - 4);
+    else if (EndsWith(folder, "/lib/vexora/"))
+        prefix = folder.substr(0, folder.size() - 11);
+    else
+        return layout;
+    if (!DirExists(prefix + "share/vexora"))
+        return layout;
+    layout.installed = true;
+    layout.resourceFolder = prefix + "share/vexora/";
+    layout.helperFolder = prefix + "lib/vexora/";
+    return layout;
+}
+
+const InstallLayout& GetInstallLayout()
+{
+    static const InstallLayout layout = ResolveInstallLayout(GetProgramFolder());
+    return layout;
+}
+
+const std::string& GetResourceFolder()
+{
+    return GetInstallLayout().resourceFolder;
+}
+
+const std::string& GetHelperFolder()
+{
+    return GetInstallLayout().helperFolder;
+}
+
+std::string GetCodecsFolder()
+{
+    return GetHelperFolder() + "codecs/";
+}
+
+std::string GetUserConfigFolder()
+{
+    std::string base;
+    const char* xdg = getenv("XDG_CONFIG_HOME");
+    // A relative XDG_CONFIG_HOME is invalid and ignored, so a program started from another
+    // folder never scatters settings around.
+    if (xdg && xdg[0] == '/') {
+        base = xdg;
+    } else {
+        const char* home = getenv("HOME");
+        if (home && home[0] == '/') {
+            base = WithSlash(home) + ".config";
+        } else {
+            struct passwd pw;
+            struct passwd* found = nullptr;
+            char buf[4096];
+            if (getpwuid_r(getuid(), &pw, buf, sizeof(buf), &found) == 0 && found && found->pw_dir &&
+                found->pw_dir[0] == '/')
+                base = WithSlash(found->pw_dir) + ".config";
+        }
+    }
+    if (base.empty())
+        return base;
+    return WithSlash(base) + "Tolvane/VexoraV2/";
 }
 
 } // namespace vx

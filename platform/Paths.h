@@ -37,4 +37,29 @@ std::string JoinPath(const std::string& a, const std::string& b);
 bool CopyFileReplace(const std::string& from, const std::string& to,
                      const std::atomic<bool>* cancel = nullptr);
 
+// Where the files the programs read beside themselves are. Two layouts exist: the build tree
+// (build/<kind>/bin/ with everything beside the programs) and an installed copy under a prefix
+// (bin/ for the programs, lib/vexora/ for Update and codecs/, share/vexora/ for Config.ini,
+// Language/, Ext.data and AudioBkImage/). A program in <prefix>/bin/ or <prefix>/lib/vexora/
+// whose <prefix>/share/vexora/ exists runs installed; anything else finds its files beside it.
+struct InstallLayout
+{
+    bool installed = false;
+    std::string resourceFolder; // Config.ini (shipped defaults), Language/, Ext.data, AudioBkImage/
+    std::string helperFolder;   // Update and codecs/
+};
+// The layout for a program in programFolder (ending in '/'); pure, for tests.
+InstallLayout ResolveInstallLayout(const std::string& programFolder);
+// The layout of the running program, computed once.
+const InstallLayout& GetInstallLayout();
+// Shortcuts into GetInstallLayout(), each ending in '/'.
+const std::string& GetResourceFolder();
+const std::string& GetHelperFolder();
+std::string GetCodecsFolder();
+
+// The folder of the user's own Config.ini: $XDG_CONFIG_HOME (an absolute path), else
+// ~/.config, then "Tolvane/VexoraV2/". Not created here: the first write creates it. Empty
+// when neither variable nor a home folder is known.
+std::string GetUserConfigFolder();
+
 } // namespace vx

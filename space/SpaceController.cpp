@@ -157,7 +157,9 @@ void CSpaceController::LoadTree(int64_t senderId)
         }
         *needRoot = true;
         std::string err;
-        if (c->strName.empty() || !m_api->RequestForCreateDirectroy(0, c->strName, &c->i64Id, &err)) {
+        if (c->strName.empty()) {
+            c->strName = "无法创建根目录：帐号名为空";
+        } else if (!m_api->RequestForCreateDirectroy(0, c->strName, &c->i64Id, &err)) {
             c->i64Id = 0;
             c->strName = err.empty() ? m_api->GetFailureCause() : err;
         }
@@ -177,7 +179,7 @@ void CSpaceController::LoadTree(int64_t senderId)
                 root.i64OwnId = m_config.m_i64UserId;
                 root.nLevel = 1;
                 root.nType = SPACE_FOLDER;
-                root.strName = m_config.m_strAccountName;
+                root.strName = c->strName;
                 root.strCreateTime = NowText();
                 c->entries.push_back(root);
             } else {
@@ -216,7 +218,11 @@ void CSpaceController::ReloadTreeFolder(int64_t folderId)
     job.apply = [this, c]() {
         if (c->ok) {
             m_tree.SyncChildren(c->i64Parent, c->entries);
-            m_db.ReplaceDirectories(c->i64Parent, c->entries, m_config.m_i64UserId);
+            // The top level's replacement would empty the whole cached tree: add there instead.
+            if (c->i64Parent > 0)
+                m_db.ReplaceDirectories(c->i64Parent, c->entries, m_config.m_i64UserId);
+            else
+                m_db.UpsertSpaceEntries(c->entries, m_config.m_i64UserId);
         } else if (!c->err.empty() && c->i64Parent > 0) {
             // The server no longer knows the folder: it leaves the tree, its parent is read again.
             const SpaceTreeItem* item = m_tree.Find(c->i64Parent);

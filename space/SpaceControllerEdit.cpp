@@ -379,8 +379,10 @@ void CSpaceController::DeleteListSelection(const SpaceItemRef& sender)
         const int row = m_list.Find(sender.bFolder, sender.i64Id);
         if (row < 0)
             return;
-        if (!m_list.Rows()[row].bSelected)
+        if (!m_list.Rows()[row].bSelected) {
             SetListSelection({row});
+            Changed(kChangeSelection);
+        }
     }
     bool hasFolder = false;
     const std::vector<SpaceEntry> sel = m_list.SelectedEntries(&hasFolder);

@@ -13,6 +13,8 @@ void CSpaceList::Fill(int64_t dirId, int64_t ownerId, const std::vector<SpaceEnt
 {
     m_i64DirId = dirId;
     m_i64OwnerId = ownerId;
+    m_nSortColumn = 0;
+    m_bSortDescending = false;
     m_rows.clear();
     m_rows.reserve(entries.size());
     for (const SpaceEntry& e : entries)
@@ -117,6 +119,8 @@ int CSpaceList::DragKind() const
 
 void CSpaceList::Sort(int column, bool descending)
 {
+    m_nSortColumn = column;
+    m_bSortDescending = descending;
     auto key = [column](const SpaceListRow& a, const SpaceListRow& b) {
         switch (column) {
         case kColumnName:

@@ -64,6 +64,9 @@ public:
     void Sort(int column, bool descending);
     // Folders in front of files, each group keeping its order.
     void GroupFoldersFirst();
+    // The column of the last Sort since the list was filled (0: answer order) and its direction.
+    int SortColumn() const { return m_nSortColumn; }
+    bool SortDescending() const { return m_bSortDescending; }
 
     // "新建文件夹", or the first "新建文件夹(n)", n = 2, 3 ..., that no entry is named.
     std::string UniqueNewFolderName() const;
@@ -72,6 +75,8 @@ private:
     int64_t m_i64DirId = -1;
     int64_t m_i64OwnerId = -1;
     bool m_bSearch = false;
+    int m_nSortColumn = 0;
+    bool m_bSortDescending = false;
     std::vector<SpaceListRow> m_rows;
 };
 

@@ -148,10 +148,9 @@ void CUserSpaceView::Notify(TNotifyUI& msg)
         m_controller.MoveItems(dragged, target);
     } else if (type == QLatin1String("delete")) {
         // The Delete key acts on the list's selection; a menu on the item it was opened on.
-        const SpaceItemRef item = fromList && m_bMenuOnItem ? m_menuRef
-                                  : fromTree                ? m_menuRef
-                                                            : SpaceItemRef{SpaceSource::List, true, 0};
-        m_bMenuOnItem = false;
+        const bool menu = !(fromList && msg.lParam == CVXDirListUI::kDeleteKey);
+        const SpaceItemRef item =
+            menu && (fromTree || m_bMenuOnItem) ? m_menuRef : SpaceItemRef{SpaceSource::List, true, 0};
         m_controller.RequestDelete(item);
     } else if (type == QLatin1String("newfolder")) {
         m_controller.NewFolder();
@@ -313,9 +312,17 @@ void CUserSpaceView::ApplyPending()
     m_bApplyQueued = false;
     if (changes & kChangeTree)
         m_pTree->SyncFrom(m_controller.Tree());
-    if (changes & kChangeList)
+    if (changes & kChangeList) {
         m_pList->SyncFrom(m_controller.List());
-    else if (changes & kChangeSelection)
+        // The headers show the order the folder is in (checked: descending).
+        const CSpaceList& list = m_controller.List();
+        m_form->SpaceFileNametbn->setChecked(list.SortColumn() == CSpaceList::kColumnName &&
+                                             list.SortDescending());
+        m_form->SpaceUpTimebtn->setChecked(list.SortColumn() == CSpaceList::kColumnTime &&
+                                           list.SortDescending());
+        m_form->SpaceFilezidebtn->setChecked(list.SortColumn() == CSpaceList::kColumnSize &&
+                                             list.SortDescending());
+    } else if (changes & kChangeSelection)
         m_pList->SyncSelection(m_controller.List());
     if (changes & (kChangeAddress | kChangeTree)) {
         std::vector<std::pair<int64_t, QString>> path;

@@ -87,7 +87,7 @@ QRect CVXDirListUI::NameRectOf(int row) const
 void CVXDirListUI::keyPressEvent(QKeyEvent* e)
 {
     if (e->key() == Qt::Key_Delete && !SelectedRows().empty()) {
-        SendNotify(this, QStringLiteral("delete"));
+        SendNotify(this, QStringLiteral("delete"), 0, kDeleteKey);
         return;
     }
     QListView::keyPressEvent(e);

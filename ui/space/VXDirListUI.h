@@ -2,7 +2,7 @@
 // The content list of the space page (class name "VXDirListUI"), model/view with one painted
 // row per entry. Notifications to the page: "selectchanged" when the user changes the
 // selection, "itemdbclick" (wParam row) on a double click, "delete" on the Delete key with a
-// selection, and "menu" (wParam row or -1) on a right click. The look is set through the
+// selection (lParam kDeleteKey), and "menu" (wParam row or -1) on a right click. The look is set through the
 // properties below (a form may set them).
 
 #include <QColor>
@@ -26,6 +26,8 @@ class CVXDirListUI : public QListView
 
 public:
     static constexpr const char* kClassName = "VXDirListUI";
+    // lParam of a "delete" raised by the Delete key (a menu's "delete" carries 0).
+    static constexpr int64_t kDeleteKey = 1;
 
     explicit CVXDirListUI(QWidget* parent = nullptr);
 

@@ -14,6 +14,7 @@
 #include "ui/LoopBridge.h"
 #include "ui/UiApplication.h"
 #include "ui/VXEditWnd.h"
+#include "ui/VXMenuWnd.h"
 #include "ui/space/SpaceDrag.h"
 #include "ui/space/UserSpaceView.h"
 #include "ui/space/VXAddressItemUI.h"
@@ -25,6 +26,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 #include <memory>
 
 using namespace vx;
@@ -321,6 +323,65 @@ private slots:
         QVERIFY(question.endsWith(QStringLiteral("homework")));
         QVERIFY(!Holds(ServerList(m_root), "homework"));
         QCOMPARE(Row(QStringLiteral("homework")), -1);
+    }
+
+    void sortHeadersKeepEachFoldersOrder()
+    {
+        QVERIFY(ShowFolder(m_root));
+        auto* name = m_page->findChild<QToolButton*>(QStringLiteral("SpaceFileNametbn"));
+        QTest::mouseClick(name, Qt::LeftButton); // checked: descending
+        QTest::qWait(30);
+        QVERIFY(name->isChecked());
+        auto names = [this] {
+            QStringList out;
+            for (const SpaceListRow& r : m_ctl->List().Rows())
+                out << QString::fromStdString(r.entry.strName);
+            return out;
+        };
+        const QStringList sorted = names();
+        QCOMPARE(sorted.first(), QStringLiteral("第一学期 课程资料"));
+        QCOMPARE(sorted.last(), QStringLiteral("notes.pdf"));
+        QVERIFY(ShowFolder(m_deep[1]));
+        QVERIFY(!name->isChecked());
+        QVERIFY(ShowFolder(m_root));
+        QVERIFY(name->isChecked());
+        QCOMPARE(names(), sorted);
+        QTest::mouseClick(name, Qt::LeftButton); // ascending again
+        QVERIFY(Settle());
+        QCOMPARE(names().first(), QStringLiteral("Archive"));
+    }
+
+    void menusActOnTheirItemAndTheDeleteKeyOnTheSelection()
+    {
+        QVERIFY(ShowFolder(m_root));
+        CVXDirListUI* list = m_page->List();
+        // A right click on a row opens the menu of that row; closing it without a choice
+        // leaves nothing behind for the Delete key.
+        QTest::mouseClick(list->viewport(), Qt::RightButton, Qt::NoModifier,
+                          RowCenter(QStringLiteral("Archive")));
+        CVXMenuWnd* menu = nullptr;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if ((menu = qobject_cast<CVXMenuWnd*>(w)) && w->isVisible())
+                        return true;
+                return false;
+            },
+            3000));
+        QCOMPARE(menu->Entries(), (QStringList{"rename", "delete", "newfolder", "refresh"}));
+        menu->close();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          RowCenter(QStringLiteral("Lessons")));
+        QString question;
+        vx::test::WhenModal([&question](QWidget* box) {
+            question = box->findChild<QLabel*>(QStringLiteral("infor"))->text();
+            vx::test::ClickControl(box, QStringLiteral("cancelbtn"));
+        });
+        QTest::keyClick(list, Qt::Key_Delete);
+        QVERIFY(Settle());
+        QVERIFY2(question.endsWith(QStringLiteral("Lessons")), qPrintable(question));
+        QVERIFY(Holds(ServerList(m_root), "Lessons"));
+        QVERIFY(Holds(ServerList(m_root), "Archive"));
     }
 };
 

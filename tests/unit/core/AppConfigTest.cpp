@@ -131,3 +131,74 @@ TEST(AppConfig, SavingEndpointsKeepsTheRestAndNeverCreatesTheFile)
     EXPECT_FALSE(vx::FileExists(dir.File("gone.ini")));
     EXPECT_EQ(missing.m_strVerHost, "");
 }
+
+// The shipped file is the read-only default; the user's copy holds only what was changed.
+TEST(AppConfigLayers, UserCopyOverridesOnlyItsOwnKeys)
+{
+    CTempDir dir;
+    const std::string shipped = "[server]\nHostIP=127.0.0.1:18080\nFileServerIP=127.0.0.1:18900\n"
+                                "VerSvrIP=127.0.0.1:18070\n[md5]\nrule=4\n[trans]\nrecvnum=55\n";
+    WriteFile(dir.File("Config.ini"), shipped);
+    WriteFile(dir.File("user.ini"), "[md5]\nRULE = 9\n[server]\nVerSvrIP=\n");
+    CAppConfig c(dir.File("user.ini"), dir.File("Config.ini"));
+    EXPECT_EQ(c.m_nMd5Rule, 9);
+    EXPECT_EQ(c.m_nRecvNum, 55);
+    EXPECT_EQ(c.m_strWebHost, "127.0.0.1");
+    EXPECT_EQ(c.m_nWebPort, 18080);
+    EXPECT_EQ(c.m_usFileSvrPort, 18900);
+    // A key present but empty is the user's choice, not a gap to fill from the defaults.
+    EXPECT_EQ(c.m_strVerHost, "");
+    EXPECT_EQ(c.ConfigPath(), dir.File("user.ini"));
+    EXPECT_EQ(c.DefaultsPath(), dir.File("Config.ini"));
+
+    // No user copy yet: everything comes from the shipped file.
+    CAppConfig fresh(dir.File("none/Config.ini"), dir.File("Config.ini"));
+    EXPECT_EQ(fresh.m_nMd5Rule, 4);
+    EXPECT_EQ(fresh.m_nVerPort, 18070);
+}
+
+TEST(AppConfigLayers, WritesGoToTheUserCopyAndNeverToTheShippedFile)
+{
+    CTempDir dir;
+    const std::string shipped = "[server]\nFileServerIP=127.0.0.1:18900\nVerSvrIP=127.0.0.1:18070\n";
+    WriteFile(dir.File("Config.ini"), shipped);
+    const std::string user = dir.File("home/.config/Tolvane/VexoraV2/Config.ini");
+    {
+        CAppConfig c(user, dir.File("Config.ini"));
+        ASSERT_TRUE(c.SaveFileServerIpPort(19000, "127.0.0.5")) << c.LastSaveError();
+        EXPECT_EQ(c.m_strFileSvrHost, "127.0.0.5");
+        ASSERT_TRUE(c.SaveLivesrvIpPort(19001, "127.0.0.6"));
+    }
+    EXPECT_EQ(ReadFile(dir.File("Config.ini")), shipped);
+    EXPECT_EQ(IniRead(user, "server", "FileServerIP"), "127.0.0.5:19000");
+    EXPECT_EQ(IniRead(user, "server", "HostIP", "absent"), "absent"); // nothing copied over
+
+    CAppConfig next(user, dir.File("Config.ini"));
+    EXPECT_EQ(next.m_strFileSvrHost, "127.0.0.5");
+    EXPECT_EQ(next.m_usFileSvrPort, 19000);
+    EXPECT_EQ(next.m_nVerPort, 19001);
+}
+
+TEST(AppConfigLayers, AFailedWriteIsReportedAndChangesNothing)
+{
+    CTempDir dir;
+    WriteFile(dir.File("Config.ini"), "[server]\nFileServerIP=127.0.0.1:18900\n");
+    WriteFile(dir.File("blocker"), "a file where a folder should be");
+    CAppConfig c(dir.File("blocker/Tolvane/VexoraV2/Config.ini"), dir.File("Config.ini"));
+    EXPECT_FALSE(c.SaveFileServerIpPort(19000, "127.0.0.5"));
+    EXPECT_NE(c.LastSaveError().find(dir.File("blocker")), std::string::npos) << c.LastSaveError();
+    EXPECT_EQ(c.m_strFileSvrHost, "127.0.0.1");
+    EXPECT_EQ(c.m_usFileSvrPort, 18900);
+
+    // No home folder known at all: nowhere to write, said so.
+    CAppConfig homeless("", dir.File("Config.ini"));
+    EXPECT_EQ(homeless.m_usFileSvrPort, 18900);
+    EXPECT_FALSE(homeless.SaveLivesrvIpPort(1, "127.0.0.1"));
+    EXPECT_NE(homeless.LastSaveError().find("HOME"), std::string::npos);
+
+    // One named file that is missing is not created behind the user's back.
+    CAppConfig named(dir.File("named.ini"));
+    EXPECT_FALSE(named.SaveFileServerIpPort(1, "127.0.0.1"));
+    EXPECT_NE(named.LastSaveError().find("named.ini"), std::string::npos);
+    EXPECT_FALSE(vx::FileExists(dir.File("named.ini")));
+}

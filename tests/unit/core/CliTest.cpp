@@ -41,3 +41,31 @@ TEST(Cli, ConfigShowsWhatTheFileSaysAndLogs)
     auto missing = RunProgram("vexora", {"config", "--config"}, env);
     EXPECT_EQ(missing.exitCode, 2);
 }
+
+// From the build tree: the shipped file beside the program, writes into the user's own copy.
+TEST(Cli, ConfigSavesServersIntoTheUserCopyOnly)
+{
+    vx::test::CTempDir dir;
+    const std::string shipped = vx::test::BinDir() + "Config.ini";
+    const std::string before = vx::test::ReadFile(shipped);
+    const std::string user = dir.Path() + "cfg/Tolvane/VexoraV2/Config.ini";
+    std::vector<std::string> env = {"VEXORA_DATA_DIR=" + dir.Path() + "d",
+                                    "XDG_CONFIG_HOME=" + dir.Path() + "cfg"};
+
+    auto shown = RunProgram("vexora", {"config"}, env);
+    ASSERT_EQ(shown.exitCode, 0) << shown.err;
+    EXPECT_NE(shown.out.find("shippedConfig: " + shipped + "\n"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("configFile: " + user + "\n"), std::string::npos) << shown.out;
+
+    auto saved = RunProgram("vexora", {"config", "--version-server", "127.0.0.1:17777", "--json"}, env);
+    ASSERT_EQ(saved.exitCode, 0) << saved.err;
+    EXPECT_NE(saved.out.find("\"versionServer\": \"127.0.0.1:17777\""), std::string::npos) << saved.out;
+    EXPECT_NE(vx::test::ReadFile(user).find("VerSvrIP=127.0.0.1:17777"), std::string::npos);
+    EXPECT_EQ(vx::test::ReadFile(shipped), before);
+
+    for (const char* bad : {"127.0.0.1", "127.0.0.1:0", "127.0.0.1:70000", ":18900", "127.0.0.1:12x"}) {
+        auto r = RunProgram("vexora", {"config", "--file-server", bad}, env);
+        EXPECT_EQ(r.exitCode, 2) << bad;
+    }
+    EXPECT_EQ(vx::test::ReadFile(user).find("FileServerIP"), std::string::npos);
+}

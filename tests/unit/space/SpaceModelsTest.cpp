@@ -128,6 +128,8 @@ TEST(SpaceList, SortingGroupsFoldersFirstAndSelectionFollowsTheRows)
     EXPECT_EQ(Names(l), (std::vector<std::string>{"Zeta", "alpha", "A.pdf", "b.pdf", "c.pdf"}));
     l.Sort(CSpaceList::kColumnSize, true);
     EXPECT_EQ(Names(l), (std::vector<std::string>{"Zeta", "alpha", "c.pdf", "b.pdf", "A.pdf"}));
+    EXPECT_EQ(l.SortColumn(), CSpaceList::kColumnSize);
+    EXPECT_TRUE(l.SortDescending());
     l.Sort(CSpaceList::kColumnTime, false);
     EXPECT_EQ(Names(l), (std::vector<std::string>{"Zeta", "alpha", "c.pdf", "b.pdf", "A.pdf"}));
     bool hasFolder = true;
