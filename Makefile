@@ -28,9 +28,11 @@ $(RELDIR)/CMakeCache.txt:
 build-release: deps $(RELDIR)/CMakeCache.txt
 	cmake --build $(RELDIR) -j$(JOBS)
 
-# Runs the program on the embedded default (the local simulator).
+# Runs the program on the embedded default (the local simulator): its windows when there is a
+# display, the headless demo with HEADLESS=1 or without one.
+HEADLESS ?= 0
 demo: build-release
-	@scripts/demo $(RELDIR)/bin
+	@HEADLESS=$(HEADLESS) scripts/demo $(RELDIR)/bin
 
 # Debian package of the release build (install rules under /usr) in $(RELDIR)/package/.
 package: build-release

@@ -2,6 +2,7 @@
 // Messages between the login and settings windows and the main window. The numbers are the
 // window messages the main window already answers to.
 
+#include "app/UserOptions.h"
 #include "platform/MessageLoop.h"
 #include "upload/UploadMessages.h" // WM_FILESERVER_LIST (3025): the login succeeded
 
@@ -11,7 +12,6 @@ namespace vx {
 
 // Asks the main window to close (the program ends).
 constexpr uint32_t WM_CLOSE = 0x0010;
-// The options were saved: wParam bit 0 conversion settings changed, bit 1 uploads at once.
-constexpr uint32_t WM_SET_INFO_DATA = WM_USER + 2012; // 3036
+// WM_SET_INFO_DATA (3036, the options were saved) is defined with the options.
 
 } // namespace vx

@@ -2,21 +2,11 @@
 // The controls of the settings windows as plain values, so the rules of the two windows work
 // and are tested without widgets. Combo choices are item indexes; texts are UTF-8.
 
+#include "app/UserOptions.h" // the bits of the options word
+
 #include <string>
 
 namespace vx {
-
-// Bits of the options word (uinfo).
-enum SetDataFlag : int
-{
-    kOptAutoPowerOff = 0x02, // shut down when all uploads have finished
-    kOptExitApp = 0x04,      // closing the main window ends the program
-    kOptAutoDelete = 0x08,   // delete the conversion output after the upload
-    kOptUnknownSize = 0x10,  // scale videos of unknown size
-    kOptTimeStamp = 0x20,    // converted names carry a date stamp instead of the suffix
-    kOptStartSetDone = 0x80, // the start-up settings window is not shown again
-    kOptShowMin = 0x100,     // closing the main window hides it
-};
 
 // Pages of the settings window, as the bits of the pages loaded.
 enum SetDataPage : int

@@ -7,6 +7,24 @@
 
 namespace vx {
 
+// Bits of the options word (_sSetData::nUinfo), shared by the settings windows, the pipeline
+// and the main window.
+enum SetDataFlag : int
+{
+    kOptAutoPowerOff = 0x02, // shut down when all uploads have finished
+    kOptAutoShutdown = 0x02, // the same bit, as the pipeline names it
+    kOptExitApp = 0x04,      // closing the main window ends the program
+    kOptAutoDelete = 0x08,   // delete the conversion output after the upload
+    kOptUnknownSize = 0x10,  // scale videos of unknown size
+    kOptTimeStamp = 0x20,    // converted names carry a date stamp instead of the suffix
+    kOptStartSetDone = 0x80, // the start-up settings window is not shown again
+    kOptShowMin = 0x100,     // closing the main window hides it
+};
+
+// The message that tells the main window the options were saved (WM_USER + 2012); wParam is
+// the set of what changed (0x01 conversion settings, 0x02 uploads at once).
+constexpr uint32_t WM_SET_INFO_DATA = 1024 + 2012; // 3036
+
 struct _sSetData
 {
     int nUinfo = 288; // flags word, 0x120

@@ -387,7 +387,7 @@ void CCoursePipeline::ShowMessageAsync(const std::string& text)
     m_deps.loop.PostMsg(m_target, WM_SHOW_MESSAGE, 0, MakePayload(text));
 }
 
-bool RunShutdownCommand(const std::string& command, std::string* error)
+bool StartShutdownCommand(const std::string& command, std::string* error)
 {
     std::vector<std::string> words;
     std::string cur;

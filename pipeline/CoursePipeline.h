@@ -195,6 +195,6 @@ private:
 
 // Splits the command into words (blanks separate; double quotes group) and starts it without a
 // shell, detached. False (with *error) when it cannot be started.
-bool RunShutdownCommand(const std::string& command, std::string* error);
+bool StartShutdownCommand(const std::string& command, std::string* error);
 
 } // namespace vx

@@ -3,6 +3,7 @@
 // media/MediaMessages.h (3030, 3031, 3033, 3043, 3044) and upload/UploadMessages.h (3025, 3029,
 // 3045). Ids keep the window's numbering, WM_USER + 2001 to WM_USER + 2021.
 
+#include "app/UserOptions.h"
 #include "media/MediaMessages.h"
 #include "upload/UploadMessages.h"
 
@@ -14,8 +15,6 @@ namespace vx {
 constexpr uint32_t WM_USER_INFO = WM_USER + 2002; // 3026
 // A text to show later: payload MakePayload(std::string).
 constexpr uint32_t WM_SHOW_MESSAGE = WM_USER + 2004; // 3028
-// The settings were saved: wParam is the bit set of what changed (0x01 conversion, 0x02 uploads).
-constexpr uint32_t WM_SET_INFO_DATA = WM_USER + 2012; // 3036
 // The account was signed in elsewhere: the session ends.
 constexpr uint32_t WM_ACCOUNT_CHECK_OUT = WM_USER + 2013; // 3037
 // Delete the checked records: wParam 1 course list, 2 converted list.
@@ -33,10 +32,8 @@ constexpr int kRenameRetryMs = 3000;
 constexpr int kWorkCheckMs = 60000;
 constexpr int kSessionCheckMs = 60000;
 
-// Bits of the user's option word (_sSetData::nUinfo) the pipeline reads.
-constexpr int kOptAutoShutdown = 0x02;
-constexpr int kOptAutoDelete = 0x08;
-constexpr int kOptTimeStamp = 0x20;
+// The bits of the user's option word (kOptAutoShutdown, kOptAutoDelete, kOptTimeStamp) are in
+// app/UserOptions.h.
 
 // Message-box types: 1 information, 17 warning, 21 question (answer 1 means yes).
 constexpr int MB_INFO = 1;

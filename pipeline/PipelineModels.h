@@ -100,7 +100,7 @@ public:
     // Shows a local file in the file manager (a duplicate or over-long name was refused).
     virtual void RevealFile(const std::string& path) = 0;
     // Nothing is working any more and the user asked for the automatic shut-down: offer it
-    // (the countdown window). The face calls RunShutdownCommand when the user lets it happen.
+    // (the countdown window). The face runs the shut-down command when the user lets it happen.
     virtual void OfferShutdown() = 0;
     // The tab counts of the two lists may have changed.
     virtual void CountsChanged() {}

@@ -543,6 +543,12 @@ void CSpaceController::AddFinishedFile(const SpaceEntry& file)
     Changed(kChangeList);
 }
 
+void CSpaceController::AddFolderToTree(const SpaceEntry& folder)
+{
+    if (m_tree.AddFolder(folder))
+        Changed(kChangeTree);
+}
+
 void CSpaceController::Reset()
 {
     m_queue->DropWaiting();

@@ -87,6 +87,8 @@ public:
     void UpdateSpaceButtons();
     // An upload finished: the file joins the list when its folder is shown (and no search is).
     void AddFinishedFile(const SpaceEntry& file);
+    // A folder made elsewhere (the intake's batch for a dropped tree) joins the tree.
+    void AddFolderToTree(const SpaceEntry& folder);
     // Sign-out: everything emptied, waiting requests dropped.
     void Reset();
 

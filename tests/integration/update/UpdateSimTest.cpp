@@ -176,7 +176,8 @@ TEST_F(UpdateSimTest, UpdaterThatCannotRelocateLeavesTheMainProgramRunning)
 
     ASSERT_TRUE(m_sim.Start({"--latest-version", "9.0.0.0", "--installer", m_installer}));
     const std::string ini = m_sim.WriteConfig(m_dir.Path());
-    r = RunProgram("VexoraV2", {}, {"VEXORA_CONFIG=" + ini, "TMPDIR=" + missing, "XDG_RUNTIME_DIR="}, 60000);
+    r = RunProgram("VexoraV2", {"--headless"},
+                   {"VEXORA_CONFIG=" + ini, "TMPDIR=" + missing, "XDG_RUNTIME_DIR="}, 60000);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.rfind("Vexora ", 0), 0u) << "the program did not start: " << r.out;
     EXPECT_NE(r.err.find("更新程序无法运行"), std::string::npos) << r.err;

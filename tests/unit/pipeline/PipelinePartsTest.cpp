@@ -99,13 +99,13 @@ TEST(ShutdownCommand, RunsTheConfiguredWordsWithoutAShell)
     WriteFile(recorder, "#!/bin/sh\nfor a in \"$@\"; do echo \"[$a]\"; done > \"" + out + "\"\n");
     chmod(recorder.c_str(), 0755);
     std::string error;
-    ASSERT_TRUE(RunShutdownCommand(recorder + " now \"in 5\" ;echo $HOME", &error)) << error;
+    ASSERT_TRUE(StartShutdownCommand(recorder + " now \"in 5\" ;echo $HOME", &error)) << error;
     for (int i = 0; i < 100 && ReadFile(out).empty(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(ReadFile(out), "[now]\n[in 5]\n[;echo]\n[$HOME]\n");
-    EXPECT_FALSE(RunShutdownCommand("   ", &error));
+    EXPECT_FALSE(StartShutdownCommand("   ", &error));
     EXPECT_NE(error.find("ShutdownCommand"), std::string::npos);
-    EXPECT_FALSE(RunShutdownCommand(dir.File("no-such-program"), &error));
+    EXPECT_FALSE(StartShutdownCommand(dir.File("no-such-program"), &error));
 }
 
 TEST(MemoryModels, ListsKeepOrderFindByIndexAndSurviveRemovals)

@@ -19,13 +19,21 @@ public:
     using ErrorSink = std::function<void(const std::string& text, const std::string& caption)>;
     void SetErrorSink(ErrorSink sink) { m_showError = std::move(sink); }
 
+    // The windows' run (steps 9 to 11: main window hidden, login window, event loop); returns
+    // the exit code. Without it the program runs headless and reports where everything lives.
+    void SetRunWindows(std::function<int()> run) { m_runWindows = std::move(run); }
+    // Asks the running instance to raise its login or main window; true when one answered.
+    void SetRaiseRunning(std::function<bool()> raise) { m_raiseRunning = std::move(raise); }
+
 private:
     void WriteBanner(const char* word);
-    // Until the windows exist the program runs headless and reports where everything lives.
+    // Without windows (or with --headless) the program reports where everything lives.
     void RunHeadless();
     void ShowError(const std::string& text, const std::string& caption);
 
     ErrorSink m_showError;
+    std::function<int()> m_runWindows;
+    std::function<bool()> m_raiseRunning;
 };
 
 } // namespace vx

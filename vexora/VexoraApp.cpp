@@ -1,4 +1,4 @@
-#include "app/VexoraApp.h"
+#include "vexora/VexoraApp.h"
 
 #include "app/AppConfig.h"
 #include "app/LogFile.h"
@@ -65,7 +65,11 @@ int CVexoraV2App::InitInstance(const std::vector<std::string>& ownArgs)
     instance = std::make_unique<CSingleInstance>(GetDataFolder() + "VexoraV2.lock");
     if (instance->IsAnotherInstanceRunning()) {
         LogText(g_log, "程序已经运行");
-        fprintf(stderr, "Vexora已经运行！\n");
+        if (!m_raiseRunning || !m_raiseRunning()) {
+            // Starting, hung, or headless: nothing to bring to the front.
+            LogText(g_log, "Error : AppMutex is exits! but conn't found window!");
+            ShowError("Vexora已经运行！", "Vexora");
+        }
         return 0;
     }
 
@@ -92,11 +96,15 @@ int CVexoraV2App::InitInstance(const std::vector<std::string>& ownArgs)
     InstallCrashHandler(GetDataFolder() + "Dump/", OnDumpWritten);
     Log(g_log, "Info : build time: %s-%s", __DATE__, __TIME__);
 
-    RunHeadless();
+    int code = 0;
+    if (m_runWindows)
+        code = m_runWindows();
+    else
+        RunHeadless();
 
     WriteBanner("Exit");
     CloseLogs();
-    return 0;
+    return code;
 }
 
 void CVexoraV2App::RunHeadless()

@@ -1,0 +1,218 @@
+// A whole session through the main window against the simulator, offscreen, with the real
+// pipeline and encoders: log in, drop a folder tree whose names hold quotes, ';', '$', a
+// leading '-', a line break and Chinese characters, watch every file reach status 15 in its
+// mirrored remote folder, sign out and in again; and a second VexoraV2 that raises the first.
+
+#include "MainTestEnv.h"
+#include "app/LogFile.h"
+#include "net/Session.h"
+#include "platform/Paths.h"
+#include "platform/SingleInstance.h"
+#include "space/SpaceController.h"
+#include "ui/VXOptionEx.h"
+#include "ui/lists/ConverDoneListUI.h"
+#include "ui/lists/LCListView.h"
+#include "ui/main/InstanceServer.h"
+
+#include <QMimeData>
+#include <QProcess>
+#include <QUrl>
+#include <QtTest>
+
+using namespace vx;
+using namespace vx::test;
+
+namespace {
+
+bool Ffmpeg(const std::vector<std::string>& args)
+{
+    std::vector<std::string> a = {"-v", "error", "-y"};
+    a.insert(a.end(), args.begin(), args.end());
+    return RunProgram("/usr/bin/ffmpeg", a, {}, 60000).exitCode == 0;
+}
+
+bool SignIn(MainEnv& env)
+{
+    CSession session(*env.config);
+    if (!session.Login({CSimProcess::DemoUser(), CSimProcess::DemoPassword(), false, false}) ||
+        !session.PermissionGranted())
+        return false;
+    env.loop.PostMsg(env.wnd->Target(), WM_FILESERVER_LIST);
+    return QTest::qWaitFor(
+        [&] {
+            return env.wnd->Pipeline().IsSessionRunning() && env.wnd->isVisible() &&
+                   env.wnd->Space().Tree().RootIdOf(env.config->m_i64UserId) > 0;
+        },
+        30000);
+}
+
+const SpaceTreeItem* ChildFolder(CSpaceController& space, int64_t parent, const std::string& name)
+{
+    for (int64_t id : space.Tree().ChildrenOf(parent)) {
+        const SpaceTreeItem* item = space.Tree().Find(id);
+        if (item && item->entry.strName == name)
+            return item;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class MainSessionTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { SetDesktop(&m_shell); }
+    void cleanupTestCase() { SetDesktop(nullptr); }
+
+    void aDroppedTreeGoesThroughToTheSpaceAndComesBackAfterSigningIn()
+    {
+        MainEnv env(true);
+        OpenLogs();
+        CMainWnd& w = *env.wnd;
+        QVERIFY(SignIn(env));
+        CSpaceController& space = w.Space();
+        const int64_t root = space.Tree().RootIdOf(env.config->m_i64UserId);
+        space.ShowDirList(root);
+        QVERIFY(space.WaitIdle(20000));
+        QCOMPARE(space.List().DirId(), root);
+        QVERIFY(Child(w, "searchtext")->isEnabled());
+        QVERIFY(Child(w, "username")->property("text").toString().startsWith(QStringLiteral("Vexora | ")));
+
+        // The tree: names a shell would mangle, a sub-folder with a document.
+        const std::string top = env.dir.File("课程 \"A\";$HOME");
+        QVERIFY(MakeDirs(top + "/sub"));
+        const std::string clip = top + "/-clip 1.mp4", song = top + "/歌曲's.mp3";
+        QVERIFY(Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-t", "2", "-c:v", "libx264",
+                        "-preset", "ultrafast", clip}));
+        QVERIFY(Ffmpeg({"-f", "lavfi", "-i", "sine=frequency=440:duration=2", song}));
+        QVERIFY(WriteFile(top + "/notes;1.pdf", "%PDF-1.4\n1 0 obj<<>>endobj\ntrailer<<>>\n%%EOF\n"));
+        QVERIFY(WriteFile(top + "/sub/anim$.swf",
+                          std::string("FWS\x0a\x10\x00\x00\x00", 8) + std::string(64, 'x')));
+
+        // A real drop of the folder's URL on the window.
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(top))});
+        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &drop);
+        QVERIFY(drop.isAccepted());
+        QString refused;
+        for (const auto& r : w.Intake().Refused())
+            refused += QString::fromStdString(r.first + ": " + r.second + "; ");
+        QVERIFY2(
+            w.CourseList()->List()->Count() + w.DoneList()->List()->Count() >= 4,
+            qPrintable(
+                env.boxes.join(QLatin1Char('|')) + QStringLiteral(" / ") +
+                QString::fromStdString(w.Intake().Error()) + refused +
+                QStringLiteral(" session %1 dir %2 log %3")
+                    .arg(w.HasSession())
+                    .arg(space.List().DirId())
+                    .arg(QString::fromStdString(ReadFile(GetDataFolder() + "Log/log.txt")).right(1500))));
+        QStringList names;
+        for (const std::string& idx : w.CourseList()->List()->Indexes())
+            names << QString::fromStdString(w.CourseList()->List()->Find(idx)->strFilePath);
+        for (const std::string& p : {clip, song, top + "/notes;1.pdf", top + "/sub/anim$.swf"})
+            QVERIFY2(names.contains(QString::fromStdString(p)), p.c_str());
+
+        // The remote folders mirror the local ones.
+        const SpaceTreeItem* made = ChildFolder(space, root, "课程 \"A\";$HOME");
+        QVERIFY(made);
+        const SpaceTreeItem* sub = ChildFolder(space, made->entry.i64Id, "sub");
+        QVERIFY(sub);
+
+        // Every file goes through to status 15.
+        const bool through = QTest::qWaitFor([&] { return w.CourseList()->List()->Count() == 0; }, 240000);
+        QString states;
+        for (const std::string& idx : w.CourseList()->List()->Indexes()) {
+            const _sLCItemData* r = w.CourseList()->List()->Find(idx);
+            states += QStringLiteral("%1=%2 ").arg(QString::fromStdString(r->strFileName)).arg(r->nStatus);
+        }
+        QVERIFY2(
+            through,
+            qPrintable(states + env.boxes.join(QLatin1Char('|')) +
+                       QString::fromStdString(ReadFile(GetDataFolder() + "Log/transfile.txt")).right(1500) +
+                       QString::fromStdString(ReadFile(GetDataFolder() + "Log/log.txt")).right(2500)));
+        QCOMPARE(int(w.DoneList()->List()->Count()), 4);
+        for (const std::string& idx : w.DoneList()->List()->Indexes())
+            QCOMPARE(w.DoneList()->List()->Find(idx)->nStatus, 15);
+        QCOMPARE(Child(w, "HandlingOp")->property("text").toString(), QString());
+        VX_SCREENSHOT(&w, "session-converted");
+
+        // The mirrored sub-folder holds the SWF.
+        space.ShowDirList(sub->entry.i64Id);
+        QVERIFY(space.WaitIdle(20000));
+        QCOMPARE(int(space.List().Count()), 1);
+        QCOMPARE(space.List().Rows()[0].entry.strName.find("anim$"), size_t(0));
+        VX_SCREENSHOT(&w, "session-space-sub");
+
+        // Sign out and in again: the converted list comes back from the database.
+        w.SignOut(false);
+        QVERIFY(!w.isVisible());
+        QVERIFY(w.Login());
+        QCOMPARE(int(w.DoneList()->List()->Count()), 0);
+        QCOMPARE(env.config->m_i64UserId, int64_t(-1));
+        delete w.Login();
+        QVERIFY(SignIn(env));
+        QTRY_COMPARE(int(w.DoneList()->List()->Count()), 4);
+    }
+
+    void aSecondProgramRaisesTheFirstAndEnds()
+    {
+        MainEnv env;
+        // This test plays the first instance: it holds the lock and answers on the socket.
+        CSingleInstance first(GetDataFolder() + "VexoraV2.lock");
+        QVERIFY(!first.IsAnotherInstanceRunning());
+        const std::string ini = env.dir.File("Config.ini");
+        auto runSecond = [&](QString* err) -> int {
+            QProcess second;
+            QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+            e.insert(QStringLiteral("VEXORA_CONFIG"), QString::fromStdString(ini));
+            second.setProcessEnvironment(e);
+            second.start(QString::fromStdString(BinDir() + "VexoraV2"), {});
+            if (!second.waitForStarted(10000))
+                return -1;
+            // The loop of this process must run while the second one asks.
+            if (!QTest::qWaitFor([&] { return second.state() == QProcess::NotRunning; }, 60000))
+                return -2;
+            *err = QString::fromUtf8(second.readAllStandardError());
+            return second.exitCode();
+        };
+
+        // Nobody answers: the user is told, and the second program ends.
+        QString err;
+        QCOMPARE(runSecond(&err), 0);
+        QVERIFY2(err.contains(QStringLiteral("Vexora已经运行！")), qPrintable(err));
+        QVERIFY(
+            ReadFile(GetDataFolder() + "Log/log.txt").find("AppMutex is exits! but conn't found window!") !=
+            std::string::npos);
+
+        int raised = 0;
+        CInstanceServer server([&] {
+            ++raised;
+            return true;
+        });
+        QVERIFY(server.Listen());
+        QCOMPARE(runSecond(&err), 0);
+        QCOMPARE(raised, 1);
+        QVERIFY2(!err.contains(QStringLiteral("Vexora已经运行！")), qPrintable(err));
+    }
+
+private:
+    static QWidget* Child(QWidget& w, const char* name)
+    {
+        return w.findChild<QWidget*>(QString::fromLatin1(name));
+    }
+    CShellRecorder m_shell;
+};
+
+int RunMainSessionTests(int argc, char** argv)
+{
+    MainSessionTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "MainSessionTest.moc"

@@ -1,0 +1,93 @@
+#include "ui/lists/ConverDoneListUI.h"
+
+#include "app/Utils.h"
+#include "store/CourseStatus.h"
+#include "ui/lists/ListPaint.h"
+
+#include <QPainter>
+
+namespace vx {
+
+CConverDoneListUI::CConverDoneListUI(QWidget* parent) : CRecordListView(new CConverDoneListModel, 2, parent)
+{
+    m_pList = static_cast<CConverDoneListModel*>(m_pModel);
+    setObjectName(QStringLiteral("ConverDownList"));
+    setItemDelegate(new CConverDoneDelegate(this));
+    BuildHeader();
+}
+
+std::vector<ColumnSpec> CConverDoneListUI::Columns() const
+{
+    return {
+        {QStringLiteral("文件名"), 0, CConverDoneListModel::kColName},
+        {QStringLiteral("状态"), 100, CConverDoneListModel::kColStatus},
+        {QStringLiteral("大小"), 100, CConverDoneListModel::kColSize},
+        {QStringLiteral("时长"), 100, CConverDoneListModel::kColDuration},
+        {QStringLiteral("码率"), 100, CConverDoneListModel::kColBitRate},
+        {QString(), 20, 0},
+        {QStringLiteral("转换时间"), 130, CConverDoneListModel::kColTime},
+    };
+}
+
+uint32_t CConverDoneListUI::MenuFlags(bool rowSelected, int selectedCount) const
+{
+    if (!rowSelected)
+        return 0x0C0;
+    return selectedCount < 2 ? 0x0C2 : 0x002;
+}
+
+const char* CConverDoneListUI::DeleteLogLine() const
+{
+    return "CConverDoneListUI::DoEvent~~~~ SendNotify(l_pControl, DUI_VXMSGTYPE_DELETE ";
+}
+
+QString CConverDoneListUI::DoneStatusText(int32_t status) const
+{
+    return CachedText(status == CS_UPLOADING ? 2021 : status == CS_UPLOADED ? 2023 : 2020);
+}
+
+QSize CConverDoneDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
+{
+    return QSize(option.rect.width(), CRecordListView::kRowHeight);
+}
+
+void CConverDoneDelegate::paint(QPainter* p, const QStyleOptionViewItem& option,
+                                const QModelIndex& index) const
+{
+    const ListRow* row = m_pView->Model()->RowAt(index.row());
+    if (!row)
+        return;
+    const _sLCItemData& r = row->record;
+    const QRect rc = option.rect;
+    p->save();
+    p->fillRect(rc, m_pView->RowBackground(index.row()));
+    p->setPen(m_pView->RowText(index.row()));
+    p->setFont(option.font);
+    const std::vector<QRect> cols = m_pView->ColumnRects(rc);
+    const QRect name = cols[CConverDoneListUI::kName].adjusted(20, 0, -4, 0);
+    const QString shown = m_pView->Model()->data(index, Qt::DisplayRole).toString();
+    p->drawText(name, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                option.fontMetrics.elidedText(shown, Qt::ElideRight, name.width()));
+    PaintCentred(*p, cols[CConverDoneListUI::kStatus], m_pView->DoneStatusText(r.nStatus));
+    const QString size = QString::fromStdString(FormatFileSize(r.i64FileEnd));
+    if (size.isEmpty())
+        PaintDash(*p, cols[CConverDoneListUI::kSize]);
+    else
+        PaintCentred(*p, cols[CConverDoneListUI::kSize], size);
+    const bool media = r.nFileType != 1;
+    const int duration = r.miData.nDuration[MI_GENERAL];
+    if (media && duration > 0)
+        PaintCentred(*p, cols[CConverDoneListUI::kDuration],
+                     QString::fromStdString(FormatDuration(duration)));
+    else
+        PaintDash(*p, cols[CConverDoneListUI::kDuration]);
+    const int bitRate = r.miData.nBitRate[MI_GENERAL];
+    if (media && bitRate > 0)
+        PaintCentred(*p, cols[CConverDoneListUI::kBitRate], QString::asprintf("%dkbps", bitRate / 1000));
+    else
+        PaintDash(*p, cols[CConverDoneListUI::kBitRate]);
+    PaintCentred(*p, cols[CConverDoneListUI::kTime], QString::fromStdString(r.strModifyTime));
+    p->restore();
+}
+
+} // namespace vx
