@@ -17,8 +17,9 @@ _sLCItemData MakeRecord(int n, const std::string& name, int32_t status)
 
 std::vector<_sLCItemData> MixedRecords(int n)
 {
-    static const char* kNames[] = {"第一章 导论.mp4", "Lecture_Intro.avi", "高等数学 第二讲.flv", "讲义 材料.pdf",
-                                   "期末复习（上）.mkv", "lab-session.mov", "课堂练习答案.swf", "线性代数.wmv"};
+    static const char* kNames[] = {"第一章 导论.mp4",  "Lecture_Intro.avi",  "高等数学 第二讲.flv",
+                                   "讲义 材料.pdf",    "期末复习（上）.mkv", "lab-session.mov",
+                                   "课堂练习答案.swf", "线性代数.wmv"};
     static const int32_t kStatuses[] = {2, 3, 5, 6, 4, 8, 10, 12, 13, 11, 1, 14};
     std::vector<_sLCItemData> out;
     for (int i = 0; i < n; ++i) {
@@ -37,8 +38,11 @@ std::vector<_sLCItemData> MixedRecords(int n)
         }
         if (r.nStatus == CS_MEDIA_FAILED)
             r.nMediaError = -1;
-        r.strConvertPath = "/data/VexoraTemp/" + r.strFileIndex + "/" + std::to_string(i) + ".flv";
-        r.strModifyTime = "2026-12-0" + std::to_string(1 + i % 8) + " 10:" + std::to_string(10 + i % 50) + ":00";
+        const std::string stem = r.strFileName.substr(0, r.strFileName.rfind('.'));
+        r.strConvertPath =
+            "/data/VexoraTemp/" + r.strFileIndex + "/" + stem + (i % 5 == 0 ? ".asc.flv" : ".flv");
+        r.strModifyTime =
+            "2026-12-0" + std::to_string(1 + i % 8) + " 10:" + std::to_string(10 + i % 50) + ":00";
         out.push_back(r);
     }
     return out;

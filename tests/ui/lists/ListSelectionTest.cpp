@@ -9,6 +9,7 @@
 #include "ui/lists/ConverDoneListUI.h"
 #include "ui/lists/LCListView.h"
 
+#include <QScrollBar>
 #include <QTest>
 
 using namespace vx;
@@ -221,6 +222,8 @@ private slots:
         w.Click(1);
         w.Click(3, Qt::ShiftModifier);
         QTest::mouseMove(w.list->viewport(), w.list->visualRect(w.list->model()->index(6, 0)).center());
+        QTest::qWait(20);
+        QVERIFY(w.list->verticalScrollBar()->isVisible());
         VX_SCREENSHOT(&w.win, QStringLiteral("course_list"));
 
         CNotifyRecorder win;
@@ -236,6 +239,8 @@ private slots:
         done->setGeometry(win.rect());
         win.show();
         QVERIFY(QTest::qWaitForWindowExposed(&win));
+        QTest::qWait(20);
+        QVERIFY(done->verticalScrollBar()->isVisible());
         VX_SCREENSHOT(&win, QStringLiteral("converted_list"));
     }
 };
