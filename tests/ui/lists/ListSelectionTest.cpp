@@ -7,7 +7,12 @@
 #include "foundation/TestRegistry.h"
 #include "pipeline/PipelineMessages.h"
 #include "ui/lists/ConverDoneListUI.h"
+#include "ui/lists/LCListDelegate.h"
 #include "ui/lists/LCListView.h"
+#include "ui/lists/ListPaint.h"
+
+#include <QHelpEvent>
+#include <QToolTip>
 
 #include <QScrollBar>
 #include <QTest>
@@ -213,6 +218,52 @@ private slots:
         QTest::mouseClick(done->viewport(), Qt::RightButton, Qt::NoModifier, at);
         QCOMPARE(done->OpenMenu()->Entries(), CVXMenuWnd::EntryNames(0x0C2));
         done->OpenMenu()->close();
+    }
+
+    void rowLookComesFromPropertiesAndTheMouse()
+    {
+        ListEnv env;
+        CourseWindow w(env, 6);
+        QVERIFY(w.exposed);
+        // Colours as a form sets them.
+        QVERIFY(w.list->setProperty("itemAlterColor", QColor(1, 2, 3)));
+        QVERIFY(w.list->setProperty("itemHotBkColor", QColor(4, 5, 6)));
+        QVERIFY(w.list->setProperty("itemSelectedBkColor", QColor(7, 8, 9)));
+        QVERIFY(w.list->setProperty("itemMulSelect", false));
+        QVERIFY(!w.list->MultiSelect());
+        QCOMPARE(w.list->RowBackground(1), QColor(1, 2, 3));
+        QTest::mouseMove(w.list->viewport(), w.list->visualRect(w.list->model()->index(3, 0)).center());
+        QTRY_COMPARE(w.list->HotRow(), 3);
+        QCOMPARE(w.list->RowBackground(3), QColor(4, 5, 6));
+        w.Click(3);
+        QCOMPARE(w.list->RowBackground(3), QColor(7, 8, 9));
+        // The media-error icon of a failed probe explains itself; the rest of the row shows
+        // the row's own tooltip.
+        _sLCItemData r = MakeRecord(100, "坏文件.mp4", CS_MEDIA_FAILED);
+        r.nMediaError = -1;
+        QVERIFY(w.list->Add(r, true));
+        const QModelIndex idx = w.list->model()->index(6, 0);
+        const QRect row = w.list->visualRect(idx);
+        const QRect icon = CLCListDelegate::MediaErrorRect(w.list->ColumnRects(row)[CLCListView::kName], row);
+        QHelpEvent over(QEvent::ToolTip, icon.center(), w.list->viewport()->mapToGlobal(icon.center()));
+        QApplication::sendEvent(w.list->viewport(), &over);
+        QTRY_COMPARE(QToolTip::text(), QString::fromStdString(env.config->GetText(2025)));
+        QToolTip::hideText();
+        w.list->List()->SetTooltip("idx-100", "原因");
+        const QPoint mid = row.center();
+        QHelpEvent elsewhere(QEvent::ToolTip, mid, w.list->viewport()->mapToGlobal(mid));
+        QApplication::sendEvent(w.list->viewport(), &elsewhere);
+        QTRY_COMPARE(QToolTip::text(), QStringLiteral("原因"));
+        QToolTip::hideText();
+    }
+
+    void speedTexts()
+    {
+        QCOMPARE(SpeedText(0), QStringLiteral("0B/S"));
+        QCOMPARE(SpeedText(1024), QStringLiteral("1024B/S"));
+        QCOMPARE(SpeedText(1536), QStringLiteral("1.50KB/S"));
+        QCOMPARE(SpeedText(1024 * 1024), QStringLiteral("1024.00KB/S"));
+        QCOMPARE(SpeedText(3145728), QStringLiteral("3.00MB/S"));
     }
 
     void screenshotsOfBothListsFull()

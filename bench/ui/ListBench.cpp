@@ -1,0 +1,204 @@
+// vx_ui_bench ROWS SECONDS: the course list against a QStandardItemModel table with the same
+// rows. Prints the time to fill the model (view attached), to repaint a full viewport, and the
+// longest and mean paint while 100 upload reports a second update the visible rows.
+
+#include "store/TransRecords.h"
+#include "ui/lists/LCListView.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QImage>
+#include <QPainter>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace vx;
+
+namespace {
+
+struct PaintStats
+{
+    int count = 0;
+    double maxMs = 0;
+    double sumMs = 0;
+    void Add(double ms)
+    {
+        ++count;
+        maxMs = std::max(maxMs, ms);
+        sumMs += ms;
+    }
+};
+
+class TimedCourseList : public CLCListView
+{
+public:
+    PaintStats stats;
+
+protected:
+    void paintEvent(QPaintEvent* e) override
+    {
+        QElapsedTimer t;
+        t.start();
+        CLCListView::paintEvent(e);
+        stats.Add(t.nsecsElapsed() / 1e6);
+    }
+};
+
+class TimedTable : public QTableView
+{
+public:
+    PaintStats stats;
+
+protected:
+    void paintEvent(QPaintEvent* e) override
+    {
+        QElapsedTimer t;
+        t.start();
+        QTableView::paintEvent(e);
+        stats.Add(t.nsecsElapsed() / 1e6);
+    }
+};
+
+std::vector<_sLCItemData> Rows(int n)
+{
+    static const char* kNames[] = {"第一章 导论.mp4", "Lecture_Intro.avi", "高等数学 第二讲.flv",
+                                   "期末复习（上）.mkv"};
+    std::vector<_sLCItemData> out;
+    out.reserve(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        _sLCItemData r;
+        r.strFileIndex = "bench-" + std::to_string(i);
+        r.strFileName = std::to_string(i) + "_" + kNames[i % 4];
+        r.strFilePath = "/home/teacher/" + r.strFileName;
+        r.nStatus = CS_UPLOADING;
+        r.i64FileSize = 50000000 + i;
+        r.i64FileEnd = 1000000000;
+        r.nWidth = 1280;
+        r.nHeight = 720;
+        r.nFileBits = 1500;
+        out.push_back(r);
+    }
+    return out;
+}
+
+QList<QStandardItem*> BaselineRow(const _sLCItemData& r)
+{
+    return {new QStandardItem(QString::fromStdString(r.strFileName)),
+            new QStandardItem(QString::number(r.i64FileSize)),
+            new QStandardItem(QStringLiteral("正在上传")),
+            new QStandardItem(QStringLiteral("0%")),
+            new QStandardItem(QStringLiteral("1280*720")),
+            new QStandardItem(QStringLiteral("1500kbps")),
+            new QStandardItem(QStringLiteral("0B/S"))};
+}
+
+double Ms(QElapsedTimer& t)
+{
+    return t.nsecsElapsed() / 1e6;
+}
+
+// Mean of several full-viewport paints into an image (the delegate's work, no screen).
+double RepaintMs(QAbstractItemView* view)
+{
+    QImage img(view->viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+    view->viewport()->render(&img); // warm-up: fonts and glyph caches
+    const int rounds = 50;
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < rounds; ++i)
+        view->viewport()->render(&img);
+    return Ms(t) / rounds;
+}
+
+// 100 reports a second for `seconds`, each for one of the rows on screen.
+void Stream(int seconds, const std::function<void(int tick)>& report)
+{
+    QEventLoop loop;
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    int tick = 0;
+    const int total = seconds * 100;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        report(tick++);
+        if (tick >= total)
+            loop.quit();
+    });
+    timer.start(10);
+    loop.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const int n = argc > 1 ? std::max(100, atoi(argv[1])) : 10000;
+    const int seconds = argc > 2 ? std::max(1, atoi(argv[2])) : 20;
+    const std::vector<_sLCItemData> rows = Rows(n);
+
+    TimedCourseList list;
+    list.resize(1000, 720);
+    list.show();
+    TimedTable table;
+    QStandardItemModel base(0, 7);
+    table.setModel(&base);
+    table.verticalHeader()->setDefaultSectionSize(34);
+    table.resize(1000, 720);
+    table.show();
+    app.processEvents();
+
+    // Fill: one add per record, as the pipeline restores a session.
+    QElapsedTimer t;
+    t.start();
+    for (const _sLCItemData& r : rows)
+        list.Add(r, true);
+    const double fillMs = Ms(t);
+    t.restart();
+    for (const _sLCItemData& r : rows)
+        base.appendRow(BaselineRow(r));
+    const double baseFillMs = Ms(t);
+    app.processEvents();
+
+    const double repaintMs = RepaintMs(&list);
+    const double baseRepaintMs = RepaintMs(&table);
+
+    list.stats = {};
+    int64_t pos = 0;
+    Stream(seconds, [&](int tick) {
+        _sTransReport rep;
+        rep.i64FileId = 1;
+        rep.strFileIndex = "bench-" + std::to_string(tick % 20);
+        pos += 100000;
+        rep.i64Pos = pos;
+        rep.nInterval = 100000;
+        rep.nCode = TR_PROGRESS;
+        list.UpdateItemByTransInfo(rep);
+    });
+    table.stats = {};
+    Stream(seconds, [&](int tick) {
+        const int row = tick % 20;
+        base.item(row, 3)->setText(QString::number(tick % 100) + QLatin1Char('%'));
+        base.item(row, 6)->setText(QString::number(tick * 1000) + QStringLiteral("B/S"));
+    });
+
+    printf("course list, %d rows (offscreen; reference: QStandardItemModel in a QTableView)\n", n);
+    printf("  fill:             %8.2f ms   reference %8.2f ms   ratio %.2f   (goal < 100 ms)\n", fillMs,
+           baseFillMs, fillMs / baseFillMs);
+    printf("  repaint viewport: %8.3f ms   reference %8.3f ms   ratio %.2f   (goal < 8 ms)\n", repaintMs,
+           baseRepaintMs, repaintMs / baseRepaintMs);
+    printf("  100 reports/s for %d s: %d paints, longest %.3f ms, mean %.3f ms; reference %d paints, longest "
+           "%.3f ms, mean %.3f ms   (goal: every paint < 16 ms)\n",
+           seconds, list.stats.count, list.stats.maxMs,
+           list.stats.count ? list.stats.sumMs / list.stats.count : 0, table.stats.count, table.stats.maxMs,
+           table.stats.count ? table.stats.sumMs / table.stats.count : 0);
+    const bool ok = fillMs < 100 && repaintMs < 8 && list.stats.maxMs < 16 && list.stats.count > 0;
+    printf("  %s\n", ok ? "all goals met" : "GOAL MISSED");
+    return ok ? 0 : 1;
+}
