@@ -16,6 +16,15 @@ CCliArgs::CCliArgs(int argc, char** argv)
             }
             *into = argv[++i];
         };
+        if (a == "--") {
+            // Everything after "--" is a word, never an option, even "--json" or "--password".
+            if (m_command.empty() && i + 1 < argc)
+                m_command = argv[++i];
+            m_rest.push_back(a);
+            for (++i; i < argc; ++i)
+                m_rest.push_back(argv[i]);
+            break;
+        }
         if (a == "--json") {
             m_json = true;
         } else if (a == "--config") {
@@ -54,12 +63,20 @@ std::string CCliArgs::Password() const
     return e ? e : "";
 }
 
+size_t CCliArgs::OptionsEnd() const
+{
+    for (size_t i = 0; i < m_rest.size(); ++i)
+        if (m_rest[i] == "--")
+            return i;
+    return m_rest.size();
+}
+
 std::optional<std::string> CCliArgs::TakeOption(const std::string& name)
 {
     std::optional<std::string> found;
-    for (size_t i = 0; i < m_rest.size();) {
+    for (size_t i = 0; i < OptionsEnd();) {
         if (m_rest[i] == name) {
-            if (i + 1 >= m_rest.size()) {
+            if (i + 1 >= OptionsEnd()) {
                 m_error = name + " needs a value";
                 m_rest.erase(m_rest.begin() + static_cast<long>(i));
                 continue;
@@ -89,7 +106,7 @@ std::vector<std::string> CCliArgs::TakeAll(const std::string& name)
 bool CCliArgs::TakeFlag(const std::string& name)
 {
     bool found = false;
-    for (size_t i = 0; i < m_rest.size();) {
+    for (size_t i = 0; i < OptionsEnd();) {
         if (m_rest[i] == name) {
             found = true;
             m_rest.erase(m_rest.begin() + static_cast<long>(i));

@@ -1,6 +1,7 @@
 #pragma once
 // Command-line parsing for `vexora`: global options anywhere on the line (--config PATH, --user,
 // --password, --json), then per-command options taken by name; whatever is left is positional.
+// "--" ends the options: every word after it is positional, whatever it looks like.
 
 #include <optional>
 #include <string>
@@ -39,6 +40,9 @@ public:
     const std::string& Error() const { return m_error; }
 
 private:
+    // Index of the "--" in m_rest (its size when there is none): options are looked for before it.
+    size_t OptionsEnd() const;
+
     std::string m_command;
     std::string m_usage;
     std::vector<std::string> m_rest;

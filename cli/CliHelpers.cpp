@@ -25,4 +25,43 @@ void PrintJsonLine(const CJsonOut& out)
     printf("%s\n", json.c_str());
 }
 
+std::string PlainText(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        char buf[8];
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            continue;
+        case '\n':
+            out += "\\n";
+            continue;
+        case '\r':
+            out += "\\r";
+            continue;
+        case '\t':
+            out += "\\t";
+            continue;
+        default:
+            break;
+        }
+        if (c < 0x20 || c == 0x7F) {
+            snprintf(buf, sizeof(buf), "\\x%02x", c);
+            out += buf;
+        } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            // U+0080..U+009F: terminal controls as well (U+009B starts an escape sequence).
+            snprintf(buf, sizeof(buf), "\\u%04x", static_cast<unsigned char>(text[i + 1]));
+            out += buf;
+            ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 } // namespace vx::cli

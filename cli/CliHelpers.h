@@ -16,4 +16,10 @@ bool NoArguments(CCliArgs& args, const std::string& why, int* exitCode);
 // The record's JSON object on one line of standard output.
 void PrintJsonLine(const CJsonOut& out);
 
+// A name or server text made safe for plain output: a line feed, tab or any other control
+// character (C0, DEL and the C1 range) would forge extra lines or columns, or drive the
+// terminal, so each becomes a visible escape ("\n", "\t", "\x1b", "\u009b"); a backslash is
+// doubled so the escapes stay unambiguous. Everything else, UTF-8 included, stays as it is.
+std::string PlainText(const std::string& text);
+
 } // namespace vx::cli

@@ -2,6 +2,7 @@
 
 #include "app/AppConfig.h"
 #include "cli/CliCommand.h"
+#include "platform/Terminal.h"
 
 #include <cstdio>
 
@@ -26,10 +27,14 @@ std::string DescribeLoginFailure(const CSession& session, const std::string& use
 bool LoginForCommand(const CCliArgs& args, int* exitCode)
 {
     const std::string user = args.User();
-    const std::string password = args.Password();
+    std::string password = args.Password();
+    // On a terminal the password is asked for, unseen: on the command line every local user
+    // could read it in the process list.
+    if (!user.empty() && password.empty() && IsTerminal(StdStream::In))
+        ReadHiddenLine("Password for " + user + ": ", &password);
     if (user.empty() || password.empty()) {
-        fprintf(stderr, "vexora: no account given: use --user and --password, or set VEXORA_USER and "
-                        "VEXORA_PASSWORD\n");
+        fprintf(stderr, "vexora: no account given: use --user (or VEXORA_USER) and, when not asked for on a "
+                        "terminal, --password or VEXORA_PASSWORD\n");
         *exitCode = kExitUsage;
         return false;
     }

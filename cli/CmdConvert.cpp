@@ -4,13 +4,16 @@
 #include "app/AppConfig.h"
 #include "app/Utils.h"
 #include "cli/CliCommand.h"
+#include "cli/CliHelpers.h"
 #include "cli/JsonOut.h"
 #include "media/ConvertMgr.h"
 #include "media/MediaInfo.h"
 #include "media/MediaMessages.h"
 #include "pipeline/ConvertSettings.h"
+#include "platform/FileCheck.h"
 #include "platform/MessageLoop.h"
 #include "platform/Paths.h"
+#include "platform/Terminal.h"
 
 #include <unistd.h>
 
@@ -81,6 +84,7 @@ struct Job
     int progress = 0;
     bool done = false;
     _sConvertReport result;
+    int probeStatus = MI_OK; // a source the probe refused never reaches the manager
 };
 
 class CConvertView : public IMsgHandler
@@ -125,7 +129,7 @@ public:
             std::string bar(static_cast<size_t>(filled), '#');
             bar.append(static_cast<size_t>(30 - filled), '.');
             const char* state = !j.done ? "" : j.result.nCode == CR_SUCCESS ? " done" : " FAILED";
-            std::string name = BaseName(j.path);
+            std::string name = PlainText(BaseName(j.path));
             if (name.size() > 40)
                 name = name.substr(0, 37) + "...";
             fprintf(stderr, "\r\x1b[2K[%s] %3d%% %s%s\n", bar.c_str(), j.progress, name.c_str(), state);
@@ -172,8 +176,9 @@ int RunConvert(CCliArgs& args)
     int failed = 0;
     for (const std::string& f : files) {
         std::string path = Absolute(f);
-        if (!FileExists(path)) {
-            Fail(f + ": no such file");
+        std::string problem = DescribeInputFile(path);
+        if (!problem.empty()) {
+            Fail(f + ": " + problem);
             ++failed;
             continue;
         }
@@ -183,7 +188,7 @@ int RunConvert(CCliArgs& args)
         jobs.push_back(j);
     }
 
-    const bool tty = isatty(STDERR_FILENO) && !args.Json();
+    const bool tty = IsTerminal(StdStream::Err) && !args.Json();
     CConvertView view(&jobs, tty);
     init.MAX = static_cast<uint8_t>(std::max<size_t>(1, std::min<size_t>(jobs.size(), init.MAX)));
     init.hWnd = view.Target();
@@ -197,11 +202,16 @@ int RunConvert(CCliArgs& args)
         int status = probe.GetMiData(&mi);
         if (status != MI_OK) {
             j.done = true;
+            j.probeStatus = status;
             j.result.nCode = CV_NO_STREAMS;
             j.result.strFileIndex = j.index;
             continue;
         }
-        mgr.AddFile(_sConvertTask{j.path, j.index, mi});
+        if (!mgr.AddFile(_sConvertTask{j.path, j.index, mi})) {
+            j.done = true; // the manager took no task: nothing would ever report it
+            j.result.nCode = CV_FAILED;
+            j.result.strFileIndex = j.index;
+        }
     }
     view.Draw();
     auto allDone = [&] {
@@ -221,6 +231,13 @@ int RunConvert(CCliArgs& args)
         for (const auto& [crf, rate] : info.vProbes)
             probes +=
                 (probes.empty() ? "" : ",") + std::to_string(crf) + ":" + std::to_string(rate / 1000) + "k";
+        if (j.probeStatus != MI_OK && j.probeStatus != MI_NO_STREAMS) {
+            ++failed;
+            std::string problem = DescribeInputFile(j.path);
+            Fail(j.path + ": " + (problem.empty() ? "not a media file the library can read" : problem) +
+                 " (probe status " + std::to_string(j.probeStatus) + ")");
+            continue;
+        }
         if (j.result.nCode != CR_SUCCESS) {
             ++failed;
             Fail(j.path + ": " + ResultText(j.result.nCode) + " (code " + std::to_string(j.result.nCode) +
@@ -241,9 +258,9 @@ int RunConvert(CCliArgs& args)
         if (args.Json())
             fputs(o.Json().c_str(), stdout);
         else
-            printf("%s\n  output: %s\n  route: %s  crf: %d  probes (crf:rate): %s\n", j.path.c_str(),
-                   j.result.strOutPath.c_str(), info.strRoute.c_str(), info.nCrf,
-                   probes.empty() ? "-" : probes.c_str());
+            printf("%s\n  output: %s\n  route: %s  crf: %d  probes (crf:rate): %s\n",
+                   PlainText(j.path).c_str(), PlainText(j.result.strOutPath).c_str(), info.strRoute.c_str(),
+                   info.nCrf, probes.empty() ? "-" : probes.c_str());
     }
     return failed == 0 ? kExitOk : kExitFailed;
 }

@@ -5,6 +5,7 @@
 #include "cli/CliHelpers.h"
 #include "cli/JsonOut.h"
 #include "media/FileMd5.h"
+#include "platform/FileCheck.h"
 
 #include <cerrno>
 #include <climits>
@@ -51,13 +52,19 @@ int RunMd5(CCliArgs& args)
 
     int rc = kExitOk;
     for (const std::string& path : files) {
+        // A folder, a pipe or a link loop is not "missing": say what it is.
+        std::string problem = DescribeInputFile(path);
+        if (!problem.empty()) {
+            rc = Fail("md5 " + path + ": " + problem);
+            continue;
+        }
         FileMd5Result r;
         bool whole = IsWholeFileMd5(path);
         int code = GetFileMd5ByRule(path, rule, whole, nullptr, &r);
         if (code != MD5_OK) {
             std::string cause =
-                code == MD5_FILE_MISSING ? "no such file" : strerror(r.nErrno ? r.nErrno : EIO);
-            rc = Fail("md5 " + path + ": " + cause);
+                code == MD5_FILE_MISSING ? DescribeInputFile(path) : strerror(r.nErrno ? r.nErrno : EIO);
+            rc = Fail("md5 " + path + ": " + (cause.empty() ? "no such file" : cause));
             continue;
         }
         if (args.Json()) {
@@ -69,7 +76,8 @@ int RunMd5(CCliArgs& args)
             out.Bool("whole", whole);
             PrintJsonLine(out);
         } else {
-            printf("%s %lld %s\n", r.strMd5.c_str(), static_cast<long long>(r.i64Length), path.c_str());
+            printf("%s %lld %s\n", r.strMd5.c_str(), static_cast<long long>(r.i64Length),
+                   PlainText(path).c_str());
         }
     }
     fflush(stdout);

@@ -1,11 +1,10 @@
 // vexora probe FILE...: the media properties the conversion relies on, one block per file.
 
 #include "cli/CliCommand.h"
+#include "cli/CliHelpers.h"
 #include "cli/JsonOut.h"
 #include "media/MediaInfo.h"
-#include "platform/Paths.h"
-
-#include <unistd.h>
+#include "platform/FileCheck.h"
 
 #include <cstdio>
 #include <string>
@@ -32,9 +31,10 @@ Prop Real(const char* name, double v)
     return {name, buf, buf};
 }
 
+// Texts come from the file's own metadata: plain output escapes what could forge lines.
 Prop Text(const char* name, const std::string& v)
 {
-    return {name, v, CJsonOut::Quote(v)};
+    return {name, PlainText(v), CJsonOut::Quote(v)};
 }
 
 struct Group
@@ -70,19 +70,18 @@ std::vector<Group> Groups(const MiData& m)
 
 std::string StatusText(const std::string& path, int status)
 {
-    switch (status) {
-    case MI_OK:
+    if (status == MI_OK)
         return "ok";
-    case MI_EMPTY_PATH:
+    if (status == MI_EMPTY_PATH)
         return "the path is empty";
+    if (status == MI_OPEN_FAILED && !CMediaInfo::IsLibraryBound())
+        return std::string("the MediaInfo library (") + CMediaInfo::kLibraryName + ") could not be loaded";
+    // A file that cannot be read at all is no question of its format.
+    std::string problem = DescribeInputFile(path);
+    if (!problem.empty())
+        return problem;
+    switch (status) {
     case MI_OPEN_FAILED:
-        if (!CMediaInfo::IsLibraryBound())
-            return std::string("the MediaInfo library (") + CMediaInfo::kLibraryName +
-                   ") could not be loaded";
-        if (DirExists(path))
-            return "a folder, not a file";
-        if (!FileExists(path))
-            return access(path.c_str(), F_OK) == 0 ? "not a regular file" : "no such file";
         return "not a media file the library can read";
     case MI_NO_FILESIZE:
         return "no file size in the General stream";
@@ -109,8 +108,8 @@ std::string JsonBlock(const std::string& path, int status, const MiData& m)
 
 std::string PlainBlock(const std::string& path, int status, const MiData& m)
 {
-    std::string out =
-        "File: " + path + "\nStatus: " + std::to_string(status) + " (" + StatusText(path, status) + ")\n";
+    std::string out = "File: " + PlainText(path) + "\nStatus: " + std::to_string(status) + " (" +
+                      StatusText(path, status) + ")\n";
     if (status != MI_OK)
         return out;
     for (const Group& g : Groups(m)) {

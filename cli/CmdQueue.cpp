@@ -81,8 +81,8 @@ int RunQueue(CCliArgs& args)
                 json += (count ? ",\n  " : "\n  ") + obj;
             } else {
                 printf("%lld  %s  %2d %s  %3d%%  %s bytes  %s\n", static_cast<long long>(user),
-                       r.strFileIndex.c_str(), r.nStatus, StatusText(r.nStatus).c_str(), r.nProgress,
-                       std::to_string(r.i64FileSize).c_str(), r.strFilePath.c_str());
+                       PlainText(r.strFileIndex).c_str(), r.nStatus, StatusText(r.nStatus).c_str(),
+                       r.nProgress, std::to_string(r.i64FileSize).c_str(), PlainText(r.strFilePath).c_str());
             }
             ++count;
         }

@@ -60,7 +60,7 @@ void PrintEntries(const CCliArgs& args, const std::vector<SpaceEntry>& entries)
         // kind, id, size, name: tab-separated, one entry per line
         for (const SpaceEntry& e : entries)
             printf("%s\t%lld\t%lld\t%s\n", KindName(e.nType), static_cast<long long>(e.i64Id),
-                   static_cast<long long>(e.i64Size), e.strName.c_str());
+                   static_cast<long long>(e.i64Size), PlainText(e.strName).c_str());
         return;
     }
     std::string s = "[";
@@ -320,7 +320,7 @@ int RunServers(CCliArgs& args)
         return SpaceFail("reading the file-server list", api, err);
     if (!args.Json()) {
         for (const FileServerAddress& s : servers)
-            printf("%s:%d\n", s.strIp.c_str(), s.nPort);
+            printf("%s:%d\n", PlainText(s.strIp).c_str(), s.nPort);
         return kExitOk;
     }
     std::string s = "[";

@@ -12,8 +12,10 @@
 #include "cli/JsonOut.h"
 #include "media/FileMd5.h"
 #include "net/SpaceApi.h"
+#include "platform/FileCheck.h"
 #include "platform/Paths.h"
 #include "platform/Socket.h"
+#include "platform/Terminal.h"
 #include "upload/FileServerList.h"
 #include "upload/FileTransMgr.h"
 #include "upload/UploadMessages.h"
@@ -50,6 +52,7 @@ struct Job
     int64_t done = 0; // bytes known to be on the server
     bool finished = false;
     int code = 0;
+    int32_t svrResult = 0; // the file server's own refusal, when it gave one
     int64_t fileId = 0;
 };
 
@@ -96,6 +99,42 @@ std::string ResultText(int code)
     default:
         return "upload failed";
     }
+}
+
+// What the file server's refusal results mean. The protocol carries only the number, so the
+// reason is named here; an unknown number is still printed.
+std::string ServerReason(int32_t result)
+{
+    switch (result) {
+    case -1:
+        return "it does not accept the request (a file name, file type or length it refuses)";
+    case -2:
+        return "it does not know this organisation or user";
+    case -4:
+        return "there is no such folder";
+    case -5:
+        return "the same content is being uploaded on another connection; try again when that upload has "
+               "ended";
+    case -6:
+        return "a file of that name already exists in the folder";
+    case -30000:
+        return "the organisation's space is full";
+    default:
+        return "";
+    }
+}
+
+// The failure line: the code's meaning and, when the file server refused with a result of its
+// own, that result and what it means.
+std::string FailureText(int code, int32_t svrResult)
+{
+    std::string text = ResultText(code);
+    if (svrResult != 0 && (code == TRANS_REFUSED || code == TRANS_REFUSED_4 || code == TRANS_OTHER_RESULT)) {
+        std::string why = ServerReason(svrResult);
+        text = "the file server refused the upload: " + (why.empty() ? "for a reason it did not name" : why) +
+               " (server result " + std::to_string(svrResult) + ")";
+    }
+    return text + " (code " + std::to_string(code) + ")";
 }
 
 std::string Duration(double secs)
@@ -155,6 +194,7 @@ public:
             } else if (r->nCode < 0) {
                 j.finished = true;
                 j.code = r->nCode;
+                j.svrResult = r->nSvrResult;
             }
             Draw(false);
         }
@@ -309,8 +349,9 @@ int RunUpload(CCliArgs& args)
         j.path = f;
         j.type = TypeOf(f);
         j.size = FileSize(f);
-        if (!FileExists(f) || j.size < 0) {
-            Fail("upload " + f + ": no such file");
+        std::string problem = DescribeInputFile(f);
+        if (!problem.empty() || j.size < 0) {
+            Fail("upload " + f + ": " + (problem.empty() ? "no such file" : problem));
             ++failed;
         } else if (j.type == 0) {
             Fail("upload " + f + ": only FLV, PDF and SWF files are uploaded as they are");
@@ -351,7 +392,7 @@ int RunUpload(CCliArgs& args)
         return kExitFailed;
     fprintf(stderr, "vexora: uploading %zu file(s) to %s:%u\n", jobs.size(), host.c_str(), port);
 
-    const bool tty = isatty(STDERR_FILENO) && !args.Json();
+    const bool tty = IsTerminal(StdStream::Err) && !args.Json();
     CUploadView view(&jobs, tty);
     _sTransInit init;
     init.m_uMaxWorkNum = static_cast<int32_t>(std::min<size_t>(jobs.size(), 2));
@@ -394,8 +435,8 @@ int RunUpload(CCliArgs& args)
     for (const Job& j : jobs) {
         if (j.code != 1) {
             ++failed;
-            Fail("upload " + j.path + " to " + host + ":" + std::to_string(port) + ": " + ResultText(j.code) +
-                 " (code " + std::to_string(j.code) + ")");
+            Fail("upload " + j.path + " to " + host + ":" + std::to_string(port) + ": " +
+                 FailureText(j.code, j.svrResult));
             continue;
         }
         if (args.Json()) {
@@ -408,8 +449,8 @@ int RunUpload(CCliArgs& args)
             o.Text("server", host + ":" + std::to_string(port));
             PrintJsonLine(o);
         } else {
-            printf("%s\tfile id %lld\t%lld bytes\tmd5 %s\n", j.path.c_str(), static_cast<long long>(j.fileId),
-                   static_cast<long long>(j.size), j.md5Hex.c_str());
+            printf("%s\tfile id %lld\t%lld bytes\tmd5 %s\n", PlainText(j.path).c_str(),
+                   static_cast<long long>(j.fileId), static_cast<long long>(j.size), j.md5Hex.c_str());
         }
     }
     fflush(stdout);

@@ -1,5 +1,7 @@
 #include "cli/JsonOut.h"
 
+#include "cli/CliHelpers.h"
+
 #include <cstdio>
 
 namespace vx::cli {
@@ -39,7 +41,7 @@ std::string CJsonOut::Quote(const std::string& s)
 
 void CJsonOut::Text(const std::string& key, const std::string& value)
 {
-    m_fields.push_back({key, value, Quote(value)});
+    m_fields.push_back({key, PlainText(value), Quote(value)});
 }
 
 void CJsonOut::Int(const std::string& key, long long value)

@@ -4,6 +4,8 @@
 #include "app/LogFile.h"
 #include "app/Utils.h"
 #include "cli/CliCommand.h"
+#include "cli/CliHelpers.h"
+#include "platform/Paths.h"
 #include "platform/Socket.h"
 #include "platform/Utf8.h"
 
@@ -24,13 +26,14 @@ std::vector<CliCommand>& Commands()
 
 int Fail(const std::string& text)
 {
-    fprintf(stderr, "vexora: %s\n", text.c_str());
+    // Error lines name files and servers: a line feed in a name must not forge another line.
+    fprintf(stderr, "vexora: %s\n", PlainText(text).c_str());
     return kExitFailed;
 }
 
 int UsageError(const CCliArgs& args, const std::string& why)
 {
-    fprintf(stderr, "vexora: %s\nusage: vexora %s\n", why.c_str(), args.Usage().c_str());
+    fprintf(stderr, "vexora: %s\nusage: vexora %s\n", PlainText(why).c_str(), args.Usage().c_str());
     return kExitUsage;
 }
 
@@ -95,6 +98,10 @@ int main(int argc, char** argv)
     }
     if (!args.ConfigPath().empty())
         CAppConfig::SetConfigPath(args.ConfigPath());
+    // Logs and the account database live in the data folder; never fall back to the current folder.
+    const std::string dataError = DataFolderError();
+    if (!dataError.empty())
+        return Fail(dataError);
 
     OpenLogs();
     Log(g_log, "Info : vexora %s %s", GetAppVersion().c_str(), args.Command().c_str());

@@ -55,13 +55,14 @@ bool CConvertMgr::Init(const _sConvertInit& init)
         m_workEvent.Reset();
         m_hWnd = init.hWnd;
         m_uMsgId = init.uMsgId;
-        Start();
+        // Without a manager thread no queued task would ever start: only a running manager
+        // counts as initialised, so AddFile refuses instead of queueing into the void.
+        m_bInit = Start();
     }
-    m_bInit = true;
     Log(g_convertLog, "Info : Init-MAX:%d,nCodecMod:%d,nVideoSizeOp:%d,unRc(%dX%d)OUTPATH:%s,", init.MAX,
         init.options.nCodecMod, init.options.nVideoSizeOp, init.options.unRc[0], init.options.unRc[1],
         init.options.OUTPATH.c_str());
-    return false;
+    return m_bInit.load();
 }
 
 bool CConvertMgr::AddFile(const _sConvertTask& task)
@@ -70,6 +71,12 @@ bool CConvertMgr::AddFile(const _sConvertTask& task)
         return false;
     {
         std::lock_guard<std::mutex> work(m_workLock);
+        // Before a successful Init or after StopWork nothing would ever run the task.
+        if (!m_bInit.load() || m_bStopping) {
+            Log(g_convertLog, "Error : add file(%s), index(%s) refused: the convert manager is not running",
+                task.strSrcPath.c_str(), task.strFileIndex.c_str());
+            return false;
+        }
         m_listTask.push_back(task);
         if (!m_bStopping && m_listBusy.size() < m_MAX && !m_listAvailable.empty())
             m_workEvent.Set();
@@ -196,12 +203,13 @@ bool CConvertMgr::Reconfigure(uint8_t max, uint8_t nVideoSizeOp, uint8_t nCodecM
     std::lock_guard<std::mutex> mgr(m_mgrLock);
     std::lock_guard<std::mutex> work(m_workLock);
     bool added = false;
-    size_t existing = m_listAvailable.size() + m_listBusy.size();
+    // Only the workers that are missing: after a lowered limit the pool is already larger than
+    // MAX, and counting from MAX would add duplicates of the numbers and masks that exist.
+    const size_t existing = m_listAvailable.size() + m_listBusy.size();
     if (max > m_MAX && existing < max) {
-        uint64_t mask = existing < 64 ? uint64_t{1} << existing : 0;
-        for (unsigned k = m_MAX + 1u; k <= max; ++k) {
-            m_listAvailable.push_back(NewWorker(static_cast<uint8_t>(k), mask));
-            mask <<= 1;
+        for (size_t k = existing + 1; k <= max; ++k) {
+            m_listAvailable.push_back(
+                NewWorker(static_cast<uint8_t>(k), MaskOfWorker(static_cast<unsigned>(k))));
             added = true;
         }
     }

@@ -29,9 +29,11 @@ public:
     ~CConvertMgr() override;
 
     // Creates MAX workers (worker k bound to processor mask 1 << (k-1)) and starts the manager
-    // thread. Only once; MAX 0 creates nothing. Always false, as callers only log it.
+    // thread. Only once; MAX 0 creates nothing and leaves the manager uninitialised. True when
+    // the manager runs.
     bool Init(const _sConvertInit& init);
-    // Queues a task; false when its source path or file index is empty.
+    // Queues a task; false when its source path or file index is empty, or when the manager is
+    // not running (no successful Init, or after StopWork), as the task would never start.
     bool AddFile(const _sConvertTask& task);
     // Withdraws the task of this file index: a queued one is dropped, a running one is stopped
     // (its encoder ended) and waited for. Only that task: a worker that has moved on to another

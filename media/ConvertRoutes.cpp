@@ -135,7 +135,7 @@ int CConvertThread::DumptoMiddleFile(const std::string& src, const MiData& srcMi
 {
     if (src.empty())
         return CV_STEP_FAILED;
-    const std::string copied = JoinPath(m_strOutFolder, "middle.src" + GetFileExt(src));
+    const std::string copied = MiddleSourcePath();
     const std::string meta = JoinPath(m_strOutFolder, "middle.meta");
     DeleteFileIfAny(copied);
     // The middle tools get our own name for the source. A hard link costs nothing; a copy is
@@ -249,22 +249,26 @@ int CConvertThread::AddMetaTag()
         DeleteFileIfAny(tagged);
         return CV_STEP_FAILED;
     }
+    AfterStep("tag");
     MiData mi;
     int status = 0;
-    if (!ProbeFile(tagged, &mi, &status)) {
+    bool ok = ProbeFile(tagged, &mi, &status);
+    if (!ok)
         Log(g_convertLog, "Error : do add tag, file(%s) Get MediaInfo failed, code=%d", tagged.c_str(),
             status);
+    else if (mi.strEncodedApp.find(kProgramTag) == std::string::npos)
+        ok = false;
+    // A stop that lands after the tagger has finished still ends the run as stopped: the
+    // working copies go, and the run cleans up like any other stopped one.
+    if (!ok || Stopped()) {
+        DeleteFileIfAny(tagged);
+        DeleteFileIfAny(copy);
         return CV_STEP_FAILED;
     }
-    if (mi.strEncodedApp.find(kProgramTag) == std::string::npos)
-        return CV_STEP_FAILED;
-    if (!Stopped()) {
-        DeleteFileIfAny(copy);
-        if (rename(tagged.c_str(), m_strOutFile.c_str()) != 0) {
-            Log(g_convertLog, "Error : do add tag, rename the file failed, ret=%d, now use the temp file",
-                errno);
-            m_strOutFile = tagged;
-        }
+    DeleteFileIfAny(copy);
+    if (rename(tagged.c_str(), m_strOutFile.c_str()) != 0) {
+        Log(g_convertLog, "Error : do add tag, rename the file failed, ret=%d, now use the temp file", errno);
+        m_strOutFile = tagged;
     }
     m_nProgress = 100;
     Log(g_convertLog, "Info : add meta tag end");

@@ -2,7 +2,9 @@
 
 #include "app/LogFile.h"
 #include "app/Utils.h"
+#include "media/DestMiData.h"
 #include "media/RateControl.h"
+#include "platform/FileCheck.h"
 #include "platform/Paths.h"
 
 #include <cerrno>
@@ -22,6 +24,39 @@ std::string BaseName(const std::string& path)
 {
     size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The output's name: the source's name plus the suffix, cut where the file system's limit
+// demands. The stem gives way first (at a character boundary), so the source's extension and
+// the suffix stay readable; the encoders would otherwise fail on a name they cannot create.
+std::string FitFileName(const std::string& name, const std::string& suffix, size_t maxBytes)
+{
+    if (name.size() + suffix.size() <= maxBytes)
+        return name + suffix;
+    std::string stem = name, ext;
+    size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0 && name.size() - dot <= 16) {
+        stem = name.substr(0, dot);
+        ext = name.substr(dot);
+    }
+    size_t fixed = ext.size() + suffix.size();
+    size_t room = maxBytes > fixed ? maxBytes - fixed : 0;
+    if (room < stem.size()) {
+        stem.resize(room);
+        // Drop a partial UTF-8 sequence at the cut.
+        size_t lead = stem.size();
+        while (lead > 0 && (static_cast<unsigned char>(stem[lead - 1]) & 0xC0) == 0x80)
+            --lead;
+        if (lead > 0 && (static_cast<unsigned char>(stem[lead - 1]) & 0x80)) {
+            unsigned char c = static_cast<unsigned char>(stem[lead - 1]);
+            size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+            if (stem.size() - (lead - 1) < need)
+                stem.resize(lead - 1);
+        }
+        if (stem.empty())
+            stem = "file";
+    }
+    return stem + ext + suffix;
 }
 
 // A file index names a sub-folder of OUTPATH: it must stay one plain folder name.
@@ -160,7 +195,9 @@ void CConvertThread::Process()
         else
             result = Convert();
     }
-    if (result == CV_STEP_FAILED || result == CV_CRF_AT_LIMIT || result == CV_WORKER_BUSY)
+    // A stopped run never counts as done, whatever step it had reached: it reports nothing and
+    // leaves nothing behind.
+    if (result == CV_STEP_FAILED || result == CV_CRF_AT_LIMIT || result == CV_WORKER_BUSY || Stopped())
         result = CV_FAILED;
     if (!Stopped())
         Report(static_cast<int8_t>(result), m_nProgress, result == CR_SUCCESS ? m_strOutFile : std::string());
@@ -169,7 +206,7 @@ void CConvertThread::Process()
         for (const char* name :
              {"predict.flv", "copy.flv", "tag.copy.flv", "middle.avi", "middle.ts", "middle.meta"})
             unlink(JoinPath(m_strOutFolder, name).c_str());
-        unlink(JoinPath(m_strOutFolder, "middle.src" + GetFileExt(m_task.strSrcPath)).c_str());
+        unlink(MiddleSourcePath().c_str());
         struct stat a, b;
         bool isSource = stat(m_strOutFile.c_str(), &a) == 0 && stat(m_task.strSrcPath.c_str(), &b) == 0 &&
                         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -183,6 +220,15 @@ void CConvertThread::Process()
         m_bBusy = false;
     }
     Report(CR_WORKER_DONE, m_nProgress);
+}
+
+std::string CConvertThread::MiddleSourcePath() const
+{
+    // The middle tools may go by the extension; one too long for a file name is left off.
+    std::string ext = GetFileExt(m_task.strSrcPath);
+    if (ext.size() > 16 || ext.find('/') != std::string::npos)
+        ext.clear();
+    return JoinPath(m_strOutFolder, "middle.src" + ext);
 }
 
 int CConvertThread::CheckAndInitialize()
@@ -226,22 +272,24 @@ int CConvertThread::CheckAndInitialize()
     if (!S_ISREG(st.st_mode))
         return CV_BAD_PATH;
 
-    m_strOutFile = JoinPath(m_strOutFolder, BaseName(src));
     const std::string suffix = mi.ucVideoCount > 0 ? ".asc.flv" : ".audioc.flv";
+    const size_t nameMax = static_cast<size_t>(MaxFileNameBytes(m_strOutFolder));
+    m_strOutFile = JoinPath(m_strOutFolder, BaseName(src));
 
     if (ToLower(GetFileExt(src)) == ".flv" && EqualsNoCase(mi.strFormat[MI_GENERAL], "Flash Video")) {
         MiData dst = mi;
         if (MkDestMiData(&dst, 1) == 0 && IsCompatible(mi, dst)) {
             if (mi.strEncodedApp.find(kProgramTag) == std::string::npos) {
                 Log(g_convertLog, "Info : file(%s) just need to add tag ", src.c_str());
-                m_strOutFile += suffix;
+                m_strOutFile = JoinPath(m_strOutFolder, FitFileName(BaseName(src), suffix, nameMax));
                 return kNeedsTagOnly;
             }
             Log(g_convertLog, "Info : file(%s) has a tag ,no need to add tag ", src.c_str());
+            m_strOutFile = JoinPath(m_strOutFolder, FitFileName(BaseName(src), "", nameMax));
             return kAlreadyTagged;
         }
     }
-    m_strOutFile += suffix;
+    m_strOutFile = JoinPath(m_strOutFolder, FitFileName(BaseName(src), suffix, nameMax));
     if (mi.ucAudioCount == 0 && mi.ucVideoCount == 0)
         return CV_NO_STREAMS;
     if (mi.bEncrypted)
@@ -269,64 +317,7 @@ bool CConvertThread::IsCompatible(const MiData& src, const MiData& dst)
 
 int CConvertThread::MkDestMiData(MiData* dst, int type)
 {
-    const MiData& src = m_task.miData;
-    if (dst->ucVideoCount > 0) {
-        if (src.nWidth <= 0) {
-            dst->nWidth = m_options.unRc[0];
-            Log(g_convertLog, "Warning : file_index(%s) v_width is invalid, fill_width=%d ",
-                m_task.strFileIndex.c_str(), dst->nWidth);
-        }
-        if (src.nHeight <= 0) {
-            dst->nHeight = m_options.unRc[1];
-            Log(g_convertLog, "Warning : file_index(%s) v_height is invalid, fill_height=%d ",
-                m_task.strFileIndex.c_str(), dst->nHeight);
-        }
-        if (dst->nWidth <= 0 || dst->nHeight <= 0)
-            return CV_NO_SIZE;
-        int newWidth = 0;
-        switch (m_options.nVideoSizeOp) {
-        case 2:
-            newWidth = 640;
-            break;
-        case 3:
-            newWidth = 1024;
-            break;
-        case 4:
-            newWidth = 1280;
-            break;
-        case 5:
-            newWidth = 1920;
-            break;
-        default:
-            break;
-        }
-        if (newWidth > 0) {
-            dst->nHeight = static_cast<int32_t>(static_cast<int64_t>(dst->nHeight) * newWidth / dst->nWidth);
-            dst->nWidth = newWidth;
-        }
-        dst->nWidth -= dst->nWidth % 4;
-        dst->nHeight -= dst->nHeight % 4;
-        if (dst->nWidth <= 0 || dst->nHeight <= 0)
-            return CV_NO_SIZE; // a picture narrower than 4 pixels cannot be encoded
-        if (dst->fFrameRate <= 0)
-            dst->fFrameRate = 25;
-        else if (dst->fFrameRate > 30)
-            dst->fFrameRate = 30;
-        if (type == 1) {
-            int target = TargetVideoBitRate(dst->nWidth);
-            int own = dst->nBitRate[MI_VIDEO];
-            dst->nBitRate[MI_VIDEO] =
-                m_options.nCodecMod == CODEC_CBR && own > 0 && own < target ? own : target;
-        } else if (type == 2) {
-            dst->nBitRate[MI_VIDEO] = MiddleVideoBitRate(dst->nWidth);
-        }
-    }
-    if (type == 1 && dst->nChannels > 2)
-        dst->nChannels = 2;
-    Log(g_convertLog, "Info : MkDestMiData, br=%d, v_br=%d, a_br=%d, size=%dX%d, fps=%f ,dstType=%d end",
-        dst->nBitRate[MI_GENERAL], dst->nBitRate[MI_VIDEO], dst->nBitRate[MI_AUDIO], dst->nWidth,
-        dst->nHeight, static_cast<double>(dst->fFrameRate), type);
-    return 0;
+    return MakeDestMiData(m_task.miData, m_options, m_task.strFileIndex, dst, type);
 }
 
 } // namespace vx

@@ -77,6 +77,13 @@ public:
     // True while a run for this file index has not finished.
     bool IsBusyWith(const std::string& fileIndex) const;
 
+    // Called on the run's thread when a named step ("tag") has finished; lets a test stop the
+    // run at that exact point. Set before Assign.
+    void SetAfterStepHook(std::function<void(const std::string& step)> hook)
+    {
+        m_fnAfterStep = std::move(hook);
+    }
+
     bool IsBusy() const { return m_bBusy.load(); }
     uint8_t Index() const { return m_nIndex; }
     uint64_t AffinityMask() const { return m_uMask; }
@@ -98,12 +105,19 @@ private:
     void ReportProgress();
     bool Stopped() const { return m_bTerminate.load(); }
     void SetRoute(const std::string& route);
+    void AfterStep(const char* step)
+    {
+        if (m_fnAfterStep)
+            m_fnAfterStep(step);
+    }
 
     // ConvertRoutes.cpp: copy, tag, audio, video and middle-file routes.
     int DealSrcFile(int param);
     int Convert();
     int ConvertAudio();
     int ConvertVideo();
+    // Where the middle step puts its own link or copy of the source.
+    std::string MiddleSourcePath() const;
     int DumptoMiddleFile(const std::string& src, const MiData& srcMi, std::string* middle, MiData* middleMi);
     int AddMetaTag();
     // Deletes a file; a file that is not there (or no name) counts as deleted.
@@ -132,6 +146,7 @@ private:
     const uint8_t m_nIndex;
     const uint64_t m_uMask;
     ConvertReportFn m_fnReport;
+    std::function<void(const std::string&)> m_fnAfterStep;
 
     std::atomic<bool> m_bTerminate{false};
     std::atomic<bool> m_bCancel{false};

@@ -1,14 +1,18 @@
 #include "media/GetFileMd5Thread.h"
 
+#include "app/AppConfig.h"
 #include "app/LogFile.h"
 #include "media/FileMd5.h"
 #include "media/MediaMessages.h"
+#include "platform/IniFile.h"
 #include "platform/Paths.h"
+
+#include <cstdlib>
 
 namespace vx {
 
-CGetFileMd5Thread::CGetFileMd5Thread(CMessageLoop& loop, MsgTarget window, int md5Rule)
-    : CRecordWorker(loop, window, "CGetFileMd5Thread", WM_MD5_RESULT), m_nRule(md5Rule)
+CGetFileMd5Thread::CGetFileMd5Thread(CMessageLoop& loop, MsgTarget window)
+    : CRecordWorker(loop, window, "CGetFileMd5Thread", WM_MD5_RESULT)
 {
     Log(g_log, "Info : CGetFileMd5Thread::CGetFileMd5Thread  start~~~~");
 }
@@ -19,6 +23,13 @@ CGetFileMd5Thread::~CGetFileMd5Thread()
     if (!Stop())
         Join();
     Log(g_log, "Info : CGetFileMd5Thread::~CGetFileMd5Thread  exit~~~~");
+}
+
+int CGetFileMd5Thread::ConfiguredRule()
+{
+    // The file, not the settings object: that one holds the rule as it was at start-up.
+    std::string text = IniRead(CAppConfig::Instance().ConfigPath(), "md5", "rule");
+    return text.empty() ? 4 : atoi(text.c_str());
 }
 
 bool CGetFileMd5Thread::Stop()
@@ -62,7 +73,7 @@ void CGetFileMd5Thread::GetMD5Info()
         return;
     }
     Log(g_log, "Info : Md5 GetFirstItem();  is filename:%s", item.strFilePath.c_str());
-    int rule = m_nRule.load();
+    int rule = EffectiveMd5Rule(ConfiguredRule());
     const std::string path = item.strConvertPath.empty() ? item.strFilePath : item.strConvertPath;
 
     int64_t code = 0;

@@ -6,21 +6,20 @@
 
 #include "media/RecordWorker.h"
 
-#include <atomic>
-
 namespace vx {
 
 class CGetFileMd5Thread : public CRecordWorker
 {
 public:
-    // md5Rule: the [md5] rule of Config.ini (CAppConfig::m_nMd5Rule); 0 or less counts as 1.
-    CGetFileMd5Thread(CMessageLoop& loop, MsgTarget window, int md5Rule);
+    CGetFileMd5Thread(CMessageLoop& loop, MsgTarget window);
     ~CGetFileMd5Thread() override;
 
     bool AddTask(const _sLCItemData& record) { return AddFiles({record}); }
 
-    // The rule is read anew for every file, so a change applies from the next file on.
-    void SetMd5Rule(int rule) { m_nRule = rule; }
+    // The sampling rule of a file: the [md5] rule of the configuration file as it stands when
+    // the file's turn comes (4 when none is set; 0 or less counts as 1). Read anew for every
+    // file, so a changed Config.ini applies from the next file on.
+    static int ConfiguredRule();
 
     // Cooperative stop: empties the queue, wakes the thread and waits up to 100 ms. Hashing
     // checks the stop between chunks, so a large file is left within milliseconds; the record
@@ -34,8 +33,6 @@ protected:
 
 private:
     void GetMD5Info();
-
-    std::atomic<int> m_nRule;
 };
 
 } // namespace vx

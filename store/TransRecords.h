@@ -70,6 +70,9 @@ struct _sTransReport
     int32_t nInterval = 0;      // bytes sent since the previous progress report
     int8_t nCode = 0;           // TransReportCode or a negative failure code
     CThread* pWorker = nullptr; // only with TR_WORKER_DONE; not owned
+    // With a failure code: the result the file server answered the announcement with (its own
+    // refusal, e.g. -1 or -5), 0 when it gave none. The code alone cannot tell the user why.
+    int32_t nSvrResult = 0;
 
     bool operator==(const _sTransReport&) const = default;
 };

@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <cstdlib>
 
 static void InitIconResource()
 {
@@ -26,11 +25,8 @@ namespace {
 
 bool HasDisplay()
 {
-    auto set = [](const char* name) {
-        const char* v = getenv(name);
-        return v && *v;
-    };
-    return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 } // namespace
@@ -38,7 +34,7 @@ bool HasDisplay()
 CUiApplication::CUiApplication(int& argc, char** argv)
 {
     if (!HasDisplay())
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     m_app = std::make_unique<QApplication>(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VexoraV2"));
     InitUiResources();

@@ -28,7 +28,7 @@ void CVXCheckBox::SetAttribute(const QString& rawName, const QString& value)
     if (n == QLatin1String("align"))
         m_uTextStyle = ApplyAlignment(m_uTextStyle, value);
     else if (n == QLatin1String("selected"))
-        SetCheck(ParseSkinBool(value));
+        SetInitialCheck(ParseSkinBool(value));
     else if (n == QLatin1String("textpadding"))
         m_textPadding = ParseFour(value);
     else if (n == QLatin1String("group"))
@@ -94,6 +94,21 @@ void CVXCheckBox::SetCheck(bool value)
     update();
 }
 
+void CVXCheckBox::SetInitialCheck(bool value)
+{
+    // A form's initial state is not a user's change: nothing is reported.
+    if (value == m_bSelected)
+        return;
+    m_bSelected = value;
+    m_uState = value ? (m_uState | kStateSelected) : (m_uState & ~kStateSelected);
+    if (value && !m_strGroup.isEmpty() && parentWidget()) {
+        for (CVXCheckBox* other : window()->findChildren<CVXCheckBox*>())
+            if (other != this && other->m_strGroup == m_strGroup && other->m_bSelected)
+                other->SetInitialCheck(false);
+    }
+    update();
+}
+
 void CVXCheckBox::Activate()
 {
     if (!isEnabled())
@@ -111,7 +126,7 @@ void CVXCheckBox::SetGroup(const QString& group)
     if (m_bSelected && !group.isEmpty()) {
         // Joining a group while selected: the group keeps one selected member.
         m_bSelected = false;
-        SetCheck(true);
+        SetInitialCheck(true);
     }
 }
 

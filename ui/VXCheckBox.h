@@ -34,6 +34,8 @@ public:
     QString GetText() const { return m_strText; }
     bool IsSelected() const { return m_bSelected; }
     void SetCheck(bool value);
+    // The state a form starts with ("selected"): set without reporting.
+    void SetInitialCheck(bool value);
     // What a click does: "click", then select (in a group) or toggle.
     void Activate();
     void SetGroup(const QString& group);

@@ -19,8 +19,10 @@ CVXsiComboUI::CVXsiComboUI(QWidget* parent) : QWidget(parent)
 
 CVXsiComboUI::~CVXsiComboUI()
 {
-    if (m_pWindow)
-        delete m_pWindow.data(); // gives the items back before they are deleted with the combo
+    // Lists (open, or closed and waiting for deletion) go first, while this is still a combo:
+    // an open one gives the items back before they are deleted with the combo.
+    const QList<CVxsiComWnd*> lists = findChildren<CVxsiComWnd*>(Qt::FindDirectChildrenOnly);
+    qDeleteAll(lists);
 }
 
 void* CVXsiComboUI::GetInterface(const QString& name)
@@ -186,8 +188,11 @@ void CVXsiComboUI::CloseDropDown()
         m_pWindow->close();
 }
 
-void CVXsiComboUI::OnDropDownClosed()
+void CVXsiComboUI::OnDropDownClosed(CVxsiComWnd* which)
 {
+    // A list closed earlier may be deleted only after a new one opened: it must not forget that.
+    if (m_pWindow && m_pWindow != which)
+        return;
     m_pWindow = nullptr;
     m_uButtonState &= ~kStatePushed;
     update();
@@ -225,8 +230,14 @@ void CVXsiComboUI::paintEvent(QPaintEvent*)
         p.fillRect(rect(), QColor::fromRgba(m_dwBkColor));
     if (!m_strNormalImage.isEmpty()) {
         const QPixmap pm(m_strNormalImage);
-        if (!pm.isNull())
-            p.drawPixmap(rect(), pm);
+        if (!pm.isNull()) {
+            // Small glyphs (an arrow) stay sharp at their own size; larger images fill the combo.
+            const QSize s = pm.deviceIndependentSize().toSize();
+            if (s.width() < width() && s.height() < height())
+                p.drawPixmap(QRect(QPoint((width() - s.width()) / 2, (height() - s.height()) / 2), s), pm);
+            else
+                p.drawPixmap(rect(), pm);
+        }
     }
     const uint32_t border = CurrentBorderColor();
     if (border && m_nBorderSize > 0) {

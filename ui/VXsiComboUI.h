@@ -84,7 +84,7 @@ protected:
 private:
     friend class CVxsiComWnd;
     void Renumber();
-    void OnDropDownClosed();
+    void OnDropDownClosed(CVxsiComWnd* which);
 
     QList<QWidget*> m_items;
     QPointer<CVxsiComWnd> m_pWindow;

@@ -33,6 +33,10 @@ CVxsiComWnd::CVxsiComWnd(CVXsiComboUI* owner)
     m_pLayout->setSpacing(0);
     m_pScroll->setWidget(m_pList);
     root->addWidget(m_pScroll);
+    m_pScroll->installEventFilter(this);
+    m_pScroll->viewport()->installEventFilter(this);
+    m_pList->installEventFilter(this);
+    setFocusPolicy(Qt::StrongFocus);
     if (!owner->DropBoxAttributes().isEmpty())
         setStyleSheet(styleSheet() + QLatin1Char('\n') + owner->DropBoxAttributes());
 }
@@ -41,7 +45,7 @@ CVxsiComWnd::~CVxsiComWnd()
 {
     GiveItemsBack();
     if (m_pOwner)
-        m_pOwner->OnDropDownClosed();
+        m_pOwner->OnDropDownClosed(this);
 }
 
 void CVxsiComWnd::Open()
@@ -75,6 +79,7 @@ void CVxsiComWnd::Open()
     }
     setGeometry(QRect(topLeft, QSize(w, h)));
     show();
+    setFocus(Qt::PopupFocusReason);
     EnsureCurrentVisible();
 }
 
@@ -94,7 +99,7 @@ void CVxsiComWnd::closeEvent(QCloseEvent* e)
 {
     GiveItemsBack();
     if (m_pOwner) {
-        m_pOwner->OnDropDownClosed();
+        m_pOwner->OnDropDownClosed(this);
         m_pOwner->setFocus();
     }
     QWidget::closeEvent(e);
@@ -106,6 +111,15 @@ void CVxsiComWnd::EnsureCurrentVisible()
         return;
     if (QWidget* item = m_pOwner->GetItemAt(m_pOwner->GetCurSel()); item && item->parentWidget() == m_pList)
         m_pScroll->ensureWidgetVisible(item, 0, 0);
+}
+
+bool CVxsiComWnd::eventFilter(QObject* watched, QEvent* e)
+{
+    if (e->type() == QEvent::KeyPress) {
+        keyPressEvent(static_cast<QKeyEvent*>(e));
+        return true;
+    }
+    return QWidget::eventFilter(watched, e);
 }
 
 void CVxsiComWnd::MoveSelection(int delta)

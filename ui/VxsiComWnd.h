@@ -31,6 +31,8 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    // Keys reach the list whichever of its parts has the focus (the scroll area would eat arrows).
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void MoveSelection(int delta);

@@ -3,19 +3,25 @@
 #include "app/AppConfig.h"
 #include "app/LogFile.h"
 #include "net/SpaceApi.h"
+#include "platform/Resolver.h"
 #include "platform/Socket.h"
 
 namespace vx {
 
+CFileServerList::CFileServerList(Resolver resolver)
+    : m_resolver(resolver ? std::move(resolver) : Resolver(ResolveHostAll))
+{
+}
+
 void CFileServerList::ParseAddress(const std::string& host)
 {
-    // The resolver answers IPv4 only, so no IPv6 address can reach the list.
-    std::string dotted;
-    if (!ResolveHost(host, &dotted))
-        return;
-    m_vAddress.push_back(dotted);
-    Log(g_log, "Info : parse address:%s, count=%d, .IP(%s)", host.c_str(),
-        static_cast<int>(m_vAddress.size()), dotted.c_str());
+    // Every address of the name: an upload remembers the address it used, which may be any of
+    // them. The resolver answers IPv4 only, so no IPv6 address can reach the list.
+    for (const std::string& dotted : m_resolver(host)) {
+        m_vAddress.push_back(dotted);
+        Log(g_log, "Info : parse address:%s, count=%d, .IP(%s)", host.c_str(),
+            static_cast<int>(m_vAddress.size()), dotted.c_str());
+    }
 }
 
 bool CFileServerList::Contains(const std::string& dotted) const

@@ -6,6 +6,7 @@
 
 #include "upload/TestNetWorkThread.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,13 @@ struct FileServerAddress;
 class CFileServerList
 {
 public:
+    // Host name -> its IPv4 addresses as dotted texts.
+    using Resolver = std::function<std::vector<std::string>(const std::string& host)>;
+
+    // resolver: the system's (ResolveHostAll) unless given (tests name hosts that resolve to
+    // several addresses, which the machine's own resolver may not offer).
+    explicit CFileServerList(Resolver resolver = nullptr);
+
     // Adds every IPv4 address the host resolves to (a dotted text directly), as dotted texts.
     void ParseAddress(const std::string& host);
     // True when the dotted text is one of the addresses found.
@@ -27,6 +35,7 @@ public:
     size_t Count() const { return m_vAddress.size(); }
 
 private:
+    Resolver m_resolver;
     std::vector<std::string> m_vAddress;
 };
 

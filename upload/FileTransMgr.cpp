@@ -103,8 +103,14 @@ bool CFileTransMgr::AddTransferFile(const _sTransTask& task)
     bool ok = false;
     {
         std::lock_guard<std::mutex> lock(m_workLock);
-        if (task.i64FileId >= 0 && task.i64ParentId > 0 && !task.strPath.empty() &&
-            !task.strFileIndex.empty() && task.i64EndPos > 0) {
+        // Without a running manager (Init refused, or StopWork done) no worker would ever take
+        // the task: refusing it lets the caller keep the file waiting instead of losing it.
+        if (!m_bInit.load()) {
+            Log(g_transLog,
+                "Error : AddTransferFile refused, the transfer manager is not running, fileindex:%s",
+                task.strFileIndex.c_str());
+        } else if (task.i64FileId >= 0 && task.i64ParentId > 0 && !task.strPath.empty() &&
+                   !task.strFileIndex.empty() && task.i64EndPos > 0) {
             m_listTransData.push_back(task);
             ok = true;
             if (m_listBusyWorker.size() < m_uMaxWorkNum.load() && !m_listAvailableWorker.empty())

@@ -34,7 +34,8 @@ public:
     // worker count, user or organisation; false and unchanged when already initialised.
     bool Init(const _sTransInit& init);
     // Queues an upload. Refused: negative file id, no parent folder, no path, no file index, or
-    // nothing to send (end position 0).
+    // nothing to send (end position 0); and whenever the manager does not run (no successful
+    // Init, or after StopWork), as no worker would ever take the task.
     bool AddTransferFile(const _sTransTask& task);
     // Withdraws the upload of fileIndex: a queued task is dropped; a running one is stopped and
     // waited for (only that run, never the worker's next). No result report follows.

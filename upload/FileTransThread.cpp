@@ -112,6 +112,8 @@ void CFileTransThread::Report(int8_t code, int64_t pos, int32_t interval)
     r->i64Pos = pos;
     r->nInterval = interval;
     r->nCode = code;
+    if (code < 0)
+        r->nSvrResult = m_nSvrResult;
     if (code == TR_WORKER_DONE)
         r->pWorker = this;
     if (m_fnReport)
@@ -144,6 +146,7 @@ void CFileTransThread::Process()
 
 int CFileTransThread::DoTransFile()
 {
+    m_nSvrResult = 0;
     Report(TR_PROGRESS, 0, 0);
     // A zero-length or inverted range has nothing a server could confirm.
     if (m_run.i64FileId < 0 || m_run.i64ParentId < 0 || m_run.strPath.empty() || m_run.i64EndPos <= 0 ||
@@ -275,6 +278,8 @@ int CFileTransThread::InformToTrans()
     TransAnswer ans;
     ParseTransAnswer(buf.data(), got, &ans);
     Log(g_transLog, "Info : InformToTrans, index=%d, type=%d, result=%d", m_nIndex, ans.cKind, ans.nResult);
+    if (ans.nResult < 0)
+        m_nSvrResult = ans.nResult;
 
     if (ans.cKind == kTransKindAnswer) {
         if (ans.nResult == kSrvOk) {

@@ -134,7 +134,8 @@ private:
     const int64_t m_i64UserId;
     _sTransTuning m_tuning;
     CSocket m_sock;
-    std::vector<char> m_buf; // file read buffer, kept between runs
+    std::vector<char> m_buf;  // file read buffer, kept between runs
+    int32_t m_nSvrResult = 0; // the server's refusal in this run (only the run's thread)
     std::atomic<int64_t> m_i64LastSent{0};
     std::atomic<int64_t> m_i64LastSendUs{0};
 };

@@ -248,12 +248,14 @@ void CTestNetWorkThread::Measure()
         CloseAll();
         return;
     }
+    std::vector<Sample> samples;
+    for (const Entry& e : m_listServer)
+        samples.push_back({e.sock.IsValid(), e.bytes});
     uint32_t bestAddr = kNoServerAddress;
     uint16_t bestPort = 0;
-    uint64_t best = 0;
+    int best = PickFastest(samples);
     for (const Entry& e : m_listServer) {
-        if (e.sock.IsValid() && e.bytes > best) {
-            best = e.bytes;
+        if (best-- == 0) {
             bestAddr = e.address;
             bestPort = e.port;
         }
@@ -261,6 +263,19 @@ void CTestNetWorkThread::Measure()
     CloseAll();
     Finish(bestAddr, bestPort);
     Log(g_log, "Info : test finish %d,%d", static_cast<int>(bestAddr), bestPort);
+}
+
+int CTestNetWorkThread::PickFastest(const std::vector<Sample>& samples)
+{
+    int best = -1;
+    uint64_t most = 0;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        if (samples[i].open && samples[i].bytes > most) {
+            most = samples[i].bytes;
+            best = static_cast<int>(i);
+        }
+    }
+    return best;
 }
 
 } // namespace vx

@@ -16,6 +16,7 @@
 #include <list>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace vx {
 
@@ -43,6 +44,17 @@ public:
 
     static constexpr int kConnectMs = 3000;
     static constexpr int kBlock = 1400;
+
+    // One server's outcome: whether its connection stayed usable and the bytes it accepted.
+    struct Sample
+    {
+        bool open = false;
+        uint64_t bytes = 0;
+    };
+    // The winner among samples in list order: the first whose connection is open and whose
+    // count is above 0 and strictly above every earlier open one's, so a tie goes to the
+    // earlier server. -1 when no open server accepted anything.
+    static int PickFastest(const std::vector<Sample>& samples);
 
     // IPv4 helpers: network byte order <-> dotted text. 0xFFFFFFFF for a text that is not one.
     static uint32_t AddressFromDotted(const std::string& dotted);

@@ -33,6 +33,16 @@ const std::map<std::string, std::vector<std::string>>& Recipes()
         {"interlaced.mpg", {"-f",     "lavfi",       "-i",   v,          "-f",      "lavfi", "-i",
                             "sine",   "-t",          "3",    "-pix_fmt", "yuv420p", "-c:v",  "mpeg2video",
                             "-flags", "+ilme+ildct", "-top", "1",        "-c:a",    "mp2"}},
+        {"wide-interlaced.mpg", {"-f",   "lavfi",      "-i",       "testsrc=size=720x576:rate=25",
+                                 "-f",   "lavfi",      "-i",       "sine",
+                                 "-t",   "2",          "-pix_fmt", "yuv420p",
+                                 "-c:v", "mpeg2video", "-flags",   "+ilme+ildct",
+                                 "-top", "1",          "-c:a",     "mp2"}},
+        // Over two minutes, so the prediction takes its sample from the middle; small and slow
+        // enough to encode in seconds, and MPEG-4 so that it must be encoded, not copied.
+        {"long130.avi",
+         {"-f", "lavfi", "-i", "testsrc=size=96x64:rate=5", "-f", "lavfi", "-i", "sine=sample_rate=8000",
+          "-t", "130", "-pix_fmt", "yuv420p", "-c:v", "mpeg4", "-c:a", "libmp3lame", "-b:a", "32k"}},
         {"bdav.m2ts",
          {"-f",
           "lavfi",

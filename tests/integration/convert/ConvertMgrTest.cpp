@@ -119,6 +119,36 @@ TEST_F(ConvertManager, MoreFilesThanWorkersWithdrawAndReconfigure)
     EXPECT_EQ(info.strRoute, "tag");
 }
 
+TEST_F(ConvertManager, RefusesTasksItWouldNeverRunAndAddsOnlyMissingWorkers)
+{
+    CReportSink sink;
+    const _sConvertTask task = Task("tone.mp3", "never");
+    {
+        // Not initialised, or initialised without workers: no manager thread would ever start it.
+        CConvertMgr mgr;
+        EXPECT_FALSE(mgr.AddFile(task));
+        EXPECT_FALSE(mgr.Init(MakeInit(0, sink)));
+        EXPECT_FALSE(mgr.IsInitialised());
+        EXPECT_FALSE(mgr.AddFile(task));
+        EXPECT_EQ(mgr.QueuedCount(), 0u);
+    }
+    CConvertMgr mgr;
+    ASSERT_TRUE(mgr.Init(MakeInit(4, sink)));
+    // Lowering keeps the four workers; raising again adds only the fifth, numbered on.
+    ASSERT_TRUE(mgr.Reconfigure(2, 1, CODEC_VBR, 320, 240, m_out->Path() + "out"));
+    EXPECT_EQ(mgr.WorkerCount(), 4u);
+    ASSERT_TRUE(mgr.Reconfigure(5, 1, CODEC_VBR, 320, 240, m_out->Path() + "out"));
+    EXPECT_EQ(mgr.WorkerCount(), 5u);
+    std::vector<uint64_t> masks = mgr.WorkerMasks();
+    std::sort(masks.begin(), masks.end());
+    EXPECT_EQ(masks, (std::vector<uint64_t>{1, 2, 4, 8, 16}));
+    mgr.StopWork();
+    EXPECT_FALSE(mgr.AddFile(task));
+    EXPECT_EQ(mgr.QueuedCount(), 0u);
+    sink.Pump([] { return false; }, 100);
+    EXPECT_TRUE(sink.results.empty());
+}
+
 TEST_F(ConvertManager, StopAllIsPrompt)
 {
     CReportSink sink;

@@ -9,9 +9,12 @@
 #include "platform/Paths.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <signal.h>
+#include <sstream>
 #include <sys/stat.h>
 
 namespace vx::test {
@@ -131,6 +134,105 @@ TEST_F(ConvertRoutes, HostileNamesReachTheEncodersUnchanged)
     ASSERT_TRUE(CopyFileReplace(Media("vfr.mp4"), vfrName));
     ExpectTaggedFlv(Convert(vfrName), vfrName);
     EXPECT_FALSE(FileExists(marker));
+}
+
+TEST_F(ConvertRoutes, NamesTooLongForTheOutputAreShortened)
+{
+    // 250-byte names: with ".asc.flv" or ".audioc.flv" added they exceed the file system's 255.
+    CTempDir dir;
+    const std::string latin = dir.Path() + std::string(246, 'v') + ".mp4";
+    std::string cjk;
+    for (int i = 0; i < 82; ++i)
+        cjk += "课";
+    const std::string chinese = dir.Path() + cjk + ".mp3"; // 246 + 4 bytes
+    ASSERT_TRUE(CopyFileReplace(Media("h264.mp4"), latin));
+    ASSERT_TRUE(CopyFileReplace(Media("tone.mp3"), chinese));
+    for (const std::string& src : {latin, chinese}) {
+        RunOutcome r = Convert(src);
+        ExpectTaggedFlv(r, src);
+        std::string name = r.outPath.substr(r.outPath.rfind('/') + 1);
+        EXPECT_LE(name.size(), 255u) << name;
+        EXPECT_TRUE(name.ends_with(src == latin ? ".mp4.asc.flv" : ".mp3.audioc.flv")) << name;
+        // Cut at a character boundary: what is left is whole characters.
+        std::string stem = name.substr(0, name.find('.'));
+        if (src == chinese) {
+            EXPECT_EQ(stem.size() % 3, 0u) << name;
+        }
+    }
+}
+
+TEST_F(ConvertRoutes, AStopRightAfterTaggingLeavesNothing)
+{
+    for (const char* media : {"tone.mp3", "plain.flv"}) { // encode + tag, and tag only
+        SCOPED_TRACE(media);
+        const std::string index = std::string("idx-stop-") + media;
+        std::mutex m;
+        std::condition_variable cv;
+        bool done = false;
+        int result = 0;
+        CConvertThread worker(1, 1, [&](CConvertThread*, _sConvertReport&& r) {
+            std::lock_guard<std::mutex> lock(m);
+            if (r.nCode == CR_WORKER_DONE)
+                done = true;
+            else if (r.nCode != CR_PROGRESS)
+                result = r.nCode;
+            cv.notify_all();
+        });
+        worker.SetAfterStepHook([&](const std::string& step) {
+            if (step == "tag")
+                worker.RequestStop();
+        });
+        ASSERT_EQ(worker.Assign(_sConvertTask{Media(media), index, Probe(Media(media))},
+                                MakeOptions(m_out->Path() + "out")),
+                  0);
+        std::unique_lock<std::mutex> lock(m);
+        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(60), [&] { return done; }));
+        lock.unlock();
+        worker.Join();
+        EXPECT_EQ(result, 0) << "a stopped run reports no result";
+        EXPECT_FALSE(DirExists(m_out->Path() + "out/" + index)) << "copy.flv or tag.copy.flv left behind";
+    }
+}
+
+TEST_F(ConvertRoutes, WideInterlacedClipIsDeinterlacedNarrowOneIsNot)
+{
+    const std::string wide = Media("wide-interlaced.mpg"), narrow = Media("interlaced.mpg");
+    ASSERT_EQ(ToLower(Probe(wide).strScanType), "interlaced");
+    ASSERT_EQ(Probe(wide).nWidth, 720);
+    ASSERT_EQ(ToLower(Probe(narrow).strScanType), "interlaced");
+    ExpectTaggedFlv(Convert(wide, CODEC_CBR), wide);
+    ExpectTaggedFlv(Convert(narrow, CODEC_CBR), narrow);
+    std::string wideLine, narrowLine;
+    std::istringstream log(ReadFile(m_data->Path() + "Log/convert.txt"));
+    for (std::string line; std::getline(log, line);) {
+        if (line.find("Info : DoCBR") == std::string::npos)
+            continue;
+        if (line.find("wide-interlaced.mpg") != std::string::npos)
+            wideLine = line;
+        else if (line.find("/interlaced.mpg") != std::string::npos)
+            narrowLine = line;
+    }
+    EXPECT_NE(wideLine.find("-s 720x576 -vf yadif -c:v libx264"), std::string::npos) << wideLine;
+    ASSERT_FALSE(narrowLine.empty());
+    EXPECT_EQ(narrowLine.find("yadif"), std::string::npos) << narrowLine;
+}
+
+TEST_F(ConvertRoutes, ALongClipIsPredictedOnItsMiddleTwoMinutes)
+{
+    const std::string src = Media("long130.avi");
+    ASSERT_GT(Probe(src).nDuration[MI_VIDEO], 120000);
+    RunOutcome r = Convert(src);
+    ExpectTaggedFlv(r, src);
+    EXPECT_FALSE(r.info.vProbes.empty());
+    std::string predict;
+    std::istringstream log(ReadFile(m_data->Path() + "Log/convert.txt"));
+    for (std::string line; std::getline(log, line);)
+        if (line.find("Info : Convert predict. way(") != std::string::npos)
+            predict = line;
+    // 130 s: the sample starts at 130 / 2 - 60 = 5 s and lasts two minutes.
+    EXPECT_NE(predict.find("way(Convert 2min)"), std::string::npos) << predict;
+    EXPECT_NE(predict.find("-ss 00:00:05 -i"), std::string::npos) << predict;
+    EXPECT_NE(predict.find("-t 00:02:00"), std::string::npos) << predict;
 }
 
 TEST_F(ConvertRoutes, FailuresAreReportedAndLeaveNothing)

@@ -3,6 +3,7 @@
 
 #include "media/FileMd5.h"
 #include "TestMedia.h"
+#include "app/AppConfig.h"
 #include "app/Utils.h"
 #include "media/GetFileMd5Thread.h"
 #include "media/MediaMessages.h"
@@ -193,6 +194,20 @@ _sLCItemData Record(const std::string& path, const std::string& convertPath = ""
 class Md5ThreadTest : public ::testing::Test
 {
 protected:
+    void SetUp() override { SetRule(4); }
+    void TearDown() override { CAppConfig::DestroyInstance(); }
+    // The worker reads the rule from the configuration file for each file.
+    void SetRule(int rule)
+    {
+        const std::string ini = m_dir.File("Config.ini");
+        ASSERT_TRUE(WriteFile(ini, "[md5]\nrule=" + std::to_string(rule) + "\n"));
+        if (CAppConfig::Instance().ConfigPath() != ini) {
+            CAppConfig::DestroyInstance();
+            CAppConfig::SetConfigPath(ini);
+            CAppConfig::Instance();
+        }
+    }
+
     CTempDir m_dir;
     CMessageLoop m_loop;
     CCollector m_window{m_loop};
@@ -208,7 +223,7 @@ TEST_F(Md5ThreadTest, DigestsComeBackInOrderWithStatusAndLength)
     ASSERT_TRUE(WriteFile(converted, data));
     ASSERT_TRUE(WriteFile(doc, data));
 
-    CGetFileMd5Thread worker(m_loop, m_window.Target(), 4);
+    CGetFileMd5Thread worker(m_loop, m_window.Target());
     worker.SetTickMs(100);
     std::vector<_sLCItemData> in = {Record(source, converted), Record(doc), Record(m_dir.File("gone.flv")),
                                     Record("/proc/self/mem")};
@@ -243,12 +258,14 @@ TEST_F(Md5ThreadTest, RuleIsReadAnewForEachFileAndLateRecordsArePickedUp)
     const std::string data = PatternBytes(5000, 6);
     const std::string flv = m_dir.File("clip.flv");
     ASSERT_TRUE(WriteFile(flv, data));
-    CGetFileMd5Thread worker(m_loop, m_window.Target(), 1);
+    SetRule(1);
+    CGetFileMd5Thread worker(m_loop, m_window.Target());
     worker.SetTickMs(100);
     ASSERT_TRUE(worker.Start());
     ASSERT_TRUE(worker.AddTask(Record(flv)));
     ASSERT_TRUE(m_window.WaitFor(1, 5000));
-    worker.SetMd5Rule(2);
+    // The running worker sees the edited configuration file with the next file.
+    SetRule(2);
     ASSERT_TRUE(worker.AddTask(Record(flv)));
     ASSERT_TRUE(m_window.WaitFor(2, 5000));
     EXPECT_EQ(Hex(data), PayloadAs<_sLCItemData>(m_window.Msgs()[0].payload)->strMd5);
@@ -262,7 +279,8 @@ TEST_F(Md5ThreadTest, StopInTheMiddleOfALargeFileIsBoundedAndSilent)
     const std::string big = m_dir.File("big.flv");
     ASSERT_TRUE(WriteFile(big, ""));
     ASSERT_EQ(0, truncate(big.c_str(), int64_t(3) << 30));
-    auto worker = std::make_unique<CGetFileMd5Thread>(m_loop, m_window.Target(), 1);
+    SetRule(1);
+    auto worker = std::make_unique<CGetFileMd5Thread>(m_loop, m_window.Target());
     worker->SetTickMs(50);
     ASSERT_TRUE(worker->AddFiles({Record(big), Record(big)}));
     ASSERT_TRUE(worker->Start());

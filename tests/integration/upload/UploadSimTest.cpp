@@ -278,6 +278,12 @@ TEST_F(UploadSimTest, EveryAnswerGivesItsCodeAndNothingHangs)
         ASSERT_EQ(w.AssignTask(t), TRANS_ASSIGNED);
         ASSERT_TRUE(w.Join(20000));
         EXPECT_EQ(Codes(log.All()), std::vector<int>{TRANS_OTHER_RESULT});
+        // The server's own result travels with the failure, so the user can be told why.
+        for (const auto& r : log.All()) {
+            if (r.nCode == TRANS_OTHER_RESULT) {
+                EXPECT_EQ(r.nSvrResult, -2);
+            }
+        }
     }
 
     struct Case
@@ -306,6 +312,37 @@ TEST_F(UploadSimTest, EveryAnswerGivesItsCodeAndNothingHangs)
     t = Task("refused.pdf", 5000, 50);
     t.usSvrPort = CRawServer::DeadPort();
     EXPECT_EQ(Codes(Upload(t)), std::vector<int>{TRANS_SOCKET});
+}
+
+TEST_F(UploadSimTest, TheCommandNamesTheFileServersReasonForARefusal)
+{
+    // A file server that refuses by content: "busy" files as arriving on another connection
+    // (-5), the others as a request it does not accept (-1).
+    CRawServer refusing([](CRawConn& c) {
+        SeenAnnounce a;
+        if (!c.ReadAnnounce(&a))
+            return;
+        c.Write(MakeAnswer(0, a.name.find("busy") != std::string::npos ? -5 : -1, 0, 0, a.md5, 0));
+        c.ReadRest(500);
+    });
+    MakeSampleFile(m_dir.File("busy.flv"), 3000, 61);
+    MakeSampleFile(m_dir.File("odd name.pdf"), 3000, 62);
+    RunResult r = Vexora({"upload", "--dir", std::to_string(s_rootDir), "--server",
+                          "127.0.0.1:" + std::to_string(refusing.Port()), m_dir.File("busy.flv"),
+                          m_dir.File("odd name.pdf")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(
+        r.err.find("busy.flv to 127.0.0.1:" + std::to_string(refusing.Port()) +
+                   ": the file server refused the upload: the same content is being uploaded on another "
+                   "connection"),
+        std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("(server result -5) (code -107)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("odd name.pdf to 127.0.0.1:" + std::to_string(refusing.Port()) +
+                         ": the file server refused the upload: it does not accept the request"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("(server result -1) (code -107)"), std::string::npos) << r.err;
 }
 
 TEST_F(UploadSimTest, PositionsBeyondFourGibibytesReachTheServerWhole)

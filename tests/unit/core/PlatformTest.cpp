@@ -119,6 +119,14 @@ TEST(Paths, WithoutHomeTheDataFolderIsRefusedRatherThanShared)
     EXPECT_EQ(r.exitCode, 1) << r.out;
     EXPECT_NE(r.err.find("HOME is not set"), std::string::npos) << r.err;
     EXPECT_EQ(r.out, "");
+
+    // So does the companion, before it opens a log or the account database anywhere.
+    const bool hadLogFolder = DirExists("Log");
+    r = vx::test::RunProgram("vexora", {"queue"},
+                             {"HOME=", "XDG_DATA_HOME=", "VEXORA_DATA_DIR=", "TMPDIR=" + dir.Path()});
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_NE(r.err.find("HOME is not set"), std::string::npos) << r.err;
+    EXPECT_EQ(DirExists("Log"), hadLogFolder) << "a log was opened in the current folder";
 }
 
 TEST(Paths, CopyReplacesOnlyWithACompleteFile)

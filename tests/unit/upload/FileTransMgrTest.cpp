@@ -194,6 +194,26 @@ TEST_F(FileTransMgrTest, RefusesTasksAndSettingsItCannotServe)
     EXPECT_EQ(mgr.QueuedCount(), 0u);
 }
 
+TEST_F(FileTransMgrTest, AManagerThatDoesNotRunTakesNoTask)
+{
+    // A task the manager accepted but no worker will ever take would wait for ever while the
+    // caller believes it queued: before a successful Init and after StopWork it is refused.
+    _sTransTask t = AddFile("late.pdf", 100, 1);
+    CFileTransMgr never;
+    EXPECT_FALSE(never.AddTransferFile(t));
+    _sTransInit noUser = InitRecord(2, 1);
+    noUser.i64UserId = 0;
+    EXPECT_FALSE(never.Init(noUser));
+    EXPECT_FALSE(never.AddTransferFile(t));
+    EXPECT_EQ(never.QueuedCount(), 0u);
+
+    CFileTransMgr stopped;
+    MakeManager(stopped, 1, 1);
+    stopped.StopWork();
+    EXPECT_FALSE(stopped.AddTransferFile(t));
+    EXPECT_EQ(stopped.QueuedCount(), 0u);
+}
+
 TEST_F(FileTransMgrTest, WithdrawsExactlyTheUploadNamed)
 {
     CGoodServer srv(2500);

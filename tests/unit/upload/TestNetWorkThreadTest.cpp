@@ -3,12 +3,14 @@
 
 #include "upload/TestNetWorkThread.h"
 #include "net/SpaceApi.h"
+#include "platform/Resolver.h"
 #include "unit/upload/RawServer.h"
 #include "upload/FileServerList.h"
 #include "upload/TransProtocol.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace vx::test {
@@ -165,6 +167,40 @@ TEST(TestNetWorkThread, AddressesAndTheServerList)
     std::vector<FileServerAddress> servers{{"127.0.0.1", 8900}, {"127.0.0.1", 0}, {"", 8901}};
     auto test = MakeSpeedTest(servers, list, 0);
     EXPECT_EQ(test->ServerCount(), 1u) << "entries without a usable host or port are skipped";
+}
+
+TEST(TestNetWorkThread, OnATieTheEarlierServerWins)
+{
+    using S = CTestNetWorkThread::Sample;
+    EXPECT_EQ(CTestNetWorkThread::PickFastest({S{true, 5000}, S{true, 5000}}), 0);
+    EXPECT_EQ(CTestNetWorkThread::PickFastest({S{true, 4000}, S{true, 5000}, S{true, 5000}}), 1);
+    // A server whose connection broke during the test is out, however much it took before.
+    EXPECT_EQ(CTestNetWorkThread::PickFastest({S{false, 9000}, S{true, 5000}}), 1);
+    EXPECT_EQ(CTestNetWorkThread::PickFastest({S{true, 0}, S{false, 7}}), -1);
+    EXPECT_EQ(CTestNetWorkThread::PickFastest({}), -1);
+}
+
+TEST(FileServerList, EveryAddressOfAHostNameIsRemembered)
+{
+    // A name served from two addresses: an upload that used the second must still find it.
+    CFileServerList list([](const std::string& host) {
+        return host == "files.example" ? std::vector<std::string>{"10.0.0.1", "10.0.0.2"}
+                                       : std::vector<std::string>{};
+    });
+    list.ParseAddress("files.example");
+    list.ParseAddress("unknown.example");
+    EXPECT_EQ(list.Count(), 2u);
+    EXPECT_TRUE(list.Contains("10.0.0.1"));
+    EXPECT_TRUE(list.Contains("10.0.0.2"));
+
+    // The system's resolver: a dotted address is itself; a local name gives its addresses once.
+    EXPECT_EQ(ResolveHostAll("127.0.0.1"), std::vector<std::string>{"127.0.0.1"});
+    std::vector<std::string> local = ResolveHostAll("localhost");
+    ASSERT_FALSE(local.empty());
+    EXPECT_NE(std::find(local.begin(), local.end(), "127.0.0.1"), local.end());
+    std::sort(local.begin(), local.end());
+    EXPECT_EQ(std::adjacent_find(local.begin(), local.end()), local.end()) << "no address twice";
+    EXPECT_TRUE(ResolveHostAll("").empty());
 }
 
 } // namespace
