@@ -1,4 +1,4 @@
-// vexora run [--dir ID] [--test-ms MS] [PATH...]: the whole course pipeline without windows.
+// vexora run [--dir ID] [--out DIR] [--test-ms MS] [PATH...]: the whole course pipeline without windows.
 // With paths the files (and folder trees, mirrored remotely in one batch) are added to folder ID
 // (default: the user's root folder, created when missing); without paths the user's queue in
 // the local database continues. The pipeline then runs until nothing is working: probe,
@@ -18,6 +18,7 @@
 #include "pipeline/MemoryModels.h"
 #include "platform/Paths.h"
 #include "platform/PowerRequest.h"
+#include "platform/Terminal.h"
 #include "store/LocalDb.h"
 
 #include <unistd.h>
@@ -115,6 +116,7 @@ int RunPipeline(CCliArgs& args)
     if (!args.TakeInt64("--dir", &dirArg, &haveDir))
         return UsageError(args, args.Error());
     auto testMsText = args.TakeOption("--test-ms");
+    auto outDir = args.TakeOption("--out");
     std::vector<std::string> paths;
     if (!args.Positionals(&paths))
         return UsageError(args, args.Error());
@@ -154,7 +156,7 @@ int RunPipeline(CCliArgs& args)
     CMemConvertedList converted;
     CMemFolderTree tree;
     CMemSpaceList space;
-    const bool tty = isatty(STDERR_FILENO) && !args.Json();
+    const bool tty = IsTerminal(StdStream::Err) && !args.Json();
     CRunView view(courses, tty);
     courses.onChanged = [&view](const std::string& idx, const _sLCItemData* r) { view.OnChanged(idx, r); };
     CPowerInhibitor power;
@@ -163,6 +165,11 @@ int RunPipeline(CCliArgs& args)
     PipelineTuning tuning;
     tuning.speedTestMs = testMs;
     tuning.keepAwakeWhileWorking = true;
+    if (outDir) {
+        tuning.strConvertPath = Absolute(*outDir);
+        if (!DirExists(tuning.strConvertPath) && !MakeDirs(tuning.strConvertPath))
+            return Fail("run: the output folder " + tuning.strConvertPath + " cannot be created");
+    }
     CCoursePipeline pipeline(PipelineDeps{loop, cfg, db, api, courses, converted, tree, space, view, power},
                              tuning);
 
@@ -267,7 +274,7 @@ int RunPipeline(CCliArgs& args)
 
 } // namespace
 
-VX_CLI_COMMAND("run", "run [--dir ID] [--test-ms MS] [PATH...]",
+VX_CLI_COMMAND("run", "run [--dir ID] [--out DIR] [--test-ms MS] [PATH...]",
                "the whole pipeline: add files and folder trees, probe, convert, digest, upload (resumable)",
                RunPipeline);
 

@@ -43,6 +43,7 @@ bool CConvertThread::CreateConvertProcess(int kind, const CCommandLine& cmd)
     opt.captureStdout = true;
     opt.mergeStderr = true; // ffmpeg reports on stderr, mencoder on stdout: one pipe, one order
     opt.workDir = m_strOutFolder;
+    opt.niceness = m_options.nNice;
     CProcess proc;
     std::string err;
     if (!proc.Start(cmd.exe, cmd.args, opt, &err)) {

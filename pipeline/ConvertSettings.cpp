@@ -32,9 +32,9 @@ uint8_t CodecModeOf(const CAppConfig& config, const _sSetData& options)
     return CODEC_CBR;
 }
 
-std::string PrepareAudioBkImage()
+std::string PrepareAudioBkImage(const std::string& programFolder)
 {
-    const std::string shipped = JoinPath(GetProgramFolder(), "AudioBkImage/audiobackground.png");
+    const std::string shipped = JoinPath(programFolder, "AudioBkImage/audiobackground.png");
     const std::string folder = JoinPath(GetDataFolder(), "AudioBkImage");
     const std::string target = JoinPath(folder, "audiobackground.png");
     if (!DirExists(folder) && !MakeDirs(folder)) {
@@ -50,22 +50,29 @@ std::string PrepareAudioBkImage()
     return target;
 }
 
-_sConvertInit BuildConvertInit(const CAppConfig& config, const _sSetData& options, MsgTarget window,
-                               const std::string& outPath)
+int8_t NicenessOf(int priorityLevel)
 {
+    return priorityLevel <= 0 ? 0 : priorityLevel == 1 ? 10 : 19;
+}
+
+_sConvertInit BuildConvertInit(const CAppConfig& config, const _sSetData& options, MsgTarget window,
+                               const std::string& outPath, const std::string& programFolder)
+{
+    const std::string program = programFolder.empty() ? GetProgramFolder() : programFolder;
     _sConvertInit init;
     std::string out = outPath.empty() ? options.strConvertPath : outPath;
     while (out.size() > 1 && out.back() == '/')
         out.pop_back();
-    const std::string codecs = JoinPath(GetProgramFolder(), "codecs");
+    const std::string codecs = JoinPath(program, "codecs");
     init.options.OUTPATH = out;
     init.options.strFfmpegPath = JoinPath(codecs, "ffmpeg");
     init.options.strYamdiPath = JoinPath(codecs, "Yamdi-Extend");
     init.options.strTsMuxerPath = JoinPath(codecs, "tsMuxeR");
     init.options.strMencoderPath = JoinPath(codecs, "mencoder");
-    init.options.strAudioBkImage = PrepareAudioBkImage();
+    init.options.strAudioBkImage = PrepareAudioBkImage(program);
     init.options.nVideoSizeOp = static_cast<uint8_t>(std::clamp(options.nVideoConvertType + 1, 1, 5));
     init.options.nCodecMod = CodecModeOf(config, options);
+    init.options.nNice = NicenessOf(options.nPriortyLevel);
     Log(g_log, "Info : coderoption:%d", config.m_nCodecOption);
     // Without a default size of its own the user gets the common 4:3 picture.
     init.options.unRc[0] = options.nUnkConvertWidth > 0 ? options.nUnkConvertWidth : 640;

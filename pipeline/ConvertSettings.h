@@ -20,11 +20,15 @@ uint8_t CodecModeOf(const CAppConfig& config, const _sSetData& options);
 
 // The picture shown in audio-only outputs: the data folder's AudioBkImage/audiobackground.png,
 // copied there from beside the program when missing; the program's own copy when that fails.
-std::string PrepareAudioBkImage();
+std::string PrepareAudioBkImage(const std::string& programFolder);
+
+// The encoders' niceness for the user's priority option (the settings window's list index):
+// 0 normal (0), 1 below normal (10), 2 and above low (19).
+int8_t NicenessOf(int priorityLevel);
 
 // Everything CConvertMgr::Init needs. outPath empty: the option's convert path (without a
-// trailing '/'). The message id is WM_CONVERT_RESULT.
+// trailing '/'); programFolder empty: beside the program. The message id is WM_CONVERT_RESULT.
 _sConvertInit BuildConvertInit(const CAppConfig& config, const _sSetData& options, MsgTarget window,
-                               const std::string& outPath = "");
+                               const std::string& outPath = "", const std::string& programFolder = "");
 
 } // namespace vx

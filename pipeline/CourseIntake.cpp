@@ -35,7 +35,8 @@ std::string LastExt(const std::string& path)
 } // namespace
 
 CCourseIntake::CCourseIntake(CCoursePipeline& pipeline)
-    : m_pipeline(pipeline), m_deps(pipeline.Deps()), m_strExtFile(JoinPath(GetProgramFolder(), "Ext.data"))
+    : m_pipeline(pipeline), m_deps(pipeline.Deps()),
+      m_strExtFile(JoinPath(pipeline.ProgramFolder(), "Ext.data"))
 {
 }
 

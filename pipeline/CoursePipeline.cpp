@@ -143,6 +143,11 @@ void CCoursePipeline::LoadFolderTree()
     }
 }
 
+std::string CCoursePipeline::ProgramFolder() const
+{
+    return m_tuning.strProgramFolder.empty() ? GetProgramFolder() : m_tuning.strProgramFolder;
+}
+
 int64_t CCoursePipeline::RootFolder() const
 {
     return m_deps.tree.RootOfUser(UserId());
@@ -167,6 +172,8 @@ void CCoursePipeline::StartSession()
         m_deps.db.GetSetData(options, UserId());
     }
     options.nUinfo &= ~kOptAutoShutdown; // the shut-down is never armed at start
+    if (!m_tuning.strConvertPath.empty())
+        options.strConvertPath = m_tuning.strConvertPath;
     m_deps.config.SetUserOptions(options);
 
     RestoreRecords();
@@ -217,7 +224,7 @@ void CCoursePipeline::InItTaskS()
     }
     if (!m_pConvertMgr) {
         m_pConvertMgr = std::make_unique<CConvertMgr>();
-        m_pConvertMgr->Init(BuildConvertInit(cfg, Options(), m_target));
+        m_pConvertMgr->Init(BuildConvertInit(cfg, Options(), m_target, "", ProgramFolder()));
     }
     m_deps.loop.PostMsg(m_target, WM_CHECK_MEDIAINFO, 0);
     m_deps.loop.PostMsg(m_target, WM_CHECK_FILEMD5, 0);
@@ -338,7 +345,7 @@ void CCoursePipeline::SetInfoData(uint64_t bits)
     if ((bits & 0x02) && m_pFileTransMgr && !m_pFileTransMgr->Reconfigure(o.nUploadMax))
         m_deps.ui.MessageBox(Text(2080), MB_INFO);
     if ((bits & 0x01) && m_pConvertMgr) {
-        _sConvertInit init = BuildConvertInit(m_deps.config, o, m_target);
+        _sConvertInit init = BuildConvertInit(m_deps.config, o, m_target, "", ProgramFolder());
         if (!m_pConvertMgr->Reconfigure(init.MAX, init.options.nVideoSizeOp, init.options.nCodecMod,
                                         init.options.unRc[0], init.options.unRc[1], init.options.OUTPATH))
             m_deps.ui.MessageBox(Text(2081), MB_INFO);

@@ -57,6 +57,12 @@ struct PipelineTuning
     // Hold the keep-awake request whenever something is working, not only with the automatic
     // shut-down option (a headless run must not let the machine fall asleep under it).
     bool keepAwakeWhileWorking = false;
+    // Where the encoders (codecs/), Ext.data and the shipped pictures are; empty: beside the
+    // program.
+    std::string strProgramFolder;
+    // Conversion output folder for this session instead of the user's (not stored); empty: the
+    // user's.
+    std::string strConvertPath;
     // The sign-out check of timer 106; empty: the timer is not started.
     std::function<bool()> signedOutElsewhere;
 };
@@ -140,6 +146,8 @@ public:
     // Replaces the speed test (tests, or a face that measured already); may be null.
     void SetSpeedTest(std::unique_ptr<CTestNetWorkThread> test);
 
+    // The folder of codecs/, Ext.data and the shipped pictures.
+    std::string ProgramFolder() const;
     // The language text of a number with "@n" as line breaks.
     std::string Text(int number) const { return m_deps.config.GetText(number); }
 

@@ -285,7 +285,7 @@ void CCoursePipeline::InitMd5Thread()
 {
     if (m_pGetMd5Thread && m_pGetMd5Thread->IsActive())
         return;
-    m_pGetMd5Thread = std::make_unique<CGetFileMd5Thread>(m_deps.loop, m_target, m_deps.config.m_nMd5Rule);
+    m_pGetMd5Thread = std::make_unique<CGetFileMd5Thread>(m_deps.loop, m_target);
     m_pGetMd5Thread->Start();
 }
 

@@ -1,5 +1,6 @@
 #include "platform/Process.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <sched.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -181,6 +183,11 @@ bool CProcess::Start(const std::string& exe, const std::vector<std::string>& arg
             fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
     if (opt.affinityMask)
         SetProcessAffinity(pid, opt.affinityMask);
+    // Set at once after the start, before an encoder has started its worker threads (which
+    // inherit it).
+    if (opt.niceness > 0)
+        setpriority(PRIO_PROCESS, static_cast<id_t>(pid),
+                    std::min(19, getpriority(PRIO_PROCESS, 0) + opt.niceness));
     return true;
 }
 

@@ -20,6 +20,7 @@ struct ProcessOptions
     std::string workDir;          // empty: ours
     std::vector<std::string> env; // extra "NAME=value" entries on top of ours
     uint64_t affinityMask = 0;    // 0: no binding
+    int niceness = 0;             // added to the child's nice value (0: as ours; higher: lower priority)
 };
 
 class CProcess

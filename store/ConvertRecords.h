@@ -42,6 +42,7 @@ struct _sConvertOptions
     std::string strTsMuxerPath;  // codecs/tsMuxeR
     std::string strMencoderPath; // codecs/mencoder
     std::string strAudioBkImage; // picture shown in audio-only outputs
+    int8_t nNice = 0;            // added to the encoders' nice value (the user's priority option)
 
     bool operator==(const _sConvertOptions&) const = default;
 };

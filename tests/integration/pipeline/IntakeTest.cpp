@@ -1,0 +1,229 @@
+// Adding course files: the checks of every addition and the mirrored folder trees of a drop.
+
+#include "PipelineFixture.h"
+
+#include "app/Utils.h"
+#include "platform/Paths.h"
+
+#include <json/json.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace vx;
+using namespace vx::test;
+
+namespace {
+
+class Intake : public PipelineTest
+{
+protected:
+    void SetUp() override
+    {
+        Boot({"--quota-gb", "3"});
+        StartSession();
+    }
+    std::vector<SpaceEntry> Folders(int64_t parent)
+    {
+        std::vector<SpaceEntry> out;
+        std::string err;
+        api->RequestForDirList(parent, false, &out, &err);
+        return out;
+    }
+    int64_t FolderNamed(int64_t parent, const std::string& name)
+    {
+        for (const SpaceEntry& e : Folders(parent))
+            if (e.strName == name)
+                return e.i64Id;
+        return 0;
+    }
+};
+
+} // namespace
+
+TEST_F(Intake, DropOfANestedTreeMirrorsItWithEmptyFoldersInOneBatch)
+{
+    std::string top = dir->File("drop/course");
+    MakeFile("drop/course/intro.pdf", "%PDF-1.4 intro");
+    MakeFile("drop/course/week 1/notes \"draft\" v2.pdf", "%PDF-1.4 w1");
+    MakeFile("drop/course/week 1/deep/er/last.swf", "FWS last");
+    MakeDirs(dir->File("drop/course/week 2/empty"));
+    std::string loose = MakeFile("drop/loose.pdf", "%PDF-1.4 loose");
+    CCourseIntake intake(*pipeline);
+    const size_t batchesBefore = sim.LogText().size();
+    ASSERT_EQ(intake.OnDropFiles({top, loose}, root, 1), 4) << intake.Error();
+    // The simulator logs a request once it has answered it.
+    loop.PumpUntil(
+        [&] { return sim.LogText().find("/ajax/ftp/dir/upload", batchesBefore) != std::string::npos; }, 3000);
+    std::string log = sim.LogText().substr(batchesBefore);
+    size_t batches = 0;
+    for (size_t at = log.find("/ajax/ftp/dir/upload"); at != std::string::npos;
+         at = log.find("/ajax/ftp/dir/upload", at + 1))
+        ++batches;
+    EXPECT_EQ(batches, 1u) << "one batch request for the whole tree";
+
+    int64_t course = FolderNamed(root, "course");
+    ASSERT_GT(course, 0);
+    int64_t week1 = FolderNamed(course, "week 1"), week2 = FolderNamed(course, "week 2");
+    ASSERT_GT(week1, 0);
+    ASSERT_GT(week2, 0);
+    EXPECT_GT(FolderNamed(week2, "empty"), 0) << "empty folders are created too";
+    int64_t er = FolderNamed(FolderNamed(week1, "deep"), "er");
+    ASSERT_GT(er, 0);
+    std::map<std::string, int64_t> where;
+    for (const std::string& idx : intake.Added())
+        where[courses.Find(idx)->strFileName] = courses.Find(idx)->i64DirId;
+    EXPECT_EQ(where["intro.pdf"], course);
+    EXPECT_EQ(where["notes \"draft\" v2.pdf"], week1);
+    EXPECT_EQ(where["last.swf"], er);
+    EXPECT_EQ(where["loose.pdf"], root) << "files dropped at the top go into the shown folder";
+    EXPECT_NE(tree.Find(er), nullptr) << "the new folders join the tree";
+
+    ASSERT_TRUE(RunUntilIdle());
+    EXPECT_EQ(RemoteFiles(week1).count("notes \"draft\" v2.pdf"), 1u);
+    EXPECT_EQ(RemoteFiles(er).count("last.swf"), 1u);
+}
+
+TEST_F(Intake, DropWithoutAnyFileCreatesNothing)
+{
+    MakeDirs(dir->File("hollow/a/b"));
+    CCourseIntake intake(*pipeline);
+    EXPECT_EQ(intake.OnDropFiles({dir->File("hollow")}, root, 1), 0);
+    EXPECT_EQ(FolderNamed(root, "hollow"), 0);
+    EXPECT_EQ(intake.Error(), cfg->GetText(2086));
+}
+
+TEST_F(Intake, FilesGoIntoTheUsersOwnSpaceOnly)
+{
+    SpaceRow other;
+    other.i64Id = 777777;
+    other.i64OwnId = cfg->m_i64UserId + 1;
+    other.nLevel = 0;
+    other.strName = "colleague";
+    tree.AddFolder(other);
+    tree.Select(other.i64Id);
+    space.Show(other.i64Id);
+    CCourseIntake intake(*pipeline);
+    EXPECT_EQ(intake.AddFileToProcess(std::vector<std::string>{MakeFile("x.pdf", "%PDF")}), 0);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].type, MB_WARNING);
+    EXPECT_EQ(ui.boxes[0].text.find(cfg->GetText(2085)), 0u);
+    EXPECT_TRUE(courses.Indexes().empty());
+}
+
+TEST_F(Intake, SpaceCheckCountsWhatIsAlreadyInProcess)
+{
+    // The simulator's organisation has 3 GB; 2.5 GB are in process; a 1 GB file does not fit.
+    _sLCItemData big;
+    big.strFileIndex = "big";
+    big.strFilePath = "/elsewhere/big.mp4";
+    big.nStatus = CS_WAIT_CONVERT;
+    big.i64FileSize = 5LL * 1024 * 1024 * 1024 / 2;
+    courses.AddRecord(big, true);
+    std::string file = dir->File("one-gb.mp4");
+    int fd = open(file.c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, 1024LL * 1024 * 1024), 0); // sparse: no disk space used
+    close(fd);
+    CCourseIntake intake(*pipeline);
+    EXPECT_EQ(intake.AddFileToProcess(std::vector<std::string>{file}), 0);
+    ASSERT_EQ(ui.warnings.size(), 1u);
+    EXPECT_EQ(ui.warnings[0].first, 3);
+    EXPECT_EQ(ui.warnings[0].second, "SpaceInsufWnd");
+    EXPECT_EQ(courses.Indexes().size(), 1u);
+    // Without the records in process it fits.
+    courses.Remove("big");
+    EXPECT_EQ(intake.AddFileToProcess(std::vector<std::string>{file}), 1);
+}
+
+TEST_F(Intake, NameLengthDependsOnTheTimeStampOption)
+{
+    const std::string name = std::string(103, 'n') + ".mp4"; // 107 characters
+    std::string path = MakeFile(name, "x");
+    _sSetData o = cfg->m_setData;
+    o.nUinfo |= kOptTimeStamp;
+    cfg->SetUserOptions(o);
+    CCourseIntake intake(*pipeline);
+    EXPECT_EQ(intake.AddFileToProcess(std::vector<std::string>{path}), 0);
+    ASSERT_FALSE(ui.boxes.empty());
+    EXPECT_NE(ui.boxes.back().text.find(cfg->GetText(2055)), std::string::npos);
+    ASSERT_EQ(ui.revealed.size(), 1u) << "a single refused file is shown in the file manager";
+
+    o.nUinfo &= ~kOptTimeStamp;
+    o.strTimeStamp.clear();
+    cfg->SetUserOptions(o);
+    EXPECT_EQ(intake.AddFileToProcess(std::vector<std::string>{path}), 1);
+    // A name suffix eats into the limit, counted in bytes.
+    o.strTimeStamp = "课程"; // 6 bytes: limit 112
+    cfg->SetUserOptions(o);
+    std::string longer = MakeFile(std::string(109, 'm') + ".mp4", "x"); // 113 characters
+    EXPECT_EQ(intake.AddFileToProcess(std::vector<std::string>{longer}), 0);
+    // Characters, not bytes, are what the name is measured in.
+    std::string wide = MakeFile(std::string("课") + std::string(100, 'w') + ".mp4", "x"); // 105 characters
+    EXPECT_EQ(intake.AddFileToProcess(std::vector<std::string>{wide}), 1);
+}
+
+TEST_F(Intake, ExtensionsMustMatchALineWithoutRegardToCase)
+{
+    WriteFile(dir->File("Ext.data"), ".mp4\n  .PDF  \n\n.asc.flv\n");
+    CCourseIntake intake(*pipeline);
+    intake.SetExtFile(dir->File("Ext.data"));
+    EXPECT_TRUE(intake.CheckExtName("/a/b.MP4"));
+    EXPECT_TRUE(intake.CheckExtName("/a/b.pdf"));
+    EXPECT_FALSE(intake.CheckExtName("/a/b.mp")) << "a part of a line is not the line";
+    EXPECT_FALSE(intake.CheckExtName("/a/b.p"));
+    EXPECT_FALSE(intake.CheckExtName("/a/noext"));
+    std::vector<std::string> several = {"/a/1.mp4", "/a/2.mp", "/a/3.Pdf"};
+    intake.FilterCourseFiles(&several, false);
+    EXPECT_EQ(several, (std::vector<std::string>{"/a/1.mp4", "/a/3.Pdf"}));
+    EXPECT_TRUE(ui.boxes.empty()) << "several files: the refused ones go silently";
+    std::vector<std::string> one = {"/a/2.mp"};
+    intake.FilterCourseFiles(&one, true);
+    EXPECT_TRUE(one.empty());
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_NE(ui.boxes[0].text.find(cfg->GetText(2084)), std::string::npos);
+
+    // Without the file everything is accepted, even an endless name.
+    intake.SetExtFile(dir->File("missing.data"));
+    std::vector<std::string> any = {"/a/" + std::string(300, 'z') + ".xyz"};
+    intake.FilterCourseFiles(&any, true);
+    EXPECT_EQ(any.size(), 1u);
+}
+
+TEST_F(Intake, DuplicatesAreSkippedAndASingleOneIsShown)
+{
+    std::string a = MakeFile("dup.pdf", "%PDF");
+    std::string b = MakeFile("other.pdf", "%PDF");
+    CCourseIntake intake(*pipeline);
+    ASSERT_EQ(intake.AddFileToProcess(std::vector<std::string>{a}), 1);
+    EXPECT_EQ(intake.AddFileToProcess(std::vector<std::string>{a, b}), 1);
+    EXPECT_TRUE(ui.revealed.empty());
+    EXPECT_EQ(intake.AddFileToProcess(std::vector<std::string>{a}), 0);
+    EXPECT_EQ(ui.revealed, std::vector<std::string>{a});
+}
+
+TEST(IntakeBatch, FolderNamesCannotBreakTheBatchText)
+{
+    std::vector<PathEntry> folders(3);
+    const char* names[] = {"say \"hi\"", "back\\slash", "tab\tand\nnewline"};
+    for (int i = 0; i < 3; ++i) {
+        folders[i].strPath = std::string("/x/") + names[i];
+        folders[i].strClientId = "c" + std::to_string(i);
+        folders[i].strClientPid = i == 0 ? "0" : "c0";
+    }
+    std::string text = CCourseIntake::DirArrayToJsonArray(42, 7, folders);
+    EXPECT_EQ(text.find('\n'), std::string::npos) << "one line";
+    Json::Value v;
+    Json::CharReaderBuilder rb;
+    std::string errs;
+    std::istringstream in(text);
+    ASSERT_TRUE(Json::parseFromStream(rb, in, &v, &errs)) << errs << text;
+    EXPECT_EQ(v["pid"].asString(), "42");
+    EXPECT_EQ(v["orgid"].asString(), "7");
+    ASSERT_EQ(v["list"].size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(v["list"][i]["name"].asString(), UrlEncode(names[i]));
+        EXPECT_EQ(v["list"][i]["clientPid"].asString(), i == 0 ? "0" : "c0");
+    }
+    EXPECT_EQ(CCourseIntake::DirArrayToJsonArray(1, 1, {}), "");
+}

@@ -1,0 +1,259 @@
+// The pipeline's handling of results, commands and settings on records placed in a known state:
+// the rules a wrong branch would break quietly (a record stuck for ever, a machine kept awake,
+// a size that drifts, a worker deleted under its work).
+
+#include "PipelineFixture.h"
+
+#include "media/GetFileMd5Thread.h"
+#include "media/MediaInfoThread.h"
+#include "media/MediaMessages.h"
+#include "platform/Paths.h"
+#include "upload/FileTransThread.h"
+
+using namespace vx;
+using namespace vx::test;
+
+namespace {
+
+constexpr int64_t kGB = 1024LL * 1024 * 1024;
+
+_sLCItemData Rec(const std::string& idx, int32_t status, int64_t size = 0, int64_t end = 0)
+{
+    _sLCItemData r;
+    r.strFileIndex = idx;
+    r.strFileName = idx + ".mp4";
+    r.strFilePath = "/nowhere/" + idx + ".mp4";
+    r.nStatus = status;
+    r.i64FileSize = size;
+    r.i64FileEnd = end;
+    return r;
+}
+
+class PipelineRules : public PipelineTest
+{
+protected:
+    void SetUp() override
+    {
+        Boot();
+        StartSession();
+    }
+    void Put(const _sLCItemData& r)
+    {
+        courses.AddRecord(r, true);
+        if (r.nStatus >= CS_CONVERTED)
+            converted.AddRecord(r, true);
+        ASSERT_TRUE(db->SaveCourseFiles({r}, cfg->m_i64UserId));
+    }
+};
+
+} // namespace
+
+TEST_F(PipelineRules, FailedProbesAreNotWorkAndReleaseTheKeepAwake)
+{
+    _sSetData o = cfg->m_setData;
+    o.nUinfo |= kOptAutoShutdown;
+    cfg->SetUserOptions(o);
+    Put(Rec("a", CS_WAIT_MEDIAINFO));
+    Put(Rec("b", CS_WAIT_MEDIAINFO));
+    pipeline->CheckCourseIsWorkToTrans();
+    EXPECT_TRUE(power.held);
+    EXPECT_EQ(ui.shutdownOffers, 0);
+
+    // One probe fails, one finds nothing to read (size 0): both end in 1, neither waits for ever.
+    _sLCItemData copy = Rec("a", CS_MEDIA_FAILED);
+    pipeline->OnMediaInfoResult(-3, std::move(copy));
+    _sLCItemData empty = Rec("b", CS_WAIT_CONVERT);
+    pipeline->OnMediaInfoResult(0, std::move(empty));
+    EXPECT_EQ(courses.Find("a")->nStatus, CS_MEDIA_FAILED);
+    EXPECT_EQ(courses.Find("b")->nStatus, CS_MEDIA_FAILED);
+    EXPECT_EQ(courses.Find("b")->nMediaError, -1);
+    EXPECT_FALSE(pipeline->IsCourseWorking());
+
+    pipeline->CheckCourseIsWorkToTrans();
+    EXPECT_FALSE(power.held) << "nothing works: the machine may sleep";
+    EXPECT_EQ(ui.shutdownOffers, 1) << "the automatic shut-down is offered";
+    std::vector<_sLCItemData> rows;
+    db->GetCourseFile(cfg->m_i64UserId, &rows);
+    for (const auto& r : rows)
+        EXPECT_EQ(r.nStatus, CS_MEDIA_FAILED) << r.strFileIndex;
+}
+
+TEST_F(PipelineRules, ClearingTheShutdownOptionReleasesTheKeepAwakeWhateverElseChanged)
+{
+    _sSetData o = cfg->m_setData;
+    o.nUinfo |= kOptAutoShutdown;
+    cfg->SetUserOptions(o);
+    Put(Rec("a", CS_CONVERT_STOPPED));
+    pipeline->SetInfoData(0x02); // uploads changed, shut-down on
+    EXPECT_TRUE(power.held);
+    EXPECT_EQ(loop.NextTimerDueMs() >= 0, true) << "the work check runs";
+    o.nUinfo &= ~kOptAutoShutdown;
+    cfg->SetUserOptions(o);
+    pipeline->SetInfoData(0x01); // conversion changed too, shut-down off
+    EXPECT_FALSE(power.held);
+    loop.PumpUntil([] { return false; }, 400);
+    EXPECT_EQ(ui.shutdownOffers, 0) << "a cleared option never offers the shut-down";
+}
+
+TEST_F(PipelineRules, InProcessSizeFollowsTheRecordsAlsoOnDeletion)
+{
+    Put(Rec("probed", CS_WAIT_CONVERT, 2 * kGB));
+    Put(Rec("digested", CS_WAIT_UPLOAD, 3 * kGB, kGB));
+    Put(Rec("failed-probe", CS_MEDIA_FAILED, 5 * kGB));
+    EXPECT_DOUBLE_EQ(pipeline->InProcessSize(), 3.0);
+    pipeline->DeleteProcessItem({"probed"});
+    EXPECT_DOUBLE_EQ(pipeline->InProcessSize(), 1.0);
+    pipeline->DeleteDoneItem({"digested"});
+    EXPECT_DOUBLE_EQ(pipeline->InProcessSize(), 0.0);
+    std::vector<_sLCItemData> rows;
+    db->GetCourseFile(cfg->m_i64UserId, &rows);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].strFileIndex, "failed-probe");
+    EXPECT_EQ(converted.Find("digested"), nullptr);
+}
+
+TEST_F(PipelineRules, AStaleReleaseNeverDeletesANewerBusyWorker)
+{
+    std::string mp3 = MakeFile("in/x.mp3", std::string(100, 'm'));
+    _sLCItemData r = Rec("p", CS_WAIT_MEDIAINFO);
+    r.strFilePath = mp3;
+    Put(r);
+    pipeline->CheckMediaInfo(0);
+    CMediaInfoThread* worker = pipeline->MediaThread();
+    ASSERT_NE(worker, nullptr);
+    // A release posted by an earlier thread arrives while this one is alive.
+    pipeline->CheckMediaInfo(1);
+    EXPECT_EQ(pipeline->MediaThread(), worker);
+    // A second feed does not hand the same record over twice.
+    pipeline->CheckMediaInfo(0);
+    EXPECT_LE(worker->QueueLength(), 1u);
+
+    _sLCItemData c = Rec("d", CS_CONVERTED, 10, 0);
+    c.strConvertPath = MakeFile("converted/d/d.pdf", "%PDF");
+    Put(c);
+    pipeline->CheckFileMd5(0);
+    ASSERT_NE(pipeline->Md5Thread(), nullptr);
+    pipeline->CheckFileMd5(1); // a digest is still due: the thread stays
+    EXPECT_NE(pipeline->Md5Thread(), nullptr);
+    ASSERT_TRUE(loop.PumpUntil([&] { return courses.Find("d")->nStatus != CS_CONVERTED; }, 10000));
+    pipeline->CheckFileMd5(1); // idle now
+    EXPECT_EQ(pipeline->Md5Thread(), nullptr);
+}
+
+TEST_F(PipelineRules, DocumentCopyReportsAFailureWhenTheOutputFolderCannotBeMade)
+{
+    MakeFile("blocker", "a file where the convert folder should be");
+    _sSetData o = cfg->m_setData;
+    o.strConvertPath = dir->File("blocker/sub");
+    cfg->SetUserOptions(o);
+    _sLCItemData r = Rec("doc", CS_WAIT_CONVERT, 10);
+    r.nFileType = 1;
+    r.strFilePath = MakeFile("in/doc.pdf", "%PDF");
+    Put(r);
+    EXPECT_EQ(pipeline->DealUnVideoFiles("doc"), 1);
+    ASSERT_TRUE(loop.PumpUntil([&] { return courses.Find("doc")->nStatus != CS_WAIT_CONVERT; }, 5000));
+    EXPECT_EQ(courses.Find("doc")->nStatus, CS_CONVERT_FAILED);
+    EXPECT_NE(courses.store.Tooltip("doc").find(cfg->GetText(2254)), std::string::npos);
+}
+
+TEST_F(PipelineRules, ConversionResultsTheirTextsAndLateReports)
+{
+    Put(Rec("zero", CS_CONVERTING));
+    Put(Rec("five", CS_CONVERTING));
+    Put(Rec("stopped", CS_CONVERT_STOPPED));
+    pipeline->OnConvertResult({"zero", "", 0, 0, nullptr});
+    pipeline->OnConvertResult({"five", "", -5, 0, nullptr});
+    pipeline->OnConvertResult({"stopped", "/x/out.flv", 1, 100, nullptr});
+    EXPECT_EQ(courses.Find("zero")->nStatus, CS_CONVERT_FAILED) << "0 is a failure, with the generic text";
+    EXPECT_NE(courses.store.Tooltip("zero").find(cfg->GetText(kConvertFailedText)), std::string::npos);
+    EXPECT_NE(courses.store.Tooltip("five").find(cfg->GetText(2254)), std::string::npos);
+    EXPECT_EQ(courses.Find("stopped")->nStatus, CS_CONVERT_STOPPED) << "a stopped conversion stays stopped";
+    EXPECT_EQ(converted.Find("stopped"), nullptr);
+}
+
+TEST_F(PipelineRules, ServerAssignmentIsKeptOrLostAroundFortyPercent)
+{
+    for (const char* idx : {"slow", "late", "text", "renamed"}) {
+        _sLCItemData r = Rec(idx, CS_UPLOADING, 1000, 1000);
+        Put(r);
+        db->SaveFileServer(idx, "127.0.0.1", 9);
+    }
+    auto report = [](const char* idx, int64_t pos, int8_t code) {
+        _sTransReport t;
+        t.strFileIndex = idx;
+        t.i64FileId = 5;
+        t.i64Pos = pos;
+        t.nCode = code;
+        return t;
+    };
+    pipeline->OnTransResult(report("slow", 300, -12)); // no text, below 40 %
+    pipeline->OnTransResult(report("late", 600, -12)); // no text, above 40 %
+    pipeline->OnTransResult(report("text", 600, TRANS_SHORT));
+    std::string ip;
+    int port = 0;
+    EXPECT_FALSE(db->GetFileServer("slow", &ip, &port));
+    EXPECT_TRUE(db->GetFileServer("late", &ip, &port));
+    EXPECT_FALSE(db->GetFileServer("text", &ip, &port)) << "a failure with a cause always loses it";
+    EXPECT_EQ(courses.Find("text")->nProgress, 0);
+    EXPECT_EQ(courses.Find("late")->nStatus, CS_UPLOAD_FAILED);
+
+    // -105 with a file to rename: status 10, tried anew, the assignment kept.
+    std::string flv = MakeFile("converted/renamed/talk.asc.flv", "FLV");
+    courses.Find("renamed")->strConvertPath = flv;
+    courses.Find("renamed")->nTransTimes = 3;
+    pipeline->OnTransResult(report("renamed", 200, TRANS_REFUSED));
+    const _sLCItemData* r = courses.Find("renamed");
+    EXPECT_EQ(r->nStatus, CS_WAIT_UPLOAD);
+    EXPECT_EQ(r->nTransTimes, 0);
+    EXPECT_NE(r->strConvertPath, flv);
+    EXPECT_EQ(r->strConvertPath.substr(r->strConvertPath.size() - 8), ".asc.flv");
+    EXPECT_TRUE(FileExists(r->strConvertPath));
+    EXPECT_TRUE(db->GetFileServer("renamed", &ip, &port));
+
+    // Both renames failing (the file is gone) ends in 11 with a text that says so.
+    _sLCItemData g = Rec("gone", CS_UPLOADING, 1000, 1000);
+    g.strConvertPath = dir->File("converted/gone/none.flv");
+    Put(g);
+    pipeline->OnTransResult(report("gone", 0, TRANS_REFUSED));
+    EXPECT_EQ(courses.Find("gone")->nStatus, CS_UPLOAD_FAILED);
+    EXPECT_NE(courses.store.Tooltip("gone").find(cfg->GetText(kRenameFailedText)), std::string::npos);
+}
+
+TEST_F(PipelineRules, UploadOfARecordWithoutDigestDigestsItFirst)
+{
+    _sLCItemData r = Rec("nodigest", CS_UPLOAD_FAILED, 10, 0);
+    r.strConvertPath = MakeFile("converted/nodigest/n.pdf", "%PDF-1.4 n");
+    Put(r);
+    pipeline->CourseUpLoadFile({"nodigest"});
+    EXPECT_EQ(courses.Find("nodigest")->nStatus, CS_CONVERTED);
+    EXPECT_TRUE(ui.boxes.empty()) << "no failure is shown for it";
+    ASSERT_TRUE(RunUntilIdle(30000)) << Record("nodigest")->nStatus << " "
+                                     << courses.store.Tooltip("nodigest") << " timer "
+                                     << loop.NextTimerDueMs();
+    EXPECT_EQ(Record("nodigest")->nStatus, CS_UPLOADED);
+}
+
+TEST_F(PipelineRules, QuestionsInsideLoopsSurviveRecordsVanishing)
+{
+    Put(Rec("one", CS_WAIT_UPLOAD, 10, 10));
+    Put(Rec("two", CS_WAIT_UPLOAD, 10, 10));
+    // While the first question is open the user deletes the second record.
+    ui.onQuestion = [&](const std::string&) {
+        pipeline->DeleteProcessItem({"two"});
+        return 0;
+    };
+    pipeline->CourseConvertFile({"one", "two"});
+    EXPECT_EQ(courses.Find("two"), nullptr);
+    EXPECT_EQ(courses.Find("one")->nStatus, CS_WAIT_UPLOAD) << "answered no";
+    size_t questions = 0;
+    for (const auto& b : ui.boxes)
+        questions += b.type == MB_QUESTION;
+    EXPECT_EQ(questions, 1u) << "the deleted record is not asked about";
+}
+
+TEST_F(PipelineRules, StoppingAConversionOnlyStopsConversions)
+{
+    Put(Rec("waiting", CS_WAIT_UPLOAD, 10, 10));
+    pipeline->CoursePauseConvertFile({"waiting"});
+    EXPECT_EQ(courses.Find("waiting")->nStatus, CS_WAIT_UPLOAD);
+}
