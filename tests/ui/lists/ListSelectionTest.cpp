@@ -12,6 +12,7 @@
 #include "ui/lists/ListPaint.h"
 
 #include <QHelpEvent>
+#include <QPaintEvent>
 #include <QToolTip>
 
 #include <QScrollBar>
@@ -255,6 +256,39 @@ private slots:
         QApplication::sendEvent(w.list->viewport(), &elsewhere);
         QTRY_COMPARE(QToolTip::text(), QStringLiteral("原因"));
         QToolTip::hideText();
+    }
+
+    void aReportRepaintsOnlyItsRow()
+    {
+        // With thousands of rows and a hundred reports a second, a report must not repaint
+        // the whole list.
+        struct PaintSpy : QObject
+        {
+            std::vector<QRect> rects;
+            bool eventFilter(QObject*, QEvent* e) override
+            {
+                if (e->type() == QEvent::Paint)
+                    rects.push_back(static_cast<QPaintEvent*>(e)->rect());
+                return false;
+            }
+        } spy;
+        ListEnv env;
+        CourseWindow w(env, 200);
+        QVERIFY(w.exposed);
+        QTest::qWait(50);
+        w.list->viewport()->installEventFilter(&spy);
+        _sTransReport rep;
+        rep.i64FileId = 5;
+        rep.strFileIndex = "idx-8"; // uploading in MixedRecords
+        rep.i64Pos = 10;
+        rep.nCode = TR_PROGRESS;
+        QCOMPARE(w.list->List()->Find("idx-8")->nStatus, CS_UPLOADING);
+        w.list->UpdateItemByTransInfo(rep);
+        QTRY_VERIFY(!spy.rects.empty());
+        QApplication::processEvents();
+        for (const QRect& r : spy.rects)
+            QCOMPARE(r, w.list->visualRect(w.list->model()->index(8, 0)) & w.list->viewport()->rect());
+        w.list->viewport()->removeEventFilter(&spy);
     }
 
     void speedTexts()
