@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -219,9 +220,17 @@ int RunPipeline(CCliArgs& args)
 
     // Until nothing is working. The speed test and the retries of timer 103 keep records in
     // status 10 (working) while they wait, so the loop waits for them too.
+    // A record that still counts as working while no worker has anything (its file vanished
+    // between stages) would wait for a user who is not there: after a quiet spell the run ends
+    // and reports it.
+    auto quietSince = std::chrono::steady_clock::now();
     while (!g_stop && (pipeline.IsCourseWorking() || loop.NextTimerDueMs() >= 0)) {
         loop.RunOnce(200);
         view.Draw(false);
+        if (pipeline.HasWorkInFlight() || loop.NextTimerDueMs() >= 0)
+            quietSince = std::chrono::steady_clock::now();
+        else if (std::chrono::steady_clock::now() - quietSince > std::chrono::seconds(3))
+            break;
     }
     const bool interrupted = g_stop.load();
     pipeline.ReleaseTaskS();

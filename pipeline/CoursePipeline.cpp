@@ -296,6 +296,17 @@ bool CCoursePipeline::IsCourseWorking() const
     return false;
 }
 
+bool CCoursePipeline::HasWorkInFlight() const
+{
+    if (!m_probing.empty() || !m_digesting.empty())
+        return true;
+    if (m_pConvertMgr && m_pConvertMgr->QueuedCount() + m_pConvertMgr->BusyCount() > 0)
+        return true;
+    if (m_pFileTransMgr && m_pFileTransMgr->QueuedCount() + m_pFileTransMgr->BusyCount() > 0)
+        return true;
+    return m_pTestNetWork && !m_pTestNetWork->IsDone();
+}
+
 void CCoursePipeline::UpdateKeepAwake()
 {
     const bool wanted =

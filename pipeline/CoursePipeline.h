@@ -127,6 +127,10 @@ public:
     // probed up to the digest their source size, digested their upload size.
     double InProcessSize() const;
     bool IsCourseWorking() const;
+    // True while any worker holds or owes something: a probe or digest due, a conversion or
+    // upload queued or running, the speed test measuring. Records that count as working while
+    // nothing is in flight are waiting for the user (a file vanished between stages).
+    bool HasWorkInFlight() const;
     void CheckCourseIsWorkToTrans();
     void SetInfoData(uint64_t bits);
     // After the intake added records: feed the probe worker, re-arm the work check.

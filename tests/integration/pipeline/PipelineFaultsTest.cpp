@@ -257,3 +257,15 @@ TEST_F(PipelineRules, StoppingAConversionOnlyStopsConversions)
     pipeline->CoursePauseConvertFile({"waiting"});
     EXPECT_EQ(courses.Find("waiting")->nStatus, CS_WAIT_UPLOAD);
 }
+
+TEST_F(PipelineRules, ARecordWhoseFileVanishedWaitsForTheUserWithNothingInFlight)
+{
+    ASSERT_TRUE(loop.PumpUntil([&] { return !pipeline->HasWorkInFlight(); }, 10000)) << "the speed test ends";
+    _sLCItemData r = Rec("vanished", CS_WAIT_UPLOAD, 10, 10);
+    r.strConvertPath = dir->File("converted/vanished/gone.flv");
+    Put(r);
+    EXPECT_EQ(pipeline->AddTransItem("vanished"), -1);
+    EXPECT_EQ(courses.Find("vanished")->nStatus, CS_WAIT_UPLOAD) << "it keeps its status for the buttons";
+    EXPECT_TRUE(pipeline->IsCourseWorking());
+    EXPECT_FALSE(pipeline->HasWorkInFlight()) << "so a headless run can tell it will not move";
+}
