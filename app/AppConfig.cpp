@@ -171,6 +171,12 @@ bool CAppConfig::SaveEndpoint(const char* key, int port, const std::string& host
 
 bool CAppConfig::SaveLivesrvIpPort(int port, const std::string& host)
 {
+    // "host:0" or ":9000" in the file would switch the version check off for good.
+    if (host.empty() || port < 1 || port > 65535) {
+        Log(g_log, "Error :SaveLivesrvIpPort: refused to save an unusable address (%s:%d).", host.c_str(),
+            port);
+        return false;
+    }
     if (!SaveEndpoint("VerSvrIP", port, host,
                       "Error :SaveLivesrvIpPort: Load INI file failed. the file did not existed.",
                       "Error :SaveLivesrvIpPort: Writer INI file failed. string:%s."))

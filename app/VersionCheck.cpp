@@ -5,6 +5,7 @@
 #include "app/Utils.h"
 #include "platform/Socket.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -89,23 +90,35 @@ size_t VersionReplyNeeded(const uint8_t* buf, size_t got)
     return need > kVersionReplyBufSize ? kVersionReplyBufSize : need;
 }
 
+bool VersionReplyComplete(const uint8_t* buf, size_t got)
+{
+    if (got < kVersionReplyMinSize)
+        return false;
+    if (GetLe16(buf + 6) == 1 || got >= kVersionReplyBufSize)
+        return true;
+    return got >= VersionReplyNeeded(buf, got);
+}
+
 VersionResult ParseVersionReply(const uint8_t* buf, size_t len, std::string* text, std::string* cause)
 {
     text->clear();
-    if (len < kVersionReplyHeadSize || len < VersionReplyNeeded(buf, len)) {
+    if (len < kVersionReplyMinSize) {
         if (cause)
-            *cause = "reply too short (" + std::to_string(len) + " bytes)";
+            *cause = "malformed reply of " + std::to_string(len) + " bytes (a reply has at least 32)";
         return VersionResult::Failed;
     }
     if (GetLe16(buf) != kVersionMsgType) {
         Log(g_log, "Error : what?? get version, but return data type not Ver");
         if (cause)
-            *cause = "reply of type " + std::to_string(GetLe16(buf)) + " instead of 800";
+            *cause = "malformed reply of type " + std::to_string(GetLe16(buf)) + " instead of 800";
         return VersionResult::Failed;
     }
     if (GetLe16(buf + 6) == 1)
         return VersionResult::UpToDate;
-    size_t n = VersionReplyNeeded(buf, len) - kVersionReplyHeadSize;
+    // The length field is the server's word: never past the bytes that arrived or the buffer.
+    size_t n = GetLe16(buf + 32);
+    size_t arrived = len > kVersionReplyHeadSize ? len - kVersionReplyHeadSize : 0;
+    n = std::min({n, arrived, kVersionReplyBufSize - kVersionReplyHeadSize});
     text->assign(reinterpret_cast<const char*>(buf + kVersionReplyHeadSize), n);
     // A NUL cannot travel in a command-line argument; the text ends there.
     size_t nul = text->find('\0');
@@ -153,10 +166,14 @@ bool RequestVersionData(uint8_t* buf, size_t* len, const std::string& host, uint
     const int waitMs = tcp ? waits.tcpWaitMs : waits.udpWaitMs;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs * waits.waitTries);
     size_t got = 0;
+    // 32 bytes make a reply; over TCP the rest of its text gets one more wait, no longer.
+    auto accepted = [&got] { return got >= kVersionReplyMinSize; };
     for (;;) {
         int left = static_cast<int>(
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
         if (left <= 0) {
+            if (accepted())
+                break;
             if (tcp)
                 Log(g_log, "Error: request data select failed. gateway, ip = %u, port = %d, ecode = %d", ip,
                     port, errno);
@@ -164,6 +181,7 @@ bool RequestVersionData(uint8_t* buf, size_t* len, const std::string& host, uint
                 Log(g_log,
                     "Error: request data select 10 times failed. gateway, ip = %u, port = %d, ecode = %d", ip,
                     port, errno);
+            *len = got;
             CloseHard(sock);
             return false;
         }
@@ -182,16 +200,23 @@ bool RequestVersionData(uint8_t* buf, size_t* len, const std::string& host, uint
                 continue;
             }
         }
-        if (r == SockResult::Timeout)
+        if (r == SockResult::Timeout) {
+            if (accepted())
+                break;
             continue;
+        }
         if (r != SockResult::Ok || n == 0) {
+            if (accepted())
+                break;
             Log(g_log, "Error: request data recv failed. gateway, ip = %u, port = %d, ecode = %d", ip, port,
                 errno);
+            *len = got;
             CloseHard(sock);
             return false;
         }
         got += n;
-        if (got >= VersionReplyNeeded(buf, got) || got == kVersionReplyBufSize)
+        // A datagram is whole as it comes; a stream may still carry the rest of the text.
+        if (accepted() && (!tcp || VersionReplyComplete(buf, got)))
             break;
     }
     *len = got;
@@ -228,15 +253,22 @@ VersionResult AskVersionServer(const std::string& host, int port, const std::str
     const std::string where = host + ":" + std::to_string(port);
     uint8_t buf[kVersionReplyBufSize];
     size_t len = 0;
-    if (!RequestVersionData(buf, &len, dotted, static_cast<uint16_t>(port), false, waits) &&
-        !RequestVersionData(buf, &len, dotted, static_cast<uint16_t>(port), true, waits)) {
-        *cause = "version server " + where + " did not answer over UDP or TCP";
-        return VersionResult::Failed;
+    if (!RequestVersionData(buf, &len, dotted, static_cast<uint16_t>(port), false, waits)) {
+        const size_t udpLen = len;
+        if (!RequestVersionData(buf, &len, dotted, static_cast<uint16_t>(port), true, waits)) {
+            // Bytes that came but make no reply are a broken server, not a silent one.
+            if (len == 0 && udpLen == 0)
+                *cause = "version server " + where + " did not answer over UDP or TCP";
+            else
+                *cause = "version server " + where + " sent a malformed reply of " +
+                         std::to_string(std::max(len, udpLen)) + " bytes (a reply has at least 32)";
+            return VersionResult::Failed;
+        }
     }
     std::string why;
     VersionResult r = ParseVersionReply(buf, len, updateText, &why);
     if (r == VersionResult::Failed)
-        *cause = "version server " + where + ": " + why;
+        *cause = "version server " + where + " sent a " + why;
     return r;
 }
 

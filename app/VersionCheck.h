@@ -41,13 +41,18 @@ std::vector<uint8_t> BuildVersionRequest(const uint16_t ver[4]);
 // Bytes a complete reply needs once `got` bytes are in buf: the head, then the text length
 // from offset 32, limited to what fits in the 1,400-byte buffer.
 size_t VersionReplyNeeded(const uint8_t* buf, size_t got);
-// Reads a complete reply: UpToDate, UpdateDue (text set, may be empty) or Failed (wrong
-// type, too short; cause set).
+// True when nothing more is worth waiting for: at least 32 bytes and either the up-to-date flag
+// or every text byte the length field announces (within the buffer).
+bool VersionReplyComplete(const uint8_t* buf, size_t got);
+// Reads a reply of len bytes (32 are enough): UpToDate, UpdateDue (text set, may be empty:
+// the announced length is cut to the bytes that arrived and to the buffer) or Failed (fewer
+// than 32 bytes, wrong type; cause set).
 VersionResult ParseVersionReply(const uint8_t* buf, size_t len, std::string* text, std::string* cause);
 
 // One exchange with host (dotted IPv4) and port. buf must hold kVersionReplyBufSize bytes and
-// is zeroed first; *len gets the bytes received. Succeeds only with a complete reply from the
-// address asked.
+// is zeroed first; *len gets the bytes received, also on failure (then fewer than 32: something
+// arrived that is no reply). Succeeds once 32 bytes came from the address asked; over TCP the
+// rest of an announced text is awaited for one more wait at most.
 bool RequestVersionData(uint8_t* buf, size_t* len, const std::string& host, uint16_t port, bool tcp,
                         const VersionWaits& waits = {});
 

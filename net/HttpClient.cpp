@@ -31,7 +31,9 @@ int HexValue(char c)
     return c - 'A' + 10;
 }
 
-constexpr size_t kReadChunk = 16 * 1024;
+constexpr size_t kReadChunk = CHttpClient::kReadChunk;
+// Bodies up to this grow by doubling; a larger one reserves the cap (see ReserveBody).
+constexpr size_t kSmallBody = 1024 * 1024;
 // The size text of a chunk line is at most 11 characters: its CR LF starts within 12 bytes.
 constexpr size_t kMaxChunkLine = 12;
 
@@ -49,7 +51,23 @@ std::string RedactAfter(const std::string& text, const std::string& tag, const c
     return out;
 }
 
+// "26 s" or "3200 ms": a limit as people read it in a failure cause.
+std::string LimitText(int ms)
+{
+    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+}
+
+using Clock = std::chrono::steady_clock;
+
 } // namespace
+
+int HttpTimeouts::OverallMs() const
+{
+    if (totalMs > 0)
+        return totalMs;
+    int64_t ms = int64_t(connectMs) + sendWaitMs + 2 * int64_t(recvWaitMs) * recvWaitTries;
+    return ms > INT32_MAX ? INT32_MAX : static_cast<int>(ms);
+}
 
 std::string RedactUrl(const std::string& url)
 {
@@ -273,6 +291,45 @@ void CHttpClient::Reset()
     m_cookies.clear();
     m_pending.clear();
     m_strRequestLog.clear();
+    m_bOverall = false;
+}
+
+int CHttpClient::WaitBudget(int limitMs) const
+{
+    // Rounded up: a wait cut to the deadline ends at or after it, never a fraction before, so
+    // a time-out of that wait is always seen as the overall limit.
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(m_deadline - Clock::now()).count();
+    if (left <= 0)
+        return 0;
+    return left < limitMs ? static_cast<int>(left) : limitMs;
+}
+
+bool CHttpClient::OverallExpired() const
+{
+    return Clock::now() >= m_deadline;
+}
+
+bool CHttpClient::FailOverall()
+{
+    const int ms = m_timeouts.OverallMs();
+    m_bOverall = true;
+    m_strCause = "no complete answer from " + m_strHostPort + " within " + LimitText(ms) +
+                 " (the overall request limit)";
+    m_strRequestLog +=
+        "Request stopped at the overall limit of " + std::to_string(ms) + " ms, url = " + m_strLogUrl + "\n";
+    return Fail(ETIMEDOUT, FormatText("Request timed out, the overall limit of %d ms ran out, The Error = %d",
+                                      ms, ETIMEDOUT));
+}
+
+void CHttpClient::ReserveBody(size_t more)
+{
+    size_t need = m_strBody.size() + more;
+    if (need <= m_strBody.capacity())
+        return;
+    if (need <= kSmallBody)
+        m_strBody.reserve(std::max(need, m_strBody.capacity() * 2));
+    else
+        m_strBody.reserve(std::max(need, kMaxBodyBytes + 1));
 }
 
 bool CHttpClient::Fail(int code, const std::string& text)
@@ -317,9 +374,12 @@ bool CHttpClient::ConnectTo(const std::string& server, uint16_t port)
     if (::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof(sa)) != 0) {
         if (errno != EINPROGRESS) {
             err = errno;
-        } else if (!WaitWritable(fd, m_timeouts.connectMs)) {
+        } else if (!WaitWritable(fd, WaitBudget(m_timeouts.connectMs))) {
             m_strRequestLog += "do connect, but select time out";
-            m_strCause = "connection timed out at " + where;
+            if (OverallExpired())
+                return FailOverall();
+            m_strCause = "connection timed out at " + where + " after " + LimitText(m_timeouts.connectMs) +
+                         " (the connect limit)";
             return Fail(ETIMEDOUT, FormatText("Connected to host failed, The Error = %d", ETIMEDOUT));
         } else {
             socklen_t elen = sizeof(err);
@@ -340,27 +400,44 @@ bool CHttpClient::ConnectTo(const std::string& server, uint16_t port)
 
 bool CHttpClient::SendBytes(const char* data, size_t len)
 {
-    SockResult r = m_socket.SendAll(data, len, m_timeouts.sendWaitMs);
-    if (r != SockResult::Ok)
-        m_nErrorCode = r == SockResult::Timeout ? ETIMEDOUT : (errno != 0 ? errno : EPIPE);
-    return r == SockResult::Ok;
+    // In slices, so each wait for buffer space is also cut to what is left of the overall limit.
+    constexpr size_t kSlice = 64 * 1024;
+    for (size_t off = 0; off < len; off += kSlice) {
+        int wait = WaitBudget(m_timeouts.sendWaitMs);
+        SockResult r =
+            wait > 0 ? m_socket.SendAll(data + off, std::min(kSlice, len - off), wait) : SockResult::Timeout;
+        if (r != SockResult::Ok) {
+            m_nErrorCode = r == SockResult::Timeout ? ETIMEDOUT : (errno != 0 ? errno : EPIPE);
+            m_bOverall = r == SockResult::Timeout && OverallExpired();
+            return false;
+        }
+    }
+    return true;
 }
 
-size_t CHttpClient::Receive()
+size_t CHttpClient::Receive(std::string* into, size_t room)
 {
     char buf[kReadChunk];
+    room = std::min(room, sizeof(buf));
+    if (!into)
+        into = &m_pending;
     for (int i = 0; i < m_timeouts.recvWaitTries; ++i) {
+        int wait = WaitBudget(m_timeouts.recvWaitMs);
         size_t got = 0;
-        SockResult r = m_socket.RecvSome(buf, sizeof(buf), m_timeouts.recvWaitMs, &got);
+        SockResult r = wait > 0 ? m_socket.RecvSome(buf, room, wait, &got) : SockResult::Timeout;
         if (r == SockResult::Timeout) {
             m_nErrorCode = ETIMEDOUT;
+            if (OverallExpired()) {
+                m_bOverall = true;
+                return 0;
+            }
             continue;
         }
         if (r != SockResult::Ok) {
             m_nErrorCode = r == SockResult::Closed ? 0 : errno;
             return 0;
         }
-        m_pending.append(buf, got);
+        into->append(buf, got);
         return got;
     }
     return 0;
@@ -380,6 +457,7 @@ bool CHttpClient::Request(Method method, const std::string& url, const std::stri
     if (cookie.find_first_of("\r\n") != std::string::npos)
         return Fail(0, "The request URL is invalid!!");
     m_strHostPort = server + ":" + std::to_string(port);
+    m_deadline = Clock::now() + std::chrono::milliseconds(m_timeouts.OverallMs());
     if (!ConnectTo(server, port))
         return false;
 
@@ -404,10 +482,14 @@ bool CHttpClient::Request(Method method, const std::string& url, const std::stri
     h += "\r\n";
 
     if (!SendBytes(h.data(), h.size())) {
+        if (m_bOverall)
+            return FailOverall();
         m_strCause = "could not send the request to " + m_strHostPort;
         return Fail(m_nErrorCode, FormatText("Send request failed, The Error = %d", m_nErrorCode));
     }
     if (method == Method::Post && body && len > 0 && !SendBytes(static_cast<const char*>(body), len)) {
+        if (m_bOverall)
+            return FailOverall();
         m_strCause = "could not send the request body to " + m_strHostPort;
         return Fail(m_nErrorCode, FormatText("Send post data failed, The Error = %d", m_nErrorCode));
     }
@@ -421,20 +503,18 @@ bool CHttpClient::ReadHead()
     size_t capacity = kInitialBuffer;
     for (;;) {
         // Read at most what fits in the current buffer, as a fixed buffer that doubles would.
-        char buf[kMaxHeadBytes > kReadChunk ? kReadChunk : kMaxHeadBytes];
-        size_t room = std::min(capacity - m_pending.size(), sizeof(buf));
-        size_t got = 0;
-        SockResult r = SockResult::Timeout;
-        for (int i = 0; i < m_timeouts.recvWaitTries && r == SockResult::Timeout; ++i)
-            r = m_socket.RecvSome(buf, room, m_timeouts.recvWaitMs, &got);
-        if (r != SockResult::Ok || got == 0) {
-            int code = r == SockResult::Timeout ? ETIMEDOUT : (r == SockResult::Closed ? 0 : errno);
-            m_strCause =
-                (r == SockResult::Timeout ? "no answer from " : "connection closed by ") + m_strHostPort;
+        size_t before = m_pending.size();
+        if (Receive(&m_pending, capacity - before) == 0) {
+            if (m_bOverall)
+                return FailOverall();
+            const int waits = m_timeouts.recvWaitMs * m_timeouts.recvWaitTries;
+            int code = m_nErrorCode;
+            m_strCause = code == ETIMEDOUT ? "no answer from " + m_strHostPort + " within " +
+                                                 LimitText(waits) + " (the receive wait)"
+                                           : "connection closed by " + m_strHostPort;
             return Fail(code, FormatText("Recv head, act recv failed, recvlen=%d, The Error = %d",
-                                         static_cast<int>(m_pending.size()), code));
+                                         static_cast<int>(before), code));
         }
-        m_pending.append(buf, got);
         size_t consumed = 0;
         int found = FindHead(m_pending.data(), m_pending.size(), &m_strResponseHead, &consumed);
         if (found < 0) {
@@ -502,20 +582,20 @@ bool CHttpClient::ReadFixed(uint64_t length)
         m_strRequestLog += "Receive Content, but The Content Length Is Zero!!!";
         return true;
     }
-    m_strBody.swap(m_pending);
+    // The length is known and capped: one allocation, no growth.
+    m_strBody.reserve(std::max(static_cast<size_t>(length), m_pending.size()));
+    m_strBody.append(m_pending);
     m_pending.clear();
     while (m_strBody.size() < length) {
-        if (Receive() == 0) {
+        if (Receive(&m_strBody, static_cast<size_t>(length) - m_strBody.size()) == 0) {
+            if (m_bOverall)
+                return FailOverall();
             std::string text = FormatText("Receive HTTP Content Failed!!! The Error = %d", m_nErrorCode);
             m_strRequestLog += text + "\n URL = " + m_strLogUrl + "\n";
             m_strCause = "answer from " + m_strHostPort + " ended after " + std::to_string(m_strBody.size()) +
                          " of " + std::to_string(length) + " bytes";
             return Fail(m_nErrorCode, text);
         }
-        m_strBody += m_pending;
-        m_pending.clear();
-        if (m_strBody.size() > kMaxBodyBytes)
-            return BodyTooLarge();
     }
     return true;
 }
@@ -528,6 +608,8 @@ bool CHttpClient::ReadChunked()
         int r;
         while ((r = ParseChunkSizeLine(m_pending.data(), m_pending.size(), &n, &lineLen)) == 0) {
             if (Receive() == 0) {
+                if (m_bOverall)
+                    return FailOverall();
                 m_strErrorText = FormatText("Receive HTTP Chunked Failed!!!The Error = %d", m_nErrorCode);
                 if (m_strBody.empty()) {
                     m_strCause = "chunked answer from " + m_strHostPort + " ended without data";
@@ -545,17 +627,23 @@ bool CHttpClient::ReadChunked()
         m_pending.erase(0, lineLen);
         if (n > kMaxBodyBytes || m_strBody.size() + n > kMaxBodyBytes)
             return BodyTooLarge();
-        size_t want = static_cast<size_t>(n) + 2;
-        while (m_pending.size() < want) {
-            if (Receive() == 0) {
+        // The chunk data and its CR LF go straight into the body: no second copy of a large chunk.
+        const size_t want = static_cast<size_t>(n) + 2;
+        const size_t start = m_strBody.size();
+        ReserveBody(want);
+        size_t fromPending = std::min(want, m_pending.size());
+        m_strBody.append(m_pending, 0, fromPending);
+        m_pending.erase(0, fromPending);
+        while (m_strBody.size() - start < want) {
+            if (Receive(&m_strBody, want - (m_strBody.size() - start)) == 0) {
+                if (m_bOverall)
+                    return FailOverall();
                 m_strCause = "chunked answer from " + m_strHostPort + " was cut off";
                 return Fail(m_nErrorCode,
                             FormatText("Receive HTTP Chunked Failed!!!The Error = %d", m_nErrorCode));
             }
         }
-        m_strBody.append(m_pending, 0, want);
-        m_pending.erase(0, want);
-        if (m_strBody.size() < 2 || m_strBody.compare(m_strBody.size() - 2, 2, "\r\n") != 0) {
+        if (m_strBody.compare(m_strBody.size() - 2, 2, "\r\n") != 0) {
             Log(g_log, "Error: receive chunk body, but not end with \"CRLFCRLF\", url = %s, body = %s",
                 m_strLogUrl.c_str(), m_strBody.c_str());
             m_strCause = "chunk without its closing line from " + m_strHostPort;
@@ -569,14 +657,20 @@ bool CHttpClient::ReadChunked()
 
 bool CHttpClient::ReadUntilClose()
 {
-    m_strBody.swap(m_pending);
+    ReserveBody(m_pending.size());
+    m_strBody.append(m_pending);
     m_pending.clear();
-    while (Receive() > 0) {
-        m_strBody += m_pending;
-        m_pending.clear();
+    for (;;) {
+        // One byte over the cap is enough to know the body is too large.
         if (m_strBody.size() > kMaxBodyBytes)
             return BodyTooLarge();
+        size_t room = std::min(kReadChunk, kMaxBodyBytes + 1 - m_strBody.size());
+        ReserveBody(room);
+        if (Receive(&m_strBody, room) == 0)
+            break;
     }
+    if (m_bOverall)
+        return FailOverall();
     m_strErrorText = FormatText("Receive HTTP close body Failed!!!The Error = %d", m_nErrorCode);
     if (m_strBody.empty()) {
         m_strCause = "empty answer from " + m_strHostPort;

@@ -1,11 +1,13 @@
 #pragma once
 // One plain HTTP/1.1 request at a time over a TCP socket: fixed request head, session cookie,
 // response head with its cookies, and the body in whichever framing the head announces
-// (length, chunked, until close). Every wait is bounded and every size is capped, so a server
-// that stalls or sends garbage costs at most a few seconds and a fixed amount of memory.
+// (length, chunked, until close). Every wait is bounded, the whole request has one overall limit
+// and every size is capped, so a server that stalls, trickles or sends garbage costs a bounded
+// time and a fixed amount of memory.
 
 #include "platform/Socket.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -22,6 +24,14 @@ struct HttpTimeouts
     int recvWaitMs = 3000;     // each wait for data ...
     int recvWaitTries = 3;     // ... this many times before a read counts as empty
     int recvTimeoutMs = 40000; // SO_RCVTIMEO of the socket
+    // The whole request (connect, send, complete answer) must be done within this; 0 derives it
+    // from the waits above. Each byte restarts a receive wait, so without it a server sending
+    // one byte every two seconds would hold a request for ever.
+    int totalMs = 0;
+
+    // The overall limit: totalMs, or one connect, one send wait and two full receive waits
+    // (26 s with the product's waits).
+    int OverallMs() const;
 };
 
 // Error code set when a host name has no address (the value the platform's resolver reports).
@@ -73,6 +83,7 @@ public:
     static constexpr size_t kMaxHeadBytes = 64 * 1024;
     static constexpr size_t kMaxBodyBytes = 64 * 1024 * 1024;
     static constexpr size_t kInitialBuffer = 2048;
+    static constexpr size_t kReadChunk = 16 * 1024;
 
     // URL split: false when the URL is not "http://host[:port][/...]".
     static bool ParseUrl(const std::string& url, std::string* server, std::string* object, uint16_t* port);
@@ -99,8 +110,19 @@ private:
     void Reset();
     bool ConnectTo(const std::string& server, uint16_t port);
     bool SendBytes(const char* data, size_t len);
-    // One bounded read appended to m_pending; returns the bytes read (0 closed/failed/timed out).
-    size_t Receive();
+    // One bounded read of at most room bytes appended to *into (m_pending when null); returns
+    // the bytes read (0 closed/failed/timed out; m_bOverall set when the overall limit ran out).
+    size_t Receive(std::string* into = nullptr, size_t room = kReadChunk);
+    // The wait to use when a step allows limitMs: limitMs, cut to what is left of the overall
+    // limit; 0 when nothing is left.
+    int WaitBudget(int limitMs) const;
+    bool OverallExpired() const;
+    // Fails the request because the overall limit ran out.
+    bool FailOverall();
+    // Room in m_strBody for `more` bytes. Small bodies grow by doubling; a body past 1 MiB
+    // reserves the cap at once: untouched reserved pages cost no memory, and no copy of a large
+    // body ever sits beside the body itself.
+    void ReserveBody(size_t more);
     bool ReadHead();
     bool ReadBody();
     bool ReadFixed(uint64_t length);
@@ -127,6 +149,8 @@ private:
     std::string m_strReferer;
     std::string m_strHostPort;
     Method m_method = Method::Get;
+    std::chrono::steady_clock::time_point m_deadline;
+    bool m_bOverall = false; // the last failure was the overall limit
 };
 
 } // namespace vx

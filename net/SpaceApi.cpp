@@ -483,7 +483,19 @@ int CSpaceApi::RequestLiveServerIdc(std::string* host, int* port)
     }
     std::string portText, idc;
     if (GetJsonNarrowString(root, "port", &portText) && GetJsonNarrowString(root, "idcList", &idc)) {
-        int p = atoi(portText.c_str());
+        // An empty host or a port outside 1-65535 is no address: written to Config.ini it would
+        // disable the check on every later start, so it counts as missing.
+        int p = 0;
+        bool digits = !portText.empty() && portText.size() <= 5 &&
+                      portText.find_first_not_of("0123456789") == std::string::npos;
+        if (digits)
+            p = atoi(portText.c_str());
+        if (idc.empty() || idc.find_first_of(" \t\r\n:") != std::string::npos || p < 1 || p > 65535) {
+            Log(g_log,
+                "Warning : Request for version server ip, but the answer has no usable address (%s:%s)",
+                idc.c_str(), portText.c_str());
+            return 0;
+        }
         *host = idc;
         *port = p;
         if (idc != m_config.m_strVerHost || p != m_config.m_nVerPort)

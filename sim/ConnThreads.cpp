@@ -119,6 +119,24 @@ bool SendExact(int fd, const void* buf, size_t len)
     return true;
 }
 
+bool WidenListenBacklog(int port, int backlog)
+{
+    // The library keeps its socket to itself: find it among our descriptors by what it is.
+    const int last = static_cast<int>(sysconf(_SC_OPEN_MAX) > 0 ? sysconf(_SC_OPEN_MAX) : 1024);
+    for (int fd = 3; fd < last && fd < 65536; ++fd) {
+        int listening = 0;
+        socklen_t len = sizeof(listening);
+        if (getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &len) != 0 || !listening)
+            continue;
+        sockaddr_in a{};
+        socklen_t alen = sizeof(a);
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&a), &alen) == 0 && a.sin_family == AF_INET &&
+            ntohs(a.sin_port) == port)
+            return listen(fd, backlog) == 0;
+    }
+    return false;
+}
+
 void CloseReset(int fd)
 {
     linger l{1, 0};

@@ -39,5 +39,10 @@ bool RecvExact(int fd, void* buf, size_t len, int timeoutMs, const std::atomic<b
 bool SendExact(int fd, const void* buf, size_t len);
 // Closes with a reset (linger 0) so the peer sees the drop at once.
 void CloseReset(int fd);
+// Gives the listening socket of this process on port a queue of backlog pending connections
+// (listen() again on it; Linux takes the new length). The HTTP library listens with a queue of
+// five: a burst of connections then loses handshakes and every lost one costs its client a
+// one-second retry. False when no such socket was found.
+bool WidenListenBacklog(int port, int backlog);
 
 } // namespace vx::sim

@@ -44,11 +44,15 @@ struct BusyKey
         std::lock_guard<std::mutex> lock(g_busyMutex);
         owned = g_busy.insert(k).second;
     }
-    ~BusyKey()
+    ~BusyKey() { Release(); }
+    // Called before the last word to the client: once it has its final answer, its next
+    // connection for the same content must not find this one still holding the upload.
+    void Release()
     {
         if (owned) {
             std::lock_guard<std::mutex> lock(g_busyMutex);
             g_busy.erase(key);
+            owned = false;
         }
     }
     std::string key;
@@ -352,6 +356,7 @@ void CFileServer::Announce(int fd, const uint8_t* msg, size_t len)
     if (have == length) {
         // An earlier connection delivered everything but ended before the check.
         if (finish()) {
+            busy.Release();
             held(rec);
             return;
         }
@@ -364,13 +369,18 @@ void CFileServer::Announce(int fd, const uint8_t* msg, size_t len)
     if (m_faults.wrongDigest)
         for (auto& b : a.md5)
             b ^= 0xFF;
+    // The client gives up on a garbage or wrong-digest answer: nothing more will come.
+    const bool lastWord = m_faults.garbageFile || m_faults.wrongDigest;
+    if (lastWord)
+        busy.Release();
     reply(kOk, have > 0 ? "resume" : "new upload");
-    if (m_faults.garbageFile || m_faults.wrongDigest)
-        return; // the client gives up on such an answer; nothing more will come
+    if (lastWord)
+        return;
     if (!ReceiveData(fd, partial, have, length))
         return;
     bool ok = finish();
     SimLog("[file:%d] upload of %s %s", m_port, name.c_str(), ok ? "stored" : "failed the digest check");
+    busy.Release();
     Delay();
     if (m_faults.garbageFile)
         SendGarbage(fd, 7);

@@ -43,10 +43,6 @@ const std::vector<Member<SimAccount>> kAccountMembers = {
     {"id", &SimAccount::id},           {"name", &SimAccount::name},
     {"pwdHash", &SimAccount::pwdHash}, {"screenName", &SimAccount::screenName},
     {"orgId", &SimAccount::orgId},     {"triesLeft", &SimAccount::triesLeft}};
-const std::vector<Member<SimSession>> kSessionMembers = {{"token", &SimSession::token},
-                                                         {"userId", &SimSession::userId},
-                                                         {"issued", &SimSession::issued},
-                                                         {"signedOut", &SimSession::signedOut}};
 const std::vector<Member<SimFolder>> kFolderMembers = {{"id", &SimFolder::id},
                                                        {"parentId", &SimFolder::parentId},
                                                        {"orgId", &SimFolder::orgId},
@@ -61,11 +57,16 @@ const std::vector<Member<SimFile>> kFileMembers = {
     {"size", &SimFile::size},       {"md5", &SimFile::md5Hex},  {"createTime", &SimFile::createTime},
     {"blob", &SimFile::blob}};
 
-// Every record of list into *into, keyed by its key member.
+// Every record of list into *into, keyed by its key member. A list of another shape throws
+// Json::LogicError like a member of the wrong type does.
 template <typename K, typename T>
 void LoadAll(const Json::Value& list, const std::vector<Member<T>>& members, K T::*key, std::map<K, T>* into)
 {
+    if (!list.isNull() && !list.isArray())
+        throw Json::LogicError("a list of records is expected");
     for (const auto& v : list) {
+        if (!v.isObject())
+            throw Json::LogicError("a record is not an object");
         T r;
         for (const auto& m : members)
             std::visit(
@@ -97,7 +98,7 @@ template <typename T> T* FindInOrg(std::map<int64_t, T>& items, int64_t org, int
 
 } // namespace
 
-bool CSimStore::Open(const std::string& root, int64_t quotaBytes, std::string* err)
+bool CSimStore::Open(const std::string& root, int64_t quotaBytes, std::string* err, int64_t sessionLifetimeMs)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_root = root;
@@ -108,32 +109,67 @@ bool CSimStore::Open(const std::string& root, int64_t quotaBytes, std::string* e
         *err = "cannot create the state folder " + m_root;
         return false;
     }
-    m_nextIds = kFirstIds;
-    if (FileExists(m_root + "state.json") && !LoadLocked(err))
-        return false;
+    ClearLocked();
+    const std::string state = m_root + "state.json";
+    std::string why;
+    if (FileExists(state) && !LoadLocked(&why)) {
+        ClearLocked();
+        // Keep every broken file: an earlier one is not overwritten.
+        std::string aside = state + ".bad";
+        for (int i = 1; FileExists(aside); ++i)
+            aside = state + ".bad." + std::to_string(i);
+        std::rename(state.c_str(), aside.c_str());
+        // Said even with --quiet: whoever runs the simulator must learn that the state was reset.
+        fprintf(stderr,
+                "vexora-sim: state file %s is damaged (%s); kept as %s, starting with a clean state\n",
+                state.c_str(), why.c_str(), aside.c_str());
+    }
+    m_sessions.Open(m_root + "sessions.json", sessionLifetimeMs);
     return true;
 }
 
-bool CSimStore::LoadLocked(std::string* err)
+void CSimStore::ClearLocked()
+{
+    m_nextIds = kFirstIds;
+    m_accounts.clear();
+    m_orgs.clear();
+    m_folders.clear();
+    m_files.clear();
+    m_partials.clear();
+}
+
+bool CSimStore::LoadLocked(std::string* why)
 {
     std::ifstream in(m_root + "state.json", std::ios::binary);
     Json::Value root;
     Json::CharReaderBuilder rb;
     std::string errs;
-    if (!Json::parseFromStream(rb, in, &root, &errs) || !root.isObject()) {
-        std::rename((m_root + "state.json").c_str(), (m_root + "state.json.bad").c_str());
-        *err = "state file " + m_root + "state.json is damaged (kept as state.json.bad): " + errs;
+    if (!Json::parseFromStream(rb, in, &root, &errs)) {
+        *why = errs;
         return false;
     }
-    for (const auto& name : root["nextIds"].getMemberNames())
-        m_nextIds[name] = root["nextIds"][name].asInt64();
-    LoadAll(root["orgs"], kOrgMembers, &SimOrg::id, &m_orgs);
-    LoadAll(root["accounts"], kAccountMembers, &SimAccount::id, &m_accounts);
-    LoadAll(root["sessions"], kSessionMembers, &SimSession::token, &m_sessions);
-    LoadAll(root["folders"], kFolderMembers, &SimFolder::id, &m_folders);
-    LoadAll(root["files"], kFileMembers, &SimFile::id, &m_files);
-    for (const auto& name : root["partials"].getMemberNames())
-        m_partials[name] = root["partials"][name].asInt64();
+    if (!root.isObject()) {
+        *why = "not a JSON object";
+        return false;
+    }
+    // Valid JSON of another shape (a string where a list belongs, a text where a number
+    // belongs) makes JsonCpp throw: such a file is as unusable as a broken one.
+    try {
+        for (const char* map : {"nextIds", "partials"})
+            if (!root[map].isNull() && !root[map].isObject())
+                throw Json::LogicError(std::string(map) + " is not an object");
+        for (const auto& name : root["nextIds"].getMemberNames())
+            m_nextIds[name] = root["nextIds"][name].asInt64();
+        LoadAll(root["orgs"], kOrgMembers, &SimOrg::id, &m_orgs);
+        LoadAll(root["accounts"], kAccountMembers, &SimAccount::id, &m_accounts);
+        LoadAll(root["folders"], kFolderMembers, &SimFolder::id, &m_folders);
+        LoadAll(root["files"], kFileMembers, &SimFile::id, &m_files);
+        for (const auto& name : root["partials"].getMemberNames())
+            m_partials[name] = root["partials"][name].asInt64();
+    } catch (const Json::Exception& e) {
+        *why = e.what();
+        return false;
+    }
     return true;
 }
 
@@ -144,7 +180,6 @@ bool CSimStore::SaveLocked()
         root["nextIds"][k] = Json::Int64(v);
     root["orgs"] = SaveAll(m_orgs, kOrgMembers);
     root["accounts"] = SaveAll(m_accounts, kAccountMembers);
-    root["sessions"] = SaveAll(m_sessions, kSessionMembers);
     root["folders"] = SaveAll(m_folders, kFolderMembers);
     root["files"] = SaveAll(m_files, kFileMembers);
     root["partials"] = Json::objectValue;
@@ -265,40 +300,25 @@ void CSimStore::RecordGoodLogin(const std::string& name)
 
 std::string CSimStore::NewSession(int64_t userId)
 {
-    uint8_t b[16];
-    RandomBytes(b, sizeof(b));
-    SimSession s;
-    s.token = HexOf(b, sizeof(b));
-    s.userId = userId;
-    s.issued = static_cast<int64_t>(time(nullptr));
-    std::lock_guard<std::mutex> lock(m_mutex);
-    // Old sessions of the same user are dropped after a while so the state file stays small.
-    const int64_t kKeep = 7 * 24 * 3600;
-    for (auto it = m_sessions.begin(); it != m_sessions.end();)
-        it = s.issued - it->second.issued > kKeep ? m_sessions.erase(it) : std::next(it);
-    m_sessions[s.token] = s;
-    SaveLocked();
-    return s.token;
+    return m_sessions.New(userId);
 }
 
 std::optional<SimSession> CSimStore::FindSession(const std::string& token)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    auto it = m_sessions.find(token);
-    if (it == m_sessions.end())
-        return std::nullopt;
-    return it->second;
+    return m_sessions.Find(token);
 }
 
 void CSimStore::SignOutUser(const std::string& name)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    for (const auto& [id, a] : m_accounts)
-        if (a.name == name)
-            for (auto& [t, s] : m_sessions)
-                if (s.userId == id)
-                    s.signedOut = true;
-    SaveLocked();
+    int64_t userId = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (const auto& [id, a] : m_accounts)
+            if (a.name == name)
+                userId = id;
+    }
+    if (userId > 0)
+        m_sessions.SignOutUser(userId);
 }
 
 std::optional<SimOrg> CSimStore::OrgById(int64_t id)

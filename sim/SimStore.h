@@ -1,8 +1,11 @@
 #pragma once
-// The simulator's state: accounts, organisations, sessions, the remote folder tree and the
-// uploaded files of every organisation. Kept in memory behind one lock and written to
-// <root>/state.json after every change (write to a temporary file, then rename), so a restart
-// keeps everything. Uploaded bytes live beside it in <root>/files and <root>/partial.
+// The simulator's state: accounts, organisations, the remote folder tree and the uploaded files
+// of every organisation. Kept in memory behind one lock and written to <root>/state.json after
+// every change (write to a temporary file, then rename), so a restart keeps everything. Login
+// sessions live beside it in <root>/sessions.json (CSimSessions), uploaded bytes in
+// <root>/files and <root>/partial.
+
+#include "sim/SimSessions.h"
 
 #include <cstdint>
 #include <map>
@@ -27,14 +30,6 @@ struct SimOrg
 {
     int64_t id = 0;
     std::string name;
-};
-
-struct SimSession
-{
-    std::string token;
-    int64_t userId = 0;
-    int64_t issued = 0; // seconds since the epoch
-    bool signedOut = false;
 };
 
 struct SimFolder
@@ -74,9 +69,11 @@ struct OpResult
 class CSimStore
 {
 public:
-    // Loads <root>/state.json when present; creates the folders. False when the root cannot be
-    // used or the state file is unreadable (a broken file is kept aside as state.json.bad).
-    bool Open(const std::string& root, int64_t quotaBytes, std::string* err);
+    // Loads <root>/state.json when present; creates the folders. False only when the root cannot
+    // be used. A state file that cannot be read as the state (broken JSON, or JSON of another
+    // shape) is kept aside as state.json.bad, said on the log, and the simulator starts clean.
+    // Sessions expire sessionLifetimeMs after their login (0: a week).
+    bool Open(const std::string& root, int64_t quotaBytes, std::string* err, int64_t sessionLifetimeMs = 0);
     const std::string& Root() const { return m_root; }
     std::string FilesDir() const { return m_root + "files/"; }
     std::string PartialDir() const { return m_root + "partial/"; }
@@ -138,7 +135,9 @@ public:
 private:
     int64_t NextId(const char* kind);
     bool SaveLocked();
-    bool LoadLocked(std::string* err);
+    // False (with the reason) when the file is no state of ours; nothing is then loaded.
+    bool LoadLocked(std::string* why);
+    void ClearLocked();
     bool IsInside(int64_t folder, int64_t ancestor);
     void RelevelLocked(int64_t folderId, int level);
     // Renames record id of org in items unless another record under the same parent (the parent
@@ -153,7 +152,7 @@ private:
     std::map<std::string, int64_t> m_nextIds;
     std::map<int64_t, SimAccount> m_accounts;
     std::map<int64_t, SimOrg> m_orgs;
-    std::map<std::string, SimSession> m_sessions;
+    CSimSessions m_sessions;
     std::map<int64_t, SimFolder> m_folders;
     std::map<int64_t, SimFile> m_files;
     std::map<std::string, int64_t> m_partials; // partial key -> promised file id

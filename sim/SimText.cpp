@@ -255,4 +255,23 @@ bool ParseInt64(const std::string& text, int64_t* out)
     return true;
 }
 
+std::string MaskPassword(const std::string& target)
+{
+    static const std::string kTag = "j_password=";
+    std::string out = target;
+    size_t pos = 0;
+    while ((pos = out.find(kTag, pos)) != std::string::npos) {
+        // Only a parameter name: right after "?" or "&".
+        size_t start = pos + kTag.size();
+        if (pos > 0 && out[pos - 1] != '?' && out[pos - 1] != '&') {
+            pos = start;
+            continue;
+        }
+        size_t end = out.find('&', start);
+        out.replace(start, (end == std::string::npos ? out.size() : end) - start, "***");
+        pos = start + 3;
+    }
+    return out;
+}
+
 } // namespace vx::sim

@@ -42,6 +42,9 @@ bool FileDigest(const std::string& path, bool whole, int rule, uint8_t out[16], 
 // "YYYY-MM-DD HH:MM:SS" in local time.
 std::string NowText();
 
+// A request target with the value of every j_password parameter replaced by "***", for logs.
+std::string MaskPassword(const std::string& target);
+
 // Parses a decimal 64-bit number that fills the whole text; false otherwise.
 bool ParseInt64(const std::string& text, int64_t* out);
 

@@ -1,6 +1,7 @@
 #include "sim/WebServer.h"
 
 #include "platform/Paths.h"
+#include "sim/ConnTaskQueue.h"
 #include "sim/SimLog.h"
 #include "sim/SimText.h"
 
@@ -18,6 +19,7 @@ namespace {
 
 const char* kJsonType = "application/json;charset=UTF-8";
 const size_t kMaxBatchBytes = 4 * 1024 * 1024;
+const int kMaxConnections = 256;
 
 std::string ToJson(const Json::Value& v)
 {
@@ -138,11 +140,14 @@ std::string CWebServer::InstallerUrl() const
 int CWebServer::Start(int port)
 {
     Routes();
-    m_server->new_task_queue = [] { return new httplib::ThreadPool(16); };
+    // A thread per connection: idle or half-sent connections never hold up a real request.
+    m_server->new_task_queue = [] { return new CConnTaskQueue(kMaxConnections); };
     // The client announces keep-alive but never sends a second request on a connection; closing
-    // after each answer keeps idle connections from holding the worker threads.
+    // after each answer, and giving a connection one second to start its request and two
+    // seconds for each further piece of it, ends idle and stalled connections quickly.
     m_server->set_keep_alive_max_count(1);
-    m_server->set_read_timeout(10, 0);
+    m_server->set_keep_alive_timeout(1);
+    m_server->set_read_timeout(2, 0);
     m_server->set_payload_max_length(4 * 1024 * 1024);
     if (port == 0)
         port = m_server->bind_to_any_port(m_opts.bindHost);
@@ -151,6 +156,8 @@ int CWebServer::Start(int port)
     if (port <= 0)
         return -1;
     m_port = port;
+    if (!WidenListenBacklog(port, kMaxConnections))
+        SimLog("[web] could not widen the listen queue of port %d; bursts of connections may wait", port);
     m_thread = std::thread([this] { m_server->listen_after_bind(); });
     return port;
 }
@@ -176,7 +183,8 @@ void CWebServer::Routes()
     httplib::Server& s = *m_server;
 
     s.set_logger([](const httplib::Request& req, const httplib::Response& res) {
-        SimLog("[web] %s %s -> %d", req.method.c_str(), req.target.c_str(), res.status);
+        // The password hash works as the password: the log shows it masked, as the client does.
+        SimLog("[web] %s %s -> %d", req.method.c_str(), MaskPassword(req.target).c_str(), res.status);
     });
     s.set_error_handler([](const httplib::Request&, httplib::Response& res) {
         if (res.body.empty())
@@ -284,8 +292,8 @@ void CWebServer::Routes()
         Json::Value v;
         v["success"] = true;
         bool out = m_faults.signedOut || (sess && sess->signedOut);
-        bool overdue = !sess || m_faults.expireCookie ||
-                       (m_opts.cookieTtlSec > 0 && time(nullptr) - sess->issued >= m_opts.cookieTtlSec);
+        // A session past the cookie time-to-live is gone from the store: overdue.
+        bool overdue = !sess || m_faults.expireCookie;
         v["isOut"] = out;
         v["isOverdue"] = overdue;
         SendJson(res, v);

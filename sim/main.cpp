@@ -61,7 +61,7 @@ int main(int argc, char** argv)
     pthread_sigmask(SIG_BLOCK, &sigs, nullptr);
 
     CSimStore store;
-    if (!store.Open(opts.root, opts.quotaGb << 30, &err)) {
+    if (!store.Open(opts.root, opts.quotaGb << 30, &err, int64_t(opts.cookieTtlSec) * 1000)) {
         fprintf(stderr, "vexora-sim: %s\n", err.c_str());
         return 1;
     }

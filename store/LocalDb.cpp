@@ -348,6 +348,17 @@ bool CLocalDb::RemoveUser(const _sUserAccount& a)
     return ok;
 }
 
+bool CLocalDb::SetUserPassword(const std::string& userName, const std::string& password)
+{
+    if (!m_db)
+        return false;
+    const bool ok = Prepare("update users set password=? where username=?").BindAll(password, userName).Run();
+    if (!ok)
+        Log(g_log, "Error : Update password of user '%s' failed. Error msg is : %s", userName.c_str(),
+            Error().c_str());
+    return ok;
+}
+
 // ---- options ----
 
 bool CLocalDb::UpDateSetData(_sSetData& d, int64_t userId)

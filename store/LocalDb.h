@@ -62,6 +62,8 @@ public:
     bool SaveUser(const _sUserAccount& account);
     bool GetUsers(std::vector<_sUserAccount>* out);
     bool RemoveUser(const _sUserAccount& account);
+    // Replaces only the stored password text of an account (the order of accounts is kept).
+    bool SetUserPassword(const std::string& userName, const std::string& password);
 
     // Cached space tree (tables directory and spacefile)
     bool ReplaceDirectories(int64_t parentId, const std::vector<SpaceRow>& entries, int64_t userId);

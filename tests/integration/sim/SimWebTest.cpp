@@ -7,6 +7,7 @@
 #include <chrono>
 #include <gtest/gtest.h>
 #include <map>
+#include <thread>
 #include <unistd.h>
 
 namespace vx::test::sim {
@@ -148,12 +149,26 @@ TEST(SimWeb, LoginPermissionAndSignOutCheck)
         Get(port, "/check.do?action=checkIfOut", "JSESSIONID=feed;").JsonBody()["isOverdue"].asBool());
 }
 
+// The time-to-live is measured from the login, not in whole seconds of the wall clock: a login
+// just before a second boundary and a check just after it are a fraction of a second apart.
 TEST(SimWeb, CookieTimeToLiveMakesTheCheckAskForARelogin)
 {
     CSimProcess sim;
     ASSERT_TRUE(sim.Start({"--cookie-ttl", "1"}));
+    using namespace std::chrono;
+    auto msInSecond = [] {
+        return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count() % 1000;
+    };
+    while (msInSecond() < 850) // log in during the last 150 ms of a second
+        usleep(10 * 1000);
+    auto loggedIn = steady_clock::now();
     Session s = LogInDemo(sim);
-    sleep(2);
+    while (msInSecond() >= 850) // and check once the next second has begun
+        usleep(10 * 1000);
+    if (steady_clock::now() - loggedIn < milliseconds(900)) {
+        EXPECT_FALSE(Api(sim, s, "/check.do?action=checkIfOut")["isOverdue"].asBool());
+    }
+    std::this_thread::sleep_until(loggedIn + milliseconds(1100));
     EXPECT_TRUE(Api(sim, s, "/check.do?action=checkIfOut")["isOverdue"].asBool());
     Session renewed = LogInDemo(sim);
     EXPECT_FALSE(Api(sim, renewed, "/check.do?action=checkIfOut")["isOverdue"].asBool());

@@ -78,12 +78,14 @@ TEST_F(UpdateSimTest, CheckUpdateCommand)
     EXPECT_EQ(r.out, InstallerUrl() + "\n");
     EXPECT_GE(Clock::now() - t0, std::chrono::milliseconds(1900));
 
-    // Garbage answers are a failed check, not an update.
+    // Garbage answers are a failed check, not an update, and said to be malformed.
     ASSERT_TRUE(m_sim.SetFault("no-udp", "off"));
     ASSERT_TRUE(m_sim.SetFault("garbage", "version"));
     r = RunProgram("vexora", {"check-update", "--server", Server()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find(Server()), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("malformed reply"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("did not answer"), std::string::npos) << r.err;
 }
 
 TEST_F(UpdateSimTest, CheckUpdateUpToDateAndUnanswered)

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 
 using namespace vx;
 using vx::test::CTinyServer;
@@ -288,6 +289,78 @@ TEST(HttpClient, ServerThatNeverAnswersFailsWithinTheWaits)
     EXPECT_LT(ms, 1400);
     EXPECT_EQ(c.GetErrorText().rfind("Recv head, act recv failed, recvlen=0, The Error = ", 0), 0u);
     EXPECT_NE(c.GetFailureCause().find("no answer from 127.0.0.1:"), std::string::npos);
+}
+
+// A server that keeps every single wait short of its limit by sending one byte at a time: the
+// overall limit ends the request, whichever part of the answer is trickled, and says so.
+TEST(HttpClient, TrickledAnswersEndAtTheOverallLimit)
+{
+    HttpTimeouts t;
+    t.connectMs = 500;
+    t.sendWaitMs = 500;
+    t.recvWaitMs = 400; // a byte every 250 ms never lets one wait run out
+    t.recvWaitTries = 2;
+    ASSERT_EQ(t.OverallMs(), 2600);
+    struct Shape
+    {
+        const char* what;
+        std::string start;
+    };
+    const std::vector<Shape> shapes = {
+        {"head", "HTTP/1.1 200 OK\r\nX-Slow: "},
+        {"chunked body", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n400\r\n"},
+        {"large Content-Length", "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n"},
+        {"body without length", "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n"},
+    };
+    std::vector<std::thread> clients;
+    for (const Shape& shape : shapes) {
+        clients.emplace_back([&t, &shape] {
+            CTinyServer server([&shape](int fd, const std::string&) {
+                if (!vx::test::SendAllBytes(fd, shape.start))
+                    return;
+                // Until the client gives up (or 15 s, far beyond any limit of this test).
+                for (int i = 0; i < 60 && vx::test::SendAllBytes(fd, "x"); ++i)
+                    CTinyServer::Pause(250);
+            });
+            CHttpClient c;
+            c.SetTimeouts(t);
+            auto t0 = std::chrono::steady_clock::now();
+            EXPECT_FALSE(c.Get(server.Url(), "")) << shape.what;
+            auto ms =
+                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+                    .count();
+            EXPECT_GE(ms, 2400) << shape.what; // not one of the single waits
+            EXPECT_LT(ms, 4500) << shape.what;
+            EXPECT_EQ(c.GetErrorText(),
+                      "Request timed out, the overall limit of 2600 ms ran out, The Error = 110")
+                << shape.what;
+            EXPECT_NE(c.GetFailureCause().find("within 2600 ms (the overall request limit)"),
+                      std::string::npos)
+                << shape.what << ": " << c.GetFailureCause();
+        });
+    }
+    for (auto& th : clients)
+        th.join();
+}
+
+// An endless body without a declared length stops at the cap without the buffer ever growing
+// far beyond it (doubling would reach 128 MiB, with the 64 MiB copy beside it).
+TEST(HttpClient, EndlessBodyStaysNearTheCap)
+{
+    CTinyServer server([](int fd, const std::string&) {
+        if (!vx::test::SendAllBytes(fd, "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n"))
+            return;
+        const std::string block(256 * 1024, 'b');
+        for (int i = 0; i < 400 && vx::test::SendAllBytes(fd, block); ++i) {
+        }
+    });
+    CHttpClient c;
+    HttpTimeouts t = Short();
+    t.totalMs = 60000; // 64 MiB through a sanitizer build on a busy machine
+    c.SetTimeouts(t);
+    EXPECT_FALSE(c.Get(server.Url(), ""));
+    EXPECT_EQ(c.GetErrorText(), "Receive HTTP body failed, the body is too large");
+    EXPECT_LE(c.GetBody().capacity(), CHttpClient::kMaxBodyBytes + CHttpClient::kReadChunk);
 }
 
 TEST(HttpClient, MalformedHeadsFailBounded)

@@ -280,4 +280,25 @@ TEST(SpaceApi, QuotaServersAndVersionServer)
         int port = 0;
         EXPECT_EQ(api.RequestLiveServerIdc(&host, &port), -2);
     }
+    // An answer without a usable address counts as missing: nothing reaches Config.ini, the
+    // configured server stays in use.
+    for (const char* answer :
+         {R"({"idcList":"","port":"9000"})", R"({"idcList":"10.0.0.1","port":"0"})",
+          R"({"idcList":"10.0.0.1","port":"65536"})", R"({"idcList":"10.0.0.1","port":"-1"})",
+          R"({"idcList":"10.0.0.1","port":"80x"})"}) {
+        CWebHost web(Bodies{{"/liveCourse.do", answer}});
+        const std::string before = web.ConfigText();
+        CSpaceApi api(web.Config());
+        std::string host;
+        int port = 0;
+        EXPECT_EQ(api.RequestLiveServerIdc(&host, &port), 0) << answer;
+        EXPECT_EQ(host, "") << answer;
+        EXPECT_EQ(port, 0) << answer;
+        EXPECT_EQ(web.ConfigText(), before) << answer;
+        EXPECT_EQ(web.Config().m_strVerHost, "127.0.0.1") << answer;
+        EXPECT_EQ(web.Config().m_nVerPort, 1) << answer;
+        EXPECT_FALSE(web.Config().SaveLivesrvIpPort(0, "10.0.0.1"));
+        EXPECT_FALSE(web.Config().SaveLivesrvIpPort(9000, ""));
+        EXPECT_EQ(web.ConfigText(), before) << answer;
+    }
 }

@@ -218,7 +218,7 @@ TEST(VersionReplyTest, BrokenRepliesAreNoUpdate)
 {
     std::string text, cause;
     {
-        // Cut short before the length field, on both paths.
+        // Cut short before 32 bytes, on both paths: a malformed reply, not silence.
         CVersionStub stub;
         stub.udp = stub.tcp = [](const Bytes&) {
             Bytes r = Reply(800, 0, "");
@@ -228,21 +228,63 @@ TEST(VersionReplyTest, BrokenRepliesAreNoUpdate)
         ASSERT_TRUE(stub.Start());
         EXPECT_EQ(Ask(stub, &text, &cause), VersionResult::Failed);
         EXPECT_EQ(stub.TcpCount(), 1);
-    }
-    {
-        // The length says 40 but only 10 text bytes came: never taken as a shorter address.
-        CVersionStub stub;
-        stub.udp = stub.tcp = [](const Bytes&) { return std::vector<Bytes>{Reply(800, 0, "http://h/", 40)}; };
-        ASSERT_TRUE(stub.Start());
-        EXPECT_EQ(Ask(stub, &text, &cause), VersionResult::Failed);
+        EXPECT_NE(cause.find("sent a malformed reply of 20 bytes"), std::string::npos) << cause;
+        EXPECT_EQ(cause.find("did not answer"), std::string::npos) << cause;
     }
     {
         CVersionStub stub;
         stub.udp = [](const Bytes&) { return std::vector<Bytes>{Reply(801, 0, "http://h/x")}; };
         ASSERT_TRUE(stub.Start());
         EXPECT_EQ(Ask(stub, &text, &cause), VersionResult::Failed);
-        EXPECT_NE(cause.find("type 801"), std::string::npos) << cause;
+        EXPECT_NE(cause.find("malformed reply of type 801"), std::string::npos) << cause;
+        EXPECT_EQ(stub.TcpCount(), 0); // a reply came: no second try over TCP
     }
+}
+
+// 32 bytes make a reply: a conforming server that sends no more is answered at once, without the
+// UDP waits and the TCP fallback; an announced text longer than what came is cut to what came.
+TEST(VersionReplyTest, ThirtyTwoBytesAreAReply)
+{
+    std::string text, cause;
+    {
+        CVersionStub stub;
+        stub.udp = [](const Bytes&) {
+            Bytes r = Reply(800, 1, "");
+            r.resize(32);
+            return std::vector<Bytes>{r};
+        };
+        ASSERT_TRUE(stub.Start());
+        auto t0 = Clock::now();
+        EXPECT_EQ(Ask(stub, &text, &cause, VersionWaits()), VersionResult::UpToDate) << cause;
+        EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(1500));
+        EXPECT_EQ(stub.TcpCount(), 0);
+    }
+    {
+        // Flag 0 without text: nothing to hand over, so no update is started.
+        CVersionStub stub;
+        stub.udp = stub.tcp = [](const Bytes&) {
+            Bytes r = Reply(800, 0, "");
+            r.resize(32);
+            return std::vector<Bytes>{r};
+        };
+        ASSERT_TRUE(stub.Start());
+        EXPECT_EQ(Ask(stub, &text, &cause), VersionResult::UpdateDue) << cause;
+        EXPECT_EQ(text, "");
+        EXPECT_EQ(stub.TcpCount(), 0);
+    }
+    for (bool tcp : {false, true}) {
+        // The length says 40 but 9 text bytes came: the text is what arrived, nothing beyond.
+        CVersionStub stub;
+        auto reply = [](const Bytes&) { return std::vector<Bytes>{Reply(800, 0, "http://h/", 40)}; };
+        (tcp ? stub.tcp : stub.udp) = reply;
+        ASSERT_TRUE(stub.Start());
+        EXPECT_EQ(Ask(stub, &text, &cause), VersionResult::UpdateDue) << cause;
+        EXPECT_EQ(text, "http://h/");
+    }
+    Bytes r = Reply(800, 0, "abc", 3000);
+    EXPECT_EQ(ParseVersionReply(r.data(), 33, &text, &cause), VersionResult::UpdateDue);
+    EXPECT_EQ(text, "");
+    EXPECT_EQ(ParseVersionReply(r.data(), 31, &text, &cause), VersionResult::Failed);
 }
 
 TEST(VersionReplyTest, OversizedLengthIsLimitedToTheBuffer)
@@ -268,7 +310,9 @@ TEST(VersionReplyTest, ReplyInPiecesIsReadWhole)
     };
     ASSERT_TRUE(stub.Start());
     std::string text;
-    EXPECT_EQ(Ask(stub, &text), VersionResult::UpdateDue); // UDP silent, then TCP
+    VersionWaits w = ShortWaits();
+    w.tcpWaitMs = 400; // the pieces come 100 ms apart, each within one wait
+    EXPECT_EQ(Ask(stub, &text, nullptr, w), VersionResult::UpdateDue); // UDP silent, then TCP
     EXPECT_EQ(text, url);
     EXPECT_EQ(stub.UdpCount(), 1);
     EXPECT_EQ(stub.TcpCount(), 1);

@@ -1,0 +1,144 @@
+// Remembered accounts in a real database file, with and without a Secret Service. The keyring
+// cases run inside their own D-Bus session with a keyring daemon (see with-keyring); in the
+// plain run they skip.
+
+#include "account/AccountStore.h"
+#include "AccountFixture.h"
+#include "net/Session.h"
+#include "platform/secret/SecretServiceStore.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+using namespace vx;
+using namespace vx::test;
+
+namespace {
+
+_sUserAccount Account(const std::string& name, const std::string& hash, bool remember, bool autoLogin,
+                      int64_t id)
+{
+    _sUserAccount a;
+    a.strUserName = name;
+    a.strPassword = hash;
+    a.bRememberPsw = remember;
+    a.bAutoLogin = autoLogin;
+    a.i64UserId = id;
+    return a;
+}
+
+std::string Column(const std::string& db, const std::string& user)
+{
+    return RawColumn(db, "select password from users where username='" + user + "'");
+}
+
+const std::string kHash = CSession::PasswordHash("secret-1");
+
+// Skips unless this run has a keyring daemon of its own.
+#define REQUIRE_KEYRING(store)                                                                               \
+    do {                                                                                                     \
+        if (!getenv("VX_KEYRING_SESSION"))                                                                   \
+            GTEST_SKIP() << "runs inside with-keyring only";                                                 \
+        if (!(store).Available())                                                                            \
+            GTEST_SKIP() << "the keyring daemon did not start: " << (store).LastError();                     \
+    } while (0)
+
+} // namespace
+
+TEST(AccountStore, WithoutSecretServiceTheHashStaysInTheOwnerOnlyDatabaseFile)
+{
+    CTempDir dir;
+    // A session bus address that leads nowhere: no service can answer.
+    setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir.File("no-bus")).c_str(), 1);
+    CSecretServiceStore secrets("VexoraV2-test");
+    EXPECT_FALSE(secrets.Available());
+    EXPECT_FALSE(secrets.LastError().empty());
+
+    const std::string path = dir.File("DB/vexora_v2.0.db");
+    CLocalDb db(path);
+    ASSERT_TRUE(db.IsOpen());
+    CAccountStore store(db, &secrets);
+    ASSERT_TRUE(store.Save(Account("li", kHash, true, false, 7)));
+    EXPECT_FALSE(store.UsesSecretService());
+    EXPECT_EQ(Column(path, "li"), kHash);
+    const auto perms = std::filesystem::status(path).permissions();
+    EXPECT_EQ(perms & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+    std::vector<_sUserAccount> users;
+    ASSERT_TRUE(store.Load(&users));
+    ASSERT_EQ(users.size(), 1u);
+    EXPECT_EQ(users[0].strPassword, kHash);
+
+    // Forgetting the password empties the column; removing drops the row.
+    ASSERT_TRUE(store.Save(Account("li", kHash, false, false, 7)));
+    EXPECT_EQ(Column(path, "li"), "");
+    ASSERT_TRUE(store.Remove(Account("li", "", false, false, 0)));
+    EXPECT_EQ(Column(path, "li"), "<no row>");
+    unsetenv("DBUS_SESSION_BUS_ADDRESS");
+}
+
+TEST(KeyringAccountStore, TheHashLivesInTheServiceAndTheColumnHoldsNoSecret)
+{
+    CSecretServiceStore secrets("VexoraV2-test");
+    REQUIRE_KEYRING(secrets);
+    CTempDir dir;
+    const std::string path = dir.File("DB/vexora_v2.0.db");
+    CLocalDb db(path);
+    CAccountStore store(db, &secrets);
+
+    ASSERT_TRUE(store.Save(Account("wang", kHash, true, true, 11)));
+    EXPECT_TRUE(store.UsesSecretService());
+    EXPECT_EQ(Column(path, "wang"), "");
+    EXPECT_EQ(RawColumn(path, "select rememberpsw from users where username='wang'"), "1");
+    // Another client of the service (a later run of the program) finds it.
+    CSecretServiceStore other("VexoraV2-test");
+    std::string found;
+    ASSERT_TRUE(other.Lookup("wang", &found)) << other.LastError();
+    EXPECT_EQ(found, kHash);
+
+    std::vector<_sUserAccount> users;
+    ASSERT_TRUE(store.Load(&users));
+    ASSERT_EQ(users.size(), 1u);
+    EXPECT_EQ(users[0].strPassword, kHash);
+    EXPECT_TRUE(users[0].bAutoLogin);
+
+    // No longer remembered: the service forgets it too.
+    ASSERT_TRUE(store.Save(Account("wang", kHash, false, false, 11)));
+    EXPECT_FALSE(other.Lookup("wang", &found));
+    ASSERT_TRUE(store.Load(&users));
+    EXPECT_EQ(users[0].strPassword, "");
+}
+
+TEST(KeyringAccountStore, AHashLeftInTheColumnMovesIntoTheServiceAndRemoveForgetsIt)
+{
+    CSecretServiceStore secrets("VexoraV2-test");
+    REQUIRE_KEYRING(secrets);
+    CTempDir dir;
+    const std::string path = dir.File("DB/vexora_v2.0.db");
+    CLocalDb db(path);
+    // Written as an older version (or a run without the service) did.
+    ASSERT_TRUE(db.SaveUser(Account("zhao", kHash, true, false, 21)));
+    ASSERT_TRUE(db.SaveUser(Account("qian", CSession::PasswordHash("other"), true, false, 22)));
+    ASSERT_EQ(Column(path, "zhao"), kHash);
+
+    CAccountStore store(db, &secrets);
+    std::vector<_sUserAccount> users;
+    ASSERT_TRUE(store.Load(&users));
+    ASSERT_EQ(users.size(), 2u);
+    EXPECT_EQ(users[0].strUserName, "qian"); // newest first
+    EXPECT_EQ(users[1].strPassword, kHash);
+    EXPECT_EQ(Column(path, "zhao"), "");
+    EXPECT_EQ(Column(path, "qian"), "");
+
+    // The moved hash is found again on the next start.
+    CAccountStore again(db, &secrets);
+    ASSERT_TRUE(again.Load(&users));
+    EXPECT_EQ(users[1].strPassword, kHash);
+
+    ASSERT_TRUE(again.Remove(Account("zhao", "", false, false, 0)));
+    std::string found;
+    EXPECT_FALSE(secrets.Lookup("zhao", &found));
+    EXPECT_TRUE(secrets.Lookup("qian", &found));
+    EXPECT_EQ(Column(path, "zhao"), "<no row>");
+}

@@ -1,0 +1,376 @@
+// The login window with real clicks and keys (offscreen), a real database file and the
+// platform simulator: the remembered accounts, the two boxes, the automatic login only at
+// start-up, the error panel in its two kinds, Enter and Escape, and a window that keeps
+// answering while the platform is slow or gone.
+
+#include "ui/login/LoginWnd.h"
+#include "account/AccountMessages.h"
+#include "common/SimHarness.h"
+#include "common/UiTestUtil.h"
+#include "net/Session.h"
+#include "ui/DesktopShell.h"
+#include "ui/LoopBridge.h"
+#include "ui/UiApplication.h"
+#include "ui/VXCheckBox.h"
+#include "ui/VXSiElementUI.h"
+#include "ui/VXsiComboUI.h"
+#include "ui/VxsiComWnd.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEnterEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace vx;
+using vx::test::CSimProcess;
+
+namespace {
+
+class CMainRecorder : public IMsgHandler
+{
+public:
+    explicit CMainRecorder(CMessageLoop& loop) : m_loop(loop), m_target(loop.Register(this)) {}
+    ~CMainRecorder() override { m_loop.Unregister(m_target); }
+    void OnMessage(uint32_t id, uint64_t, std::unique_ptr<CMsgPayload>) override { ids.push_back(id); }
+    int Count(uint32_t id) const { return static_cast<int>(std::count(ids.begin(), ids.end(), id)); }
+    MsgTarget Target() const { return m_target; }
+    std::vector<uint32_t> ids;
+
+private:
+    CMessageLoop& m_loop;
+    MsgTarget m_target;
+};
+
+class CShellRecorder : public IDesktopShell
+{
+public:
+    bool RevealFile(const QString& path) override
+    {
+        opened << path;
+        return true;
+    }
+    bool OpenUrl(const QString& url) override
+    {
+        opened << url;
+        return true;
+    }
+    QStringList opened;
+};
+
+// Everything one window needs: its own loop driven by Qt, a main-window recorder, a database.
+struct Env
+{
+    vx::test::CTempDir dir;
+    CMessageLoop loop;
+    CQtLoopBridge bridge{loop};
+    CMainRecorder main{loop};
+    std::unique_ptr<CLocalDb> db;
+    std::unique_ptr<CAccountStore> store;
+    std::unique_ptr<CAppConfig> config;
+    CSimProcess sim;
+
+    explicit Env(const std::vector<std::string>* simArgs = nullptr)
+    {
+        db = std::make_unique<CLocalDb>(dir.File("DB/vexora_v2.0.db"));
+        store = std::make_unique<CAccountStore>(*db, nullptr);
+        std::string ini = dir.File("Config.ini");
+        if (simArgs && sim.Start(*simArgs))
+            ini = sim.WriteConfig(dir.Path());
+        else
+            vx::test::WriteFile(ini, "[server]\nHostIP=127.0.0.1:1\n");
+        config = std::make_unique<CAppConfig>(ini);
+    }
+    void Remember(const std::string& name, const std::string& password, bool autoLogin)
+    {
+        _sUserAccount a;
+        a.strUserName = name;
+        a.strPassword = CSession::PasswordHash(password);
+        a.bRememberPsw = !password.empty();
+        a.bAutoLogin = autoLogin;
+        a.i64UserId = static_cast<int64_t>(name.size());
+        store->Save(a);
+    }
+    std::unique_ptr<CLoginWnd> Open(bool autoLoginAllowed)
+    {
+        auto w =
+            std::make_unique<CLoginWnd>(nullptr, main.Target(), *config, store.get(), autoLoginAllowed, loop);
+        HttpTimeouts t;
+        t.connectMs = 1000;
+        t.recvWaitMs = 1000;
+        t.recvWaitTries = 2;
+        t.recvTimeoutMs = 3000;
+        w->Controller().SetTimeouts(t);
+        w->show();
+        QApplication::processEvents();
+        return w;
+    }
+};
+
+template <typename T> T* Child(QWidget* w, const char* name)
+{
+    return w->findChild<T*>(QString::fromLatin1(name));
+}
+
+void Type(QWidget* w, const char* name, const QString& text)
+{
+    auto* e = Child<QLineEdit>(w, name);
+    e->setFocus();
+    QTest::keyClicks(e, text);
+}
+
+bool WaitIdle(CLoginWnd& w, int ms = 20000)
+{
+    return QTest::qWaitFor([&] { return !w.Controller().View().busy; }, ms);
+}
+
+// Opens the account list and returns its items.
+QList<CVXSiElementUI*> OpenList(CLoginWnd& w)
+{
+    auto* combo = Child<CVXsiComboUI>(&w, "AccountCombo");
+    // On the arrow at the free end of the row, where the combo is not covered by the edit.
+    QTest::mouseClick(combo, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(combo->width() - 15, combo->height() / 2));
+    QApplication::processEvents();
+    QList<CVXSiElementUI*> items;
+    if (combo->DropDown())
+        items = combo->DropDown()->findChildren<CVXSiElementUI*>();
+    std::sort(items.begin(), items.end(), [](auto* a, auto* b) { return a->GetIndex() < b->GetIndex(); });
+    return items;
+}
+
+void Hover(QWidget* w)
+{
+    const QPointF local = w->rect().center();
+    QEnterEvent enter(local, local, w->mapToGlobal(local));
+    QApplication::sendEvent(w, &enter);
+}
+
+} // namespace
+
+class LoginWndTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { SetDesktop(&m_shell); }
+    void cleanupTestCase() { SetDesktop(nullptr); }
+
+    void noRememberedAccountLeavesTheFieldsEmptyAndArmsNoTimer()
+    {
+        Env env;
+        auto w = env.Open(true);
+        VX_VERIFY_FORM_CONTRACT(w.get(), CLoginWnd::RequiredControls());
+        QCOMPARE(Child<CVXsiComboUI>(w.get(), "AccountCombo")->GetCount(), 0);
+        QCOMPARE(Child<QLineEdit>(w.get(), "usernameEdit")->text(), QString());
+        QCOMPARE(Child<QLineEdit>(w.get(), "passwordEdit")->text(), QString());
+        QVERIFY(!w->Controller().AutoLoginArmed());
+        VX_SCREENSHOT(w.get(), "login-empty");
+    }
+
+    void theFieldsFollowTheListTheBoxesAndDeletions()
+    {
+        Env env;
+        env.Remember("zhang", "", false);
+        env.Remember("li", "pw-li", false);
+        env.Remember("wang", "pw-wang", true);
+        auto w = env.Open(false);
+        auto* user = Child<QLineEdit>(w.get(), "usernameEdit");
+        auto* pass = Child<QLineEdit>(w.get(), "passwordEdit");
+        auto* remPass = Child<CVXCheckBox>(w.get(), "remPass");
+        auto* autoLog = Child<CVXCheckBox>(w.get(), "autoLog");
+        QCOMPARE(user->text(), QStringLiteral("wang"));
+        QCOMPARE(pass->text(), QString::fromStdString(CSession::PasswordHash("pw-wang")));
+        QVERIFY(remPass->IsSelected() && autoLog->IsSelected());
+        QVERIFY(!w->Controller().AutoLoginArmed()); // opened after an account switch
+        VX_SCREENSHOT(w.get(), "login-remembered");
+
+        // Pick "li" from the list: its hash, and its boxes.
+        QList<CVXSiElementUI*> items = OpenList(*w);
+        QCOMPARE(items.size(), 3);
+        QCOMPARE(items[1]->GetText(), QStringLiteral("li"));
+        VX_SCREENSHOT(Child<CVXsiComboUI>(w.get(), "AccountCombo")->DropDown(), "login-account-list");
+        QTest::mouseClick(items[1], Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+        QTRY_COMPARE(user->text(), QStringLiteral("li"));
+        QCOMPARE(pass->text(), QString::fromStdString(CSession::PasswordHash("pw-li")));
+        QVERIFY(remPass->IsSelected());
+        QVERIFY(!autoLog->IsSelected());
+
+        // Typing into the name drops the selection and the password.
+        Type(w.get(), "usernameEdit", "x");
+        QTRY_COMPARE(pass->text(), QString());
+        QCOMPARE(Child<CVXsiComboUI>(w.get(), "AccountCombo")->GetCurSel(), -1);
+
+        // The boxes: checking autoLog checks remPass; unchecking remPass unchecks autoLog; the
+        // reverse actions leave the other alone.
+        QTest::mouseClick(remPass, Qt::LeftButton);
+        QTRY_VERIFY(!remPass->IsSelected());
+        QTest::mouseClick(autoLog, Qt::LeftButton);
+        QTRY_VERIFY(autoLog->IsSelected() && remPass->IsSelected());
+        QTest::mouseClick(autoLog, Qt::LeftButton);
+        QTRY_VERIFY(!autoLog->IsSelected());
+        QVERIFY(remPass->IsSelected());
+        QTest::mouseClick(autoLog, Qt::LeftButton);
+        QTest::mouseClick(remPass, Qt::LeftButton);
+        QTRY_VERIFY(!remPass->IsSelected() && !autoLog->IsSelected());
+
+        // Deleting another account leaves the fields; deleting the shown one empties both.
+        items = OpenList(*w);
+        QTest::mouseClick(items[0], Qt::LeftButton, Qt::NoModifier, QPoint(10, 10)); // wang
+        QTRY_COMPARE(user->text(), QStringLiteral("wang"));
+        items = OpenList(*w);
+        Hover(items[2]);
+        QTest::mouseClick(items[2], Qt::LeftButton, Qt::NoModifier, items[2]->DeleteIconRect().center());
+        QTRY_COMPARE(Child<CVXsiComboUI>(w.get(), "AccountCombo")->GetCount(), 2);
+        QCOMPARE(user->text(), QStringLiteral("wang"));
+        items = OpenList(*w);
+        Hover(items[0]);
+        QTest::mouseClick(items[0], Qt::LeftButton, Qt::NoModifier, items[0]->DeleteIconRect().center());
+        QTRY_COMPARE(Child<CVXsiComboUI>(w.get(), "AccountCombo")->GetCount(), 1);
+        QCOMPARE(user->text(), QString());
+        QCOMPARE(pass->text(), QString());
+        std::vector<_sUserAccount> left;
+        QVERIFY(env.store->Load(&left));
+        QCOMPARE(left.size(), size_t(1));
+        QCOMPARE(QString::fromStdString(left[0].strUserName), QStringLiteral("li"));
+
+        // Escape does not close the window.
+        QTest::keyClick(user, Qt::Key_Escape);
+        QApplication::processEvents();
+        QVERIFY(w->isVisible());
+    }
+
+    void theAutomaticLoginStartsTwoSecondsAfterAStartUpShowOnly()
+    {
+        const std::vector<std::string> args;
+        Env env(&args);
+        env.Remember(CSimProcess::DemoUser(), CSimProcess::DemoPassword(), true);
+        {
+            auto w = env.Open(false);
+            QTest::qWait(2600);
+            QCOMPARE(env.main.Count(WM_FILESERVER_LIST), 0);
+            QVERIFY(w->isVisible());
+        }
+        QElapsedTimer clock;
+        clock.start();
+        auto w = env.Open(true);
+        QVERIFY(w->Controller().AutoLoginArmed());
+        QTRY_VERIFY_WITH_TIMEOUT(env.main.Count(WM_FILESERVER_LIST) == 1, 20000);
+        QVERIFY(clock.elapsed() >= 1900);
+        QVERIFY(!w->isVisible());
+        QVERIFY(w->Succeeded());
+        QCOMPARE(env.main.Count(WM_CLOSE), 0);
+    }
+
+    void aWrongPasswordShowsTheAccountPanelAndEnterThenDoesNothing()
+    {
+        const std::vector<std::string> args;
+        Env env(&args);
+        auto w = env.Open(true);
+        Type(w.get(), "usernameEdit", QString::fromStdString(CSimProcess::DemoUser()));
+        Type(w.get(), "passwordEdit", QStringLiteral("wrong"));
+        QTest::keyClick(Child<QLineEdit>(w.get(), "passwordEdit"), Qt::Key_Return);
+        QVERIFY(WaitIdle(*w));
+        QTRY_VERIFY(Child<QWidget>(w.get(), "errorfloat")->isVisible());
+        QVERIFY(Child<QWidget>(w.get(), "errorPsw")->isVisible());
+        QVERIFY(!Child<QWidget>(w.get(), "errorNet")->isVisible());
+        QVERIFY(Child<QLabel>(w.get(), "elabel5")->text().contains(QStringLiteral("您还有")));
+        QVERIFY(!Child<QLineEdit>(w.get(), "usernameEdit")->isVisible());
+        VX_SCREENSHOT(w.get(), "login-account-error");
+
+        QTest::keyClick(w.get(), Qt::Key_Return);
+        QApplication::processEvents();
+        QVERIFY(!w->Controller().View().busy);
+        QVERIFY(vx::test::ClickControl(w.get(), QStringLiteral("okbtn")));
+        QTRY_VERIFY(!Child<QWidget>(w.get(), "errorfloat")->isVisible());
+        QVERIFY(Child<QLineEdit>(w.get(), "usernameEdit")->isVisible());
+        QVERIFY(Child<QLineEdit>(w.get(), "passwordEdit")->isVisible());
+        QCOMPARE(env.main.Count(WM_FILESERVER_LIST), 0);
+
+        // The recovery link of the panel and the one below the boxes open the platform's page.
+        m_shell.opened.clear();
+        QVERIFY(vx::test::ClickControl(w.get(), QStringLiteral("fidPassBtn")));
+        QVERIFY(vx::test::ClickControl(w.get(), QStringLiteral("regBtn")));
+        QCOMPARE(m_shell.opened, (QStringList{w->RecoveryUrl(), w->RegisterUrl()}));
+        QVERIFY(w->RegisterUrl().endsWith(QStringLiteral("/registerRedirect.do?action=toRegister")));
+    }
+
+    void aRefusedPermissionShowsTheNetworkPanelAndTheWindowStays()
+    {
+        const std::vector<std::string> args = {"--account", "guest:guest1:-"};
+        Env env(&args);
+        auto w = env.Open(true);
+        Type(w.get(), "usernameEdit", QStringLiteral("guest"));
+        Type(w.get(), "passwordEdit", QStringLiteral("guest1"));
+        QVERIFY(vx::test::ClickControl(w.get(), QStringLiteral("loginbtn")));
+        QVERIFY(WaitIdle(*w));
+        QTRY_VERIFY(Child<QWidget>(w.get(), "errorNet")->isVisible());
+        QCOMPARE(Child<QLabel>(w.get(), "errorcode")->text(),
+                 QStringLiteral("尊敬的用户，您没有权限进行登录！"));
+        QVERIFY(w->isVisible());
+        QCOMPARE(env.main.Count(WM_FILESERVER_LIST), 0);
+        VX_SCREENSHOT(w.get(), "login-permission-error");
+    }
+
+    void theWindowAnswersWhileTheRequestRunsAndADeadServerGivesTheNetworkPanel()
+    {
+        const std::vector<std::string> args = {"--delay", "1500"};
+        Env env(&args);
+        auto w = env.Open(true);
+        Type(w.get(), "usernameEdit", QString::fromStdString(CSimProcess::DemoUser()));
+        Type(w.get(), "passwordEdit", QString::fromStdString(CSimProcess::DemoPassword()));
+        int ticks = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        ticker.start(50);
+        QTest::keyClick(Child<QLineEdit>(w.get(), "passwordEdit"), Qt::Key_Return);
+        QTRY_VERIFY(!Child<QPushButton>(w.get(), "loginbtn")->isEnabled()); // busy shows
+        VX_SCREENSHOT(w.get(), "login-busy");
+        QTest::keyClick(Child<QLineEdit>(w.get(), "passwordEdit"), Qt::Key_Return); // ignored
+        QVERIFY(WaitIdle(*w));
+        QVERIFY2(ticks >= 10, "the window stopped answering during the request");
+        QTRY_COMPARE(env.main.Count(WM_FILESERVER_LIST), 1);
+
+        // The platform gone: the network panel, and the window keeps answering.
+        env.sim.Stop();
+        auto again = env.Open(false);
+        Type(again.get(), "usernameEdit",
+             QStringLiteral("x") + QString::fromStdString(CSimProcess::DemoUser()));
+        Type(again.get(), "passwordEdit", QStringLiteral("secret"));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(vx::test::ClickControl(again.get(), QStringLiteral("loginbtn")));
+        QVERIFY(WaitIdle(*again, 30000));
+        QVERIFY(clock.elapsed() < 15000);
+        QTRY_VERIFY(Child<QWidget>(again.get(), "errorNet")->isVisible());
+        QVERIFY(!Child<QLabel>(again.get(), "errorcode")->text().isEmpty());
+        VX_SCREENSHOT(again.get(), "login-network-error");
+    }
+
+    void theCloseButtonEndsTheProgram()
+    {
+        Env env;
+        env.Remember("li", "pw", true);
+        auto w = env.Open(true);
+        QVERIFY(w->Controller().AutoLoginArmed());
+        QVERIFY(vx::test::ClickControl(w.get(), QStringLiteral("closebtn")));
+        QTRY_COMPARE(env.main.Count(WM_CLOSE), 1);
+        QVERIFY(!w->isVisible());
+        QVERIFY(!w->Controller().AutoLoginArmed());
+    }
+
+private:
+    CShellRecorder m_shell;
+};
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    InitUiResources();
+    LoginWndTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "LoginWndTest.moc"

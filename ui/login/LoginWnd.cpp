@@ -1,0 +1,242 @@
+#include "ui/login/LoginWnd.h"
+
+#include "app/LogFile.h"
+#include "ui/DesktopShell.h"
+#include "ui/HintEditUI.h"
+#include "ui/VXCheckBox.h"
+#include "ui/VXSiElementUI.h"
+#include "ui/VXsiComboUI.h"
+#include "ui/VxsiComWnd.h"
+#include "ui_LoginWnd.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace vx {
+
+CLoginWnd::CLoginWnd(QWidget* owner, MsgTarget mainTarget, CAppConfig& config, CAccountStore* store,
+                     bool autoLoginAllowed, CMessageLoop& loop)
+    : CVxDialog(owner, Qt::Window | Qt::FramelessWindowHint), m_form(std::make_unique<Ui::LoginWnd>()),
+      m_config(config), m_pController(std::make_unique<CLoginController>(config, store, loop)),
+      m_bAutoLoginAllowed(autoLoginAllowed)
+{
+    m_form->setupUi(this);
+    setWindowTitle(QStringLiteral("Vexora"));
+    setProperty("windowClass", QString::fromLatin1(kClassName));
+    BindForm("LoginWnd", RequiredControls(), 10000); // any free spot drags the window
+    m_form->usernameEdit->SetExpandControl(m_form->AccountCombo);
+    // The combo spans the row under the edit, so its list is as wide as the field; the arrow
+    // over its free end lets clicks through to it.
+    m_form->comboArrow->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_form->usernameEdit->raise();
+    m_form->comboArrow->raise();
+    m_form->errorfloat->hide();
+
+    // Keys are seen before the controls get them, like a message filter.
+    installEventFilter(this);
+    for (QWidget* w : findChildren<QWidget*>())
+        w->installEventFilter(this);
+
+    connect(m_form->usernameEdit, &QLineEdit::textEdited, this,
+            [this](const QString& t) { m_pController->UserNameEdited(t.toStdString()); });
+    connect(m_form->passwordEdit, &QLineEdit::textEdited, this,
+            [this](const QString& t) { m_pController->PasswordEdited(t.toStdString()); });
+
+    m_pController->SetMainTarget(mainTarget);
+    m_pController->SetChangedCallback([this] { ScheduleSync(); });
+    m_pController->SetSucceededCallback([this] {
+        m_bSucceeded = true;
+        Sync();
+        accept();
+    });
+    CenterOverOwner();
+}
+
+CLoginWnd::~CLoginWnd() = default;
+
+QStringList CLoginWnd::RequiredControls()
+{
+    return {QStringLiteral("loginWnd"),     QStringLiteral("AccountCombo"), QStringLiteral("usernameEdit"),
+            QStringLiteral("passwordEdit"), QStringLiteral("remPass"),      QStringLiteral("autoLog"),
+            QStringLiteral("loginbtn"),     QStringLiteral("closebtn"),     QStringLiteral("regBtn"),
+            QStringLiteral("fidPassBtn"),   QStringLiteral("forgetpsw"),    QStringLiteral("errorfloat"),
+            QStringLiteral("errorNet"),     QStringLiteral("errorcode"),    QStringLiteral("errorPsw"),
+            QStringLiteral("elabel5"),      QStringLiteral("okbtn")};
+}
+
+QString CLoginWnd::RegisterUrl() const
+{
+    return QStringLiteral("http://%1:%2/registerRedirect.do?action=toRegister")
+        .arg(QString::fromStdString(m_config.m_strWebHost))
+        .arg(m_config.m_nWebPort);
+}
+
+QString CLoginWnd::RecoveryUrl() const
+{
+    return QStringLiteral("http://%1:%2/accountRedirect.do?action=getPwdBack")
+        .arg(QString::fromStdString(m_config.m_strWebHost))
+        .arg(m_config.m_nWebPort);
+}
+
+void CLoginWnd::showEvent(QShowEvent* e)
+{
+    CVxDialog::showEvent(e);
+    PlaceErrorPanel();
+    if (!m_bInitialised) {
+        // The automatic login counts its 2 s from the moment the window appears.
+        m_bInitialised = true;
+        m_pController->Init(m_bAutoLoginAllowed);
+        Sync();
+    }
+}
+
+void CLoginWnd::PlaceErrorPanel()
+{
+    // The panel floats over the two edits, which it replaces while it shows.
+    QWidget* fields = m_form->fieldArea;
+    const QPoint topLeft = fields->mapTo(this, QPoint(0, 0));
+    m_form->errorfloat->setGeometry(QRect(topLeft, QSize(fields->width(), std::max(fields->height(), 86))));
+    m_form->errorfloat->raise();
+}
+
+void CLoginWnd::ScheduleSync()
+{
+    // Check boxes report "click" before they change; the window follows the controller once
+    // the control has finished its own change.
+    if (m_bSyncQueued)
+        return;
+    m_bSyncQueued = true;
+    QMetaObject::invokeMethod(
+        this, [this] { Sync(); }, Qt::QueuedConnection);
+}
+
+void CLoginWnd::SyncCombo()
+{
+    const LoginView& v = m_pController->View();
+    CVXsiComboUI* combo = m_form->AccountCombo;
+    bool same = combo->GetCount() == static_cast<int>(v.items.size());
+    for (int i = 0; same && i < combo->GetCount(); ++i) {
+        auto* e = qobject_cast<CVXSiElementUI*>(combo->GetItemAt(i));
+        same = e && e->GetText() == QString::fromStdString(v.items[i]);
+    }
+    if (!same) {
+        combo->RemoveAll();
+        for (const std::string& name : v.items)
+            combo->Add(new CVXSiElementUI(QString::fromStdString(name)));
+    }
+    if (combo->GetCurSel() != v.selected)
+        combo->SelectItem(v.selected);
+}
+
+void CLoginWnd::Sync()
+{
+    m_bSyncQueued = false;
+    m_bSyncing = true;
+    const LoginView& v = m_pController->View();
+    SyncCombo();
+    const QString user = QString::fromStdString(v.userName);
+    if (m_form->usernameEdit->text() != user)
+        m_form->usernameEdit->setText(user);
+    const QString password = QString::fromStdString(v.password);
+    if (m_form->passwordEdit->text() != password)
+        m_form->passwordEdit->setText(password);
+    m_form->remPass->SetCheck(v.remPass);
+    m_form->autoLog->SetCheck(v.autoLog);
+
+    m_form->accountBox->setVisible(v.fieldsVisible);
+    m_form->passwordEdit->setVisible(v.fieldsVisible);
+    if (v.panelVisible) {
+        const bool network = v.panelKind != LoginErrorKind::Account;
+        m_form->errorNet->setVisible(network);
+        m_form->errorPsw->setVisible(!network);
+        m_form->errorcode->setText(network ? QString::fromStdString(v.panelText) : QString());
+        m_form->elabel5->setText(network ? QString() : QString::fromStdString(v.panelText));
+        m_form->elabel5->setVisible(!network && !v.panelText.empty());
+        PlaceErrorPanel();
+    }
+    m_form->errorfloat->setVisible(v.panelVisible);
+
+    m_form->loginbtn->setEnabled(!v.busy);
+    m_form->loginbtn->setText(v.busy ? QStringLiteral("正在登录…") : QStringLiteral("登 录"));
+    if (v.busy)
+        setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
+    m_bSyncing = false;
+}
+
+void CLoginWnd::OpenPage(const QString& url)
+{
+    if (!Desktop().OpenUrl(url))
+        Log(g_log, "Error : Go to Web page failed! Error = %d\n Url = %s", 0, url.toUtf8().constData());
+}
+
+void CLoginWnd::CloseProgram()
+{
+    if (m_bClosing)
+        return;
+    m_bClosing = true;
+    m_pController->Close();
+    done(kResultClose);
+}
+
+void CLoginWnd::OnNotify(TNotifyUI& msg)
+{
+    if (m_bSyncing)
+        return;
+    const QString& name = msg.senderName;
+    if (msg.sType == QLatin1String("click")) {
+        if (name == QLatin1String("closebtn")) {
+            CloseProgram();
+        } else if (name == QLatin1String("loginbtn")) {
+            m_pController->Login();
+        } else if (name == QLatin1String("regBtn")) {
+            OpenPage(RegisterUrl());
+        } else if (name == QLatin1String("fidPassBtn") || name == QLatin1String("forgetpsw")) {
+            OpenPage(RecoveryUrl());
+        } else if (name == QLatin1String("autoLog")) {
+            // Reported before the box changes: it is about to become the opposite.
+            m_pController->SetAutoLog(!m_form->autoLog->IsSelected());
+        } else if (name == QLatin1String("remPass")) {
+            m_pController->SetRemPass(!m_form->remPass->IsSelected());
+        } else if (name == QLatin1String("okbtn")) {
+            m_pController->DismissPanel();
+        }
+    } else if (msg.sType == QLatin1String("itemselect") && name == QLatin1String("AccountCombo")) {
+        m_pController->SelectItem(static_cast<int>(msg.wParam));
+    } else if (msg.sType == QLatin1String("deletecomboitem") && name == QLatin1String("AccountCombo")) {
+        m_pController->DeleteItem(static_cast<int>(msg.wParam));
+    }
+}
+
+bool CLoginWnd::eventFilter(QObject* watched, QEvent* e)
+{
+    if (e->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            m_pController->Enter();
+            return true;
+        }
+        if (key == Qt::Key_Escape)
+            return true;
+    }
+    return CVxDialog::eventFilter(watched, e);
+}
+
+void CLoginWnd::reject()
+{
+    // Escape never closes the login window; only the close button and the system close do.
+}
+
+void CLoginWnd::closeEvent(QCloseEvent* e)
+{
+    // The system close: the program ends, unless the window closes after a granted login.
+    if (!m_bSucceeded)
+        CloseProgram();
+    e->accept();
+}
+
+} // namespace vx

@@ -1,0 +1,46 @@
+#pragma once
+// The conversion and upload controls that both settings windows carry, tied to SetDataForm:
+// Show puts the form's values, enabled and read-only states into the widgets, Read takes the
+// user's values back. Controls are found by name; a missing one is simply skipped (the window
+// reports missing names through its form contract).
+
+#include "account/SetDataForm.h"
+
+#include <QString>
+#include <QWidget>
+
+namespace vx {
+
+class CSetDataControls
+{
+public:
+    explicit CSetDataControls(QWidget* root) : m_root(root) {}
+
+    // Fills the combo of conversions at once with "1" ... "n".
+    void FillConverNum(int n);
+    void ShowGeneral(const SetDataForm& form);
+    void ShowConversion(const SetDataForm& form, bool withFolder);
+    void ShowUpload(const SetDataForm& form);
+    // The states the size and name controls depend on, and the focus the last change asked for.
+    void ShowSizeState(const SetDataForm& form);
+    void ShowStampState(const SetDataForm& form);
+    void ApplyFocus(SetDataForm& form);
+
+    void ReadGeneral(SetDataForm& form) const;
+    void ReadConversion(SetDataForm& form, bool withFolder) const;
+    void ReadUpload(SetDataForm& form) const;
+
+    // Characters typed into the suffix edit that the name may not contain are dropped at once;
+    // pasted text is left to the check when the user confirms.
+    void GuardSuffixTyping(QWidget* window);
+
+    template <typename T> T* Find(const char* name) const
+    {
+        return m_root->findChild<T*>(QString::fromLatin1(name));
+    }
+
+private:
+    QWidget* m_root;
+};
+
+} // namespace vx
