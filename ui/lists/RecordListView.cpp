@@ -120,6 +120,20 @@ void CRecordListView::updateGeometries()
     LayoutHeader();
 }
 
+void CRecordListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                                  const QList<int>&)
+{
+    // Rows have one fixed height and no editors, so a changed row only needs drawing again:
+    // the list view's own handling repaints the whole viewport for every progress report.
+    if (!topLeft.isValid() || !bottomRight.isValid())
+        return;
+    const QRect first = visualRect(topLeft);
+    const QRect last = visualRect(bottomRight);
+    const QRect changed = first.united(last) & viewport()->rect();
+    if (!changed.isEmpty())
+        viewport()->update(changed);
+}
+
 void CRecordListView::resizeEvent(QResizeEvent* e)
 {
     QListView::resizeEvent(e);

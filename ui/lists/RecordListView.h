@@ -100,6 +100,8 @@ protected:
     void leaveEvent(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void updateGeometries() override;
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
     void resizeEvent(QResizeEvent* e) override;
 
     CRecordListModel* m_pModel;

@@ -1,0 +1,52 @@
+#pragma once
+// What the list tests share: records in every state, a configuration with the shipped Chinese
+// texts, a real database file, and a host that serves the lists' requests through the real
+// message loop and keeps what reached the pipeline's side.
+
+#include "app/AppConfig.h"
+#include "platform/MessageLoop.h"
+#include "store/LocalDb.h"
+#include "ui/lists/ListHost.h"
+
+#include <QTemporaryDir>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vx::test {
+
+// A record with a readable file index ("idx-<n>") and a name.
+_sLCItemData MakeRecord(int n, const std::string& name, int32_t status = CS_WAIT_MEDIAINFO);
+// n records in a mix of states, types, sizes and Chinese and Latin names.
+std::vector<_sLCItemData> MixedRecords(int n);
+
+// The pipeline's side of the message loop: keeps every message it receives.
+struct LoopRecorder : IMsgHandler
+{
+    struct Msg
+    {
+        uint32_t id;
+        uint64_t wParam;
+        std::vector<std::string> indexes;
+    };
+    void OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CMsgPayload> payload) override;
+    std::vector<Msg> messages;
+};
+
+struct ListEnv
+{
+    ListEnv();
+    ~ListEnv();
+    ListContext Context();
+    std::string Path(const std::string& name) const;
+
+    QTemporaryDir dir;
+    std::unique_ptr<CAppConfig> config;
+    std::unique_ptr<CLocalDb> db;
+    CMessageLoop loop;
+    LoopRecorder pipeline;
+    MsgTarget target = 0;
+    std::unique_ptr<CLoopListHost> host;
+};
+
+} // namespace vx::test
