@@ -17,7 +17,7 @@ touch "$work/installed-stamp"
 check_installed_copy "$prefix"
 
 # The main program starts on the shipped configuration and finds its texts.
-run out "$prefix/bin/VexoraV2"
+run out "$prefix/bin/VexoraV2" --headless
 [[ $rc -eq 0 ]] || fail "VexoraV2 exited $rc: $(cat "$work/err")"
 expect_line "$out" "configuration  : $userConfig"
 grep -q '^language texts : [1-9]' <<<"$out" || fail "VexoraV2 found no language texts: $out"

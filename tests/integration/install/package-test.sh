@@ -62,7 +62,7 @@ for lib in $needed; do
 done
 
 # The unpacked programs run from the temporary root.
-run out "$root/usr/bin/VexoraV2"
+run out "$root/usr/bin/VexoraV2" --headless
 [[ $rc -eq 0 ]] || fail "VexoraV2 from the package exited $rc: $(cat "$work/err")"
 grep -q '^language texts : [1-9]' <<<"$out" || fail "VexoraV2 found no language texts: $out"
 [[ ! -e $root/usr/share/vexora/Config.ini.tmp ]] || fail "a write was tried beside the shipped file"
