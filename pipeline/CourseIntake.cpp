@@ -209,10 +209,9 @@ int CCourseIntake::AddRecords(const std::vector<std::pair<std::string, int64_t>>
             Refuse(r.strFilePath, m_strError);
         return 0;
     }
-    for (const _sLCItemData& r : batch) {
-        m_deps.courseList.AddRecord(r, visible);
+    m_deps.courseList.AddRecords(batch, visible);
+    for (const _sLCItemData& r : batch)
         m_added.push_back(r.strFileIndex);
-    }
     Log(g_log, "Info : AddFileToProcess-------m_pCourseProcessList->AddListItem-----%zu", batch.size());
     m_pipeline.OnFilesAdded();
     return static_cast<int>(batch.size());

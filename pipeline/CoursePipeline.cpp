@@ -193,14 +193,18 @@ void CCoursePipeline::RestoreRecords()
         return;
     }
     const int64_t root = RootFolder();
+    std::vector<_sLCItemData> converted, course;
     for (_sLCItemData& r : rows) {
         if (r.i64DirId <= 0)
             r.i64DirId = root;
         if (r.nStatus >= CS_CONVERTED)
-            m_deps.convertedList.AddRecord(r, true);
+            converted.push_back(r);
         if (r.nStatus != CS_UPLOADED)
-            m_deps.courseList.AddRecord(r, true);
+            course.push_back(r);
     }
+    // In bulk, in the stored order: ten thousand rows are two insertions for the views.
+    m_deps.convertedList.AddRecords(converted, true);
+    m_deps.courseList.AddRecords(course, true);
     Log(g_log, "Info : restored %zu course files, %.3f GB in process", rows.size(), InProcessSize());
 }
 

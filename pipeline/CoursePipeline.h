@@ -168,6 +168,9 @@ private:
     void GiveToMd5(const _sLCItemData& r);
     bool ReNameCourseFile(const std::string& fileIndex);
     void Withdraw(const std::vector<std::string>& fileIndexes);
+    // Deletes the records from the database in one batch; false (the user told, nothing
+    // deleted) when the batch failed.
+    bool DeleteStored(const std::vector<_sLCItemData>& records);
     void LoadFolderTree();
     void UpdateKeepAwake();
     void ArmWorkCheck();

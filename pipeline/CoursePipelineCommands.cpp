@@ -10,6 +10,7 @@
 #include "media/GetFileMd5Thread.h"
 #include "media/MediaInfo.h"
 #include "media/MediaInfoThread.h"
+#include "store/DbTransaction.h"
 #include "upload/FileTransMgr.h"
 
 namespace vx {
@@ -53,17 +54,29 @@ void CCoursePipeline::PauseUpload(const std::vector<std::string>& fileIndexes)
 {
     if (!m_pFileTransMgr)
         return;
-    for (const std::string& idx : fileIndexes) {
-        _sLCItemData* r = Find(idx);
-        if (!r || (r->nStatus != CS_UPLOAD_QUEUED && r->nStatus != CS_UPLOADING))
-            continue;
-        if (!m_pFileTransMgr->RemoveTransferFile(idx) || !(r = Find(idx)))
+    std::vector<std::string> uploading;
+    for (const std::string& idx : fileIndexes)
+        if (const _sLCItemData* r = Find(idx);
+            r && (r->nStatus == CS_UPLOAD_QUEUED || r->nStatus == CS_UPLOADING))
+            uploading.push_back(idx);
+    // Withdrawn together: a thousand queued uploads are one pass over the queue, and the
+    // running ones stop at the same time instead of one after another.
+    const std::vector<std::string> removed = m_pFileTransMgr->RemoveTransferFiles(uploading);
+    const std::set<std::string> paused(removed.begin(), removed.end());
+    // One transaction for all the status writes: a thousand paused uploads are one commit.
+    CDbTransaction tx(m_deps.db);
+    for (const std::string& idx : uploading) {
+        _sLCItemData* r = paused.count(idx) ? Find(idx) : nullptr;
+        if (!r)
             continue;
         r->nSpeed = 0;
         SetStatus(*r, CS_UPLOAD_PAUSED);
         Store(*r);
         Changed(*r);
     }
+    if (tx.Started() && !tx.Commit())
+        Log(g_log, "Error : the paused uploads could not be stored in %s: %s", m_deps.db.Path().c_str(),
+            m_deps.db.LastError().c_str());
 }
 
 void CCoursePipeline::CourseConvertFile(const std::vector<std::string>& fileIndexes)
@@ -157,6 +170,7 @@ void CCoursePipeline::Withdraw(const std::vector<std::string>& fileIndexes)
         m_pMediaThread->RemoveFiles(fileIndexes);
     if (m_pGetMd5Thread)
         m_pGetMd5Thread->RemoveFiles(fileIndexes);
+    std::vector<std::string> uploading;
     for (const std::string& idx : fileIndexes) {
         m_probing.erase(idx);
         m_digesting.erase(idx);
@@ -167,9 +181,28 @@ void CCoursePipeline::Withdraw(const std::vector<std::string>& fileIndexes)
             continue;
         if ((r->nStatus == CS_CONVERT_QUEUED || r->nStatus == CS_CONVERTING) && m_pConvertMgr)
             m_pConvertMgr->RemoveFile(idx);
-        if ((r->nStatus == CS_UPLOAD_QUEUED || r->nStatus == CS_UPLOADING) && m_pFileTransMgr)
-            m_pFileTransMgr->RemoveTransferFile(idx);
+        if (r->nStatus == CS_UPLOAD_QUEUED || r->nStatus == CS_UPLOADING)
+            uploading.push_back(idx);
     }
+    // The records go for good, so a stopped run's late report finds nothing to change: the
+    // window need not wait for the running uploads to wind down.
+    if (m_pFileTransMgr && !uploading.empty())
+        m_pFileTransMgr->RemoveTransferFiles(uploading, false);
+}
+
+bool CCoursePipeline::DeleteStored(const std::vector<_sLCItemData>& records)
+{
+    // The database first: a batch it refuses (another program holds the file, the disk is
+    // full) cancels the whole deletion, so no record is gone from the lists but still stored
+    // (back at the next start) or the reverse.
+    if (m_deps.db.DeleteCourseFile(records, UserId()))
+        return true;
+    const std::string text = "The " + std::to_string(records.size()) +
+                             " course files could not be deleted from " + m_deps.db.Path() + ": " +
+                             m_deps.db.LastError() + ". Nothing was deleted.";
+    Log(g_log, "Error : %s", text.c_str());
+    m_deps.ui.MessageBox(text, MB_WARNING);
+    return false;
 }
 
 void CCoursePipeline::DeleteProcessItem(const std::vector<std::string>& fileIndexes)
@@ -179,16 +212,18 @@ void CCoursePipeline::DeleteProcessItem(const std::vector<std::string>& fileInde
         m_deps.ui.MessageBox(Text(2062), MB_INFO);
         return;
     }
-    Withdraw(fileIndexes);
     std::vector<_sLCItemData> records;
+    std::vector<std::string> listed;
     for (const std::string& idx : fileIndexes)
-        if (const _sLCItemData* r = Find(idx))
+        if (const _sLCItemData* r = Find(idx)) {
             records.push_back(*r);
-    m_deps.db.DeleteCourseFile(records, UserId());
-    for (const _sLCItemData& r : records) {
-        m_deps.convertedList.Remove(r.strFileIndex);
-        m_deps.courseList.Remove(r.strFileIndex);
-    }
+            listed.push_back(idx);
+        }
+    if (!DeleteStored(records))
+        return;
+    Withdraw(fileIndexes);
+    m_deps.convertedList.RemoveRecords(listed);
+    m_deps.courseList.RemoveRecords(listed);
     if (m_deps.courseList.Indexes().empty())
         m_deps.loop.KillTimer(m_target, TIMER_WORK_CHECK);
     m_deps.ui.CountsChanged();
@@ -202,20 +237,22 @@ void CCoursePipeline::DeleteDoneItem(const std::vector<std::string>& fileIndexes
         m_deps.ui.MessageBox(Text(2062), MB_INFO);
         return;
     }
-    Withdraw(fileIndexes);
     std::vector<_sLCItemData> records;
+    std::vector<std::string> listed;
     for (const std::string& idx : fileIndexes) {
         const _sLCItemData* r = m_deps.convertedList.Find(idx);
         if (!r)
             r = Find(idx);
-        if (r)
+        if (r) {
             records.push_back(*r);
+            listed.push_back(idx);
+        }
     }
-    for (const _sLCItemData& r : records)
-        m_deps.courseList.Remove(r.strFileIndex);
-    m_deps.db.DeleteCourseFile(records, UserId());
-    for (const _sLCItemData& r : records)
-        m_deps.convertedList.Remove(r.strFileIndex);
+    if (!DeleteStored(records))
+        return;
+    Withdraw(fileIndexes);
+    m_deps.courseList.RemoveRecords(listed);
+    m_deps.convertedList.RemoveRecords(listed);
     m_deps.ui.CountsChanged();
     Log(g_log, "Info : CMainWnd::DeleteDoneItem     end  ");
 }

@@ -27,6 +27,18 @@ public:
     virtual _sLCItemData* Find(const std::string& fileIndex) = 0;
     // Removes the element; false when there was none.
     virtual bool Remove(const std::string& fileIndex) = 0;
+    // Bulk forms (a drop, a restore, a delete of thousands): the same as one call per record,
+    // in the order given; a face overrides them to update its view once.
+    virtual void AddRecords(const std::vector<_sLCItemData>& records, bool visible)
+    {
+        for (const _sLCItemData& r : records)
+            AddRecord(r, visible);
+    }
+    virtual void RemoveRecords(const std::vector<std::string>& fileIndexes)
+    {
+        for (const std::string& idx : fileIndexes)
+            Remove(idx);
+    }
     // Every file index, in list order.
     virtual std::vector<std::string> Indexes() const = 0;
     // The file indexes of the checked elements, in list order.
@@ -48,6 +60,17 @@ public:
     virtual bool AddRecord(const _sLCItemData& record, bool visible) = 0;
     virtual _sLCItemData* Find(const std::string& fileIndex) = 0;
     virtual bool Remove(const std::string& fileIndex) = 0;
+    // Bulk forms, as for the course list.
+    virtual void AddRecords(const std::vector<_sLCItemData>& records, bool visible)
+    {
+        for (const _sLCItemData& r : records)
+            AddRecord(r, visible);
+    }
+    virtual void RemoveRecords(const std::vector<std::string>& fileIndexes)
+    {
+        for (const std::string& idx : fileIndexes)
+            Remove(idx);
+    }
     virtual std::vector<std::string> Indexes() const = 0;
     virtual std::vector<std::string> Checked() const = 0;
     virtual void Changed(const std::string& fileIndex) = 0;

@@ -88,8 +88,9 @@ int CMessageLoop::NextTimerDueMs()
     return left < 0 ? 0 : static_cast<int>(left);
 }
 
-int CMessageLoop::RunOnce(int maxWaitMs)
+int CMessageLoop::RunOnce(int maxWaitMs, int budgetMs)
 {
+    const auto started = Clock::now();
     std::vector<std::pair<MsgTarget, uint32_t>> dueTimers;
     std::deque<Msg> batch;
     {
@@ -111,16 +112,31 @@ int CMessageLoop::RunOnce(int maxWaitMs)
         batch.swap(m_queue);
     }
     int delivered = 0;
-    for (Msg& m : batch) {
+    for (auto m = batch.begin(); m != batch.end(); ++m) {
+        if (budgetMs >= 0 && m != batch.begin() &&
+            Clock::now() - started >= std::chrono::milliseconds(budgetMs)) {
+            // Out of time: what is left goes back in front of anything posted meanwhile.
+            std::function<void()> hook;
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_queue.insert(m_queue.begin(), std::make_move_iterator(m),
+                               std::make_move_iterator(batch.end()));
+                hook = m_wakeHook;
+            }
+            batch.erase(m, batch.end());
+            if (hook)
+                hook();
+            break;
+        }
         IMsgHandler* h = nullptr;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            auto it = m_targets.find(m.target);
+            auto it = m_targets.find(m->target);
             if (it != m_targets.end())
                 h = it->second;
         }
         if (h) {
-            h->OnMessage(m.id, m.wParam, std::move(m.payload));
+            h->OnMessage(m->id, m->wParam, std::move(m->payload));
             ++delivered;
         }
     }

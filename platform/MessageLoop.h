@@ -73,7 +73,12 @@ public:
     bool KillTimer(MsgTarget target, uint32_t timerId);
 
     // Delivers what is due, waiting at most maxWaitMs for something to arrive. Returns the count.
-    int RunOnce(int maxWaitMs);
+    int RunOnce(int maxWaitMs) { return RunOnce(maxWaitMs, -1); }
+    // The same, but stops taking messages once budgetMs have passed (negative: no limit): the
+    // rest stay at the head of the queue, in order, and the wake hook is called so a host loop
+    // schedules the next round. Due timers still fire. A host loop that must keep answering
+    // (painting, input) hands a burst of thousands of results over in slices this way.
+    int RunOnce(int maxWaitMs, int budgetMs);
     // Pumps for at most ms milliseconds or until pred() is true; returns pred's last value.
     bool PumpUntil(const std::function<bool()>& pred, int ms);
     // Runs until Quit is called.

@@ -67,7 +67,9 @@ void CQtLoopBridge::Pump()
     }
     m_bDelivering = true;
     ++m_uPumps;
-    m_loop.RunOnce(0);
+    // A slice at a time: a burst of worker results (thousands after a big drop) must not keep
+    // Qt from painting and taking input; the rest follows in the next queued pump.
+    m_loop.RunOnce(0, kPumpBudgetMs);
     m_bDelivering = false;
     if (m_bDeferred) {
         m_bDeferred = false;

@@ -29,6 +29,9 @@ class CQtLoopBridge : public QObject
     Q_OBJECT
 
 public:
+    // Longest a pump keeps delivering before it lets Qt's own events run.
+    static constexpr int kPumpBudgetMs = 8;
+
     explicit CQtLoopBridge(CMessageLoop& loop = CMessageLoop::Main(), QObject* parent = nullptr);
     ~CQtLoopBridge() override;
 

@@ -4,6 +4,7 @@
 #include "app/LogFile.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <vector>
 
 namespace vx {
@@ -158,6 +159,43 @@ bool CFileTransMgr::RemoveTransferFile(const std::string& fileIndex)
         worker->WaitRunEnd(run);
     Log(g_transLog, "Info : RemoveTransferFile by file index end");
     return found;
+}
+
+std::vector<std::string> CFileTransMgr::RemoveTransferFiles(const std::vector<std::string>& fileIndexes,
+                                                            bool wait)
+{
+    Log(g_transLog, "Info : RemoveTransferFiles %zu start", fileIndexes.size());
+    std::unordered_set<std::string> wanted(fileIndexes.begin(), fileIndexes.end());
+    wanted.erase(std::string());
+    std::vector<std::string> removed;
+    std::vector<std::pair<CFileTransThread*, uint64_t>> runs;
+    {
+        std::lock_guard<std::mutex> lock(m_workLock);
+        for (auto it = m_listTransData.begin(); it != m_listTransData.end();) {
+            if (wanted.erase(it->strFileIndex)) {
+                removed.push_back(it->strFileIndex);
+                it = m_listTransData.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        for (auto& w : m_listBusyWorker) {
+            for (auto it = wanted.begin(); it != wanted.end(); ++it) {
+                if (uint64_t run = w->StopIfRunning(*it)) {
+                    runs.emplace_back(w.get(), run);
+                    removed.push_back(*it);
+                    wanted.erase(it);
+                    break;
+                }
+            }
+        }
+    }
+    // Outside the lock, as for one: each stopped run's last report needs it.
+    if (wait)
+        for (const auto& [worker, run] : runs)
+            worker->WaitRunEnd(run);
+    Log(g_transLog, "Info : RemoveTransferFiles %zu end", removed.size());
+    return removed;
 }
 
 bool CFileTransMgr::Reconfigure(int maxWorkNum)

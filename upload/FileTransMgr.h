@@ -21,6 +21,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace vx {
 
@@ -41,6 +42,12 @@ public:
     // waited for (only that run, never the worker's next). No result report follows.
     // True when something was withdrawn or the index is empty.
     bool RemoveTransferFile(const std::string& fileIndex);
+    // The same for many at once (a bulk pause or delete): one pass over the queue, every
+    // running one asked to stop before any is waited for, so the waits overlap. Without wait
+    // the stopped runs end on their own and may still report (only for records that are gone
+    // for good, whose reports are dropped). Returns the indexes withdrawn, in no order.
+    std::vector<std::string> RemoveTransferFiles(const std::vector<std::string>& fileIndexes,
+                                                 bool wait = true);
     // New number of simultaneous uploads; workers are added when needed, never removed.
     bool Reconfigure(int maxWorkNum);
     // Stops the manager thread and every upload, drops the queue and deletes the workers.

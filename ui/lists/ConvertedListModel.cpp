@@ -20,13 +20,27 @@ QString CConverDoneListModel::DisplayName(const _sLCItemData& r) const
     return QString::fromStdString(name.empty() ? r.strConvertName : name);
 }
 
-bool CConverDoneListModel::AddRecord(const _sLCItemData& record, bool visible)
+_sLCItemData CConverDoneListModel::Named(const _sLCItemData& record)
 {
     _sLCItemData copy = record;
     const std::string name = NameOfPath(copy.strConvertPath);
     if (!name.empty())
         copy.strConvertName = name;
-    return AppendRow(copy, visible && !m_bSearching);
+    return copy;
+}
+
+bool CConverDoneListModel::AddRecord(const _sLCItemData& record, bool visible)
+{
+    return AppendRow(Named(record), visible && !m_bSearching);
+}
+
+void CConverDoneListModel::AddRecords(const std::vector<_sLCItemData>& records, bool visible)
+{
+    std::vector<_sLCItemData> copies;
+    copies.reserve(records.size());
+    for (const _sLCItemData& r : records)
+        copies.push_back(Named(r));
+    AppendRows(copies, visible && !m_bSearching);
 }
 
 _sLCItemData* CConverDoneListModel::Find(const std::string& fileIndex)
@@ -56,25 +70,50 @@ std::string CConverDoneListModel::OutputFolderOf(const _sLCItemData& r)
     return r.strConvertPath.substr(0, at) + r.strFileIndex;
 }
 
+std::string CConverDoneListModel::FolderToDelete(const _sLCItemData& r)
+{
+    if (r.strConvertPath == r.strFilePath)
+        return std::string();
+    const std::string folder = OutputFolderOf(r);
+    if (folder.empty() && FileExists(r.strConvertPath))
+        Log(g_log, "Error : this is impossible, DeleteItemsByArray file(%s) not found.",
+            r.strConvertPath.c_str());
+    return folder;
+}
+
 bool CConverDoneListModel::Remove(const std::string& fileIndex)
 {
     ListRow* row = fileIndex.empty() ? nullptr : FindRow(fileIndex);
     if (!row)
         return false;
-    const _sLCItemData& r = row->record;
-    if (r.strConvertPath != r.strFilePath) {
-        const std::string folder = OutputFolderOf(r);
-        if (folder.empty()) {
-            if (FileExists(r.strConvertPath))
-                Log(g_log, "Error : this is impossible, DeleteItemsByArray file(%s) not found.",
-                    r.strConvertPath.c_str());
-        } else if (DirExists(folder)) {
-            // The folder goes even when the output file itself is already gone: whatever the
-            // conversion left beside it belongs to this record alone.
-            DeleteDirectory(folder);
-        }
-    }
+    // The folder goes even when the output file itself is already gone: whatever the
+    // conversion left beside it belongs to this record alone.
+    const std::string folder = FolderToDelete(row->record);
+    if (!folder.empty() && DirExists(folder))
+        DeleteDirectory(folder);
     return RemoveRow(fileIndex);
+}
+
+void CConverDoneListModel::RemoveRecords(const std::vector<std::string>& fileIndexes)
+{
+    std::vector<std::string> folders;
+    for (const std::string& idx : fileIndexes)
+        if (const ListRow* row = idx.empty() ? nullptr : FindRow(idx)) {
+            std::string folder = FolderToDelete(row->record);
+            if (!folder.empty())
+                folders.push_back(std::move(folder));
+        }
+    RemoveRows(fileIndexes);
+    if (folders.empty())
+        return;
+    if (!m_pRemover)
+        m_pRemover = std::make_unique<CFolderRemover>();
+    m_pRemover->Remove(folders);
+}
+
+bool CConverDoneListModel::WaitFoldersDeleted(int timeoutMs)
+{
+    return !m_pRemover || m_pRemover->WaitIdle(timeoutMs);
 }
 
 bool CConverDoneListModel::Sort(int column, bool descending)

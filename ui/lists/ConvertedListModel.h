@@ -3,8 +3,11 @@
 // pipeline's IConvertedList. Removing a record deletes its conversion output folder (the part
 // of the output path up to and including the file index), never the user's source file.
 
+#include "app/FolderRemover.h"
 #include "pipeline/PipelineModels.h"
 #include "ui/lists/RecordListModel.h"
+
+#include <memory>
 
 namespace vx {
 
@@ -37,6 +40,11 @@ public:
     _sLCItemData* Find(const std::string& fileIndex) override;
     // Deletes the record's conversion output folder, then the row.
     bool Remove(const std::string& fileIndex) override;
+    void AddRecords(const std::vector<_sLCItemData>& records, bool visible) override;
+    // Removes the rows at once; their output folders are deleted on a thread meanwhile.
+    void RemoveRecords(const std::vector<std::string>& fileIndexes) override;
+    // Waits until the output folders of bulk deletions are gone (tests, the end of a session).
+    bool WaitFoldersDeleted(int timeoutMs);
     std::vector<std::string> Indexes() const override { return AllIndexes(); }
     std::vector<std::string> Checked() const override { return SelectedIndexes(); }
     void Changed(const std::string& fileIndex) override;
@@ -50,7 +58,13 @@ protected:
     QString DisplayName(const _sLCItemData& r) const override;
 
 private:
+    static _sLCItemData Named(const _sLCItemData& record);
+    // The output folder that goes with the record, "" for none (logged when that is wrong).
+    static std::string FolderToDelete(const _sLCItemData& r);
+
     bool m_bSearching = false;
+    // Output folders of bulk deletions go on a thread of their own.
+    std::unique_ptr<CFolderRemover> m_pRemover;
 };
 
 // The name part of a path (after the last '/'), "" when the path ends in one.

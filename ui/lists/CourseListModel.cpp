@@ -1,5 +1,7 @@
 #include "ui/lists/CourseListModel.h"
 
+#include <unordered_set>
+
 namespace vx {
 
 CLCListModel::CLCListModel(QObject* parent) : CRecordListModel(parent) {}
@@ -42,6 +44,30 @@ bool CLCListModel::Add(const _sLCItemData& record, bool visible)
     if (!record.strMd5.empty())
         ++m_digests[record.strMd5];
     return true;
+}
+
+void CLCListModel::AddRecords(const std::vector<_sLCItemData>& records, bool visible)
+{
+    std::vector<_sLCItemData> taken;
+    taken.reserve(records.size());
+    std::unordered_set<std::string> batch;
+    for (const _sLCItemData& r : records) {
+        // The index counts what this batch took already, so a duplicate inside it goes too.
+        if (r.strFileIndex.empty() || IsDuplicate(r) || !batch.insert(r.strFileIndex).second)
+            continue;
+        if (r.i64FileId > 0)
+            ++m_fileIds[r.i64FileId];
+        if (!r.strMd5.empty())
+            ++m_digests[r.strMd5];
+        taken.push_back(r);
+    }
+    AppendRows(taken, visible && !m_bSearching);
+}
+
+void CLCListModel::RemoveRecords(const std::vector<std::string>& fileIndexes)
+{
+    if (RemoveRows(fileIndexes) > 0)
+        m_bDupDirty = true;
 }
 
 _sLCItemData* CLCListModel::Find(const std::string& fileIndex)

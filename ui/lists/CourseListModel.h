@@ -42,6 +42,8 @@ public:
     void AddRecord(const _sLCItemData& record, bool visible) override { Add(record, visible); }
     _sLCItemData* Find(const std::string& fileIndex) override;
     bool Remove(const std::string& fileIndex) override;
+    void AddRecords(const std::vector<_sLCItemData>& records, bool visible) override;
+    void RemoveRecords(const std::vector<std::string>& fileIndexes) override;
     std::vector<std::string> Indexes() const override { return AllIndexes(); }
     std::vector<std::string> Checked() const override { return SelectedIndexes(); }
     void Changed(const std::string& fileIndex) override;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <unordered_set>
 
 namespace vx {
 
@@ -78,27 +79,36 @@ bool CRecordListModel::AppendRow(const _sLCItemData& record, bool visible)
     return true;
 }
 
-size_t CRecordListModel::AppendRows(const std::vector<_sLCItemData>& records)
+size_t CRecordListModel::AppendRows(const std::vector<_sLCItemData>& records, bool visible)
 {
-    beginResetModel();
-    size_t taken = 0;
-    m_rows.reserve(m_rows.size() + records.size());
-    m_byIndex.reserve(m_rows.size() + records.size());
-    m_view.reserve(m_view.size() + records.size());
+    std::vector<std::unique_ptr<ListRow>> fresh;
+    fresh.reserve(records.size());
     for (const _sLCItemData& r : records) {
         if (r.strFileIndex.empty() || m_byIndex.count(r.strFileIndex))
             continue;
         auto row = std::make_unique<ListRow>();
         row->record = r;
+        row->visible = visible;
         row->lastStatus = r.nStatus;
-        row->viewRow = static_cast<int>(m_view.size());
-        m_view.push_back(row.get());
         m_byIndex.emplace(r.strFileIndex, row.get());
-        m_rows.push_back(std::move(row));
-        ++taken;
+        fresh.push_back(std::move(row));
     }
-    endResetModel();
-    return taken;
+    if (fresh.empty())
+        return 0;
+    const int at = static_cast<int>(m_view.size());
+    if (visible)
+        beginInsertRows(QModelIndex(), at, at + static_cast<int>(fresh.size()) - 1);
+    m_rows.reserve(m_rows.size() + fresh.size());
+    for (auto& row : fresh) {
+        if (visible) {
+            row->viewRow = static_cast<int>(m_view.size());
+            m_view.push_back(row.get());
+        }
+        m_rows.push_back(std::move(row));
+    }
+    if (visible)
+        endInsertRows();
+    return fresh.size();
 }
 
 bool CRecordListModel::RemoveRow(const std::string& fileIndex)
@@ -126,6 +136,55 @@ bool CRecordListModel::RemoveRow(const std::string& fileIndex)
         RecountSelection();
     EmitSelectChanged();
     return true;
+}
+
+size_t CRecordListModel::RemoveRows(const std::vector<std::string>& fileIndexes)
+{
+    std::unordered_set<const ListRow*> gone;
+    for (const std::string& idx : fileIndexes)
+        if (const ListRow* p = FindRow(idx))
+            gone.insert(p);
+    if (gone.empty())
+        return 0;
+    // Runs of adjacent visible rows, top down.
+    std::vector<std::pair<int, int>> runs;
+    for (int i = 0; i < static_cast<int>(m_view.size()); ++i) {
+        if (!gone.count(m_view[static_cast<size_t>(i)]))
+            continue;
+        if (!runs.empty() && runs.back().second == i - 1)
+            runs.back().second = i;
+        else
+            runs.emplace_back(i, i);
+    }
+    auto isGone = [&gone](const ListRow* p) { return gone.count(p) > 0; };
+    constexpr size_t kMaxRuns = 256; // beyond that one reset costs the view less
+    if (runs.size() > kMaxRuns) {
+        beginResetModel();
+        m_view.erase(std::remove_if(m_view.begin(), m_view.end(), isGone), m_view.end());
+        endResetModel();
+    } else {
+        // The last run first, so the positions of the runs above stay valid.
+        for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+            beginRemoveRows(QModelIndex(), run->first, run->second);
+            m_view.erase(m_view.begin() + run->first, m_view.begin() + run->second + 1);
+            endRemoveRows();
+        }
+    }
+    for (size_t i = 0; i < m_view.size(); ++i)
+        m_view[i]->viewRow = static_cast<int>(i);
+    bool selectionChanged = false;
+    for (const ListRow* p : gone) {
+        selectionChanged = selectionChanged || p->selected;
+        if (m_pAnchor == p)
+            m_pAnchor = nullptr;
+        m_byIndex.erase(p->record.strFileIndex);
+    }
+    m_rows.erase(std::remove_if(m_rows.begin(), m_rows.end(), [&](const auto& r) { return isGone(r.get()); }),
+                 m_rows.end()); // frees the rows
+    if (selectionChanged || !m_pAnchor)
+        RecountSelection();
+    EmitSelectChanged();
+    return gone.size();
 }
 
 void CRecordListModel::Clear()

@@ -55,9 +55,15 @@ public:
 
     // Appends a copy; false when the file index is empty or already held.
     bool AppendRow(const _sLCItemData& record, bool visible);
-    // Appends many at once (one view reset); returns how many were taken.
-    size_t AppendRows(const std::vector<_sLCItemData>& records);
+    // Appends copies at the end in the order given, skipping empty and listed file indexes;
+    // the view hears of them as one insertion, so thousands of rows cost one layout. Returns
+    // how many were taken.
+    size_t AppendRows(const std::vector<_sLCItemData>& records, bool visible);
     bool RemoveRow(const std::string& fileIndex);
+    // Removes the rows of every listed index at once: one removal per run of adjacent visible
+    // rows (one reset when they are scattered widely), one selection report. Returns how many
+    // went.
+    size_t RemoveRows(const std::vector<std::string>& fileIndexes);
     void Clear();
     // Every file index in list order / of the selected rows / their records.
     std::vector<std::string> AllIndexes() const;
