@@ -463,8 +463,8 @@ void CMainWnd::OfferShutdown()
 {
     if (m_pShutdown)
         return;
-    auto* w = new CAutoShutDownWnd(this, m_pPipeline->Target(), m_config.m_strShutdownCommand,
-                                   RunShutdownCommand, m_loop);
+    // Once the command ran, the window's own close ends the program (the pipeline has no close).
+    auto* w = new CAutoShutDownWnd(this, m_target, m_config.m_strShutdownCommand, RunShutdownCommand, m_loop);
     w->setAttribute(Qt::WA_DeleteOnClose);
     w->CenterOverOwner();
     w->show();

@@ -6,6 +6,7 @@
 
 #include "MainTestEnv.h"
 #include "app/LogFile.h"
+#include "app/UserOptions.h"
 #include "media/ConvertMgr.h"
 #include "net/Session.h"
 #include "platform/Paths.h"
@@ -15,7 +16,10 @@
 #include "ui/lists/ConverDoneListUI.h"
 #include "ui/lists/LCListView.h"
 #include "ui/main/InstanceServer.h"
+#include "ui/settings/AutoShutDownWnd.h"
+#include "ui/settings/SetDataWnd.h"
 
+#include <QFile>
 #include <QMimeData>
 #include <QProcess>
 #include <QStackedWidget>
@@ -265,6 +269,54 @@ private slots:
         QTRY_COMPARE(env.quits, 1);
         QCOMPARE(questions.size(), 2);
         QVERIFY(!w.Pipeline().ConvertMgr() || w.Pipeline().ConvertMgr()->BusyCount() == 0);
+    }
+
+    void theSettingsShutDownOptionRunsTheConfiguredCommand()
+    {
+        // The shut-down command comes from the configuration: here a recorder of its arguments.
+        CTempDir tools;
+        const std::string recorder = tools.File("power off.sh"), out = tools.File("ran.txt");
+        QVERIFY(WriteFile(recorder, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + out + "'\n"));
+        QVERIFY(QFile::setPermissions(QString::fromStdString(recorder),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        // A value enclosed in quotes loses that pair when read: the command is wrapped in one more.
+        MainEnv env(true, "[power]\nShutdownCommand=\"\"" + recorder + "\" --now \"in a minute\"\"\n");
+        QCOMPARE(QString::fromStdString(env.config->m_strShutdownCommand),
+                 QString::fromStdString("\"" + recorder + "\" --now \"in a minute\""));
+        OpenLogs();
+        CMainWnd& w = *env.wnd;
+        QVERIFY(SignIn(env));
+        CSpaceController& space = w.Space();
+        space.ShowDirList(space.Tree().RootIdOf(env.config->m_i64UserId));
+        QVERIFY(space.WaitIdle(20000));
+        const std::string clip = env.dir.File("lesson.mp4");
+        QVERIFY(Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-t", "20", "-c:v", "libx264",
+                        "-preset", "ultrafast", clip}));
+        w.AddFiles({QString::fromStdString(clip)});
+        QVERIFY(QTest::qWaitFor([&] { return !w.IsAddingFiles(); }, 30000));
+        QCOMPARE(int(w.CourseList()->List()->Count()), 1);
+
+        // While the clip is on its way, the settings window's "shut down when all is uploaded".
+        env.loop.PostMsg(w.Target(), WM_WINDOW_COMMAND, 0);
+        CSetDataWnd* settings = nullptr;
+        QVERIFY(QTest::qWaitFor(
+            [&] { return (settings = w.findChild<CSetDataWnd*>()) && settings->isVisible(); }, 10000));
+        QVERIFY(vx::test::ClickControl(settings, QStringLiteral("autopoweroff")));
+        QVERIFY(vx::test::ClickControl(settings, QStringLiteral("okbtn")));
+        QVERIFY(
+            QTest::qWaitFor([&] { return (env.config->m_setData.nUinfo & kOptAutoShutdown) != 0; }, 10000));
+        QVERIFY(w.Pipeline().IsCourseWorking());
+
+        // Everything uploaded: the countdown offers the shut-down; "now" runs the configured command.
+        CAutoShutDownWnd* countdown = nullptr;
+        QVERIFY2(QTest::qWaitFor([&] { return (countdown = w.findChild<CAutoShutDownWnd*>()) != nullptr; },
+                                 240000),
+                 qPrintable(QString::fromStdString(ReadFile(GetDataFolder() + "Log/log.txt")).right(2000)));
+        QCOMPARE(w.DoneList()->List()->Count(), size_t(1));
+        QVERIFY(vx::test::ClickControl(countdown, QStringLiteral("Autoshutdown")));
+        QVERIFY(QTest::qWaitFor([&] { return FileExists(out); }, 10000));
+        QCOMPARE(QString::fromStdString(ReadFile(out)), QStringLiteral("--now\nin a minute\n"));
+        QTRY_COMPARE(env.quits, 1); // and the program ends
     }
 
     void aSecondProgramRaisesTheFirstAndEnds()
