@@ -7,6 +7,7 @@
 #include "MainTestEnv.h"
 #include "app/LogFile.h"
 #include "app/UserOptions.h"
+#include "common/TestRegistry.h"
 #include "media/ConvertMgr.h"
 #include "net/Session.h"
 #include "platform/Paths.h"
@@ -384,10 +385,6 @@ private:
     CShellRecorder m_shell;
 };
 
-int RunMainSessionTests(int argc, char** argv)
-{
-    MainSessionTest t;
-    return QTest::qExec(&t, argc, argv);
-}
+VX_REGISTER_QTEST(MainSessionTest);
 
 #include "MainSessionTest.moc"

@@ -4,6 +4,7 @@
 
 #include "MainTestEnv.h"
 #include "app/LogFile.h"
+#include "common/TestRegistry.h"
 #include "platform/Paths.h"
 #include "ui/HintEditUI.h"
 #include "ui/VXOptionEx.h"
@@ -314,10 +315,6 @@ private:
     CShellRecorder m_shell;
 };
 
-int RunMainWndTests(int argc, char** argv)
-{
-    MainWndTest t;
-    return QTest::qExec(&t, argc, argv);
-}
+VX_REGISTER_QTEST(MainWndTest);
 
 #include "MainWndTest.moc"
