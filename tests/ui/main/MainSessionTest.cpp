@@ -55,6 +55,29 @@ bool SignIn(MainEnv& env)
         30000);
 }
 
+// Signed in with the user's root folder shown in the space page.
+bool SignInAtRoot(MainEnv& env)
+{
+    if (!SignIn(env))
+        return false;
+    CSpaceController& space = env.wnd->Space();
+    space.ShowDirList(space.Tree().RootIdOf(env.config->m_i64UserId));
+    return space.WaitIdle(20000);
+}
+
+bool MakeClip(const std::string& path, const char* size, int seconds)
+{
+    return Ffmpeg({"-f", "lavfi", "-i", std::string("testsrc=size=") + size + ":rate=25", "-t",
+                   std::to_string(seconds), "-c:v", "libx264", "-preset", "ultrafast", path});
+}
+
+// Adds one file as the add-file dialog does and waits until the server's answers were applied.
+bool AddAndWait(CMainWnd& w, const std::string& path)
+{
+    w.AddFiles({QString::fromStdString(path)});
+    return QTest::qWaitFor([&] { return !w.IsAddingFiles(); }, 30000) && w.CourseList()->List()->Count() == 1;
+}
+
 const SpaceTreeItem* ChildFolder(CSpaceController& space, int64_t parent, const std::string& name)
 {
     for (int64_t id : space.Tree().ChildrenOf(parent)) {
@@ -80,11 +103,9 @@ private slots:
         MainEnv env(true);
         OpenLogs();
         CMainWnd& w = *env.wnd;
-        QVERIFY(SignIn(env));
+        QVERIFY(SignInAtRoot(env));
         CSpaceController& space = w.Space();
         const int64_t root = space.Tree().RootIdOf(env.config->m_i64UserId);
-        space.ShowDirList(root);
-        QVERIFY(space.WaitIdle(20000));
         QCOMPARE(space.List().DirId(), root);
         QVERIFY(Child(w, "searchtext")->isEnabled());
         QVERIFY(Child(w, "username")->property("text").toString().startsWith(QStringLiteral("Vexora | ")));
@@ -180,11 +201,9 @@ private slots:
         MainEnv env(true);
         OpenLogs();
         CMainWnd& w = *env.wnd;
-        QVERIFY(SignIn(env));
+        QVERIFY(SignInAtRoot(env));
         CSpaceController& space = w.Space();
         const int64_t root = space.Tree().RootIdOf(env.config->m_i64UserId);
-        space.ShowDirList(root);
-        QVERIFY(space.WaitIdle(20000));
 
         const std::string top = env.dir.File("slow tree"), loose = env.dir.File("loose.pdf");
         QVERIFY(MakeDirs(top));
@@ -230,17 +249,11 @@ private slots:
         MainEnv env(true);
         OpenLogs();
         CMainWnd& w = *env.wnd;
-        QVERIFY(SignIn(env));
-        CSpaceController& space = w.Space();
-        space.ShowDirList(space.Tree().RootIdOf(env.config->m_i64UserId));
-        QVERIFY(space.WaitIdle(20000));
+        QVERIFY(SignInAtRoot(env));
         // A clip long enough to be converting when the window closes.
         const std::string clip = env.dir.File("long lecture.mp4");
-        QVERIFY(Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=640x480:rate=25", "-t", "240", "-c:v", "libx264",
-                        "-preset", "ultrafast", clip}));
-        w.AddFiles({QString::fromStdString(clip)});
-        QVERIFY(QTest::qWaitFor([&] { return !w.IsAddingFiles(); }, 30000));
-        QCOMPARE(int(w.CourseList()->List()->Count()), 1);
+        QVERIFY(MakeClip(clip, "640x480", 240));
+        QVERIFY(AddAndWait(w, clip));
         QVERIFY(QTest::qWaitFor(
             [&] { return w.Pipeline().ConvertMgr() && w.Pipeline().ConvertMgr()->BusyCount() > 0; }, 120000));
 
@@ -286,16 +299,10 @@ private slots:
                  QString::fromStdString("\"" + recorder + "\" --now \"in a minute\""));
         OpenLogs();
         CMainWnd& w = *env.wnd;
-        QVERIFY(SignIn(env));
-        CSpaceController& space = w.Space();
-        space.ShowDirList(space.Tree().RootIdOf(env.config->m_i64UserId));
-        QVERIFY(space.WaitIdle(20000));
+        QVERIFY(SignInAtRoot(env));
         const std::string clip = env.dir.File("lesson.mp4");
-        QVERIFY(Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-t", "20", "-c:v", "libx264",
-                        "-preset", "ultrafast", clip}));
-        w.AddFiles({QString::fromStdString(clip)});
-        QVERIFY(QTest::qWaitFor([&] { return !w.IsAddingFiles(); }, 30000));
-        QCOMPARE(int(w.CourseList()->List()->Count()), 1);
+        QVERIFY(MakeClip(clip, "320x240", 20));
+        QVERIFY(AddAndWait(w, clip));
 
         // While the clip is on its way, the settings window's "shut down when all is uploaded".
         env.loop.PostMsg(w.Target(), WM_WINDOW_COMMAND, 0);
