@@ -147,6 +147,9 @@ private slots:
             names << QString::fromStdString(w.CourseList()->List()->Find(idx)->strFilePath);
         for (const std::string& p : {clip, song, top + "/notes;1.pdf", top + "/sub/anim$.swf", page})
             QVERIFY2(names.contains(QString::fromStdString(p)), p.c_str());
+        QTest::mouseClick(Child(w, "HandlingOp"), Qt::LeftButton);
+        VX_SCREENSHOT(&w, "session-course-page");
+        QTest::mouseClick(Child(w, "UserSpaceOp"), Qt::LeftButton);
 
         // The remote folders mirror the local ones.
         const SpaceTreeItem* made = ChildFolder(space, root, "课程 \"A\";$HOME");
@@ -173,6 +176,9 @@ private slots:
             QCOMPARE(w.DoneList()->List()->Find(idx)->nStatus, 15);
         QCOMPARE(Child(w, "HandlingOp")->property("text").toString(), QString());
         VX_SCREENSHOT(&w, "session-converted");
+        QTest::mouseClick(Child(w, "ConvertedOp"), Qt::LeftButton);
+        VX_SCREENSHOT(&w, "session-converted-page");
+        QTest::mouseClick(Child(w, "UserSpaceOp"), Qt::LeftButton);
 
         // The mirrored sub-folder holds the SWF.
         space.ShowDirList(sub->entry.i64Id);
