@@ -1,8 +1,8 @@
 #include "account/SetDataRules.h"
 
-#include "account/ConvertCount.h"
 #include "app/LogFile.h"
 #include "net/HttpClient.h"
+#include "pipeline/ConvertSettings.h"
 
 #include <cctype>
 #include <cstring>
@@ -83,7 +83,7 @@ void ChooseStampOption(SetDataForm& form, bool custom)
 void FillConversionControls(SetDataForm& form, const _sSetData& r, int cpuCount)
 {
     form.converNumItems = std::max(1, cpuCount);
-    form.converNum = ConversionCountChoice(r.nConvertMax, cpuCount) - 1;
+    form.converNum = DefaultConvertCount(r.nConvertMax, cpuCount) - 1;
     form.prioroption = r.nPriortyLevel;
     form.videosize = r.nVideoConvertType;
     if (r.nUinfo & kOptUnknownSize) {

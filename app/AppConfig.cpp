@@ -286,6 +286,19 @@ void CAppConfig::SetSession(int64_t userId, const std::string& loginName, const 
     m_strScreenName = screenName;
 }
 
+void CAppConfig::CopySessionTo(CAppConfig& w) const
+{
+    w.m_strWebHost = m_strWebHost;
+    w.m_nWebPort = m_nWebPort;
+    w.m_strLoginHost = m_strLoginHost;
+    w.m_usLoginPort = m_usLoginPort;
+    w.m_i64UserId = m_i64UserId;
+    w.m_i64OrgId = m_i64OrgId;
+    w.m_strLoginName = m_strLoginName;
+    w.m_strAccountName = m_strAccountName;
+    w.m_strCookie = m_strCookie;
+}
+
 void CAppConfig::SetOrganisation(int64_t orgId, const std::string& orgName)
 {
     m_i64OrgId = orgId;

@@ -63,6 +63,9 @@ public:
     void SetOrganisation(int64_t orgId, const std::string& orgName);
     void SetCookie(const std::string& cookie) { m_strCookie = cookie; }
     void SetUserOptions(const _sSetData& options) { m_setData = options; }
+    // Gives a worker thread's own copy the servers and the session of this one (the worker
+    // never reads an object the owner's thread changes).
+    void CopySessionTo(CAppConfig& worker) const;
 
     CLanguageTable& Language() { return *m_pLangTable; }
     const CLanguageTable& Language() const { return *m_pLangTable; }

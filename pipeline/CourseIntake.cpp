@@ -5,6 +5,7 @@
 #include "pipeline/ConvertSettings.h"
 #include "platform/Paths.h"
 #include "platform/Utf8.h"
+#include "upload/TransProtocol.h"
 
 #include <json/json.h>
 
@@ -144,26 +145,27 @@ bool CCourseIntake::CheckOwnSpace(int64_t dirId)
     return false;
 }
 
-bool CCourseIntake::CheckSpace(const std::vector<std::string>& paths, const std::string& title)
+bool CCourseIntake::SpaceFits(const SpaceQuota& q, double inProcessGb, double addGb)
 {
-    SpaceQuota q;
-    std::string error;
-    m_deps.api.RequestSpaceInfo(&q, &error); // a failure leaves zeros: nothing fits then
+    return static_cast<double>(q.i64Left) >= inProcessGb + addGb;
+}
+
+bool CCourseIntake::CheckSpace(const IntakeJob& job)
+{
+    const SpaceQuota& q = job.quota;
     const SpaceQuota& old = m_pipeline.Quota();
     if (q.i64Left != old.i64Left || q.i64Used != old.i64Used || q.i64Total != old.i64Total)
         m_pipeline.SetQuota(q);
-    double sum = 0;
-    for (const std::string& p : paths)
-        sum += static_cast<double>(std::max<int64_t>(0, FileSize(p))) / kGB;
+    // What is in process now: the pipeline may have taken on more while the server answered.
     const double inProcess = m_pipeline.InProcessSize();
-    if (static_cast<double>(q.i64Left) >= inProcess + sum)
+    if (SpaceFits(q, inProcess, job.dAddGb))
         return true;
-    m_deps.ui.SpaceWarning(q.i64Left, title);
+    m_deps.ui.SpaceWarning(q.i64Left, job.strTitle);
     Log(g_log, "Warning : AddFileToProcess,files size = %lf, using size = %lf， but space left size = %lldG",
-        sum, inProcess, static_cast<long long>(q.i64Left));
+        job.dAddGb, inProcess, static_cast<long long>(q.i64Left));
     char buf[160];
-    snprintf(buf, sizeof buf, "not enough space: %.2f GB to add, %.2f GB in process, %lld GB left", sum,
-             inProcess, static_cast<long long>(q.i64Left));
+    snprintf(buf, sizeof buf, "not enough space: %.2f GB to add, %.2f GB in process, %lld GB left",
+             job.dAddGb, inProcess, static_cast<long long>(q.i64Left));
     m_strError = buf;
     return false;
 }
@@ -217,53 +219,144 @@ int CCourseIntake::AddRecords(const std::vector<std::pair<std::string, int64_t>>
     return static_cast<int>(batch.size());
 }
 
-int CCourseIntake::AddFileToProcess(const std::vector<std::string>& pathsIn)
+void CCourseIntake::Reset()
 {
     m_added.clear();
     m_refused.clear();
     m_strError.clear();
+}
+
+namespace {
+
+double SizeGb(const std::vector<PathEntry>& files)
+{
+    double sum = 0;
+    for (const PathEntry& e : files)
+        sum += static_cast<double>(std::max<int64_t>(0, FileSize(e.strPath))) / kGB;
+    return sum;
+}
+
+} // namespace
+
+bool CCourseIntake::BeginFiles(const std::vector<std::string>& pathsIn, IntakeJob* job)
+{
+    Reset();
+    *job = IntakeJob();
     Log(g_log, "Info : AddFileToProcess------------start ~~%zu", pathsIn.size());
     const int64_t dirId = m_deps.spaceList.ShownFolder();
     if (!CheckOwnSpace(m_deps.tree.Selected() > 0 ? m_deps.tree.Selected() : dirId))
-        return 0;
-    const bool single = pathsIn.size() == 1;
+        return false;
+    job->bSingle = pathsIn.size() == 1;
+    job->strTitle = "SpaceInsufWnd";
     std::vector<std::string> paths = pathsIn;
-    FilterCourseFiles(&paths, single);
-    if (!CheckSpace(paths, "SpaceInsufWnd"))
-        return 0;
-    Log(g_log, "Info : AddFileToProcess-------FilterCourseFiles-----%zu", paths.size());
-    std::vector<std::pair<std::string, int64_t>> files;
-    for (const std::string& p : paths)
-        files.emplace_back(p, dirId);
-    return AddRecords(files, single);
+    FilterCourseFiles(&paths, job->bSingle);
+    for (const std::string& p : paths) {
+        PathEntry e;
+        e.strPath = p;
+        e.i64DirId = dirId;
+        job->files.push_back(std::move(e));
+    }
+    job->dAddGb = SizeGb(job->files);
+    job->dInProcessGb = m_pipeline.InProcessSize();
+    return true;
 }
 
-int CCourseIntake::AddFileToProcess(std::vector<PathEntry> folders, std::vector<PathEntry> files)
+bool CCourseIntake::BeginEntries(std::vector<PathEntry> folders, std::vector<PathEntry> files, IntakeJob* job)
 {
-    m_added.clear();
-    m_refused.clear();
-    m_strError.clear();
+    Reset();
+    *job = IntakeJob();
     Log(g_log, "Info : AddFileToProcess------------start ~~%zu", folders.size() + files.size());
     if (!CheckOwnSpace(m_deps.tree.Selected() > 0 ? m_deps.tree.Selected() : m_deps.spaceList.ShownFolder()))
+        return false;
+    job->bSingle = files.size() == 1 && folders.empty();
+    job->strTitle = "SpaceMsgWnd";
+    FilterCourseFiles(&files, job->bSingle);
+    job->dAddGb = SizeGb(files);
+    job->dInProcessGb = m_pipeline.InProcessSize();
+    // The batch goes out only with files to put in its folders.
+    if (!folders.empty() && !files.empty())
+        job->strBatch = DirArrayToJsonArray(folders.front().i64DirId, m_deps.config.m_i64OrgId, folders);
+    job->folders = std::move(folders);
+    job->files = std::move(files);
+    return true;
+}
+
+bool CCourseIntake::BeginDrop(const std::vector<std::string>& paths, int64_t dirId, int32_t level,
+                              IntakeJob* job)
+{
+    std::vector<PathEntry> folders, files;
+    m_refused.clear();
+    for (std::string p : paths) {
+        while (p.size() > 1 && p.back() == '/')
+            p.pop_back();
+        PathEntry e;
+        e.i64DirId = dirId;
+        e.nLevel = level;
+        e.strPath = p;
+        if (DirExists(p)) {
+            e.bFolder = true;
+            e.strClientId = NewFileIndex();
+            e.strClientPid = "0";
+            folders.push_back(e);
+            ScanFolder(e, 1, &folders, &files);
+        } else {
+            files.push_back(e);
+        }
+    }
+    Log(g_log, "Info : AddFileToProcess-----OnDropFiles--before----Dir-%zu,file-%zu ", folders.size(),
+        files.size());
+    auto refusedScan = m_refused;
+    const bool go = BeginEntries(std::move(folders), std::move(files), job);
+    m_refused.insert(m_refused.begin(), refusedScan.begin(), refusedScan.end());
+    return go;
+}
+
+void CCourseIntake::RunRequests(CSpaceApi& api, IntakeJob* job)
+{
+    std::string error;
+    job->quota = SpaceQuota();
+    api.RequestSpaceInfo(&job->quota, &error); // a failure leaves zeros: nothing fits then
+    if (job->strBatch.empty() || !SpaceFits(job->quota, job->dInProcessGb, job->dAddGb))
+        return;
+    job->bBatchSent = true;
+    job->bBatchOk = api.RequestForCreateDirectroyS(job->strBatch, &job->created, &job->strBatchError);
+    if (!job->bBatchOk && job->strBatchError.empty())
+        job->strBatchError = api.GetFailureCause();
+}
+
+int CCourseIntake::Finish(IntakeJob job)
+{
+    if (!CheckSpace(job))
         return 0;
-    const bool single = files.size() == 1 && folders.empty();
-    FilterCourseFiles(&files, single);
-    std::vector<std::string> paths;
-    for (const PathEntry& e : files)
-        paths.push_back(e.strPath);
-    if (!CheckSpace(paths, "SpaceMsgWnd"))
+    Log(g_log, "Info : AddFileToProcess-------FilterCourseFiles-----%zu", job.files.size());
+    if (job.files.empty() && job.bSingle)
         return 0;
-    Log(g_log, "Info : AddFileToProcess-------FilterCourseFiles-----%zu", files.size());
-    if (files.empty() && single)
-        return 0;
-    if (!folders.empty() && !AutoAddSpace(&folders, &files)) {
+    if (!job.folders.empty() && !AutoAddSpace(&job)) {
         Log(g_log, "Error : AutoAddSpace:Create dir  failed ");
         return 0;
     }
     std::vector<std::pair<std::string, int64_t>> list;
-    for (const PathEntry& e : files)
+    for (const PathEntry& e : job.files)
         list.emplace_back(e.strPath, e.i64DirId);
-    return AddRecords(list, single);
+    return AddRecords(list, job.bSingle);
+}
+
+int CCourseIntake::AddFileToProcess(const std::vector<std::string>& paths)
+{
+    IntakeJob job;
+    if (!BeginFiles(paths, &job))
+        return 0;
+    RunRequests(m_deps.api, &job);
+    return Finish(std::move(job));
+}
+
+int CCourseIntake::AddFileToProcess(std::vector<PathEntry> folders, std::vector<PathEntry> files)
+{
+    IntakeJob job;
+    if (!BeginEntries(std::move(folders), std::move(files), &job))
+        return 0;
+    RunRequests(m_deps.api, &job);
+    return Finish(std::move(job));
 }
 
 void CCourseIntake::ScanFolder(const PathEntry& folder, int depth, std::vector<PathEntry>* folders,
@@ -299,31 +392,11 @@ void CCourseIntake::ScanFolder(const PathEntry& folder, int depth, std::vector<P
 
 int CCourseIntake::OnDropFiles(const std::vector<std::string>& paths, int64_t dirId, int32_t level)
 {
-    std::vector<PathEntry> folders, files;
-    m_refused.clear();
-    for (std::string p : paths) {
-        while (p.size() > 1 && p.back() == '/')
-            p.pop_back();
-        PathEntry e;
-        e.i64DirId = dirId;
-        e.nLevel = level;
-        e.strPath = p;
-        if (DirExists(p)) {
-            e.bFolder = true;
-            e.strClientId = NewFileIndex();
-            e.strClientPid = "0";
-            folders.push_back(e);
-            ScanFolder(e, 1, &folders, &files);
-        } else {
-            files.push_back(e);
-        }
-    }
-    Log(g_log, "Info : AddFileToProcess-----OnDropFiles--before----Dir-%zu,file-%zu ", folders.size(),
-        files.size());
-    auto refusedScan = m_refused;
-    int added = AddFileToProcess(std::move(folders), std::move(files));
-    m_refused.insert(m_refused.begin(), refusedScan.begin(), refusedScan.end());
-    return added;
+    IntakeJob job;
+    if (!BeginDrop(paths, dirId, level, &job))
+        return 0;
+    RunRequests(m_deps.api, &job);
+    return Finish(std::move(job));
 }
 
 std::string CCourseIntake::DirArrayToJsonArray(int64_t pid, int64_t orgId,
@@ -339,7 +412,7 @@ std::string CCourseIntake::DirArrayToJsonArray(int64_t pid, int64_t orgId,
         Json::Value item(Json::objectValue);
         item["clientid"] = f.strClientId;
         item["clientPid"] = f.strClientPid;
-        item["name"] = UrlEncode(NameOf(f.strPath));
+        item["name"] = UrlEncode(RemoteName(NameOf(f.strPath)));
         list.append(item);
     }
     Json::StreamWriterBuilder wb;
@@ -348,35 +421,32 @@ std::string CCourseIntake::DirArrayToJsonArray(int64_t pid, int64_t orgId,
     return Json::writeString(wb, root);
 }
 
-bool CCourseIntake::AutoAddSpace(std::vector<PathEntry>* folders, std::vector<PathEntry>* files)
+bool CCourseIntake::AutoAddSpace(IntakeJob* job)
 {
-    if (files->empty()) {
+    if (job->files.empty()) {
         Log(g_log, "Error: _vPathFile is empty ~");
         m_strError = m_pipeline.Text(2086);
         m_pipeline.ShowMessageAsync(m_strError);
         return false;
     }
-    const std::string body = DirArrayToJsonArray(folders->empty() ? 0 : folders->front().i64DirId,
-                                                 m_deps.config.m_i64OrgId, *folders);
-    if (body.empty()) {
+    if (job->strBatch.empty() || !job->bBatchSent) {
         Log(g_log, "Error: DirArrayToJsonArray is empty ~");
+        m_strError = "the folder batch was not sent";
         return false;
     }
-    std::vector<SpaceEntry> created;
-    std::string error;
-    if (!m_deps.api.RequestForCreateDirectroyS(body, &created, &error)) {
-        m_strError = error.empty() ? m_deps.api.GetFailureCause() : error;
+    if (!job->bBatchOk) {
+        m_strError = job->strBatchError;
         m_pipeline.ShowMessageAsync(m_strError);
         Log(g_log, "Error: RequestForCreateDirectroyS is failed ~");
         return false;
     }
-    if (created.empty()) {
+    if (job->created.empty()) {
         Log(g_log, "Error:\tRequestForCreateDirectroyS request sucess ,but  l_vRevDirArray is empty ");
         m_strError = "the server created no folder";
         return false;
     }
-    GetIdToFileS(files, created);
-    folders->clear();
+    GetIdToFileS(&job->files, job->created);
+    job->folders.clear();
     return true;
 }
 

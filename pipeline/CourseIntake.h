@@ -28,6 +28,28 @@ struct PathEntry
                               // the top; "" for files dropped at the top
 };
 
+// One addition split in three steps for a caller that keeps the server off its own thread:
+// Begin… runs the checks that need no server on the owner's thread, RunRequests asks the server
+// for the free space and (for a dropped tree) creates the folders, on any thread and touching
+// nothing but the job and the API it is given, and Finish applies the answers on the owner's
+// thread. The one-call forms of CCourseIntake run the three steps in a row.
+struct IntakeJob
+{
+    bool bSingle = false;           // exactly one item was given (the user is told why)
+    std::string strTitle;           // the space warning's window
+    std::vector<PathEntry> folders; // dropped folders, to be created remotely
+    std::vector<PathEntry> files;   // what passed the checks, with their folder ids
+    double dAddGb = 0;              // size of the files
+    double dInProcessGb = 0;        // size of what the pipeline holds when the job began
+    std::string strBatch;           // the folder batch ("" when no folder is to be made)
+    // The server's answers.
+    SpaceQuota quota; // zeros when it could not be read: nothing fits then
+    bool bBatchSent = false;
+    bool bBatchOk = false;
+    std::vector<SpaceEntry> created;
+    std::string strBatchError;
+};
+
 class CCourseIntake
 {
 public:
@@ -41,6 +63,17 @@ public:
     // tree level `level` and runs the drop variant. Returns the number of records added.
     int OnDropFiles(const std::vector<std::string>& paths, int64_t dirId, int32_t level);
 
+    // The three steps (see IntakeJob). Begin… returns false when nothing is to be asked (the
+    // addition was refused: Error() says why, or nothing was left).
+    bool BeginFiles(const std::vector<std::string>& paths, IntakeJob* job);
+    bool BeginDrop(const std::vector<std::string>& paths, int64_t dirId, int32_t level, IntakeJob* job);
+    bool BeginEntries(std::vector<PathEntry> folders, std::vector<PathEntry> files, IntakeJob* job);
+    static void RunRequests(CSpaceApi& api, IntakeJob* job);
+    // Returns the number of records added.
+    int Finish(IntakeJob job);
+    // Whether the free space holds what the job adds beside what is in process.
+    static bool SpaceFits(const SpaceQuota& q, double inProcessGb, double addGb);
+
     // Removes, in place, what may not be added. single: exactly one item was given (the user
     // is then told why).
     void FilterCourseFiles(std::vector<std::string>* paths, bool single);
@@ -49,9 +82,11 @@ public:
     // no lines everything passes.
     bool CheckExtName(const std::string& path) const;
 
-    bool AutoAddSpace(std::vector<PathEntry>* folders, std::vector<PathEntry>* files);
-    // The batch text: pid and orgid, then one {clientid, clientPid, name} per folder, names
-    // percent-encoded; built as JSON values, so no name can break the text.
+    // Maps the created folders to the files of the job (its batch answer).
+    bool AutoAddSpace(IntakeJob* job);
+    // The batch text: pid and orgid, then one {clientid, clientPid, name} per folder, names as
+    // the platform takes them (RemoteName), percent-encoded; built as JSON values, so no name
+    // can break the text.
     static std::string DirArrayToJsonArray(int64_t pid, int64_t orgId, const std::vector<PathEntry>& folders);
     void GetIdToFileS(std::vector<PathEntry>* files, const std::vector<SpaceEntry>& created);
 
@@ -69,7 +104,9 @@ private:
     bool LoadExtensions(std::vector<std::string>* lines) const;
     // The common checks; false when the whole addition is refused.
     bool CheckOwnSpace(int64_t dirId);
-    bool CheckSpace(const std::vector<std::string>& paths, const std::string& title);
+    // The space check of Finish against the quota the job read.
+    bool CheckSpace(const IntakeJob& job);
+    void Reset();
     // Builds, lists and stores the records; returns how many were added.
     int AddRecords(const std::vector<std::pair<std::string, int64_t>>& files, bool single);
     // Filters a list of paths; keep[i] tells whether paths[i] stays.

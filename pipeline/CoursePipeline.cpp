@@ -160,10 +160,9 @@ void CCoursePipeline::StartSession()
     m_deps.convertedList.SetSearching(false);
     LoadFolderTree();
 
-    SpaceQuota q;
-    std::string error;
-    m_deps.api.RequestSpaceInfo(&q, &error); // a failure leaves zeros, as the check expects
-    m_quota = q;
+    // The space figures are not read here: every addition reads them afresh before its check,
+    // and a window asks for them off its own thread for display.
+    m_quota = SpaceQuota();
 
     _sSetData options;
     m_deps.db.GetSetData(options, UserId());

@@ -9,6 +9,7 @@
 #include "upload/FileTransMgr.h"
 #include "upload/FileTransThread.h"
 #include "upload/TestNetWorkThread.h"
+#include "upload/TransProtocol.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -320,7 +321,7 @@ bool CCoursePipeline::AddFinishFileToSpace(const _sLCItemData& r)
     e.i64OwnId = UserId();
     e.i64Size = r.i64FileEnd;
     e.strCreateTime = r.strModifyTime;
-    e.strName = NameOf(r.strConvertPath);
+    e.strName = RemoteName(NameOf(r.strConvertPath)); // as the server stored it
     const std::string ext = ToLower(e.strName.substr(e.strName.find_last_of('.') + 1));
     e.nType = ext == "pdf" ? SPACE_PDF : ext == "swf" ? SPACE_SWF : SPACE_VIDEO;
     m_deps.spaceList.AddEntry(e);

@@ -66,16 +66,7 @@ bool CSpaceController::WaitIdle(int timeoutMs)
 
 void CSpaceController::SyncWorkerConfig()
 {
-    CAppConfig& w = *m_workerConfig;
-    w.m_strWebHost = m_config.m_strWebHost;
-    w.m_nWebPort = m_config.m_nWebPort;
-    w.m_strLoginHost = m_config.m_strLoginHost;
-    w.m_usLoginPort = m_config.m_usLoginPort;
-    w.m_i64UserId = m_config.m_i64UserId;
-    w.m_i64OrgId = m_config.m_i64OrgId;
-    w.m_strLoginName = m_config.m_strLoginName;
-    w.m_strAccountName = m_config.m_strAccountName;
-    w.m_strCookie = m_config.m_strCookie;
+    m_config.CopySessionTo(*m_workerConfig);
 }
 
 void CSpaceController::Queue(SpaceJob job)

@@ -74,10 +74,18 @@ std::string BuildTestRequest()
     return out;
 }
 
+std::string RemoteName(std::string name)
+{
+    for (char& c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = ' ';
+    return name;
+}
+
 std::string EncodeUploadName(const std::string& path)
 {
     size_t slash = path.find_last_of('/');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string name = RemoteName(slash == std::string::npos ? path : path.substr(slash + 1));
     size_t dot = name.find_last_of('.');
     if (dot == std::string::npos)
         return UrlEncode(name);

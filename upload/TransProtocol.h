@@ -65,9 +65,14 @@ bool ParseTransAnswer(const void* buf, size_t len, TransAnswer* out);
 // The 7-byte speed-test request (len 0, kind 2, value 0).
 std::string BuildTestRequest();
 
-// Name of the file as announced: the name without its last extension, UTF-8, percent-encoded
-// byte by byte (letters and digits kept, blank as '+'), then the extension with its dot in lower
-// case and not encoded. "lesson 1.MP4.asc.FLV" -> "lesson+1%2EMP4%2Easc.flv".
+// A name as the platform is given it: every control character (a line break, a tab, DEL) becomes
+// a blank. The platform refuses names holding them, while a local file or folder may well carry
+// one; the local path itself is never changed.
+std::string RemoteName(std::string name);
+
+// Name of the file as announced (RemoteName of it): the name without its last extension, UTF-8,
+// percent-encoded byte by byte (letters and digits kept, blank as '+'), then the extension with its dot in
+// lower case and not encoded. "lesson 1.MP4.asc.FLV" -> "lesson+1%2EMP4%2Easc.flv".
 std::string EncodeUploadName(const std::string& path);
 
 // The program version with the dots removed, read as a decimal number and kept in 16 bits:

@@ -19,6 +19,7 @@
 #include "ui/lists/LCCheckBox.h"
 #include "ui/lists/LCListView.h"
 #include "ui/login/LoginWnd.h"
+#include "ui/main/MainRequests.h"
 #include "ui/main/MainSpaceModels.h"
 #include "ui/settings/AutoShutDownWnd.h"
 #include "ui/settings/SetDataWnd.h"
@@ -158,6 +159,7 @@ CMainWnd::CMainWnd(const Deps& d, QWidget* parent)
                       power};
     m_pPipeline = std::make_unique<CCoursePipeline>(deps, d.tuning);
     m_pIntake = std::make_unique<CCourseIntake>(*m_pPipeline);
+    m_pRequests = std::make_unique<CMainRequests>(m_config, m_loop);
     m_pListHost = std::make_unique<CLoopListHost>(m_loop, m_pPipeline->Target());
     ListContext ctx{&m_config, &m_db, m_pListHost.get()};
     m_pCourseProcessList->SetContext(ctx);
@@ -191,7 +193,9 @@ CMainWnd::~CMainWnd()
     if (m_pLogin)
         delete m_pLogin.data();
     // The pipeline ends its workers while the lists and the space page it talks to still live;
-    // the page goes before the controller it shows.
+    // the page goes before the controller it shows. No answer of the window's own requests is
+    // applied once they are gone.
+    m_pRequests.reset();
     m_pIntake.reset();
     m_pPipeline.reset();
     delete m_pSpaceView;
@@ -477,8 +481,8 @@ void CMainWnd::OnUserInfo()
         m_pSpaceInfo = new CVxSpaceInfoWnd(this, SpaceLinks::FromConfig(m_config));
         m_pSpaceInfo->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
     }
-    const SpaceQuota& q = m_pPipeline->Quota();
-    m_pSpaceInfo->SetSpace(q.i64Used, q.i64Total);
+    ShowSpace(m_pPipeline->Quota());
+    RefreshSpaceInfo();
 
     const bool courseSorted = m_pCourseProcessList->RestoreSort();
     if (!courseSorted)
@@ -589,6 +593,7 @@ void CMainWnd::OpenLogin(bool startup)
     w->raise();
     w->activateWindow();
     m_pLogin = w;
+    LogText(g_log, "Info : login window shown");
 }
 
 bool CMainWnd::RaiseForSecondInstance()

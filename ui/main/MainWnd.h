@@ -43,6 +43,7 @@ class CLCListView;
 class CConverDoneListUI;
 class CLoginWnd;
 class CLoopListHost;
+class CMainRequests;
 class CMainSpaceModels;
 class CSpaceController;
 class CUserSpaceView;
@@ -132,9 +133,16 @@ public:
     void OnTrayNotify(int event);
     // Whether a point of the window (its coordinates) drags the window.
     bool IsCaptionPoint(const QPoint& pos) const;
-    // Adds files as the add-file dialog or a drop does (the drop's folder trees included).
-    int AddFiles(const QStringList& paths);
-    int DropPaths(const QStringList& paths);
+    // Adds files as the add-file dialog or a drop does (the drop's folder trees included). The
+    // checks run now; the free space and a dropped tree's folders are asked of the server off
+    // this thread, and the records appear when the answer is applied here, in the order of the
+    // additions.
+    void AddFiles(const QStringList& paths);
+    void DropPaths(const QStringList& paths);
+    // Whether an addition still waits for the server.
+    bool IsAddingFiles() const;
+    // Reads the space figures again (off this thread) and shows them in the information window.
+    void RefreshSpaceInfo();
     // The add-file dialog; tests replace it.
     using FilePicker = std::function<QStringList(QWidget* owner)>;
     void SetFilePicker(FilePicker picker) { m_picker = std::move(picker); }
@@ -173,6 +181,8 @@ private:
     void SelectPage(int page);
     void ShowNormal();
     void ShowAddFileDialog();
+    void QueueAddition(std::function<bool(IntakeJob*)> begin);
+    void ShowSpace(const SpaceQuota& q);
     void Quit();
     void UpdateMaxButtons();
     void SetSearchFocusLook(CHintEditUI* edit, bool focused);
@@ -201,6 +211,7 @@ private:
     std::unique_ptr<CLoopListHost> m_pListHost;
     std::unique_ptr<CCoursePipeline> m_pPipeline;
     std::unique_ptr<CCourseIntake> m_pIntake;
+    std::unique_ptr<CMainRequests> m_pRequests;
 
     QPointer<CLoginWnd> m_pLogin;
     QPointer<CVxSpaceInfoWnd> m_pSpaceInfo;

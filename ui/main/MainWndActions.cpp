@@ -14,6 +14,7 @@
 #include "ui/VxSpaceMsgWnd.h"
 #include "ui/lists/ConverDoneListUI.h"
 #include "ui/lists/LCListView.h"
+#include "ui/main/MainRequests.h"
 #include "ui/main/MainWnd.h"
 #include "ui/settings/AutoShutDownWnd.h"
 #include "ui/space/UserSpaceView.h"
@@ -354,27 +355,58 @@ void CMainWnd::ShowAddFileDialog()
         AddFiles(paths);
 }
 
-int CMainWnd::AddFiles(const QStringList& paths)
+void CMainWnd::AddFiles(const QStringList& paths)
 {
     std::vector<std::string> list;
     for (const QString& p : paths)
         list.push_back(p.toStdString());
-    const int added = m_pIntake->AddFileToProcess(list);
-    RefreshTabCounts();
-    return added;
+    QueueAddition([this, list](IntakeJob* job) { return m_pIntake->BeginFiles(list, job); });
 }
 
-int CMainWnd::DropPaths(const QStringList& paths)
+void CMainWnd::DropPaths(const QStringList& paths)
 {
     std::vector<std::string> list;
     for (const QString& p : paths)
         list.push_back(p.toStdString());
-    const int64_t dirId = m_pSpace->List().DirId();
-    const SpaceTreeItem* folder = m_pSpace->Tree().Find(dirId);
-    const int32_t level = folder ? folder->entry.nLevel + 1 : -1;
-    const int added = m_pIntake->OnDropFiles(list, dirId, level);
-    RefreshTabCounts();
-    return added;
+    // The target folder is the one shown when the drop's turn comes.
+    QueueAddition([this, list](IntakeJob* job) {
+        const int64_t dirId = m_pSpace->List().DirId();
+        const SpaceTreeItem* folder = m_pSpace->Tree().Find(dirId);
+        const int32_t level = folder ? folder->entry.nLevel + 1 : -1;
+        return m_pIntake->BeginDrop(list, dirId, level, job);
+    });
+}
+
+void CMainWnd::QueueAddition(std::function<bool(IntakeJob*)> begin)
+{
+    m_pRequests->AddFiles(std::move(begin), [this](IntakeJob&& job) {
+        if (!HasSession())
+            return; // signed out while the server answered: the records belong to nobody
+        m_pIntake->Finish(std::move(job));
+        ShowSpace(m_pPipeline->Quota());
+        RefreshTabCounts();
+    });
+}
+
+bool CMainWnd::IsAddingFiles() const
+{
+    return m_pRequests->IsBusy();
+}
+
+void CMainWnd::RefreshSpaceInfo()
+{
+    m_pRequests->RequestQuota([this](const SpaceQuota& q) {
+        if (!HasSession())
+            return;
+        m_pPipeline->SetQuota(q);
+        ShowSpace(q);
+    });
+}
+
+void CMainWnd::ShowSpace(const SpaceQuota& q)
+{
+    if (m_pSpaceInfo)
+        m_pSpaceInfo->SetSpace(q.i64Used, q.i64Total);
 }
 
 void CMainWnd::dragEnterEvent(QDragEnterEvent* e)
@@ -431,8 +463,8 @@ void CMainWnd::OfferShutdown()
 {
     if (m_pShutdown)
         return;
-    auto* w = new CAutoShutDownWnd(this, m_pPipeline->Target(), m_config.m_strShutdownCommand,
-                                   RunShutdownCommand, m_loop);
+    // Once the command ran, the window's own close ends the program (the pipeline has no close).
+    auto* w = new CAutoShutDownWnd(this, m_target, m_config.m_strShutdownCommand, RunShutdownCommand, m_loop);
     w->setAttribute(Qt::WA_DeleteOnClose);
     w->CenterOverOwner();
     w->show();
@@ -462,6 +494,7 @@ void CMainWnd::SignOut(bool kicked)
     m_pConverDoneList->List()->Clear();
     m_pCourseProcessList->RemoveAll();
     m_pSpace->Reset();
+    m_pRequests->DropWaiting();
     m_config.m_i64UserId = -1;
     m_config.SetCookie(std::string());
     for (int page : {kSearchCourse, kSearchDone})

@@ -200,4 +200,42 @@ void CSetDataControls::GuardSuffixTyping(QWidget* window)
         e->installEventFilter(new CSuffixKeyFilter(window));
 }
 
+bool CSetDataControls::OnSharedSelect(const QString& name, bool on, SetDataForm& form, bool withFolder,
+                                      int* unknownChoice)
+{
+    if (name == QLatin1String("uknowsize")) {
+        ReadConversion(form, withFolder);
+        ToggleUnknownSize(form, on, *unknownChoice);
+        ShowSizeState(form);
+    } else if (name.startsWith(QLatin1String("unVideoSize"))) {
+        if (!on)
+            return false;
+        ReadConversion(form, withFolder);
+        *unknownChoice = name.mid(11).toInt() - 1;
+        ChooseUnknownSize(form, *unknownChoice);
+        ShowSizeState(form);
+    } else if (name == QLatin1String("custom") || name == QLatin1String("timestamp")) {
+        if (!on)
+            return false;
+        ChooseStampOption(form, name == QLatin1String("custom"));
+        ShowStampState(form);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool CSetDataControls::FilterKeys(QEvent* e, const std::function<void()>& onEscape)
+{
+    if (e->type() != QEvent::KeyPress)
+        return false;
+    const int key = static_cast<QKeyEvent*>(e)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter)
+        return true;
+    if (key != Qt::Key_Escape)
+        return false;
+    onEscape();
+    return true;
+}
+
 } // namespace vx

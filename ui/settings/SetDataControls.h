@@ -8,6 +8,9 @@
 
 #include <QString>
 #include <QWidget>
+#include <functional>
+
+class QEvent;
 
 namespace vx {
 
@@ -25,10 +28,19 @@ public:
     void ShowSizeState(const SetDataForm& form);
     void ShowStampState(const SetDataForm& form);
     void ApplyFocus(SetDataForm& form);
+    // A box's selection changed on one of the options both windows handle alike: the
+    // unknown-size box, its sizes and the name-suffix choice. *unknownChoice is the size chosen
+    // last (the window's editor keeps it): read when the box is ticked, set when a size is
+    // picked. Returns false, changing nothing, for any other control.
+    bool OnSharedSelect(const QString& name, bool on, SetDataForm& form, bool withFolder, int* unknownChoice);
 
     void ReadGeneral(SetDataForm& form) const;
     void ReadConversion(SetDataForm& form, bool withFolder) const;
     void ReadUpload(SetDataForm& form) const;
+
+    // The keys of both settings windows: Enter never confirms (it is swallowed), Escape runs
+    // onEscape. True when the event was one of them.
+    static bool FilterKeys(QEvent* e, const std::function<void()>& onEscape);
 
     // Characters typed into the suffix edit that the name may not contain are dropped at once;
     // pasted text is left to the check when the user confirms.

@@ -11,7 +11,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -101,19 +100,10 @@ void CSetDataWnd::OnNotify(TNotifyUI& msg)
         } else if (name == QLatin1String("spaceopt") && on) {
             m_bShowing = false;
             ShowPage(2);
-        } else if (name == QLatin1String("uknowsize")) {
-            m_controls.ReadConversion(m_values, true);
-            ToggleUnknownSize(m_values, on, m_editor.UnknownChoice());
-            m_controls.ShowSizeState(m_values);
-        } else if (name.startsWith(QLatin1String("unVideoSize")) && on) {
-            m_controls.ReadConversion(m_values, true);
-            const int choice = name.mid(11).toInt() - 1;
-            m_editor.RememberUnknownChoice(choice);
-            ChooseUnknownSize(m_values, choice);
-            m_controls.ShowSizeState(m_values);
-        } else if ((name == QLatin1String("custom") || name == QLatin1String("timestamp")) && on) {
-            ChooseStampOption(m_values, name == QLatin1String("custom"));
-            m_controls.ShowStampState(m_values);
+        } else {
+            int choice = m_editor.UnknownChoice();
+            if (m_controls.OnSharedSelect(name, on, m_values, true, &choice))
+                m_editor.RememberUnknownChoice(choice);
         }
         m_controls.ApplyFocus(m_values);
         m_bShowing = false;
@@ -182,15 +172,9 @@ void CSetDataWnd::Save()
 
 bool CSetDataWnd::eventFilter(QObject* watched, QEvent* e)
 {
-    if (e->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(e)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter)
-            return true;
-        if (key == Qt::Key_Escape) {
-            done(kResultClose);
-            return true;
-        }
-    } else if (e->type() == QEvent::Wheel && CurrentPage() == 1) {
+    if (CSetDataControls::FilterKeys(e, [this] { done(kResultClose); }))
+        return true;
+    if (e->type() == QEvent::Wheel && CurrentPage() == 1) {
         // The wheel scrolls the page, not the combo under the pointer.
         auto* w = qobject_cast<QWidget*>(watched);
         if (w && w != m_form->autodelete && m_form->filePage->isAncestorOf(w)) {

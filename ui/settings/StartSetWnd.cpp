@@ -5,7 +5,6 @@
 #include "ui_StartSetWnd.h"
 
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -69,20 +68,9 @@ void CStartSetWnd::OnNotify(TNotifyUI& msg)
         auto* box = qobject_cast<CVXCheckBox*>(msg.pSender.data());
         const bool on = box && box->IsSelected();
         m_bShowing = true;
-        if (name == QLatin1String("uknowsize")) {
-            m_controls.ReadConversion(m_values, false);
-            ToggleUnknownSize(m_values, on, m_editor.UnknownChoice());
-            m_controls.ShowSizeState(m_values);
-        } else if (name.startsWith(QLatin1String("unVideoSize")) && on) {
-            m_controls.ReadConversion(m_values, false);
-            const int choice = name.mid(11).toInt() - 1;
+        int choice = m_editor.UnknownChoice();
+        if (m_controls.OnSharedSelect(name, on, m_values, false, &choice))
             m_editor.RememberUnknownChoice(choice);
-            ChooseUnknownSize(m_values, choice);
-            m_controls.ShowSizeState(m_values);
-        } else if ((name == QLatin1String("custom") || name == QLatin1String("timestamp")) && on) {
-            ChooseStampOption(m_values, name == QLatin1String("custom"));
-            m_controls.ShowStampState(m_values);
-        }
         m_controls.ApplyFocus(m_values);
         m_bShowing = false;
     } else if (msg.sType == QLatin1String("click")) {
@@ -125,15 +113,8 @@ void CStartSetWnd::Apply(const StartSetResult& r)
 
 bool CStartSetWnd::eventFilter(QObject* watched, QEvent* e)
 {
-    if (e->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(e)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter)
-            return true;
-        if (key == Qt::Key_Escape) {
-            TryClose();
-            return true;
-        }
-    }
+    if (CSetDataControls::FilterKeys(e, [this] { TryClose(); }))
+        return true;
     return CVxDialog::eventFilter(watched, e);
 }
 

@@ -4,8 +4,8 @@
 
 #include "account/SetDataEditor.h"
 #include "AccountFixture.h"
-#include "account/ConvertCount.h"
 #include "account/StartSetEditor.h"
+#include "pipeline/ConvertSettings.h"
 
 #include <sqlite3.h>
 
@@ -201,14 +201,14 @@ TEST_F(SetDataFixture, RefusalsShowTheirTextsAndStoreNothing)
 
 TEST_F(SetDataFixture, ConversionCountDefaultsFollowTheProcessorCount)
 {
-    EXPECT_EQ(ConversionCountChoice(-1, 1), 1);
-    EXPECT_EQ(ConversionCountChoice(-1, 2), 1);
-    EXPECT_EQ(ConversionCountChoice(-1, 4), 2);
-    EXPECT_EQ(ConversionCountChoice(-1, 6), 4);
-    EXPECT_EQ(ConversionCountChoice(-1, 8), 4);
-    EXPECT_EQ(ConversionCountChoice(-1, 12), 1);
-    EXPECT_EQ(ConversionCountChoice(7, 6), 1); // more than the machine has
-    EXPECT_EQ(ConversionCountChoice(3, 6), 3);
+    EXPECT_EQ(DefaultConvertCount(-1, 1), 1);
+    EXPECT_EQ(DefaultConvertCount(-1, 2), 1);
+    EXPECT_EQ(DefaultConvertCount(-1, 4), 2);
+    EXPECT_EQ(DefaultConvertCount(-1, 6), 4);
+    EXPECT_EQ(DefaultConvertCount(-1, 8), 4);
+    EXPECT_EQ(DefaultConvertCount(-1, 12), 1);
+    EXPECT_EQ(DefaultConvertCount(7, 6), 1); // more than the machine has
+    EXPECT_EQ(DefaultConvertCount(3, 6), 3);
 
     _sSetData d = m_config->m_setData;
     d.nConvertMax = -1;

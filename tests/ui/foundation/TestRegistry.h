@@ -1,30 +1,3 @@
 #pragma once
-// Several QTest classes in one program: each file registers its class; main runs them all (or
-// the one named as the first argument) and fails when any failed.
-
-#include <QObject>
-#include <functional>
-#include <memory>
-#include <utility>
-#include <vector>
-
-namespace vx::test {
-
-using QTestFactory = std::function<std::unique_ptr<QObject>()>;
-
-inline std::vector<std::pair<const char*, QTestFactory>>& QTestRegistry()
-{
-    static std::vector<std::pair<const char*, QTestFactory>> registry;
-    return registry;
-}
-
-struct QTestRegistrar
-{
-    QTestRegistrar(const char* name, QTestFactory f) { QTestRegistry().emplace_back(name, std::move(f)); }
-};
-
-} // namespace vx::test
-
-#define VX_REGISTER_QTEST(Class)                                                                             \
-    static const vx::test::QTestRegistrar vxRegistrar_##Class(#Class,                                        \
-                                                              [] { return std::make_unique<Class>(); })
+// The registry moved to tests/ui/common, beside the main that every window test program shares.
+#include "common/TestRegistry.h"

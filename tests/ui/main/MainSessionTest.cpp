@@ -1,10 +1,14 @@
 // A whole session through the main window against the simulator, offscreen, with the real
 // pipeline and encoders: log in, drop a folder tree whose names hold quotes, ';', '$', a
 // leading '-', a line break and Chinese characters, watch every file reach status 15 in its
-// mirrored remote folder, sign out and in again; and a second VexoraV2 that raises the first.
+// mirrored remote folder, sign out and in again; the window going on while the server answers
+// slowly; and a second VexoraV2 that raises the first.
 
 #include "MainTestEnv.h"
 #include "app/LogFile.h"
+#include "app/UserOptions.h"
+#include "common/TestRegistry.h"
+#include "media/ConvertMgr.h"
 #include "net/Session.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
@@ -13,9 +17,14 @@
 #include "ui/lists/ConverDoneListUI.h"
 #include "ui/lists/LCListView.h"
 #include "ui/main/InstanceServer.h"
+#include "ui/settings/AutoShutDownWnd.h"
+#include "ui/settings/SetDataWnd.h"
 
+#include <QFile>
 #include <QMimeData>
 #include <QProcess>
+#include <QStackedWidget>
+#include <QTimer>
 #include <QUrl>
 #include <QtTest>
 
@@ -46,6 +55,29 @@ bool SignIn(MainEnv& env)
         30000);
 }
 
+// Signed in with the user's root folder shown in the space page.
+bool SignInAtRoot(MainEnv& env)
+{
+    if (!SignIn(env))
+        return false;
+    CSpaceController& space = env.wnd->Space();
+    space.ShowDirList(space.Tree().RootIdOf(env.config->m_i64UserId));
+    return space.WaitIdle(20000);
+}
+
+bool MakeClip(const std::string& path, const char* size, int seconds)
+{
+    return Ffmpeg({"-f", "lavfi", "-i", std::string("testsrc=size=") + size + ":rate=25", "-t",
+                   std::to_string(seconds), "-c:v", "libx264", "-preset", "ultrafast", path});
+}
+
+// Adds one file as the add-file dialog does and waits until the server's answers were applied.
+bool AddAndWait(CMainWnd& w, const std::string& path)
+{
+    w.AddFiles({QString::fromStdString(path)});
+    return QTest::qWaitFor([&] { return !w.IsAddingFiles(); }, 30000) && w.CourseList()->List()->Count() == 1;
+}
+
 const SpaceTreeItem* ChildFolder(CSpaceController& space, int64_t parent, const std::string& name)
 {
     for (int64_t id : space.Tree().ChildrenOf(parent)) {
@@ -71,11 +103,9 @@ private slots:
         MainEnv env(true);
         OpenLogs();
         CMainWnd& w = *env.wnd;
-        QVERIFY(SignIn(env));
+        QVERIFY(SignInAtRoot(env));
         CSpaceController& space = w.Space();
         const int64_t root = space.Tree().RootIdOf(env.config->m_i64UserId);
-        space.ShowDirList(root);
-        QVERIFY(space.WaitIdle(20000));
         QCOMPARE(space.List().DirId(), root);
         QVERIFY(Child(w, "searchtext")->isEnabled());
         QVERIFY(Child(w, "username")->property("text").toString().startsWith(QStringLiteral("Vexora | ")));
@@ -90,21 +120,21 @@ private slots:
         QVERIFY(WriteFile(top + "/notes;1.pdf", "%PDF-1.4\n1 0 obj<<>>endobj\ntrailer<<>>\n%%EOF\n"));
         QVERIFY(WriteFile(top + "/sub/anim$.swf",
                           std::string("FWS\x0a\x10\x00\x00\x00", 8) + std::string(64, 'x')));
+        // Line breaks in a folder's and a file's name: the local paths stay exact, the platform
+        // (which refuses control characters in names) gets a blank instead.
+        const std::string broken = top + "/two\nlines", page = broken + "/page\n2.pdf";
+        QVERIFY(MakeDirs(broken));
+        QVERIFY(WriteFile(page, "%PDF-1.4\n2 0 obj<<>>endobj\ntrailer<<>>\n%%EOF\n"));
 
-        // A real drop of the folder's URL on the window.
-        QMimeData mime;
-        mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(top))});
-        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&w, &enter);
-        QVERIFY(enter.isAccepted());
-        QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&w, &drop);
-        QVERIFY(drop.isAccepted());
+        // A real drop of the folder's URL on the window; the records appear once the server
+        // made the folders.
+        QVERIFY(Drop(w, {top}));
+        QVERIFY(QTest::qWaitFor([&] { return !w.IsAddingFiles(); }, 60000));
         QString refused;
         for (const auto& r : w.Intake().Refused())
             refused += QString::fromStdString(r.first + ": " + r.second + "; ");
         QVERIFY2(
-            w.CourseList()->List()->Count() + w.DoneList()->List()->Count() >= 4,
+            w.CourseList()->List()->Count() + w.DoneList()->List()->Count() >= 5,
             qPrintable(
                 env.boxes.join(QLatin1Char('|')) + QStringLiteral(" / ") +
                 QString::fromStdString(w.Intake().Error()) + refused +
@@ -115,14 +145,19 @@ private slots:
         QStringList names;
         for (const std::string& idx : w.CourseList()->List()->Indexes())
             names << QString::fromStdString(w.CourseList()->List()->Find(idx)->strFilePath);
-        for (const std::string& p : {clip, song, top + "/notes;1.pdf", top + "/sub/anim$.swf"})
+        for (const std::string& p : {clip, song, top + "/notes;1.pdf", top + "/sub/anim$.swf", page})
             QVERIFY2(names.contains(QString::fromStdString(p)), p.c_str());
+        QTest::mouseClick(Child(w, "HandlingOp"), Qt::LeftButton);
+        VX_SCREENSHOT(&w, "session-course-page");
+        QTest::mouseClick(Child(w, "UserSpaceOp"), Qt::LeftButton);
 
         // The remote folders mirror the local ones.
         const SpaceTreeItem* made = ChildFolder(space, root, "课程 \"A\";$HOME");
         QVERIFY(made);
         const SpaceTreeItem* sub = ChildFolder(space, made->entry.i64Id, "sub");
         QVERIFY(sub);
+        const SpaceTreeItem* lines = ChildFolder(space, made->entry.i64Id, "two lines");
+        QVERIFY(lines);
 
         // Every file goes through to status 15.
         const bool through = QTest::qWaitFor([&] { return w.CourseList()->List()->Count() == 0; }, 240000);
@@ -136,11 +171,14 @@ private slots:
             qPrintable(states + env.boxes.join(QLatin1Char('|')) +
                        QString::fromStdString(ReadFile(GetDataFolder() + "Log/transfile.txt")).right(1500) +
                        QString::fromStdString(ReadFile(GetDataFolder() + "Log/log.txt")).right(2500)));
-        QCOMPARE(int(w.DoneList()->List()->Count()), 4);
+        QCOMPARE(int(w.DoneList()->List()->Count()), 5);
         for (const std::string& idx : w.DoneList()->List()->Indexes())
             QCOMPARE(w.DoneList()->List()->Find(idx)->nStatus, 15);
         QCOMPARE(Child(w, "HandlingOp")->property("text").toString(), QString());
         VX_SCREENSHOT(&w, "session-converted");
+        QTest::mouseClick(Child(w, "ConvertedOp"), Qt::LeftButton);
+        VX_SCREENSHOT(&w, "session-converted-page");
+        QTest::mouseClick(Child(w, "UserSpaceOp"), Qt::LeftButton);
 
         // The mirrored sub-folder holds the SWF.
         space.ShowDirList(sub->entry.i64Id);
@@ -148,6 +186,10 @@ private slots:
         QCOMPARE(int(space.List().Count()), 1);
         QCOMPARE(space.List().Rows()[0].entry.strName.find("anim$"), size_t(0));
         VX_SCREENSHOT(&w, "session-space-sub");
+        space.ShowDirList(lines->entry.i64Id);
+        QVERIFY(space.WaitIdle(20000));
+        QCOMPARE(int(space.List().Count()), 1);
+        QCOMPARE(space.List().Rows()[0].entry.strName.find("page 2"), size_t(0));
 
         // Sign out and in again: the converted list comes back from the database.
         w.SignOut(false);
@@ -157,7 +199,138 @@ private slots:
         QCOMPARE(env.config->m_i64UserId, int64_t(-1));
         delete w.Login();
         QVERIFY(SignIn(env));
-        QTRY_COMPARE(int(w.DoneList()->List()->Count()), 4);
+        QTRY_COMPARE(int(w.DoneList()->List()->Count()), 5);
+    }
+
+    void aSlowServerLeavesTheWindowUsableAndAdditionsLandInOrder()
+    {
+        MainEnv env(true);
+        OpenLogs();
+        CMainWnd& w = *env.wnd;
+        QVERIFY(SignInAtRoot(env));
+        CSpaceController& space = w.Space();
+        const int64_t root = space.Tree().RootIdOf(env.config->m_i64UserId);
+
+        const std::string top = env.dir.File("slow tree"), loose = env.dir.File("loose.pdf");
+        QVERIFY(MakeDirs(top));
+        QVERIFY(WriteFile(top + "/inner.pdf", "%PDF-1.4\n%%EOF\n"));
+        QVERIFY(WriteFile(loose, "%PDF-1.4\n%%EOF\n"));
+
+        // Every answer of the platform now takes seconds: the free space, then the folders.
+        QVERIFY(env.sim.SetFault("delay", "2500"));
+        QVERIFY(Drop(w, {top}));
+        QVERIFY(Drop(w, {loose}));
+        QVERIFY(w.IsAddingFiles());
+        QCOMPARE(int(w.CourseList()->List()->Count()), 0);
+
+        // Meanwhile the window handles its events: a timer fires and a page changes.
+        bool timerRan = false;
+        QTimer::singleShot(0, &w, [&] { timerRan = true; });
+        QVERIFY(QTest::qWaitFor([&] { return timerRan; }, 2000));
+        QTest::mouseClick(Child(w, "ConvertedOp"), Qt::LeftButton);
+        QCOMPARE(w.findChild<QStackedWidget*>(QStringLiteral("switchoverTab"))->currentIndex(), 1);
+        QVERIFY(w.IsAddingFiles()); // all of this before the server answered
+
+        QVERIFY(QTest::qWaitFor([&] { return !w.IsAddingFiles(); }, 90000));
+        // Both additions landed, the drop's first, its file in the mirrored folder. (The
+        // uploads, slowed down as well, cannot have moved a record to the converted list yet.)
+        const std::vector<std::string> idx = w.CourseList()->List()->Indexes();
+        QCOMPARE(idx.size(), size_t(2));
+        const _sLCItemData* first = w.CourseList()->List()->Find(idx[0]);
+        const _sLCItemData* second = w.CourseList()->List()->Find(idx[1]);
+        QVERIFY(first && second);
+        QCOMPARE(QString::fromStdString(first->strFilePath), QString::fromStdString(top + "/inner.pdf"));
+        QCOMPARE(QString::fromStdString(second->strFilePath), QString::fromStdString(loose));
+        const SpaceTreeItem* made = ChildFolder(space, root, "slow tree");
+        QVERIFY(made);
+        QCOMPARE(first->i64DirId, made->entry.i64Id);
+        QCOMPARE(second->i64DirId, root);
+        QVERIFY(env.sim.SetFault("delay", "0"));
+        // The space figures were read off the window's thread too.
+        QVERIFY(w.Pipeline().Quota().i64Total > 0);
+    }
+
+    void closingWithTheExitOptionAsksWhileConverting()
+    {
+        MainEnv env(true);
+        OpenLogs();
+        CMainWnd& w = *env.wnd;
+        QVERIFY(SignInAtRoot(env));
+        // A clip long enough to be converting when the window closes.
+        const std::string clip = env.dir.File("long lecture.mp4");
+        QVERIFY(MakeClip(clip, "640x480", 240));
+        QVERIFY(AddAndWait(w, clip));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return w.Pipeline().ConvertMgr() && w.Pipeline().ConvertMgr()->BusyCount() > 0; }, 120000));
+
+        _sSetData o = env.config->m_setData;
+        o.nUinfo |= kOptExitApp;
+        env.config->SetUserOptions(o);
+        int answer = 0;
+        QStringList questions;
+        w.SetMessageBoxHook([&](const QString& text, int type) {
+            if (type == MB_QUESTION)
+                questions << text;
+            return answer;
+        });
+
+        // "No": the window stays and the conversion goes on.
+        QVERIFY(vx::test::ClickControl(&w, QStringLiteral("closebtn")));
+        QTRY_COMPARE(questions.size(), 1);
+        QVERIFY2(questions[0].contains(QStringLiteral("1")), qPrintable(questions[0]));
+        QTest::qWait(200);
+        QCOMPARE(env.quits, 0);
+        QVERIFY(w.isVisible());
+        QVERIFY(w.Pipeline().ConvertMgr()->BusyCount() > 0);
+
+        // "Yes": the program ends and the conversion is stopped.
+        answer = 1;
+        QVERIFY(vx::test::ClickControl(&w, QStringLiteral("closebtn")));
+        QTRY_COMPARE(env.quits, 1);
+        QCOMPARE(questions.size(), 2);
+        QVERIFY(!w.Pipeline().ConvertMgr() || w.Pipeline().ConvertMgr()->BusyCount() == 0);
+    }
+
+    void theSettingsShutDownOptionRunsTheConfiguredCommand()
+    {
+        // The shut-down command comes from the configuration: here a recorder of its arguments.
+        CTempDir tools;
+        const std::string recorder = tools.File("power off.sh"), out = tools.File("ran.txt");
+        QVERIFY(WriteFile(recorder, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + out + "'\n"));
+        QVERIFY(QFile::setPermissions(QString::fromStdString(recorder),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        // A value enclosed in quotes loses that pair when read: the command is wrapped in one more.
+        MainEnv env(true, "[power]\nShutdownCommand=\"\"" + recorder + "\" --now \"in a minute\"\"\n");
+        QCOMPARE(QString::fromStdString(env.config->m_strShutdownCommand),
+                 QString::fromStdString("\"" + recorder + "\" --now \"in a minute\""));
+        OpenLogs();
+        CMainWnd& w = *env.wnd;
+        QVERIFY(SignInAtRoot(env));
+        const std::string clip = env.dir.File("lesson.mp4");
+        QVERIFY(MakeClip(clip, "320x240", 20));
+        QVERIFY(AddAndWait(w, clip));
+
+        // While the clip is on its way, the settings window's "shut down when all is uploaded".
+        env.loop.PostMsg(w.Target(), WM_WINDOW_COMMAND, 0);
+        CSetDataWnd* settings = nullptr;
+        QVERIFY(QTest::qWaitFor(
+            [&] { return (settings = w.findChild<CSetDataWnd*>()) && settings->isVisible(); }, 10000));
+        QVERIFY(vx::test::ClickControl(settings, QStringLiteral("autopoweroff")));
+        QVERIFY(vx::test::ClickControl(settings, QStringLiteral("okbtn")));
+        QVERIFY(
+            QTest::qWaitFor([&] { return (env.config->m_setData.nUinfo & kOptAutoShutdown) != 0; }, 10000));
+        QVERIFY(w.Pipeline().IsCourseWorking());
+
+        // Everything uploaded: the countdown offers the shut-down; "now" runs the configured command.
+        CAutoShutDownWnd* countdown = nullptr;
+        QVERIFY2(QTest::qWaitFor([&] { return (countdown = w.findChild<CAutoShutDownWnd*>()) != nullptr; },
+                                 240000),
+                 qPrintable(QString::fromStdString(ReadFile(GetDataFolder() + "Log/log.txt")).right(2000)));
+        QCOMPARE(w.DoneList()->List()->Count(), size_t(1));
+        QVERIFY(vx::test::ClickControl(countdown, QStringLiteral("Autoshutdown")));
+        QVERIFY(QTest::qWaitFor([&] { return FileExists(out); }, 10000));
+        QCOMPARE(QString::fromStdString(ReadFile(out)), QStringLiteral("--now\nin a minute\n"));
+        QTRY_COMPARE(env.quits, 1); // and the program ends
     }
 
     void aSecondProgramRaisesTheFirstAndEnds()
@@ -202,6 +375,22 @@ private slots:
     }
 
 private:
+    // A real drop of local paths' URLs on the window.
+    static bool Drop(QWidget& w, const std::vector<std::string>& paths)
+    {
+        QList<QUrl> urls;
+        for (const std::string& p : paths)
+            urls << QUrl::fromLocalFile(QString::fromStdString(p));
+        QMimeData mime;
+        mime.setUrls(urls);
+        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&w, &drop);
+        return drop.isAccepted();
+    }
     static QWidget* Child(QWidget& w, const char* name)
     {
         return w.findChild<QWidget*>(QString::fromLatin1(name));
@@ -209,10 +398,6 @@ private:
     CShellRecorder m_shell;
 };
 
-int RunMainSessionTests(int argc, char** argv)
-{
-    MainSessionTest t;
-    return QTest::qExec(&t, argc, argv);
-}
+VX_REGISTER_QTEST(MainSessionTest);
 
 #include "MainSessionTest.moc"

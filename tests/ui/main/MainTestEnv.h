@@ -59,7 +59,8 @@ struct MainEnv
     int quits = 0;
     QStringList boxes;
 
-    explicit MainEnv(bool withSim = false)
+    // extraIni: lines added to the configuration file (say a [power] section).
+    explicit MainEnv(bool withSim = false, const std::string& extraIni = std::string())
     {
         ResetDataFolderCache(); // this test's data folder, not the one of an earlier test
         DbOpenOptions o;
@@ -70,6 +71,8 @@ struct MainEnv
             ini = sim.WriteConfig(dir.Path());
         else
             WriteFile(ini, "[server]\nHostIP=127.0.0.1:1\n");
+        if (!extraIni.empty())
+            WriteFile(ini, ReadFile(ini) + "\n" + extraIni);
         config = std::make_unique<CAppConfig>(ini);
         CMainWnd::Deps deps{*config, *db, loop, nullptr, &power, {}, false};
         deps.tuning.speedTestMs = 1000;

@@ -3,15 +3,21 @@
 // close and hide, the caption drag and the tray while signed out.
 
 #include "MainTestEnv.h"
+#include "app/LogFile.h"
+#include "common/TestRegistry.h"
+#include "platform/Paths.h"
 #include "ui/HintEditUI.h"
 #include "ui/VXOptionEx.h"
+#include "ui/VxMessageWnd.h"
 #include "ui/lists/ConverDoneListUI.h"
 #include "ui/lists/LCListView.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QtTest>
+#include <thread>
 
 using namespace vx;
 using namespace vx::test;
@@ -255,6 +261,47 @@ private slots:
         QVERIFY(w.isVisible());
     }
 
+    void messagesPostedFromAWorkerOpenBoxesWithoutBlocking()
+    {
+        MainEnv env;
+        OpenLogs();
+        CMainWnd& w = *env.wnd;
+        w.SetMessageBoxHook(nullptr); // the real boxes
+        // A worker posts three texts; each opens a box of its own, none of them modal, in order.
+        const QStringList texts = {QStringLiteral("上传失败：a.mp4"), QStringLiteral("second \"b\""),
+                                   QStringLiteral("third; $x")};
+        std::thread worker([&] {
+            for (const QString& t : texts)
+                w.Pipeline().ShowMessageAsync(t.toStdString());
+        });
+        worker.join();
+        auto shown = [&] {
+            QStringList out;
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<CVxMessageWnd*>(top); box && box->isVisible())
+                    for (QLabel* l : box->findChildren<QLabel*>())
+                        if (texts.contains(l->text()))
+                            out << l->text();
+            return out;
+        };
+        QTRY_COMPARE(shown().size(), 3);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        // The loop goes on while the boxes are open: a timer still fires.
+        bool ticked = false;
+        QTimer::singleShot(0, &w, [&] { ticked = true; });
+        QTRY_VERIFY(ticked);
+        const std::string log = ReadFile(GetDataFolder() + "Log/log.txt");
+        size_t at = 0;
+        for (const QString& t : texts) {
+            at = log.find("info : " + t.toStdString(), at);
+            QVERIFY2(at != std::string::npos, qPrintable(t)); // logged, in the order posted
+        }
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<CVxMessageWnd*>(top))
+                box->close();
+        QTRY_COMPARE(shown().size(), 0);
+    }
+
     void theFileDialogListsBothCasesOfEveryExtension()
     {
         const QStringList filters = CMainWnd::FileFilters();
@@ -268,10 +315,6 @@ private:
     CShellRecorder m_shell;
 };
 
-int RunMainWndTests(int argc, char** argv)
-{
-    MainWndTest t;
-    return QTest::qExec(&t, argc, argv);
-}
+VX_REGISTER_QTEST(MainWndTest);
 
 #include "MainWndTest.moc"

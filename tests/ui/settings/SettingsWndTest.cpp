@@ -6,6 +6,7 @@
 
 #include "account/AccountMessages.h"
 #include "app/Utils.h"
+#include "common/TestRegistry.h"
 #include "common/TestUtil.h"
 #include "common/UiTestUtil.h"
 #include "platform/Paths.h"
@@ -442,12 +443,6 @@ private:
     QString EXPECT_TITLE, EXPECT_START;
 };
 
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    InitUiResources();
-    SettingsWndTest t;
-    return QTest::qExec(&t, argc, argv);
-}
+VX_REGISTER_QTEST(SettingsWndTest);
 
 #include "SettingsWndTest.moc"

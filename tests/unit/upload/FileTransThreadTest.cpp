@@ -79,6 +79,8 @@ TEST(TransProtocol, NamesVersionsAndWaits)
     EXPECT_EQ(EncodeUploadName("/x/y/lesson 1.MP4.asc.FLV"), "lesson+1%2EMP4%2Easc.flv");
     EXPECT_EQ(EncodeUploadName("课程.PDF"), "%E8%AF%BE%E7%A8%8B.pdf");
     EXPECT_EQ(EncodeUploadName("noext"), "noext");
+    // The platform refuses control characters in names: a line break or tab goes as a blank.
+    EXPECT_EQ(EncodeUploadName("/x/two\nlines\tin.PDF"), "two+lines+in.pdf");
     EXPECT_EQ(ProgramVersionNumber("2.0.1.5"), 2015);
     EXPECT_EQ(ProgramVersionNumber("9.9.99.99"), 999999 & 0xFFFF);
     // The answer wait grows with the file: the server digests all of it first.

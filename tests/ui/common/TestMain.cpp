@@ -1,6 +1,9 @@
-// Runs every registered list test class: vx_ui_lists_tests [CLASS [QTest options]].
+// The main of every window test program: a QApplication with the program's resources, then each
+// registered test class (VX_REGISTER_QTEST), or only the one named as the first argument:
+//   vx_ui_main_tests [CLASS] [QTest options]
+// Exits 1 when any class failed.
 
-#include "foundation/TestRegistry.h"
+#include "common/TestRegistry.h"
 #include "ui/UiApplication.h"
 
 #include <QApplication>
@@ -15,12 +18,17 @@ int main(int argc, char** argv)
     std::vector<char*> args{argv[0]};
     for (int i = only ? 2 : 1; i < argc; ++i)
         args.push_back(argv[i]);
-    int failed = 0;
+    int failed = 0, ran = 0;
     for (auto& [name, make] : vx::test::QTestRegistry()) {
         if (only && strcmp(only, name) != 0)
             continue;
+        ++ran;
         std::unique_ptr<QObject> t = make();
         failed += QTest::qExec(t.get(), static_cast<int>(args.size()), args.data());
+    }
+    if (only && ran == 0) {
+        fprintf(stderr, "%s: no test class named %s\n", argv[0], only);
+        return 1;
     }
     return failed ? 1 : 0;
 }
