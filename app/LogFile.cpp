@@ -3,6 +3,7 @@
 #include "platform/Paths.h"
 
 #include <cstdarg>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -47,6 +48,13 @@ void CLogFile::Close()
 
 void CLogFile::Write(const std::string& text)
 {
+    WriteLines({text});
+}
+
+void CLogFile::WriteLines(const std::vector<std::string>& texts)
+{
+    if (texts.empty())
+        return;
     std::lock_guard<std::mutex> lock(m_lock);
     if (!m_file.IsOpen())
         return;
@@ -58,13 +66,19 @@ void CLogFile::Write(const std::string& text)
     char stamp[20] = {0};
     if (strftime(stamp, sizeof(stamp), "%m/%d %X : ", &local) == 0)
         stamp[0] = '\0';
-    // The whole line in one append: other writers' lines land before or after it, never inside.
-    std::string line;
-    line.reserve(sizeof(stamp) + text.size() + 1);
-    line += stamp;
-    line += text;
-    line += '\n';
-    m_file.Append(line.data(), line.size());
+    // Every line in one append: other writers' lines land before or after them, never inside.
+    const size_t stampLen = strlen(stamp);
+    size_t total = 0;
+    for (const std::string& t : texts)
+        total += stampLen + t.size() + 1;
+    std::string lines;
+    lines.reserve(total);
+    for (const std::string& t : texts) {
+        lines += stamp;
+        lines += t;
+        lines += '\n';
+    }
+    m_file.Append(lines.data(), lines.size());
 }
 
 void CLogFile::TryWrite(const char* text)
@@ -143,6 +157,12 @@ void LogText(CLogFile* channel, const std::string& text)
 {
     if (channel)
         channel->Write(text);
+}
+
+void LogLines(CLogFile* channel, const std::vector<std::string>& lines)
+{
+    if (channel)
+        channel->WriteLines(lines);
 }
 
 } // namespace vx

@@ -8,6 +8,7 @@
 
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace vx {
 
@@ -29,6 +30,9 @@ public:
     // One line: time stamp, text, line feed. When another process has set the file aside
     // meanwhile, the channel moves on to the new file first.
     void Write(const std::string& text);
+    // Several lines in one append (a bulk addition logs a line per file): each stamped as
+    // Write stamps it, and none split or mixed with another writer's.
+    void WriteLines(const std::vector<std::string>& texts);
     // The same from a crash handler: gives up instead of waiting when the channel is busy
     // (the crash may have happened inside a write).
     void TryWrite(const char* text);
@@ -55,5 +59,7 @@ void CloseLogs();
 void Log(CLogFile* channel, const char* format, ...) __attribute__((format(printf, 2, 3)));
 // Writes text as it stands (no format processing).
 void LogText(CLogFile* channel, const std::string& text);
+// Lines as they stand, in one append.
+void LogLines(CLogFile* channel, const std::vector<std::string>& lines);
 
 } // namespace vx

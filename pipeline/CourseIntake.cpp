@@ -2,6 +2,7 @@
 
 #include "app/LogFile.h"
 #include "app/Utils.h"
+#include "net/HttpClient.h"
 #include "pipeline/ConvertSettings.h"
 #include "platform/Paths.h"
 #include "platform/Utf8.h"
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace vx {
@@ -177,11 +179,16 @@ int CCourseIntake::AddRecords(const std::vector<std::pair<std::string, int64_t>>
         if (const _sLCItemData* r = m_deps.courseList.Find(idx))
             listed.insert(r->strFilePath);
     std::vector<_sLCItemData> batch;
+    // A line per record, written in one append: ten thousand separate writes would hold the
+    // window for a noticeable time.
+    std::vector<std::string> lines;
     const bool visible = !m_deps.courseList.IsSearching();
     for (const auto& [path, dirId] : files) {
         if (!listed.insert(path).second) {
             Refuse(path, m_pipeline.Text(2072) + " " + m_pipeline.Text(2073));
             if (single) {
+                LogLines(g_log, lines);
+                lines.clear();
                 std::string text = m_pipeline.Text(2072) + path + "，" + m_pipeline.Text(2073);
                 Log(g_log, "Info : %s", text.c_str());
                 m_deps.ui.MessageBox(text, MB_INFO);
@@ -189,7 +196,7 @@ int CCourseIntake::AddRecords(const std::vector<std::pair<std::string, int64_t>>
             }
             continue;
         }
-        Log(g_log, "Info : AddFileToProcess-------new _sLCItemData-----%zu", batch.size());
+        lines.push_back("Info : AddFileToProcess-------new _sLCItemData-----" + std::to_string(batch.size()));
         _sLCItemData r;
         r.strFileName = NameOf(path);
         r.strFilePath = path;
@@ -200,6 +207,7 @@ int CCourseIntake::AddRecords(const std::vector<std::pair<std::string, int64_t>>
         r.i64DirId = dirId;
         batch.push_back(r);
     }
+    LogLines(g_log, lines);
     if (batch.empty())
         return 0;
     // Stored first: a record the database does not hold would be lost at the next start.
@@ -453,6 +461,12 @@ bool CCourseIntake::AutoAddSpace(IntakeJob* job)
 void CCourseIntake::GetIdToFileS(std::vector<PathEntry>* files, const std::vector<SpaceEntry>& created)
 {
     const int64_t shown = m_deps.spaceList.ShownFolder();
+    // The files of each folder, found once: ten thousand files in two hundred folders must not
+    // cost two million comparisons.
+    std::unordered_map<std::string, std::vector<size_t>> byParent;
+    for (size_t i = 0; i < files->size(); ++i)
+        byParent[(*files)[i].strClientPid].push_back(i);
+    std::vector<std::string> lines;
     for (const SpaceEntry& d : created) {
         if (d.i64Id <= 0) {
             Log(g_log, "Error : exception GetIdToFileS, _vDirArray dirid=%lld, level:%d ,md5(%s), dir(%s)",
@@ -465,18 +479,20 @@ void CCourseIntake::GetIdToFileS(std::vector<PathEntry>* files, const std::vecto
         m_deps.tree.AddFolder(folder);
         if (folder.i64ParentId == shown && !m_deps.spaceList.IsSearching())
             m_deps.spaceList.AddEntry(folder);
-        for (size_t i = 0; i < files->size(); ++i) {
+        auto mine = byParent.find(d.strClientId);
+        if (mine == byParent.end())
+            continue;
+        for (size_t i : mine->second) {
             PathEntry& f = (*files)[i];
-            if (f.strClientPid != d.strClientId)
-                continue;
             f.i64DirId = d.i64Id;
-            Log(g_log,
-                "Info : GetIdToFileS _vPathFile count:%zu,index: %zu,Sdir:%lld, level:%d , "
-                "Dir:%s,filepath:%s",
-                files->size(), i, static_cast<long long>(d.i64Id), d.nLevel, d.strName.c_str(),
-                f.strPath.c_str());
+            lines.push_back(
+                FormatText("Info : GetIdToFileS _vPathFile count:%zu,index: %zu,Sdir:%lld, level:%d , "
+                           "Dir:%s,filepath:%s",
+                           files->size(), i, static_cast<long long>(d.i64Id), d.nLevel, d.strName.c_str(),
+                           f.strPath.c_str()));
         }
     }
+    LogLines(g_log, lines);
 }
 
 } // namespace vx
