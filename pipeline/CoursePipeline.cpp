@@ -18,7 +18,7 @@
 namespace vx {
 
 CCoursePipeline::CCoursePipeline(const PipelineDeps& deps, const PipelineTuning& tuning)
-    : m_deps(deps), m_tuning(tuning)
+    : m_deps(deps), m_tuning(tuning), m_reports(deps.config)
 {
     m_target = m_deps.loop.Register(this);
 }
@@ -74,10 +74,17 @@ void CCoursePipeline::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CM
         m_deps.ui.SignedOut();
         break;
     case WM_DELETE_ITEMS:
-        if (wParam == 1)
-            DeleteProcessItem(m_deps.courseList.Checked());
-        else if (wParam == 2)
-            DeleteDoneItem(m_deps.convertedList.Checked());
+        // The request names its records: the selection may have changed since it was posted,
+        // and a deletion must never reach rows the user did not choose.
+        if (auto* indexes = PayloadAs<std::vector<std::string>>(payload)) {
+            if (wParam == 1)
+                DeleteProcessItem(*indexes);
+            else if (wParam == 2)
+                DeleteDoneItem(*indexes);
+        } else {
+            Log(g_log, "Warning : a delete request without file indexes (list %llu) is ignored",
+                static_cast<unsigned long long>(wParam));
+        }
         break;
     case WM_CHECK_MEDIAINFO:
         CheckMediaInfo(wParam);

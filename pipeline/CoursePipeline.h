@@ -12,6 +12,7 @@
 
 #include "app/AppConfig.h"
 #include "net/SpaceApi.h"
+#include "pipeline/CourseReports.h"
 #include "pipeline/PipelineMessages.h"
 #include "pipeline/PipelineModels.h"
 #include "platform/MessageLoop.h"
@@ -152,6 +153,9 @@ public:
 
     // The folder of codecs/, Ext.data and the shipped pictures.
     std::string ProgramFolder() const;
+    // How reports change records (tests set its clock to time the upload speed).
+    CCourseReports& Reports() { return m_reports; }
+
     // The language text of a number with "@n" as line breaks.
     std::string Text(int number) const { return m_deps.config.GetText(number); }
 
@@ -191,6 +195,7 @@ private:
     std::set<std::string> m_digesting;
     SpaceQuota m_quota;
     bool m_bPowerFailLogged = false;
+    CCourseReports m_reports;
 };
 
 // Splits the command into words (blanks separate; double quotes group) and starts it without a

@@ -162,7 +162,6 @@ CMainWnd::CMainWnd(const Deps& d, QWidget* parent)
     ListContext ctx{&m_config, &m_db, m_pListHost.get()};
     m_pCourseProcessList->SetContext(ctx);
     m_pConverDoneList->SetContext(ctx);
-    m_pCourseProcessList->SetConvertedList(m_pConverDoneList->List());
     NameHeaders(m_pCourseProcessList, kCourseHeaders);
     NameHeaders(m_pConverDoneList, kDoneHeaders);
 
@@ -331,9 +330,9 @@ void CMainWnd::OnClick(const QString& name, QWidget* sender)
     Q_UNUSED(sender);
     CCoursePipeline& p = *m_pPipeline;
     if (name == QLatin1String("lcdelBtn"))
-        m_loop.PostMsg(p.Target(), WM_DELETE_ITEMS, 1);
+        m_loop.PostMsg(p.Target(), WM_DELETE_ITEMS, 1, MakePayload(m_pCourseProcessList->List()->Checked()));
     else if (name == QLatin1String("doneDel"))
-        m_loop.PostMsg(p.Target(), WM_DELETE_ITEMS, 2);
+        m_loop.PostMsg(p.Target(), WM_DELETE_ITEMS, 2, MakePayload(m_pConverDoneList->List()->Checked()));
     else if (name == QLatin1String("uploadBtn"))
         p.CourseUpLoadFile(m_pCourseProcessList->List()->Checked());
     else if (name == QLatin1String("pauseBtn"))
