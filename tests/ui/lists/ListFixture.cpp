@@ -48,6 +48,16 @@ std::vector<_sLCItemData> MixedRecords(int n)
     return out;
 }
 
+int32_t StoredStatus(ListEnv& env, const std::string& fileIndex)
+{
+    std::vector<_sLCItemData> rows;
+    env.db->GetCourseFile(env.config->m_i64UserId, &rows);
+    for (const _sLCItemData& r : rows)
+        if (r.strFileIndex == fileIndex)
+            return r.nStatus;
+    return -1;
+}
+
 void LoopRecorder::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CMsgPayload> payload)
 {
     Msg m{id, wParam, {}};

@@ -23,6 +23,10 @@ _sLCItemData MakeRecord(int n, const std::string& name, int32_t status = CS_WAIT
 // n records in a mix of states, types, sizes and Chinese and Latin names.
 std::vector<_sLCItemData> MixedRecords(int n);
 
+struct ListEnv;
+// The status stored in the env's database for a file index (-1 when none is stored).
+int32_t StoredStatus(ListEnv& env, const std::string& fileIndex);
+
 // The pipeline's side of the message loop: keeps every message it receives.
 struct LoopRecorder : IMsgHandler
 {

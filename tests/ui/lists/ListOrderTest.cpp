@@ -19,16 +19,6 @@ using namespace vx::test;
 
 namespace {
 
-int32_t StoredStatus(ListEnv& env, const std::string& idx)
-{
-    std::vector<_sLCItemData> rows;
-    env.db->GetCourseFile(env.config->m_i64UserId, &rows);
-    for (const _sLCItemData& r : rows)
-        if (r.strFileIndex == idx)
-            return r.nStatus;
-    return -1;
-}
-
 void WriteFile(const std::string& path, const QByteArray& data)
 {
     QDir().mkpath(QFileInfo(QString::fromStdString(path)).path());

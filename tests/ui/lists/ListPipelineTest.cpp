@@ -27,16 +27,6 @@ std::string Text(ListEnv& env, int n)
     return env.config->GetText(n);
 }
 
-int32_t StoredStatus(ListEnv& env, const std::string& idx)
-{
-    std::vector<_sLCItemData> rows;
-    env.db->GetCourseFile(env.config->m_i64UserId, &rows);
-    for (const _sLCItemData& r : rows)
-        if (r.strFileIndex == idx)
-            return r.nStatus;
-    return -1;
-}
-
 _sTransReport Trans(const std::string& idx, int8_t code, int64_t pos, int32_t interval = 0)
 {
     _sTransReport t;
