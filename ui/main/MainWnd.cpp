@@ -156,7 +156,12 @@ CMainWnd::CMainWnd(const Deps& d, QWidget* parent)
                       *m_pSpaceModels,
                       *this,
                       power};
-    m_pPipeline = std::make_unique<CCoursePipeline>(deps, d.tuning);
+    PipelineTuning tuning = d.tuning;
+    if (!tuning.checkSignOut)
+        tuning.checkSignOut = [this](std::function<void(bool)> done) {
+            m_pSpace->CheckSignOut(std::move(done));
+        };
+    m_pPipeline = std::make_unique<CCoursePipeline>(deps, tuning);
     m_pIntake = std::make_unique<CCourseIntake>(*m_pPipeline);
     m_pListHost = std::make_unique<CLoopListHost>(m_loop, m_pPipeline->Target());
     ListContext ctx{&m_config, &m_db, m_pListHost.get()};
