@@ -37,7 +37,7 @@ public:
 
     // IConvertedList
     bool AddRecord(const _sLCItemData& record, bool visible) override;
-    _sLCItemData* Find(const std::string& fileIndex) override;
+    _sLCItemData* Find(const std::string& fileIndex) override { return FindRecord(fileIndex); }
     // Deletes the record's conversion output folder, then the row.
     bool Remove(const std::string& fileIndex) override;
     void AddRecords(const std::vector<_sLCItemData>& records, bool visible) override;
@@ -48,8 +48,8 @@ public:
     std::vector<std::string> Indexes() const override { return AllIndexes(); }
     std::vector<std::string> Checked() const override { return SelectedIndexes(); }
     void Changed(const std::string& fileIndex) override;
-    bool IsSearching() const override { return m_bSearching; }
-    void SetSearching(bool searching) override;
+    bool IsSearching() const override { return Searching(); }
+    void SetSearching(bool searching) override { SetSearchState(searching); }
 
     // The folder Remove deletes for this record, "" when none may be deleted.
     static std::string OutputFolderOf(const _sLCItemData& r);
@@ -62,7 +62,6 @@ private:
     // The output folder that goes with the record, "" for none (logged when that is wrong).
     static std::string FolderToDelete(const _sLCItemData& r);
 
-    bool m_bSearching = false;
     // Output folders of bulk deletions go on a thread of their own.
     std::unique_ptr<CFolderRemover> m_pRemover;
 };
