@@ -8,6 +8,7 @@
 #include "media/MediaInfoThread.h"
 #include "media/MediaMessages.h"
 #include "platform/Paths.h"
+#include "store/DbTransaction.h"
 #include "upload/FileTransThread.h"
 
 using namespace vx;
@@ -299,4 +300,49 @@ TEST_F(PipelineTest, SignOutCheckEndsTheSessionAndLateAnswersChangeNothing)
     loop.PumpUntil([] { return false; }, 200);
     EXPECT_TRUE(pipeline->IsSessionRunning());
     EXPECT_EQ(ui.signedOut, 1);
+}
+
+// A bulk delete the database refuses (another program holds the file) is cancelled whole: every
+// record stays listed and stored, and the user is told.
+// Once the file is free the same delete lands whole, in both lists and the file.
+TEST_F(PipelineRules, ABulkDeleteTheDatabaseRefusesChangesNothing)
+{
+    std::vector<std::string> all;
+    for (int n = 0; n < 300; ++n) {
+        const std::string idx = "bulk-" + std::to_string(n);
+        Put(Rec(idx, n % 3 == 0 ? CS_WAIT_UPLOAD : CS_CONVERT_STOPPED, 10, n % 3 == 0 ? 10 : 0));
+        all.push_back(idx);
+    }
+    const std::vector<std::string> half(all.begin(), all.begin() + 150);
+    {
+        DbOpenOptions o;
+        o.strMountsFile = dir->File("no-mounts");
+        o.nBusyTimeoutMs = 100;
+        CLocalDb other(db->Path(), o);
+        ASSERT_TRUE(other.IsOpen());
+        CDbTransaction hold(other); // an exclusive hold on the file
+        ASSERT_TRUE(hold.Started());
+        ui.boxes.clear();
+        pipeline->DeleteProcessItem(half);
+        pipeline->DeleteDoneItem(half);
+    }
+    for (const std::string& idx : all)
+        ASSERT_NE(courses.Find(idx), nullptr) << idx;
+    EXPECT_EQ(converted.Indexes().size(), 100u);
+    std::vector<_sLCItemData> rows;
+    ASSERT_TRUE(db->GetCourseFile(cfg->m_i64UserId, &rows));
+    EXPECT_EQ(rows.size(), 300u);
+    ASSERT_EQ(ui.boxes.size(), 2u);
+    EXPECT_EQ(ui.boxes[0].type, MB_WARNING);
+    EXPECT_NE(ui.boxes[0].text.find("Nothing was deleted"), std::string::npos) << ui.boxes[0].text;
+
+    pipeline->DeleteProcessItem(half);
+    ASSERT_TRUE(db->GetCourseFile(cfg->m_i64UserId, &rows));
+    EXPECT_EQ(rows.size(), 150u);
+    for (const _sLCItemData& r : rows)
+        EXPECT_GE(std::stoi(r.strFileIndex.substr(5)), 150) << r.strFileIndex;
+    EXPECT_EQ(courses.Indexes(), std::vector<std::string>(all.begin() + 150, all.end())) << "order kept";
+    EXPECT_EQ(converted.Indexes().size(), 50u);
+    for (const std::string& idx : converted.Indexes())
+        EXPECT_GE(std::stoi(idx.substr(5)), 150) << idx;
 }

@@ -142,3 +142,58 @@ TEST(Thread, RestartsAfterARunAndNeverRunsTwiceAtOnce)
     EXPECT_FALSE(c.IsRunning());
     EXPECT_EQ(c.runs.load(), 3);
 }
+
+// A host loop that must keep painting takes a burst in slices: the rest of a round waits at the
+// head of the queue, ahead of later posts, the wake hook asks for the next slice, and due
+// timers still fire in a cut-short round. Whatever the slicing, the last report applied is the
+// last one posted.
+TEST(MessageLoop, ABudgetedRoundLeavesTheRestQueuedInOrder)
+{
+    CMessageLoop loop;
+    struct Slow : IMsgHandler
+    {
+        std::vector<uint64_t> got;
+        int timers = 0;
+        void OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CMsgPayload>) override
+        {
+            if (id == WM_TIMER) {
+                ++timers;
+                return;
+            }
+            got.push_back(wParam);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    } slow;
+    MsgTarget t = loop.Register(&slow);
+    int wakes = 0;
+    loop.SetWakeHook([&] { ++wakes; });
+    for (uint64_t i = 0; i < 40; ++i)
+        loop.PostMsg(t, WM_USER + 1, i);
+    loop.SetTimer(t, 7, 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    wakes = 0;
+    const int first = loop.RunOnce(0, 5);
+    EXPECT_GE(first, 2);
+    EXPECT_LT(static_cast<size_t>(first), 40u + 1) << "the round was cut short";
+    EXPECT_LT(slow.got.size(), 40u);
+    EXPECT_EQ(slow.timers, 1) << "a due timer fires in a cut-short round";
+    EXPECT_EQ(wakes, 1) << "the host is asked for the next slice";
+    // A post made now lands after what the cut-short round left.
+    loop.PostMsg(t, WM_USER + 1, 1000);
+    int rounds = 1;
+    while (slow.got.size() < 41 && rounds < 100) {
+        loop.RunOnce(0, 5);
+        ++rounds;
+    }
+    ASSERT_EQ(slow.got.size(), 41u);
+    EXPECT_GT(rounds, 2);
+    for (uint64_t i = 0; i < 40; ++i)
+        EXPECT_EQ(slow.got[i], i);
+    EXPECT_EQ(slow.got.back(), 1000u);
+    // Without a budget a round takes everything queued, as before.
+    for (uint64_t i = 0; i < 10; ++i)
+        loop.PostMsg(t, WM_USER + 1, 2000 + i);
+    loop.RunOnce(0);
+    EXPECT_EQ(slow.got.size(), 51u);
+    loop.Unregister(t);
+}
