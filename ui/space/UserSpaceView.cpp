@@ -56,9 +56,7 @@ CUserSpaceView::CUserSpaceView(CSpaceController& controller, const CLanguageTabl
     m_pDrag = new CSpaceDrag(this, m_pTree, m_pList, controller, texts);
 
     m_form->SpaceCreatedirbtn->setText(Text(1022, "新建文件夹"));
-    m_form->padCreatedirbtn->setText(Text(1022, "新建文件夹"));
     m_form->SpaceRenamebtn->setText(Text(1020, "重命名"));
-    m_form->padrename->setText(Text(1020, "重命名"));
     m_form->SpaceRefreshbtn->setText(Text(2001, "刷新"));
     m_form->AddFileBtn->setText(Text(2061, "添加文件"));
     m_form->QuitSpaceSearchbtn->hide();
@@ -352,6 +350,7 @@ void CUserSpaceView::ApplyButtons()
     };
     apply(m_form->SpaceRenamebtn, b.rename);
     apply(m_form->SpaceCreatedirbtn, b.createDir);
+    // The pads frame the create and rename buttons, so a hidden button takes its gap with it.
     apply(m_form->padCreatedirbtn, b.padCreate);
     apply(m_form->padrename, b.padRename);
     apply(m_form->AddFileBtn, b.addFile);
