@@ -54,7 +54,7 @@ public:
 
     // Loading and showing
     void LoadTree(int64_t senderId = 0); // 0: the roots (start of a session)
-    void ShowDirList(int64_t dirId);
+    void ShowDirList(int64_t dirId);     // also selects it in the tree (and opens the way there)
     void SelectTreeItem(int64_t dirId);
     void OnTreeItemSelect(int64_t dirId); // "itemselect"
     void OnTreeReClick(int64_t dirId);    // "reClick"

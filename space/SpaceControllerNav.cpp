@@ -26,7 +26,8 @@ constexpr int kSortTab = 2; // SelTabNum of the space list: one order per folder
 
 void CSpaceController::ShowDirList(int64_t dirId)
 {
-    ShowDir(dirId, false, false);
+    // Whoever asks for a folder (the window, an upload's end), the tree shows where the list is.
+    ShowDir(dirId, true, false);
 }
 
 void CSpaceController::ShowDir(int64_t dirId, bool selectInTree, bool quiet, int64_t parentHint)
