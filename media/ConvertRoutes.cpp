@@ -7,6 +7,7 @@
 #include "media/EncoderOutput.h"
 #include "media/MediaInfo.h"
 #include "platform/FileOps.h"
+#include "platform/LocalTime.h"
 #include "platform/Paths.h"
 
 #include <cerrno>
@@ -229,9 +230,7 @@ int CConvertThread::AddMetaTag()
             0, errno, m_strOutFile.c_str(), copy.c_str());
         input = m_strOutFile;
     }
-    time_t now = time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
+    const std::tm tm = LocalTimeNow();
     CCommandLine cmd = MakeTagCommand(m_options.strYamdiPath, input, tagged, tm);
     if (Stopped() || !CreateConvertProcess(PK_NONE, cmd)) {
         // Put the untagged output back, so a failed step leaves no stray copy behind.

@@ -6,6 +6,7 @@
 
 #include "app/LogFile.h"
 #include "app/Utils.h"
+#include "platform/LocalTime.h"
 #include "platform/Utf8.h"
 
 #include <chrono>
@@ -136,9 +137,7 @@ void CSpaceController::PostCourseInfo()
 
 std::string CSpaceController::NowText()
 {
-    time_t t = time(nullptr);
-    struct tm lt = {};
-    localtime_r(&t, &lt);
+    const std::tm lt = LocalTimeNow();
     char buf[64];
     snprintf(buf, sizeof buf, "%4d-%02d-%02d %2d:%02d:%02d", lt.tm_year + 1900, lt.tm_mon + 1, lt.tm_mday,
              lt.tm_hour, lt.tm_min, lt.tm_sec);
