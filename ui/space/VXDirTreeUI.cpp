@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QResizeEvent>
 
 namespace vx {
 
@@ -97,6 +98,14 @@ void CVXDirTreeUI::contextMenuEvent(QContextMenuEvent* e)
     const int64_t id = IdAt(viewport()->mapFrom(this, e->pos()));
     if (id > 0)
         SendNotify(this, QStringLiteral("menu"), id);
+}
+
+void CVXDirTreeUI::resizeEvent(QResizeEvent* e)
+{
+    QTreeView::resizeEvent(e);
+    // The one column is as wide as its longest name, and never narrower than the view, so a
+    // selected row is marked across the whole width.
+    header()->setMinimumSectionSize(viewport()->width());
 }
 
 void CVXDirTreeUI::OnExpanded(const QModelIndex& index, bool expanded)

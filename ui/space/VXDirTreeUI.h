@@ -38,6 +38,7 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
     void startDrag(Qt::DropActions) override {} // the page drags by itself
 
 private:
