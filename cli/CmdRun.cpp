@@ -1,9 +1,9 @@
-// vexora run [--dir ID] [--out DIR] [--test-ms MS] [PATH...]: the whole course pipeline without windows.
-// With paths the files (and folder trees, mirrored remotely in one batch) are added to folder ID
-// (default: the user's root folder, created when missing); without paths the user's queue in
-// the local database continues. The pipeline then runs until nothing is working: probe,
-// conversion (documents are copied), digest and upload, overlapping, every status change
-// stored, so an interrupted run (Ctrl-C, or even kill -9) is continued by the next one.
+// vexora run [--dir ID] [--out DIR] [--test-ms MS] [--check-ms MS] [PATH...]: the whole course pipeline
+// without windows. With paths the files (and folder trees, mirrored remotely in one batch) are added to
+// folder ID (default: the user's root folder, created when missing); without paths the user's queue in the
+// local database continues. The pipeline then runs until nothing is working: probe, conversion (documents are
+// copied), digest and upload, overlapping, every status change stored, so an interrupted run (Ctrl-C, or even
+// kill -9) is continued by the next one.
 
 #include "app/AppConfig.h"
 #include "app/LogFile.h"
@@ -117,6 +117,7 @@ int RunPipeline(CCliArgs& args)
     if (!args.TakeInt64("--dir", &dirArg, &haveDir))
         return UsageError(args, args.Error());
     auto testMsText = args.TakeOption("--test-ms");
+    auto checkMsText = args.TakeOption("--check-ms");
     auto outDir = args.TakeOption("--out");
     std::vector<std::string> paths;
     if (!args.Positionals(&paths))
@@ -130,6 +131,14 @@ int RunPipeline(CCliArgs& args)
         if (testMsText->empty() || *end != '\0' || v < 100 || v > 600000)
             return UsageError(args, "--test-ms takes milliseconds from 100 to 600000");
         testMs = static_cast<int>(v);
+    }
+    int checkMs = kSessionCheckMs;
+    if (checkMsText) {
+        char* end = nullptr;
+        long v = strtol(checkMsText->c_str(), &end, 10);
+        if (checkMsText->empty() || *end != '\0' || v < 100 || v > 3600000)
+            return UsageError(args, "--check-ms takes milliseconds from 100 to 3600000");
+        checkMs = static_cast<int>(v);
     }
     int failedPaths = 0;
     std::vector<std::string> inputs;
@@ -223,16 +232,26 @@ int RunPipeline(CCliArgs& args)
     // A record that still counts as working while no worker has anything (its file vanished
     // between stages) would wait for a user who is not there: after a quiet spell the run ends
     // and reports it.
+    // The sign-out check runs here rather than on the pipeline's timer, whose repeating would
+    // keep the loop below from ever seeing the timers run dry. Nobody waits on this thread.
     auto quietSince = std::chrono::steady_clock::now();
-    while (!g_stop && (pipeline.IsCourseWorking() || loop.NextTimerDueMs() >= 0)) {
+    auto nextCheck = quietSince + std::chrono::milliseconds(checkMs);
+    while (!g_stop && !view.SignedOutElsewhere() &&
+           (pipeline.IsCourseWorking() || loop.NextTimerDueMs() >= 0)) {
         loop.RunOnce(200);
         view.Draw(false);
+        if (std::chrono::steady_clock::now() >= nextCheck) {
+            CSession session(cfg);
+            if (session.CheckSignOut() == SignOutCheck::SignedOut)
+                loop.PostMsg(pipeline.Target(), WM_ACCOUNT_CHECK_OUT);
+            nextCheck = std::chrono::steady_clock::now() + std::chrono::milliseconds(checkMs);
+        }
         if (pipeline.HasWorkInFlight() || loop.NextTimerDueMs() >= 0)
             quietSince = std::chrono::steady_clock::now();
         else if (std::chrono::steady_clock::now() - quietSince > std::chrono::seconds(3))
             break;
     }
-    const bool interrupted = g_stop.load();
+    const bool interrupted = g_stop.load() || view.SignedOutElsewhere();
     pipeline.ReleaseTaskS();
     loop.PumpUntil([] { return false; }, 50); // reports that were on their way
     view.Draw(true);
@@ -276,14 +295,17 @@ int RunPipeline(CCliArgs& args)
         }
     }
     fflush(stdout);
-    if (interrupted)
+    if (view.SignedOutElsewhere())
+        Fail("run stopped: the account was signed in elsewhere; the records are kept and the next vexora run "
+             "continues them");
+    else if (interrupted)
         Fail("run interrupted; the records are kept and the next vexora run continues them");
     return failed == 0 && !interrupted ? kExitOk : kExitFailed;
 }
 
 } // namespace
 
-VX_CLI_COMMAND("run", "run [--dir ID] [--out DIR] [--test-ms MS] [PATH...]",
+VX_CLI_COMMAND("run", "run [--dir ID] [--out DIR] [--test-ms MS] [--check-ms MS] [PATH...]",
                "the whole pipeline: add files and folder trees, probe, convert, digest, upload (resumable)",
                RunPipeline);
 

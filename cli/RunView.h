@@ -24,6 +24,8 @@ public:
     void SpaceWarning(int64_t spaceLeft, const std::string& title) override;
     void RevealFile(const std::string&) override {}
     void OfferShutdown() override {}
+    void SignedOut() override { m_bSignedOut = true; }
+    bool SignedOutElsewhere() const { return m_bSignedOut; }
 
     // The files whose progress is shown (the files of this run).
     void Watch(const std::string& fileIndex) { m_watched.insert(fileIndex); }
@@ -46,6 +48,7 @@ private:
     std::set<std::string> m_watched;
     std::map<std::string, Line> m_lines;
     size_t m_drawnLines = 0;
+    bool m_bSignedOut = false;
     std::chrono::steady_clock::time_point m_lastDraw{};
 };
 

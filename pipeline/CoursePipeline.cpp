@@ -18,7 +18,7 @@
 namespace vx {
 
 CCoursePipeline::CCoursePipeline(const PipelineDeps& deps, const PipelineTuning& tuning)
-    : m_deps(deps), m_tuning(tuning)
+    : m_deps(deps), m_tuning(tuning), m_reports(deps.config)
 {
     m_target = m_deps.loop.Register(this);
 }
@@ -74,10 +74,17 @@ void CCoursePipeline::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CM
         m_deps.ui.SignedOut();
         break;
     case WM_DELETE_ITEMS:
-        if (wParam == 1)
-            DeleteProcessItem(m_deps.courseList.Checked());
-        else if (wParam == 2)
-            DeleteDoneItem(m_deps.convertedList.Checked());
+        // The request names its records: the selection may have changed since it was posted,
+        // and a deletion must never reach rows the user did not choose.
+        if (auto* indexes = PayloadAs<std::vector<std::string>>(payload)) {
+            if (wParam == 1)
+                DeleteProcessItem(*indexes);
+            else if (wParam == 2)
+                DeleteDoneItem(*indexes);
+        } else {
+            Log(g_log, "Warning : a delete request without file indexes (list %llu) is ignored",
+                static_cast<unsigned long long>(wParam));
+        }
         break;
     case WM_CHECK_MEDIAINFO:
         CheckMediaInfo(wParam);
@@ -96,9 +103,8 @@ void CCoursePipeline::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CM
             OnTransPending();
         else if (wParam == TIMER_WORK_CHECK)
             CheckCourseIsWorkToTrans();
-        else if (wParam == TIMER_SESSION_CHECK && m_tuning.signedOutElsewhere &&
-                 m_tuning.signedOutElsewhere())
-            m_deps.loop.PostMsg(m_target, WM_ACCOUNT_CHECK_OUT);
+        else if (wParam == TIMER_SESSION_CHECK)
+            CheckSignOut();
         statusMayChange = false;
         break;
     default:
@@ -179,8 +185,25 @@ void CCoursePipeline::StartSession()
     m_bSession = true;
     InItTaskS();
     m_deps.ui.CountsChanged();
-    if (m_tuning.signedOutElsewhere)
-        m_deps.loop.SetTimer(m_target, TIMER_SESSION_CHECK, kSessionCheckMs);
+    if (m_tuning.checkSignOut)
+        m_deps.loop.SetTimer(m_target, TIMER_SESSION_CHECK, m_tuning.sessionCheckMs);
+}
+
+void CCoursePipeline::CheckSignOut()
+{
+    if (!m_tuning.checkSignOut || !m_bSession || m_bSignOutCheckDue)
+        return;
+    m_bSignOutCheckDue = true;
+    std::weak_ptr<uint64_t> token = m_sessionToken;
+    const uint64_t session = *m_sessionToken;
+    m_tuning.checkSignOut([this, token, session](bool signedOut) {
+        auto alive = token.lock();
+        if (!alive || *alive != session)
+            return; // the pipeline or that session is gone
+        m_bSignOutCheckDue = false;
+        if (signedOut && m_bSession)
+            m_deps.loop.PostMsg(m_target, WM_ACCOUNT_CHECK_OUT);
+    });
 }
 
 void CCoursePipeline::RestoreRecords()
@@ -234,6 +257,9 @@ void CCoursePipeline::ReleaseTaskS()
     Log(g_log, "Info : ReleaseTaskS: delete m_pTestNetWork%d ", m_pTestNetWork ? 1 : 0);
     for (uint32_t t = TIMER_TRANS_PENDING; t <= TIMER_SESSION_CHECK; ++t)
         m_deps.loop.KillTimer(m_target, t);
+    // An answer to a sign-out check of this session no longer counts.
+    ++*m_sessionToken;
+    m_bSignOutCheckDue = false;
     if (m_pFileTransMgr) {
         m_pFileTransMgr->StopWork();
         m_pFileTransMgr.reset();

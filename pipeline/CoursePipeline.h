@@ -12,6 +12,7 @@
 
 #include "app/AppConfig.h"
 #include "net/SpaceApi.h"
+#include "pipeline/CourseReports.h"
 #include "pipeline/PipelineMessages.h"
 #include "pipeline/PipelineModels.h"
 #include "platform/MessageLoop.h"
@@ -63,8 +64,12 @@ struct PipelineTuning
     // Conversion output folder for this session instead of the user's (not stored); empty: the
     // user's.
     std::string strConvertPath;
-    // The sign-out check of timer 106; empty: the timer is not started.
-    std::function<bool()> signedOutElsewhere;
+    // The sign-out check of timer 106. The pipeline hands it a completion; the caller runs the
+    // request wherever suits it (the window off its thread) and calls done(true) on the
+    // pipeline's thread when the account was signed in elsewhere. A check still running when the
+    // timer fires again is not doubled. Empty: the timer is not started.
+    std::function<void(std::function<void(bool signedOut)> done)> checkSignOut;
+    int sessionCheckMs = kSessionCheckMs;
 };
 
 class CCoursePipeline : public IMsgHandler
@@ -152,6 +157,9 @@ public:
 
     // The folder of codecs/, Ext.data and the shipped pictures.
     std::string ProgramFolder() const;
+    // How reports change records (tests set its clock to time the upload speed).
+    CCourseReports& Reports() { return m_reports; }
+
     // The language text of a number with "@n" as line breaks.
     std::string Text(int number) const { return m_deps.config.GetText(number); }
 
@@ -172,6 +180,7 @@ private:
     void UpdateKeepAwake();
     void ArmWorkCheck();
     void DispatchProbed(const std::string& fileIndex);
+    void CheckSignOut();
 
     PipelineDeps m_deps;
     PipelineTuning m_tuning;
@@ -191,6 +200,11 @@ private:
     std::set<std::string> m_digesting;
     SpaceQuota m_quota;
     bool m_bPowerFailLogged = false;
+    CCourseReports m_reports;
+    // A sign-out check whose answer is due; the token tells a late answer whether the pipeline
+    // and the session it asked for still exist.
+    bool m_bSignOutCheckDue = false;
+    std::shared_ptr<uint64_t> m_sessionToken = std::make_shared<uint64_t>(0);
 };
 
 // Splits the command into words (blanks separate; double quotes group) and starts it without a

@@ -11,23 +11,9 @@
 #include "platform/Paths.h"
 
 #include <cerrno>
-#include <ctime>
 
 namespace vx {
 namespace {
-
-std::string NowText()
-{
-    time_t t = time(nullptr);
-    struct tm tm
-    {
-    };
-    localtime_r(&t, &tm);
-    char buf[64];
-    snprintf(buf, sizeof buf, "%4d-%02d-%02d %2d:%02d:%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
-             tm.tm_hour, tm.tm_min, tm.tm_sec);
-    return buf;
-}
 
 std::string NameOf(const std::string& path)
 {
@@ -238,29 +224,17 @@ void CCoursePipeline::OnConvertResult(const _sConvertReport& report)
     _sLCItemData* r = Find(report.strFileIndex);
     if (!r)
         return;
+    const ReportEffect e = m_reports.UpdateItemByCvrtInfo(*r, report);
+    if (!e.applied)
+        return;
     const int code = report.nCode;
+    if (e.store)
+        Store(*r);
     if (code == CR_PROGRESS) {
-        if (r->nStatus != CS_CONVERT_QUEUED && r->nStatus != CS_CONVERTING)
-            return; // a late report of a conversion the user stopped
-        const bool first = r->nStatus == CS_CONVERT_QUEUED;
-        SetStatus(*r, CS_CONVERTING);
-        r->nProgress = std::min<int>(report.nValue, 99);
-        if (first)
-            Store(*r);
         m_deps.courseList.Changed(r->strFileIndex);
         return;
     }
-    const int32_t target = code == CR_SUCCESS ? CS_CONVERTED : CS_CONVERT_FAILED;
-    if (!CanChangeStatus(r->nStatus, target) || r->nStatus == CS_CONVERTED)
-        return;
-    r->nProgress = std::min<int>(report.nValue, 99);
-    r->strConvertPath = report.strOutPath;
-    r->nStatus = target;
     if (code == CR_SUCCESS) {
-        r->strModifyTime = NowText();
-        r->nProgress = 100;
-        r->strConvertName = NameOf(r->strConvertPath);
-        Store(*r);
         m_deps.courseList.Changed(r->strFileIndex);
         Log(g_log, "Info : Send message  to  check md5  ~~~~");
         if (!m_deps.convertedList.AddRecord(*r, !m_deps.convertedList.IsSearching()))
@@ -269,13 +243,9 @@ void CCoursePipeline::OnConvertResult(const _sConvertReport& report)
         m_deps.ui.CountsChanged();
         return;
     }
-    // Every failure, 0 included, ends in status 4 with a cause the user can read.
-    Store(*r);
     Log(g_log, "Error : UpdateItemByCvrtInfo：FileName:%s , code:%d \r\n'", r->strFilePath.c_str(), code);
-    std::string text =
-        Text(2264) + "\"" + r->strFileName + "\" " + Text(2263) + Text(ConvertFailTextNo(code)) + "\n";
-    m_deps.courseList.SetTooltip(r->strFileIndex, text);
-    Log(g_log, "Error : update convert status (%s)", text.c_str());
+    m_deps.courseList.SetTooltip(r->strFileIndex, e.tooltipText);
+    Log(g_log, "Error : update convert status (%s)", e.tooltipText.c_str());
     Changed(*r);
 }
 

@@ -11,9 +11,7 @@
 #include "upload/TestNetWorkThread.h"
 #include "upload/TransProtocol.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <ctime>
+#include <string>
 
 namespace vx {
 namespace {
@@ -123,31 +121,24 @@ void CCoursePipeline::OnTransResult(const _sTransReport& report)
 {
     if (report.i64FileId <= 0 && report.strFileIndex.empty())
         return;
-    _sLCItemData* r = Find(report.strFileIndex);
-    if (!r || (r->nStatus != CS_UPLOAD_QUEUED && r->nStatus != CS_UPLOADING))
-        return; // deleted, paused or handed over again meanwhile
     const std::string idx = report.strFileIndex;
-    const int code = report.nCode;
-    r->i64FileId = report.i64FileId;
-    r->nSpeed = report.nInterval;
-    r->i64FileStart = report.i64Pos;
-    r->nProgress = r->i64FileEnd > 0 ? static_cast<int32_t>(report.i64Pos * 100 / r->i64FileEnd) : 0;
-    if (r->nProgress >= 100) {
-        r->nProgress = 99;
-        r->nSpeed = 0;
+    _sLCItemData* r = Find(idx);
+    if (!r) {
+        m_reports.Forget(idx);
+        return;
     }
+    ReportEffect e = m_reports.UpdateItemByTransInfo(*r, report);
+    if (!e.applied)
+        return; // paused or handed over again meanwhile
+    const int code = report.nCode;
     if (code == TR_PROGRESS) {
         m_deps.courseList.SetTooltip(idx, "");
-        if (r->nStatus == CS_UPLOAD_QUEUED) {
-            SetStatus(*r, CS_UPLOADING);
+        if (e.store)
             Store(*r);
-        }
         Changed(*r);
         return;
     }
     if (code == TR_UPLOADED) {
-        SetStatus(*r, CS_UPLOADED);
-        r->nProgress = 100;
         Store(*r);
         _sLCItemData done = *r;
         SyncConverted(done);
@@ -163,8 +154,7 @@ void CCoursePipeline::OnTransResult(const _sTransReport& report)
         m_deps.ui.CountsChanged();
         return;
     }
-    int textNo = 0;
-    if (code == TRANS_REFUSED) {
+    if (e.rename) {
         Log(g_log, "Info : UpdateItemByTransInfo：FileName:%s ,ConvetFileName:%s  Errcode:%d ",
             r->strFilePath.c_str(), r->strConvertPath.c_str(), code);
         // The server holds other content under this name: upload under a new one.
@@ -176,17 +166,12 @@ void CCoursePipeline::OnTransResult(const _sTransReport& report)
         }
         if (!(r = Find(idx)))
             return;
-        textNo = kRenameFailedText;
-    } else {
-        textNo = UploadFailTextNo(code);
+        e = m_reports.UploadFailed(*r, kRenameFailedText);
     }
-    SetStatus(*r, CS_UPLOAD_FAILED);
-    if (textNo != 0) {
-        std::string text = Text(2272) + "\"" + r->strFileName + "\"" + Text(2263) + Text(textNo) + "\n";
-        m_deps.courseList.SetTooltip(idx, text);
-        r->nProgress = 0;
+    if (e.tooltip) {
+        m_deps.courseList.SetTooltip(idx, e.tooltipText);
         Log(g_log, "Info : UpdateItemByTransInfo：FileName:%s ,ConvetFileName:%s  Errcode:%d %s",
-            r->strFilePath.c_str(), r->strConvertPath.c_str(), code, text.c_str());
+            r->strFilePath.c_str(), r->strConvertPath.c_str(), code, e.tooltipText.c_str());
     }
     if (code == TRANS_REFUSED_4) {
         const int64_t root = RootFolder();
@@ -215,44 +200,9 @@ void CCoursePipeline::OnTransResult(const _sTransReport& report)
 bool CCoursePipeline::ReNameCourseFile(const std::string& fileIndex)
 {
     _sLCItemData* r = Find(fileIndex);
-    if (!r)
+    if (!r || !m_reports.RenameUploadFile(*r))
         return false;
-    std::string marker;
-    if ((Options().nUinfo & kOptTimeStamp) || Options().strTimeStamp.empty()) {
-        // Without a suffix of the user's the date stamp makes the new name: the same name
-        // would only be refused again.
-        time_t t = time(nullptr);
-        struct tm tm
-        {
-        };
-        localtime_r(&t, &tm);
-        struct timespec ts
-        {
-        };
-        clock_gettime(CLOCK_MONOTONIC, &ts);
-        char buf[64];
-        snprintf(buf, sizeof buf, "%04d%02d%02d%lld", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
-                 static_cast<long long>(ts.tv_sec * 1000 + ts.tv_nsec / 1000000));
-        marker = buf;
-    } else {
-        marker = Options().strTimeStamp;
-    }
-    const std::string old = r->strConvertPath;
-    const size_t slash = old.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "" : old.substr(0, slash + 1);
-    const std::string name = old.substr(folder.size());
-    const std::string ext = GetFileExt(name);
-    const std::string stem = name.substr(0, name.size() - ext.size());
-    const std::string renamed = folder + stem + marker + ext;
-    if (renamed == old || std::rename(old.c_str(), renamed.c_str()) != 0) {
-        Log(g_log, "Error: CLCListView::ReNameCourseFile-- Rename  is failed  FileName:%s   ErrorCode : %d ",
-            old.c_str(), errno);
-        return false;
-    }
-    r->strConvertPath = renamed;
-    r->strConvertName = NameOf(renamed);
-    SetStatus(*r, CS_WAIT_UPLOAD);
-    r->nTransTimes = 0;
+    m_deps.courseList.SetTooltip(fileIndex, "");
     Store(*r);
     m_deps.courseList.Changed(fileIndex);
     m_deps.loop.SetTimer(m_target, TIMER_TRANS_PENDING, kRenameRetryMs);

@@ -17,7 +17,8 @@ constexpr uint32_t WM_USER_INFO = WM_USER + 2002; // 3026
 constexpr uint32_t WM_SHOW_MESSAGE = WM_USER + 2004; // 3028
 // The account was signed in elsewhere: the session ends.
 constexpr uint32_t WM_ACCOUNT_CHECK_OUT = WM_USER + 2013; // 3037
-// Delete the checked records: wParam 1 course list, 2 converted list.
+// Delete records: wParam 1 course list, 2 converted list; payload
+// MakePayload(std::vector<std::string>) with their file indexes (a request without is ignored).
 constexpr uint32_t WM_DELETE_ITEMS = WM_USER + 2015; // 3039
 // Open the add-file dialog (a face with a file picker handles it).
 constexpr uint32_t WM_ADD_FILES = WM_USER + 2016; // 3040

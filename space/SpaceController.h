@@ -89,6 +89,10 @@ public:
     void AddFinishedFile(const SpaceEntry& file);
     // A folder made elsewhere (the intake's batch for a dropped tree) joins the tree.
     void AddFolderToTree(const SpaceEntry& folder);
+    // The periodic sign-out check, queued behind the page's requests so that it never runs
+    // beside one on the session: done(true) on the owner's thread when the account was signed in
+    // elsewhere. A cookie renewed by a re-login is taken over.
+    void CheckSignOut(std::function<void(bool signedOut)> done);
     // Sign-out: everything emptied, waiting requests dropped.
     void Reset();
 

@@ -1,7 +1,13 @@
 // vx_ui_bench ROWS SECONDS: the course list against a QStandardItemModel table with the same
 // rows. Prints the time to fill the model (view attached), to repaint a full viewport, and the
-// longest and mean paint while 100 upload reports a second update the visible rows.
+// longest and mean paint while 100 upload reports a second update the visible rows. The reports
+// take the window's path: the course pipeline applies them to the list's model.
 
+#include "app/AppConfig.h"
+#include "net/SpaceApi.h"
+#include "pipeline/CoursePipeline.h"
+#include "pipeline/MemoryModels.h"
+#include "store/LocalDb.h"
 #include "store/TransRecords.h"
 #include "ui/lists/LCListView.h"
 
@@ -13,6 +19,7 @@
 #include <QPainter>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -82,6 +89,20 @@ protected:
         QTableView::paintEvent(e);
         stats.Add(c.WallMs(), c.CpuMs());
     }
+};
+
+// The pipeline's user and power manager: nothing is asked or held in a benchmark.
+struct QuietFace : IPipelineUi, IPowerRequest
+{
+    int MessageBox(const std::string&, int) override { return 0; }
+    void SpaceWarning(int64_t, const std::string&) override {}
+    void RevealFile(const std::string&) override {}
+    void OfferShutdown() override {}
+    bool Acquire(const std::string&) override { return false; }
+    void Release() override {}
+    bool IsHeld() const override { return false; }
+    const std::string& LastError() const override { return error; }
+    std::string error;
 };
 
 std::vector<_sLCItemData> Rows(int n)
@@ -185,6 +206,19 @@ int main(int argc, char** argv)
     const double repaintMs = RepaintMs(&list, &repaintCpuMs);
     const double baseRepaintMs = RepaintMs(&table, &baseRepaintCpuMs);
 
+    // The pipeline on the list, as the main window wires it (no session: no workers).
+    QTemporaryDir dir;
+    CAppConfig cfg(dir.filePath(QStringLiteral("Config.ini")).toStdString());
+    CLocalDb db(dir.filePath(QStringLiteral("bench.db")).toStdString());
+    CSpaceApi api(cfg);
+    CMemConvertedList converted;
+    CMemFolderTree tree;
+    CMemSpaceList space;
+    CMessageLoop loop;
+    QuietFace face;
+    CCoursePipeline pipeline(
+        PipelineDeps{loop, cfg, db, api, *list.List(), converted, tree, space, face, face});
+
     list.stats = {};
     int64_t pos = 0;
     Stream(seconds, [&](int tick) {
@@ -195,7 +229,7 @@ int main(int argc, char** argv)
         rep.i64Pos = pos;
         rep.nInterval = 100000;
         rep.nCode = TR_PROGRESS;
-        list.UpdateItemByTransInfo(rep);
+        pipeline.OnTransResult(rep);
     });
     table.stats = {};
     Stream(seconds, [&](int tick) {

@@ -1,7 +1,11 @@
 #include "ui/lists/ConverDoneListUI.h"
 
+#include "app/AppConfig.h"
+#include "app/LogFile.h"
 #include "app/Utils.h"
+#include "media/MediaInfo.h"
 #include "store/CourseStatus.h"
+#include "store/LocalDb.h"
 #include "ui/lists/ListPaint.h"
 
 #include <QPainter>
@@ -39,6 +43,36 @@ uint32_t CConverDoneListUI::MenuFlags(bool rowSelected, int selectedCount) const
 const char* CConverDoneListUI::DeleteLogLine() const
 {
     return "CConverDoneListUI::DoEvent~~~~ SendNotify(l_pControl, DUI_VXMSGTYPE_DELETE ";
+}
+
+bool CConverDoneListUI::RefreshMediaInfo(const std::string& fileIndex)
+{
+    _sLCItemData* r = m_pList->Find(fileIndex);
+    if (!r || r->nFileType == 1)
+        return false;
+    MiData probed;
+    CMediaInfo probe(r->strConvertPath);
+    const int code = probe.GetMiData(&probed);
+    if (code != MI_OK) {
+        Log(g_log, "ERR:RefreshMediaInfo原%s:%s获取MediaInfo失败.ErrCode:%d ", r->strFileName.c_str(),
+            r->strConvertPath.c_str(), code);
+        return false;
+    }
+    r->i64FileEnd = probed.i64FileSize;
+    r->nWidth = probed.nWidth;
+    r->nHeight = probed.nHeight;
+    r->miData = probed;
+    // The record's own columns, then the converted file's duration and bit rate, which only the
+    // conversion-only update writes (and a restart reads back).
+    if (m_ctx.db && m_ctx.config) {
+        const int64_t user = m_ctx.config->m_i64UserId;
+        if (!m_ctx.db->UpdateCourseFile(*r, user) ||
+            (!r->strModifyTime.empty() && !m_ctx.db->UpdateCourseFile(*r, user, true)))
+            Log(g_log, "Error : the course file %s could not be stored in %s", r->strFilePath.c_str(),
+                m_ctx.db->Path().c_str());
+    }
+    m_pList->Changed(fileIndex);
+    return true;
 }
 
 QString CConverDoneListUI::DoneStatusText(int32_t status) const

@@ -2,6 +2,7 @@
 // The converted list: files whose upload file exists, with upload state, upload size,
 // duration, bit rate and the time the conversion ended. Search filters by the converted name;
 // deleting a row (through the pipeline, which calls Remove) deletes its conversion output.
+// RefreshMediaInfo reads the converted file itself again, so the row shows what is uploaded.
 
 #include "ui/lists/ConvertedListModel.h"
 #include "ui/lists/RecordListView.h"
@@ -36,6 +37,10 @@ public:
 
     bool Add(const _sLCItemData& record, bool visible) { return m_pList->AddRecord(record, visible); }
     bool Search(const QString& text) { return m_pList->Search(text); }
+    // Probes the row's upload file and takes its size, picture size and media properties
+    // (duration, bit rate ...), then stores the record. False, with the record unchanged, for a
+    // document, an index not listed or a file the probe cannot read.
+    bool RefreshMediaInfo(const std::string& fileIndex);
     // The status text of a converted row: uploading, uploaded, or waiting for the upload.
     QString DoneStatusText(int32_t status) const;
 

@@ -26,13 +26,7 @@ bool CConverDoneListModel::AddRecord(const _sLCItemData& record, bool visible)
     const std::string name = NameOfPath(copy.strConvertPath);
     if (!name.empty())
         copy.strConvertName = name;
-    return AppendRow(copy, visible && !m_bSearching);
-}
-
-_sLCItemData* CConverDoneListModel::Find(const std::string& fileIndex)
-{
-    ListRow* r = fileIndex.empty() ? nullptr : FindRow(fileIndex);
-    return r ? &r->record : nullptr;
+    return AppendRow(copy, visible && !Searching());
 }
 
 void CConverDoneListModel::Changed(const std::string& fileIndex)
@@ -79,59 +73,36 @@ bool CConverDoneListModel::Remove(const std::string& fileIndex)
 
 bool CConverDoneListModel::Sort(int column, bool descending)
 {
-    Less less;
     switch (column) {
     case kColName:
-        less = [](const _sLCItemData& a, const _sLCItemData& b) {
-            return a.strConvertName < b.strConvertName;
-        };
-        break;
+        SortByKey([](const _sLCItemData& r) -> const std::string& { return r.strConvertName; }, descending);
+        return true;
     case kColStatus:
-        less = [](const _sLCItemData& a, const _sLCItemData& b) { return a.nStatus < b.nStatus; };
-        break;
+        SortByKey([](const _sLCItemData& r) { return r.nStatus; }, descending);
+        return true;
     case kColSize:
-        less = [](const _sLCItemData& a, const _sLCItemData& b) { return a.i64FileEnd < b.i64FileEnd; };
-        break;
+        SortByKey([](const _sLCItemData& r) { return r.i64FileEnd; }, descending);
+        return true;
     case kColDuration:
-        less = [](const _sLCItemData& a, const _sLCItemData& b) {
-            return a.miData.nDuration[MI_GENERAL] < b.miData.nDuration[MI_GENERAL];
-        };
-        break;
+        SortByKey([](const _sLCItemData& r) { return r.miData.nDuration[MI_GENERAL]; }, descending);
+        return true;
     case kColBitRate:
-        less = [](const _sLCItemData& a, const _sLCItemData& b) {
-            return a.miData.nBitRate[MI_GENERAL] < b.miData.nBitRate[MI_GENERAL];
-        };
-        break;
+        SortByKey([](const _sLCItemData& r) { return r.miData.nBitRate[MI_GENERAL]; }, descending);
+        return true;
     case kColTime:
-        less = [](const _sLCItemData& a, const _sLCItemData& b) { return a.strModifyTime < b.strModifyTime; };
-        break;
+        SortByKey([](const _sLCItemData& r) -> const std::string& { return r.strModifyTime; }, descending);
+        return true;
     default:
         return false;
     }
-    if (descending)
-        SortRows([less](const _sLCItemData& a, const _sLCItemData& b) { return less(b, a); });
-    else
-        SortRows(less);
-    return true;
 }
 
 bool CConverDoneListModel::Search(const QString& text)
 {
+    // An empty list has nothing to search and does not enter the search state.
     if (Count() == 0)
         return false;
-    m_bSearching = !text.isEmpty();
-    if (!m_bSearching)
-        return FilterRows({}) > 0;
-    return FilterRows([&text](const _sLCItemData& r) {
-               return QString::fromStdString(r.strConvertName).contains(text, Qt::CaseInsensitive);
-           }) > 0;
-}
-
-void CConverDoneListModel::SetSearching(bool searching)
-{
-    if (!searching && m_bSearching)
-        Search(QString());
-    m_bSearching = searching;
+    return SearchRows(text, &_sLCItemData::strConvertName);
 }
 
 } // namespace vx

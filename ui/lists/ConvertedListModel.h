@@ -34,23 +34,20 @@ public:
 
     // IConvertedList
     bool AddRecord(const _sLCItemData& record, bool visible) override;
-    _sLCItemData* Find(const std::string& fileIndex) override;
+    _sLCItemData* Find(const std::string& fileIndex) override { return FindRecord(fileIndex); }
     // Deletes the record's conversion output folder, then the row.
     bool Remove(const std::string& fileIndex) override;
     std::vector<std::string> Indexes() const override { return AllIndexes(); }
     std::vector<std::string> Checked() const override { return SelectedIndexes(); }
     void Changed(const std::string& fileIndex) override;
-    bool IsSearching() const override { return m_bSearching; }
-    void SetSearching(bool searching) override;
+    bool IsSearching() const override { return Searching(); }
+    void SetSearching(bool searching) override { SetSearchState(searching); }
 
     // The folder Remove deletes for this record, "" when none may be deleted.
     static std::string OutputFolderOf(const _sLCItemData& r);
 
 protected:
     QString DisplayName(const _sLCItemData& r) const override;
-
-private:
-    bool m_bSearching = false;
 };
 
 // The name part of a path (after the last '/'), "" when the path ends in one.

@@ -35,7 +35,7 @@ bool CLCListModel::Add(const _sLCItemData& record, bool visible)
 {
     if (record.strFileIndex.empty() || IsDuplicate(record))
         return false;
-    if (!AppendRow(record, visible && !m_bSearching))
+    if (!AppendRow(record, visible && !Searching()))
         return false;
     if (record.i64FileId > 0)
         ++m_fileIds[record.i64FileId];
@@ -46,11 +46,11 @@ bool CLCListModel::Add(const _sLCItemData& record, bool visible)
 
 _sLCItemData* CLCListModel::Find(const std::string& fileIndex)
 {
-    ListRow* r = fileIndex.empty() ? nullptr : FindRow(fileIndex);
-    if (!r)
-        return nullptr;
-    m_bDupDirty = true;
-    return &r->record;
+    _sLCItemData* r = FindRecord(fileIndex);
+    // The caller may change the id or the digest: check against fresh values next time.
+    if (r)
+        m_bDupDirty = true;
+    return r;
 }
 
 bool CLCListModel::Remove(const std::string& fileIndex)
@@ -80,46 +80,25 @@ std::vector<_sLCItemData> CLCListModel::RecordsInRange(int32_t low, int32_t high
 
 bool CLCListModel::Sort(int column, bool descending)
 {
-    Less less;
     switch (column) {
     case kColName:
-        less = [](const _sLCItemData& a, const _sLCItemData& b) { return a.strFileName < b.strFileName; };
-        break;
+        SortByKey([](const _sLCItemData& r) -> const std::string& { return r.strFileName; }, descending);
+        return true;
     case kColSize:
-        less = [](const _sLCItemData& a, const _sLCItemData& b) { return a.i64FileSize < b.i64FileSize; };
-        break;
+        SortByKey([](const _sLCItemData& r) { return r.i64FileSize; }, descending);
+        return true;
     case kColStatus:
-        less = [](const _sLCItemData& a, const _sLCItemData& b) { return a.nStatus < b.nStatus; };
-        break;
+        SortByKey([](const _sLCItemData& r) { return r.nStatus; }, descending);
+        return true;
     default:
         return false;
     }
-    if (descending)
-        SortRows([less](const _sLCItemData& a, const _sLCItemData& b) { return less(b, a); });
-    else
-        SortRows(less);
-    return true;
 }
 
 bool CLCListModel::Search(const QString& text)
 {
     m_searchText = text;
-    m_bSearching = !text.isEmpty();
-    if (!m_bSearching) {
-        FilterRows({});
-        return Count() > 0;
-    }
-    const QString needle = text;
-    return FilterRows([&needle](const _sLCItemData& r) {
-               return QString::fromStdString(r.strFileName).contains(needle, Qt::CaseInsensitive);
-           }) > 0;
-}
-
-void CLCListModel::SetSearching(bool searching)
-{
-    if (!searching && m_bSearching)
-        Search(QString());
-    m_bSearching = searching;
+    return SearchRows(text, &_sLCItemData::strFileName);
 }
 
 } // namespace vx

@@ -49,13 +49,12 @@ public:
     {
         CRecordListModel::SetTooltip(fileIndex, text);
     }
-    bool IsSearching() const override { return m_bSearching; }
-    void SetSearching(bool searching) override;
+    bool IsSearching() const override { return Searching(); }
+    void SetSearching(bool searching) override { SetSearchState(searching); }
 
 private:
     void RebuildDupIndex();
 
-    bool m_bSearching = false;
     QString m_searchText;
     // File ids and digests of the rows, for the duplicate check. A record handed out by Find
     // may change its id or digest, so the index is rebuilt before the next check then.

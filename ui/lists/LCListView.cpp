@@ -51,10 +51,4 @@ void CLCListView::RemoveAll()
     emit m_pList->selectChanged(0, 0);
 }
 
-void CLCListView::Store(const _sLCItemData& r)
-{
-    if (m_ctx.db && m_ctx.config)
-        m_ctx.db->UpdateCourseFile(r, m_ctx.config->m_i64UserId);
-}
-
 } // namespace vx

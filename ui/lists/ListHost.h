@@ -1,8 +1,8 @@
 #pragma once
 // What the lists need from the window around them, without knowing the pipeline: the
-// language texts, the database and user for storing records and sort orders, and two
-// requests the pipeline serves (delete the selected rows; hand waiting uploads over again).
-// CLoopListHost serves both requests through the message loop.
+// language texts, the database and user for storing records and sort orders, and the request
+// the pipeline serves (delete the selected rows). CLoopListHost posts it through the message
+// loop with the file indexes it names, so a selection changed meanwhile cannot redirect it.
 
 #include "platform/MessageLoop.h"
 
@@ -21,18 +21,15 @@ public:
     virtual ~IListHost() = default;
     // list: 1 the course list, 2 the converted list.
     virtual void DeleteItems(int list, const std::vector<std::string>& fileIndexes) = 0;
-    // Re-arms the pending-upload timer (103) to fire after ms.
-    virtual void RestartTransTimer(int ms) = 0;
 };
 
-// Posts WM_DELETE_ITEMS (3039, wParam the list, payload the file indexes) and sets timer 103
-// on the pipeline's target.
+// Posts WM_DELETE_ITEMS (3039, wParam the list, payload the file indexes) to the pipeline's
+// target.
 class CLoopListHost : public IListHost
 {
 public:
     CLoopListHost(CMessageLoop& loop, MsgTarget target) : m_loop(loop), m_target(target) {}
     void DeleteItems(int list, const std::vector<std::string>& fileIndexes) override;
-    void RestartTransTimer(int ms) override;
 
 private:
     CMessageLoop& m_loop;
@@ -43,7 +40,7 @@ struct ListContext
 {
     CAppConfig* config = nullptr; // texts, user id and options; null: no texts, nothing stored
     CLocalDb* db = nullptr;       // null: records and sort orders are not stored
-    IListHost* host = nullptr;    // null: delete and retry requests are dropped
+    IListHost* host = nullptr;    // null: delete requests are dropped
 };
 
 } // namespace vx

@@ -1,18 +1,10 @@
 #include "ui/lists/RecordListModel.h"
 
 #include <algorithm>
-#include <chrono>
 
 namespace vx {
 
-CRecordListModel::CRecordListModel(QObject* parent) : QAbstractListModel(parent)
-{
-    m_clock = [] {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-                   std::chrono::steady_clock::now().time_since_epoch())
-            .count();
-    };
-}
+CRecordListModel::CRecordListModel(QObject* parent) : QAbstractListModel(parent) {}
 
 CRecordListModel::~CRecordListModel() = default;
 
@@ -55,6 +47,12 @@ const ListRow* CRecordListModel::FindRow(const std::string& fileIndex) const
 {
     auto it = m_byIndex.find(fileIndex);
     return it == m_byIndex.end() ? nullptr : it->second;
+}
+
+_sLCItemData* CRecordListModel::FindRecord(const std::string& fileIndex)
+{
+    ListRow* r = fileIndex.empty() ? nullptr : FindRow(fileIndex);
+    return r ? &r->record : nullptr;
 }
 
 bool CRecordListModel::AppendRow(const _sLCItemData& record, bool visible)
@@ -343,6 +341,23 @@ int CRecordListModel::FilterRows(const Match& match)
     endResetModel();
     EmitSelectChanged();
     return static_cast<int>(m_view.size());
+}
+
+bool CRecordListModel::SearchRows(const QString& text, std::string _sLCItemData::*field)
+{
+    m_bSearching = !text.isEmpty();
+    if (!m_bSearching)
+        return FilterRows({}) > 0;
+    return FilterRows([&text, field](const _sLCItemData& r) {
+               return QString::fromStdString(r.*field).contains(text, Qt::CaseInsensitive);
+           }) > 0;
+}
+
+void CRecordListModel::SetSearchState(bool searching)
+{
+    if (!searching && m_bSearching)
+        SearchRows(QString(), nullptr);
+    m_bSearching = searching;
 }
 
 } // namespace vx

@@ -24,12 +24,11 @@ namespace vx {
 struct ListRow
 {
     _sLCItemData record;
-    std::string tooltip;       // the cause of a failure, shown over the row
-    bool visible = true;       // false while a search filters it out
-    bool selected = false;     // only visible rows are ever selected
-    int32_t lastStatus = -1;   // status last seen, for "statechanged"
-    int viewRow = -1;          // position among the visible rows, -1 when hidden
-    int64_t lastReportMs = -1; // time of the previous transfer report (speed)
+    std::string tooltip;     // the cause of a failure, shown over the row
+    bool visible = true;     // false while a search filters it out
+    bool selected = false;   // only visible rows are ever selected
+    int32_t lastStatus = -1; // status last seen, for "statechanged"
+    int viewRow = -1;        // position among the visible rows, -1 when hidden
 };
 
 class CRecordListModel : public QAbstractListModel
@@ -50,6 +49,9 @@ public:
     const ListRow* RowAt(int viewRow) const;
     ListRow* FindRow(const std::string& fileIndex);
     const ListRow* FindRow(const std::string& fileIndex) const;
+    // The record of a listed file index, null for "" or an index not listed. Valid until a row
+    // is added or removed.
+    _sLCItemData* FindRecord(const std::string& fileIndex);
     size_t Count() const { return m_rows.size(); }
     int VisibleCount() const { return static_cast<int>(m_view.size()); }
 
@@ -83,13 +85,24 @@ public:
     // --- order and filter ----------------------------------------------------------------
     // Orders the rows (stable), clears the selection and reports it.
     void SortRows(const Less& less);
+    // The same by one key of the records, ascending or descending.
+    template <class Key> void SortByKey(Key key, bool descending)
+    {
+        if (descending)
+            SortRows([key](const _sLCItemData& a, const _sLCItemData& b) { return key(b) < key(a); });
+        else
+            SortRows([key](const _sLCItemData& a, const _sLCItemData& b) { return key(a) < key(b); });
+    }
     // Shows the rows that match (all when match is empty), clears the selection; returns how
     // many rows are visible afterwards.
     int FilterRows(const Match& match);
-
-    // Milliseconds of a monotonic clock; tests replace it to time reports exactly.
-    void SetClock(std::function<int64_t()> clock) { m_clock = std::move(clock); }
-    int64_t NowMs() const { return m_clock(); }
+    // A search: shows the rows whose text field contains the text, ignoring case in any script
+    // (Chinese included); "" ends the search and shows every row. Returns whether any row is
+    // visible afterwards.
+    bool SearchRows(const QString& text, std::string _sLCItemData::*field);
+    bool Searching() const { return m_bSearching; }
+    // Switching the search off shows every row again.
+    void SetSearchState(bool searching);
 
 signals:
     // After every selection change, removal or sort: selected count, status of the one selected
@@ -113,7 +126,7 @@ private:
     ListRow* m_pAnchor = nullptr;
     int m_nSelected = 0;
     bool m_bMultiSelect = true;
-    std::function<int64_t()> m_clock;
+    bool m_bSearching = false;
 };
 
 } // namespace vx

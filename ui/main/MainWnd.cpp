@@ -156,14 +156,18 @@ CMainWnd::CMainWnd(const Deps& d, QWidget* parent)
                       *m_pSpaceModels,
                       *this,
                       power};
-    m_pPipeline = std::make_unique<CCoursePipeline>(deps, d.tuning);
+    PipelineTuning tuning = d.tuning;
+    if (!tuning.checkSignOut)
+        tuning.checkSignOut = [this](std::function<void(bool)> done) {
+            m_pSpace->CheckSignOut(std::move(done));
+        };
+    m_pPipeline = std::make_unique<CCoursePipeline>(deps, tuning);
     m_pIntake = std::make_unique<CCourseIntake>(*m_pPipeline);
     m_pRequests = std::make_unique<CMainRequests>(m_config, m_loop);
     m_pListHost = std::make_unique<CLoopListHost>(m_loop, m_pPipeline->Target());
     ListContext ctx{&m_config, &m_db, m_pListHost.get()};
     m_pCourseProcessList->SetContext(ctx);
     m_pConverDoneList->SetContext(ctx);
-    m_pCourseProcessList->SetConvertedList(m_pConverDoneList->List());
     NameHeaders(m_pCourseProcessList, kCourseHeaders);
     NameHeaders(m_pConverDoneList, kDoneHeaders);
 
@@ -334,9 +338,9 @@ void CMainWnd::OnClick(const QString& name, QWidget* sender)
     Q_UNUSED(sender);
     CCoursePipeline& p = *m_pPipeline;
     if (name == QLatin1String("lcdelBtn"))
-        m_loop.PostMsg(p.Target(), WM_DELETE_ITEMS, 1);
+        m_loop.PostMsg(p.Target(), WM_DELETE_ITEMS, 1, MakePayload(m_pCourseProcessList->List()->Checked()));
     else if (name == QLatin1String("doneDel"))
-        m_loop.PostMsg(p.Target(), WM_DELETE_ITEMS, 2);
+        m_loop.PostMsg(p.Target(), WM_DELETE_ITEMS, 2, MakePayload(m_pConverDoneList->List()->Checked()));
     else if (name == QLatin1String("uploadBtn"))
         p.CourseUpLoadFile(m_pCourseProcessList->List()->Checked());
     else if (name == QLatin1String("pauseBtn"))

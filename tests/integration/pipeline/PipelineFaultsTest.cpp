@@ -269,3 +269,34 @@ TEST_F(PipelineRules, ARecordWhoseFileVanishedWaitsForTheUserWithNothingInFlight
     EXPECT_TRUE(pipeline->IsCourseWorking());
     EXPECT_FALSE(pipeline->HasWorkInFlight()) << "so a headless run can tell it will not move";
 }
+
+TEST_F(PipelineTest, SignOutCheckEndsTheSessionAndLateAnswersChangeNothing)
+{
+    std::vector<std::function<void(bool)>> asked;
+    tune = [&](PipelineTuning& t) {
+        t.sessionCheckMs = 40;
+        t.checkSignOut = [&](std::function<void(bool)> done) { asked.push_back(std::move(done)); };
+    };
+    Boot();
+    StartSession();
+    ASSERT_TRUE(loop.PumpUntil([&] { return asked.size() == 1; }, 5000));
+    // While an answer is due the timer asks no second time.
+    loop.PumpUntil([] { return false; }, 200);
+    EXPECT_EQ(asked.size(), 1u);
+    asked[0](false);
+    ASSERT_TRUE(loop.PumpUntil([&] { return asked.size() == 2; }, 5000));
+    EXPECT_TRUE(pipeline->IsSessionRunning());
+    EXPECT_EQ(ui.signedOut, 0);
+
+    asked[1](true);
+    ASSERT_TRUE(loop.PumpUntil([&] { return !pipeline->IsSessionRunning(); }, 5000));
+    EXPECT_EQ(ui.signedOut, 1);
+
+    // An answer for the ended session, arriving after a new one started, is not applied to it.
+    auto stale = asked[1];
+    StartSession();
+    stale(true);
+    loop.PumpUntil([] { return false; }, 200);
+    EXPECT_TRUE(pipeline->IsSessionRunning());
+    EXPECT_EQ(ui.signedOut, 1);
+}

@@ -38,6 +38,8 @@ void PipelineTest::Boot(const std::vector<std::string>& simArgs, int speedTestMs
     tuning.speedTestMs = speedTestMs;
     tuning.workCheckMs = 200;
     tuning.strProgramFolder = BinDir();
+    if (tune)
+        tune(tuning);
     pipeline = std::make_unique<CCoursePipeline>(
         PipelineDeps{loop, *cfg, *db, *api, courses, converted, tree, space, ui, power}, tuning);
 }

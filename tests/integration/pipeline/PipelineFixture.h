@@ -33,6 +33,7 @@ public:
     void SpaceWarning(int64_t left, const std::string& title) override { warnings.push_back({left, title}); }
     void RevealFile(const std::string& path) override { revealed.push_back(path); }
     void OfferShutdown() override { ++shutdownOffers; }
+    void SignedOut() override { ++signedOut; }
 
     struct Box
     {
@@ -43,6 +44,7 @@ public:
     std::vector<std::pair<int64_t, std::string>> warnings;
     std::vector<std::string> revealed;
     int shutdownOffers = 0;
+    int signedOut = 0;
     int answer = 1;
     std::function<int(const std::string&)> onQuestion;
 };
@@ -97,6 +99,8 @@ protected:
     std::unique_ptr<CAppConfig> cfg;
     std::unique_ptr<CLocalDb> db;
     std::unique_ptr<CSpaceApi> api;
+    // Applied to the pipeline's settings before Boot builds it.
+    std::function<void(PipelineTuning&)> tune;
     CMemCourseList courses;
     CMemConvertedList converted;
     CMemFolderTree tree;

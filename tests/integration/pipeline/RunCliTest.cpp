@@ -131,6 +131,24 @@ TEST_F(RunCli, FolderTreeWithGoodAndBadFiles)
     EXPECT_EQ(Run({"run", "--bogus"}).exitCode, 2);
 }
 
+TEST_F(RunCli, SignedInElsewhereStopsTheRunAndKeepsItsRecords)
+{
+    Copy(media.Mp4(), "away/clip.mp4");
+    WriteFile(dir.File("away/handout.pdf"), "%PDF-1.4\n" + std::string(4000, 'p'));
+    ASSERT_TRUE(sim.SetFault("signed-out", "on"));
+    RunResult r = Run({"run", "--test-ms", "300", "--check-ms", "100", dir.File("away")});
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_NE(r.err.find("signed in elsewhere"), std::string::npos) << r.err;
+    EXPECT_EQ(Run({"run", "--check-ms", "50"}).exitCode, 2) << "below the smallest interval";
+
+    // The records stayed: the next run continues them to the end.
+    ASSERT_TRUE(sim.SetFault("signed-out", "off"));
+    RunResult again = Run({"run", "--test-ms", "300"});
+    EXPECT_EQ(again.exitCode, 0) << again.err << again.out;
+    EXPECT_NE(again.out.find("clip.mp4"), std::string::npos) << again.out;
+    EXPECT_NE(again.out.find("handout.pdf"), std::string::npos) << again.out;
+}
+
 TEST_F(RunCli, KilledAtEveryStageThenContinuedEndsWithEachFileOnce)
 {
     // Enough to catch each stage: a clip that takes a while to convert, a document large

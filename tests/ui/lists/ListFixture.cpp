@@ -48,6 +48,16 @@ std::vector<_sLCItemData> MixedRecords(int n)
     return out;
 }
 
+int32_t StoredStatus(ListEnv& env, const std::string& fileIndex)
+{
+    std::vector<_sLCItemData> rows;
+    env.db->GetCourseFile(env.config->m_i64UserId, &rows);
+    for (const _sLCItemData& r : rows)
+        if (r.strFileIndex == fileIndex)
+            return r.nStatus;
+    return -1;
+}
+
 void LoopRecorder::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CMsgPayload> payload)
 {
     Msg m{id, wParam, {}};
@@ -79,6 +89,35 @@ ListContext ListEnv::Context()
 std::string ListEnv::Path(const std::string& name) const
 {
     return QDir(dir.path()).filePath(QString::fromStdString(name)).toStdString();
+}
+
+ListPipeline::ListPipeline(ListEnv& e, ICourseList& courses, IConvertedList& converted) : env(e)
+{
+    api = std::make_unique<CSpaceApi>(*env.config);
+    pipeline = std::make_unique<CCoursePipeline>(
+        PipelineDeps{env.loop, *env.config, *env.db, *api, courses, converted, tree, space, *this, *this});
+}
+
+ListPipeline::~ListPipeline()
+{
+    pipeline.reset();
+}
+
+void ListPipeline::Post(uint32_t id, uint64_t wParam, std::unique_ptr<CMsgPayload> payload)
+{
+    env.loop.PostMsg(pipeline->Target(), id, wParam, std::move(payload));
+    while (env.loop.RunOnce(0) > 0) {
+    }
+}
+
+void ListPipeline::Send(const _sConvertReport& report)
+{
+    Post(WM_CONVERT_RESULT, 0, MakePayload(report));
+}
+
+void ListPipeline::Send(const _sTransReport& report)
+{
+    Post(WM_TRANS_RESULT, 0, MakePayload(report));
 }
 
 } // namespace vx::test

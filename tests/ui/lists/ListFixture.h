@@ -4,6 +4,9 @@
 // message loop and keeps what reached the pipeline's side.
 
 #include "app/AppConfig.h"
+#include "net/SpaceApi.h"
+#include "pipeline/CoursePipeline.h"
+#include "pipeline/MemoryModels.h"
 #include "platform/MessageLoop.h"
 #include "store/LocalDb.h"
 #include "ui/lists/ListHost.h"
@@ -19,6 +22,10 @@ namespace vx::test {
 _sLCItemData MakeRecord(int n, const std::string& name, int32_t status = CS_WAIT_MEDIAINFO);
 // n records in a mix of states, types, sizes and Chinese and Latin names.
 std::vector<_sLCItemData> MixedRecords(int n);
+
+struct ListEnv;
+// The status stored in the env's database for a file index (-1 when none is stored).
+int32_t StoredStatus(ListEnv& env, const std::string& fileIndex);
 
 // The pipeline's side of the message loop: keeps every message it receives.
 struct LoopRecorder : IMsgHandler
@@ -47,6 +54,39 @@ struct ListEnv
     LoopRecorder pipeline;
     MsgTarget target = 0;
     std::unique_ptr<CLoopListHost> host;
+};
+
+// The path the window gives the workers' reports: the real pipeline, written against the lists'
+// models exactly as the main window wires it, its messages delivered by the env's loop. No
+// session runs, so nothing is handed to a worker.
+struct ListPipeline : IPipelineUi, IPowerRequest
+{
+    ListPipeline(ListEnv& env, ICourseList& courses, IConvertedList& converted);
+    ~ListPipeline() override;
+    // Posts as a worker does and delivers everything due.
+    void Send(const _sConvertReport& report);
+    void Send(const _sTransReport& report);
+    void Post(uint32_t id, uint64_t wParam, std::unique_ptr<CMsgPayload> payload);
+
+    // IPipelineUi: every question answered "yes", nothing shown.
+    int MessageBox(const std::string&, int) override { return 1; }
+    void SpaceWarning(int64_t, const std::string&) override {}
+    void RevealFile(const std::string&) override {}
+    void OfferShutdown() override {}
+    // IPowerRequest: never held (no system bus here).
+    bool Acquire(const std::string&) override { return false; }
+    void Release() override {}
+    bool IsHeld() const override { return false; }
+    const std::string& LastError() const override { return m_error; }
+
+    ListEnv& env;
+    CMemFolderTree tree;
+    CMemSpaceList space;
+    std::unique_ptr<CSpaceApi> api;
+    std::unique_ptr<CCoursePipeline> pipeline;
+
+private:
+    std::string m_error = "no system bus (test)";
 };
 
 } // namespace vx::test

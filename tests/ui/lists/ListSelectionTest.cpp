@@ -283,7 +283,9 @@ private slots:
         rep.i64Pos = 10;
         rep.nCode = TR_PROGRESS;
         QCOMPARE(w.list->List()->Find("idx-8")->nStatus, CS_UPLOADING);
-        w.list->UpdateItemByTransInfo(rep);
+        CMemConvertedList converted;
+        ListPipeline p(env, *w.list->List(), converted);
+        p.Send(rep);
         QTRY_VERIFY(!spy.rects.empty());
         QApplication::processEvents();
         for (const QRect& r : spy.rects)

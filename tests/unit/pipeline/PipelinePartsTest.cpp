@@ -1,5 +1,6 @@
 // The parts of the pipeline that need no server: the conversion settings, the keep-awake
-// request without a system bus, the shut-down command and the in-memory lists.
+// request without a system bus, the shut-down command, the in-memory lists and the edges of
+// applying reports to a record.
 
 #include "common/TestUtil.h"
 #include "pipeline/ConvertSettings.h"
@@ -172,4 +173,82 @@ TEST(ConvertSettings, PriorityLowersTheEncodersNiceness)
         self >> ourNice;
     EXPECT_EQ(std::stoi(field), std::min(19, std::stoi(ourNice) + 10));
     p.Terminate(100);
+}
+
+TEST(CourseReports, SpeedStaysSaneAtTheEdgesOfTheClockAndTheCounts)
+{
+    CTempDir dir;
+    CAppConfig cfg(dir.File("Config.ini"));
+    CCourseReports reports(cfg);
+    int64_t now = 1000;
+    reports.SetClock([&now] { return now; });
+    _sLCItemData r;
+    r.strFileIndex = "f";
+    r.nStatus = CS_UPLOAD_QUEUED;
+    r.i64FileEnd = int64_t{8} << 40;
+    _sTransReport t;
+    t.strFileIndex = "f";
+    t.i64FileId = 1;
+    t.nCode = TR_PROGRESS;
+    EXPECT_TRUE(reports.UpdateItemByTransInfo(r, t).store) << "queued -> uploading is stored";
+    EXPECT_EQ(r.nSpeed, 0);
+    // Two reports in the same millisecond count as one millisecond apart, never a division by 0.
+    t.nInterval = 5000;
+    t.i64Pos = 5000;
+    EXPECT_FALSE(reports.UpdateItemByTransInfo(r, t).store);
+    EXPECT_EQ(r.nSpeed, 5000000);
+    // A huge burst saturates instead of wrapping to a negative speed; a negative count is none.
+    now += 1;
+    t.nInterval = INT32_MAX;
+    reports.UpdateItemByTransInfo(r, t);
+    EXPECT_EQ(r.nSpeed, INT32_MAX);
+    now += 1000;
+    t.nInterval = -7;
+    reports.UpdateItemByTransInfo(r, t);
+    EXPECT_EQ(r.nSpeed, 0);
+    // An offset beyond the end (a server that counts differently) shows 99 %, not 130 %.
+    t.i64Pos = r.i64FileEnd + r.i64FileEnd / 3;
+    reports.UpdateItemByTransInfo(r, t);
+    EXPECT_EQ(r.nProgress, 99);
+    EXPECT_EQ(reports.ClockCount(), size_t{1});
+    // A paused record drops the report and its clock.
+    r.nStatus = CS_UPLOAD_PAUSED;
+    EXPECT_FALSE(reports.UpdateItemByTransInfo(r, t).applied);
+    EXPECT_EQ(reports.ClockCount(), size_t{0});
+    // A report that names nothing is dropped whatever the record.
+    r.nStatus = CS_UPLOADING;
+    _sTransReport none;
+    none.nCode = TR_UPLOADED;
+    EXPECT_FALSE(reports.UpdateItemByTransInfo(r, none).applied);
+    EXPECT_EQ(r.nStatus, CS_UPLOADING);
+}
+
+TEST(CourseReports, ARenameThatCannotHappenLeavesTheRecordAsItWas)
+{
+    CTempDir dir;
+    CAppConfig cfg(dir.File("Config.ini"));
+    cfg.m_setData.nUinfo = 0;
+    cfg.m_setData.strTimeStamp = "_b";
+    CCourseReports reports(cfg);
+    _sLCItemData r;
+    r.strFileIndex = "f";
+    r.nStatus = CS_UPLOADING;
+    r.nTransTimes = 2;
+    r.strConvertPath = dir.File("gone.flv");
+    EXPECT_FALSE(reports.RenameUploadFile(r));
+    EXPECT_EQ(r.strConvertPath, dir.File("gone.flv"));
+    EXPECT_EQ(r.nStatus, CS_UPLOADING);
+    EXPECT_EQ(r.nTransTimes, 2);
+    r.strConvertPath.clear(); // nothing to rename
+    EXPECT_FALSE(reports.RenameUploadFile(r));
+    // A folder path (no name) is not renamed either.
+    r.strConvertPath = dir.Path();
+    EXPECT_FALSE(reports.RenameUploadFile(r));
+    ASSERT_TRUE(WriteFile(dir.File("x.audioc.flv"), "a"));
+    r.strConvertPath = dir.File("x.audioc.flv");
+    EXPECT_TRUE(reports.RenameUploadFile(r));
+    EXPECT_EQ(r.strConvertPath, dir.File("x_b.audioc.flv"));
+    EXPECT_EQ(r.strConvertName, "x_b.audioc.flv");
+    EXPECT_EQ(r.nStatus, CS_WAIT_UPLOAD);
+    EXPECT_EQ(r.nTransTimes, 0);
 }
