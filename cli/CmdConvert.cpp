@@ -11,14 +11,12 @@
 #include "media/MediaMessages.h"
 #include "pipeline/ConvertSettings.h"
 #include "platform/FileCheck.h"
+#include "platform/FileOps.h"
 #include "platform/MessageLoop.h"
 #include "platform/Paths.h"
 #include "platform/Terminal.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -68,8 +66,8 @@ std::string Absolute(const std::string& path)
 {
     if (!path.empty() && path[0] == '/')
         return path;
-    char cwd[PATH_MAX];
-    return getcwd(cwd, sizeof cwd) ? JoinPath(cwd, path) : path;
+    const std::string cwd = CurrentFolder();
+    return !cwd.empty() ? JoinPath(cwd, path) : path;
 }
 
 std::string BaseName(const std::string& path)

@@ -6,31 +6,23 @@
 #include "media/ConvertThread.h"
 #include "media/EncoderOutput.h"
 #include "media/MediaInfo.h"
+#include "platform/FileOps.h"
+#include "platform/LocalTime.h"
 #include "platform/Paths.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vx {
 
 namespace {
 
-bool SameFile(const std::string& a, const std::string& b)
-{
-    struct stat sa, sb;
-    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
-
 } // namespace
 
 bool CConvertThread::DeleteFileIfAny(const std::string& path)
 {
-    return path.empty() || unlink(path.c_str()) == 0 || errno == ENOENT;
+    return RemoveFileIfAny(path);
 }
 
 bool CConvertThread::ProbeFile(const std::string& path, MiData* out, int* status)
@@ -61,7 +53,7 @@ int CConvertThread::DealSrcFile(int param)
     } else if (param == kAlreadyTagged) {
         SetRoute("copy");
         // A source that already lies where the output goes must not be copied onto itself.
-        if (SameFile(src, m_strOutFile) || CopyFileReplace(src, m_strOutFile)) {
+        if (IsSameFile(src, m_strOutFile) || CopyFileReplace(src, m_strOutFile)) {
             m_nProgress = 100;
             ret = CR_SUCCESS;
         } else {
@@ -238,9 +230,7 @@ int CConvertThread::AddMetaTag()
             0, errno, m_strOutFile.c_str(), copy.c_str());
         input = m_strOutFile;
     }
-    time_t now = time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
+    const std::tm tm = LocalTimeNow();
     CCommandLine cmd = MakeTagCommand(m_options.strYamdiPath, input, tagged, tm);
     if (Stopped() || !CreateConvertProcess(PK_NONE, cmd)) {
         // Put the untagged output back, so a failed step leaves no stray copy behind.

@@ -5,11 +5,10 @@
 #include "media/DestMiData.h"
 #include "media/RateControl.h"
 #include "platform/FileCheck.h"
+#include "platform/FileOps.h"
 #include "platform/Paths.h"
 
 #include <cerrno>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vx {
 
@@ -205,14 +204,12 @@ void CConvertThread::Process()
         // A failed or stopped run leaves nothing half-made behind; the folder goes when empty.
         for (const char* name :
              {"predict.flv", "copy.flv", "tag.copy.flv", "middle.avi", "middle.ts", "middle.meta"})
-            unlink(JoinPath(m_strOutFolder, name).c_str());
-        unlink(MiddleSourcePath().c_str());
-        struct stat a, b;
-        bool isSource = stat(m_strOutFile.c_str(), &a) == 0 && stat(m_task.strSrcPath.c_str(), &b) == 0 &&
-                        a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+            RemoveFileIfAny(JoinPath(m_strOutFolder, name));
+        RemoveFileIfAny(MiddleSourcePath());
+        const bool isSource = IsSameFile(m_strOutFile, m_task.strSrcPath);
         if (!m_strOutFile.empty() && !isSource)
-            unlink(m_strOutFile.c_str());
-        rmdir(m_strOutFolder.c_str());
+            RemoveFileIfAny(m_strOutFile);
+        RemoveEmptyFolder(m_strOutFolder);
     }
     Log(g_convertLog, "Info : convert thread end, index=%d, mask=%d", m_nIndex, static_cast<int>(m_uMask));
     {
@@ -264,13 +261,16 @@ int CConvertThread::CheckAndInitialize()
     }
 
     const std::string& src = m_task.strSrcPath;
-    struct stat st;
     if (src.empty())
         return CV_BAD_PATH;
-    if (stat(src.c_str(), &st) != 0)
-        return errno == ENOENT ? CV_NOT_FOUND : CV_BAD_PATH;
-    if (!S_ISREG(st.st_mode))
+    switch (CheckRegularFile(src)) {
+    case RegularFileState::Missing:
+        return CV_NOT_FOUND;
+    case RegularFileState::NotRegular:
         return CV_BAD_PATH;
+    case RegularFileState::Regular:
+        break;
+    }
 
     const std::string suffix = mi.ucVideoCount > 0 ? ".asc.flv" : ".audioc.flv";
     const size_t nameMax = static_cast<size_t>(MaxFileNameBytes(m_strOutFolder));

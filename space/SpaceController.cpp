@@ -1,11 +1,12 @@
-// CSpaceController: loading the tree, showing folders, navigation, sorting, the counts, the
-// buttons and the search. The changes (new folder, rename, move, delete) are in
-// SpaceControllerEdit.cpp.
+// CSpaceController: loading the tree, the counts, the buttons and the search. Showing folders
+// and navigation are in SpaceControllerNav.cpp, the changes (new folder, rename, move, delete)
+// in SpaceControllerEdit.cpp.
 
 #include "space/SpaceController.h"
 
 #include "app/LogFile.h"
 #include "app/Utils.h"
+#include "platform/LocalTime.h"
 #include "platform/Utf8.h"
 
 #include <chrono>
@@ -19,8 +20,6 @@ long long LL(int64_t v)
 {
     return static_cast<long long>(v);
 }
-
-constexpr int kSortTab = 2; // SelTabNum of the space list: one order per folder
 
 } // namespace
 
@@ -89,7 +88,30 @@ void CSpaceController::Changed(unsigned changes)
 
 std::string CSpaceController::Text(int number) const
 {
-    return m_config.GetText(number);
+    std::string text = m_config.GetText(number);
+    if (!text.empty())
+        return text;
+    // A language file that lacks a text (or none found beside a copied program) must not leave
+    // the page with bare numbers or empty questions: the shipped wording stands in.
+    static const struct
+    {
+        int number;
+        const char* text;
+    } kBuiltIn[] = {
+        {2057, "请先在左侧选择一个文件夹"},
+        {2064, "请选择一个要重命名的文件或文件夹"},
+        {2065, "确定要删除选中的N项吗？"},
+        {2078, "个文件"},
+        {2079, "个文件夹"},
+        {2082, "确定要删除以下文件夹吗？\n"},
+        {2083, "确定要删除以下文件吗？\n"},
+        {2089, "只能删除不含文件的空文件夹，所选内容中有文件，无法删除"},
+        {2090, "空间中的文件不能在客户端删除，只能删除空文件夹"},
+    };
+    for (const auto& t : kBuiltIn)
+        if (t.number == number)
+            return t.text;
+    return text;
 }
 
 void CSpaceController::ShowFailure(const std::string& errorText, const std::string& cause)
@@ -106,9 +128,7 @@ void CSpaceController::PostCourseInfo()
 
 std::string CSpaceController::NowText()
 {
-    time_t t = time(nullptr);
-    struct tm lt = {};
-    localtime_r(&t, &lt);
+    const std::tm lt = LocalTimeNow();
     char buf[64];
     snprintf(buf, sizeof buf, "%4d-%02d-%02d %2d:%02d:%02d", lt.tm_year + 1900, lt.tm_mon + 1, lt.tm_mday,
              lt.tm_hour, lt.tm_min, lt.tm_sec);
@@ -225,201 +245,6 @@ void CSpaceController::ReloadTreeFolder(int64_t folderId)
         Changed(kChangeTree);
     };
     Queue(std::move(job));
-}
-
-// ---------------------------------------------------------------- showing a folder
-
-void CSpaceController::ShowDirList(int64_t dirId)
-{
-    ShowDir(dirId, false, false);
-}
-
-void CSpaceController::ShowDir(int64_t dirId, bool selectInTree, bool quiet)
-{
-    auto c = std::make_shared<Call>();
-    SpaceJob job;
-    job.key = "show";
-    // The folder's parent as it is now: an earlier reload may take the folder out of the tree.
-    const SpaceTreeItem* queued = m_tree.Find(dirId);
-    c->i64Parent = queued ? queued->i64ParentItem : -1;
-    job.prepare = [this, c, dirId]() {
-        c->i64Id = dirId;
-        if (const SpaceTreeItem* item = m_tree.Find(dirId))
-            c->i64Parent = item->i64ParentItem;
-        return dirId >= 0;
-    };
-    job.work = [this, c]() {
-        c->ok = m_api->RequestForDirList(c->i64Id, true, &c->entries, &c->err);
-        c->cause = m_api->GetFailureCause();
-    };
-    job.apply = [this, c, selectInTree, quiet]() {
-        if (c->ok) {
-            ApplyDirList(c->i64Id, c->entries, selectInTree);
-            return;
-        }
-        if (!quiet) {
-            ShowFailure(c->err, c->cause);
-            return;
-        }
-        // A reload after a refusal found the shown folder gone: show its parent instead (the
-        // tree may have dropped the folder already, so the parent is the one it had before).
-        if (c->err.empty() || c->i64Parent < 0)
-            return;
-        const int64_t up = c->i64Parent;
-        m_tree.Remove(c->i64Id);
-        m_db.RemoveDirectories({c->i64Id}, m_config.m_i64UserId);
-        if (up > 0) {
-            ShowDir(up, true, true);
-        } else {
-            m_list.Clear();
-            m_address.Clear();
-            ReloadTreeFolder(0);
-        }
-        Changed(kChangeTree | kChangeList | kChangeAddress);
-    };
-    Queue(std::move(job));
-}
-
-void CSpaceController::ApplyDirList(int64_t dirId, const std::vector<SpaceEntry>& entries, bool selectInTree)
-{
-    EndSearchUi();
-    const int64_t user = m_config.m_i64UserId;
-    m_db.ReplaceDirectories(dirId, entries, user);
-    if (dirId > 0)
-        m_db.ReplaceSpaceFiles(dirId, entries, user);
-    // The answer is the truth about the folder's subfolders: the tree follows it.
-    if (dirId == 0 || m_tree.Contains(dirId))
-        m_tree.SyncChildren(dirId, entries);
-    if (selectInTree)
-        m_tree.Select(dirId);
-    m_list.Fill(dirId, OwnerOf(dirId), entries);
-    if (entries.empty())
-        Log(g_log, "Info : _i64ParentId:\t%lld, ShowDirList show is empty", LL(dirId));
-    int column = -1, order = -1;
-    if (m_db.GetSortRow(kSortTab, dirId, user, &column, &order) && column >= 0 && order >= 0)
-        m_list.Sort(column, order != 0);
-    RebuildAddress();
-    UpdateSpaceButtons();
-    PostCourseInfo();
-    Changed(kChangeTree | kChangeList | kChangeAddress | kChangeSelection | kChangeSearch);
-}
-
-int64_t CSpaceController::OwnerOf(int64_t dirId) const
-{
-    if (const SpaceTreeItem* item = m_tree.Find(dirId))
-        return item->entry.i64OwnId;
-    const SpaceEntry* selected = m_tree.SelectedEntry();
-    return selected ? selected->i64OwnId : -1;
-}
-
-void CSpaceController::RebuildAddress()
-{
-    std::vector<SpaceEntry> path;
-    for (int64_t id : m_tree.Ancestry(m_list.DirId()))
-        path.push_back(m_tree.Find(id)->entry);
-    m_address.SetPath(path);
-}
-
-void CSpaceController::EndSearchUi()
-{
-    m_list.SetSearch(false);
-    m_strSearchBanner.clear();
-}
-
-// ---------------------------------------------------------------- navigation
-
-void CSpaceController::SelectTreeItem(int64_t dirId)
-{
-    if (m_tree.Select(dirId)) {
-        UpdateSpaceButtons();
-        Changed(kChangeTree);
-    }
-}
-
-void CSpaceController::OnTreeItemSelect(int64_t dirId)
-{
-    SelectTreeItem(dirId);
-    ShowDir(dirId, false, false);
-}
-
-void CSpaceController::OnTreeReClick(int64_t dirId)
-{
-    ShowDir(dirId, false, false);
-}
-
-void CSpaceController::ExpandTreeItem(int64_t dirId, bool expand)
-{
-    const SpaceTreeItem* item = m_tree.Find(dirId);
-    if (!item)
-        return;
-    // The tree widget shows the expansion already; only a first expansion has more to do.
-    m_tree.SetExpanded(dirId, expand);
-    if (expand && !item->bLoaded)
-        LoadTree(dirId);
-}
-
-void CSpaceController::OpenListItem(const SpaceItemRef& item)
-{
-    const SpaceEntry* e = m_list.Entry(item.bFolder, item.i64Id);
-    if (!e) {
-        Log(g_log, "Waring :OnMsgTypeItemDBClick l_pData is  NULL");
-        return;
-    }
-    if (e->nType == SPACE_FOLDER)
-        ShowDir(e->i64Id, true, false);
-}
-
-void CSpaceController::OnAddressItemClick(int64_t dirId)
-{
-    if (dirId == m_list.DirId() && !m_list.IsSearch()) {
-        Log(g_log, "dir list parent id is %lld ,not need refresh ", LL(dirId));
-        return;
-    }
-    ShowDir(dirId, true, false);
-}
-
-void CSpaceController::BackPreDirList()
-{
-    if (!m_address.BackEnabled()) {
-        Log(g_log, "Info : BackPreDirList()  can not  back to pre dir ");
-        return;
-    }
-    ShowDir(m_address.BackTargetId(), true, false);
-}
-
-void CSpaceController::Refresh()
-{
-    if (m_list.DirId() < 0) {
-        if (m_view)
-            m_view->ShowMessage(Text(2057));
-        return;
-    }
-    ShowDir(m_list.DirId(), false, false);
-}
-
-void CSpaceController::RefreshTree(int64_t senderId)
-{
-    Log(g_log, "Info : !~~~@1@l_nParentID  is %lld ", LL(m_list.DirId()));
-    LoadTree(senderId);
-    Log(g_log, "Info : !~~~@2@l_nParentID  is %lld ", LL(m_list.DirId()));
-    if (m_list.DirId() >= 0 && senderId > 0)
-        ShowDir(m_list.DirId(), false, false);
-}
-
-void CSpaceController::SortList(int column, bool descending)
-{
-    m_list.Sort(column, descending);
-    // Search results are no folder's content: their order is not kept.
-    if (!m_list.IsSearch() && m_list.DirId() >= 0)
-        m_db.AddSortRow(kSortTab, m_list.DirId(), column, descending ? 1 : 0, m_config.m_i64UserId);
-    Changed(kChangeList);
-}
-
-void CSpaceController::SetListSelection(const std::vector<int>& rows)
-{
-    // The list widget made this selection itself: only the buttons follow.
-    m_list.SetSelection(rows);
-    UpdateSpaceButtons();
 }
 
 // ---------------------------------------------------------------- counts and buttons

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vx {
@@ -53,7 +54,7 @@ public:
 
     // Loading and showing
     void LoadTree(int64_t senderId = 0); // 0: the roots (start of a session)
-    void ShowDirList(int64_t dirId);
+    void ShowDirList(int64_t dirId);     // also selects it in the tree (and opens the way there)
     void SelectTreeItem(int64_t dirId);
     void OnTreeItemSelect(int64_t dirId); // "itemselect"
     void OnTreeReClick(int64_t dirId);    // "reClick"
@@ -116,6 +117,9 @@ private:
         int64_t i64Parent = 0;
         int64_t i64Target = 0;
         std::string strName;
+        // Folders read on the way down to a folder the tree did not hold yet, top first: each
+        // with its subfolders.
+        std::vector<std::pair<int64_t, std::vector<SpaceEntry>>> levels;
     };
 
     void Queue(SpaceJob job);
@@ -127,7 +131,14 @@ private:
 
     // ShowDirList with options: select the folder in the tree afterwards; quiet (a reload after
     // a refusal: no message, and a folder that is gone gives way to its parent).
-    void ShowDir(int64_t dirId, bool selectInTree, bool quiet);
+    // parentHint: the folder's parent when known (a search result), where looking for a folder
+    // the tree does not hold starts.
+    void ShowDir(int64_t dirId, bool selectInTree, bool quiet, int64_t parentHint = -1);
+    // Worker thread: lists folders from start downwards, level by level, until target turns up;
+    // levels gets the folders on the way (start first) with their subfolders. False when target
+    // is not found within a bounded number of requests.
+    bool FindFolderPath(int64_t start, int64_t target,
+                        std::vector<std::pair<int64_t, std::vector<SpaceEntry>>>* levels);
     void ApplyDirList(int64_t dirId, const std::vector<SpaceEntry>& entries, bool selectInTree);
     void EndSearchUi();
     void RebuildAddress();

@@ -101,8 +101,10 @@ void CSpaceController::NewFolder()
         m_db.UpsertSpaceEntries({e}, m_config.m_i64UserId);
         unsigned changes = kChangeTree;
         if (m_list.DirId() == c->i64Parent && !m_list.IsSearch()) {
-            m_list.Add(e);
-            changes |= kChangeList;
+            // The new folder is the one selected, as the name editor opens over it.
+            m_list.SetSelection({m_list.Add(e)});
+            UpdateSpaceButtons();
+            changes |= kChangeList | kChangeSelection;
         }
         PostCourseInfo();
         Changed(changes);

@@ -1,17 +1,15 @@
 #include "store/LocalDb.h"
 
 #include "app/LogFile.h"
+#include "platform/FileOps.h"
 #include "platform/Paths.h"
 #include "store/DbTransaction.h"
 #include "store/SqlStatement.h"
 
 #include <cerrno>
 #include <ctime>
-#include <fcntl.h>
 #include <sqlite3.h>
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vx {
 namespace {
@@ -135,11 +133,7 @@ bool CLocalDb::Open(const std::string& path)
         // The file holds remembered credentials: readable by its owner only. Creating it
         // ourselves first means it never exists with wider rights, and a file left by an older
         // version is narrowed too. The log files of SQLite take over the database's mode.
-        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd >= 0) {
-            fchmod(fd, 0600);
-            ::close(fd);
-        }
+        MakeOwnerOnlyFile(path);
     }
     if (sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr) != SQLITE_OK) {
         m_strLastError = m_db ? sqlite3_errmsg(m_db) : "out of memory";

@@ -157,20 +157,23 @@ QColor CVXCheckBox::CurrentTextColor() const
     return c ? QColor::fromRgba(c) : palette().color(QPalette::WindowText);
 }
 
-void CVXCheckBox::paintEvent(QPaintEvent*)
+QPixmap CVXCheckBox::PaintBackground(QPainter& p) const
 {
-    QPainter p(this);
     if (m_bSelected && m_dwSelectedBkColor)
         p.fillRect(rect(), QColor::fromRgba(m_dwSelectedBkColor));
     else if (!m_bSelected && m_dwBkColor)
         p.fillRect(rect(), QColor::fromRgba(m_dwBkColor));
     const QString image = StatusImage();
-    if (!image.isEmpty()) {
-        const QPixmap pm(image);
-        if (!pm.isNull()) {
-            const QSize s = pm.deviceIndependentSize().toSize();
-            p.drawPixmap(QRect(0, (height() - s.height()) / 2, s.width(), s.height()), pm);
-        }
+    return image.isEmpty() ? QPixmap() : QPixmap(image);
+}
+
+void CVXCheckBox::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    const QPixmap pm = PaintBackground(p);
+    if (!pm.isNull()) {
+        const QSize s = pm.deviceIndependentSize().toSize();
+        p.drawPixmap(QRect(0, (height() - s.height()) / 2, s.width(), s.height()), pm);
     }
     p.setPen(CurrentTextColor());
     p.drawText(rect().marginsRemoved(m_textPadding),

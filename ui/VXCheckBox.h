@@ -14,6 +14,9 @@
 #include <QWidget>
 #include <cstdint>
 
+class QPainter;
+class QPixmap;
+
 namespace vx {
 
 class CVXCheckBox : public QWidget
@@ -56,6 +59,8 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     // The text colour for the current state.
     QColor CurrentTextColor() const;
+    // Fills the background of the current state; returns the state's image (null for none).
+    QPixmap PaintBackground(QPainter& p) const;
 
     bool m_bSelected = false;
     uint32_t m_uState = 0;

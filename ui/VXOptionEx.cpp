@@ -35,16 +35,9 @@ void CVXOptionEx::SetAttribute(const QString& rawName, const QString& value)
 void CVXOptionEx::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    if (m_bSelected && m_dwSelectedBkColor)
-        p.fillRect(rect(), QColor::fromRgba(m_dwSelectedBkColor));
-    else if (!m_bSelected && m_dwBkColor)
-        p.fillRect(rect(), QColor::fromRgba(m_dwBkColor));
-    const QString image = StatusImage();
-    if (!image.isEmpty()) {
-        const QPixmap pm(image);
-        if (!pm.isNull())
-            p.drawPixmap(rect(), pm);
-    }
+    const QPixmap pm = PaintBackground(p);
+    if (!pm.isNull())
+        p.drawPixmap(rect(), pm);
     p.setPen(CurrentTextColor());
     p.drawText(rect().marginsRemoved(m_textPadding),
                int(ToQtAlignment(m_uTextStyle | kDtCenter | 0x24)) | Qt::TextSingleLine, m_strText);

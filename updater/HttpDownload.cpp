@@ -1,5 +1,7 @@
 #include "updater/HttpDownload.h"
 
+#include "platform/DownloadIo.h"
+#include "platform/FileOps.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/Socket.h"
@@ -7,17 +9,11 @@
 #include "updater/DownloadProtocol.h"
 #include "updater/DownloadStatus.h"
 
-#include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <fcntl.h>
 #include <mutex>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
 
 namespace vx {
@@ -75,8 +71,7 @@ struct CHttpDownload::Job
     void CloseSocket()
     {
         tls.Close();
-        if (sock >= 0)
-            ::close(sock);
+        CloseDescriptor(sock);
         sock = -1;
     }
 
@@ -85,15 +80,7 @@ struct CHttpDownload::Job
     {
         if (parts.tls && tls.Pending())
             return 1; // already decrypted: the socket itself may stay quiet
-        for (int i = 0; i < timeoutMs / kStepMs && !stop; ++i) {
-            pollfd p{sock, POLLIN, 0};
-            int r = poll(&p, 1, kStepMs);
-            if (r > 0)
-                return 1;
-            if (r < 0 && errno != EINTR)
-                return -1;
-        }
-        return -2;
+        return WaitReadableStoppable(sock, timeoutMs, kStepMs, stop);
     }
 
     // Bytes read (> 0), 0 peer closed, -1 error, -2 a TLS record is still incomplete.
@@ -101,7 +88,7 @@ struct CHttpDownload::Job
     {
         if (parts.tls)
             return tls.Recv(buf, len);
-        return ::recv(sock, buf, len, 0);
+        return ReceiveSome(sock, buf, len);
     }
 
     bool Connect();
@@ -115,40 +102,12 @@ struct CHttpDownload::Job
 bool CHttpDownload::Job::Connect()
 {
     CloseSocket();
-    sock = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (sock < 0) {
-        SetStatus(DS_CONNECT, errno);
-        return false;
-    }
-    timeval tv{10, 0};
-    setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(parts.port);
-    inet_pton(AF_INET, address.c_str(), &sa.sin_addr);
-    int flags = fcntl(sock, F_GETFL, 0);
-    fcntl(sock, F_SETFL, flags | O_NONBLOCK);
     int err = 0;
-    if (::connect(sock, reinterpret_cast<sockaddr*>(&sa), sizeof(sa)) != 0) {
-        err = errno;
-        if (err == EINPROGRESS) {
-            err = ETIMEDOUT;
-            for (int i = 0; i < settings.connectMs / kStepMs && !stop; ++i) {
-                pollfd p{sock, POLLOUT, 0};
-                if (poll(&p, 1, kStepMs) > 0) {
-                    socklen_t len = sizeof(err);
-                    getsockopt(sock, SOL_SOCKET, SO_ERROR, &err, &len);
-                    break;
-                }
-            }
-        }
-    }
-    if (err != 0) {
+    sock = ConnectStoppable(address, parts.port, settings.connectMs, kStepMs, stop, &err);
+    if (sock < 0) {
         SetStatus(DS_CONNECT, err);
-        CloseSocket();
         return false;
     }
-    fcntl(sock, F_SETFL, flags & ~O_NONBLOCK);
     return true;
 }
 
@@ -174,7 +133,7 @@ bool CHttpDownload::Job::RequestAndReadHeader(uint32_t start, size_t* headerLen,
             return false;
         }
     } else {
-        ssize_t sent = ::send(sock, req.data(), req.size(), MSG_NOSIGNAL);
+        ssize_t sent = SendOnce(sock, req.data(), req.size());
         if (sent != static_cast<ssize_t>(req.size())) {
             SetStatus(DS_SEND, sent < 0 ? errno : 0);
             return false;
@@ -213,27 +172,20 @@ bool CHttpDownload::Job::Write(const char* data, size_t len)
 {
     if (fd < 0) {
         // Create afresh: an old file (or a planted link) under that name is never written through.
-        unlink(tempPath.c_str());
-        fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0755);
+        fd = CreateFreshFile(tempPath, 0755);
         if (fd < 0) {
             SetStatus(DS_CREATE_FILE, errno);
             return false;
         }
-        if (lseek(fd, 0, SEEK_SET) != 0) {
+        if (!SeekToStart(fd)) {
             SetStatus(DS_SEEK_FILE, errno);
             return false;
         }
     }
-    while (len > 0) {
-        ssize_t n = ::write(fd, data, len);
-        if (n <= 0) {
-            if (n < 0 && errno == EINTR)
-                continue;
-            SetStatus(DS_WRITE_FILE, n < 0 ? errno : ENOSPC);
-            return false;
-        }
-        data += n;
-        len -= static_cast<size_t>(n);
+    int err = 0;
+    if (!WriteAll(fd, data, len, &err)) {
+        SetStatus(DS_WRITE_FILE, err);
+        return false;
     }
     return true;
 }
@@ -247,8 +199,7 @@ void CHttpDownload::Job::Body()
         Post(status, sysErr);
         return;
     }
-    in_addr a{};
-    if (inet_pton(AF_INET, parts.hostName.c_str(), &a) == 1) {
+    if (IsDottedIPv4(parts.hostName)) {
         address = parts.hostName;
     } else {
         std::string dotted;
@@ -317,10 +268,8 @@ void CHttpDownload::Job::Body()
             break;
     }
     CloseSocket();
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
+    CloseDescriptor(fd);
+    fd = -1;
     if (stop)
         return;
     if (status != DS_NONE) {
@@ -428,7 +377,7 @@ void CHttpDownload::Stop()
 void CHttpDownload::DeleteTempFile()
 {
     if (!m_strTempPath.empty())
-        unlink(m_strTempPath.c_str());
+        RemoveFileIfAny(m_strTempPath);
 }
 
 } // namespace vx

@@ -20,7 +20,10 @@
 #include <QMetaObject>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QSplitter>
 #include <QToolButton>
+#include <algorithm>
 
 namespace vx {
 
@@ -56,16 +59,18 @@ CUserSpaceView::CUserSpaceView(CSpaceController& controller, const CLanguageTabl
     m_pDrag = new CSpaceDrag(this, m_pTree, m_pList, controller, texts);
 
     m_form->SpaceCreatedirbtn->setText(Text(1022, "新建文件夹"));
-    m_form->padCreatedirbtn->setText(Text(1022, "新建文件夹"));
     m_form->SpaceRenamebtn->setText(Text(1020, "重命名"));
-    m_form->padrename->setText(Text(1020, "重命名"));
     m_form->SpaceRefreshbtn->setText(Text(2001, "刷新"));
     m_form->AddFileBtn->setText(Text(2061, "添加文件"));
     m_form->QuitSpaceSearchbtn->hide();
     m_form->SpacesearchKey->hide();
     m_form->SpaceBusy->hide();
     m_form->SpaceSplitter->setStretchFactor(1, 1);
-    m_form->SpaceSplitter->setSizes({300, 660});
+    m_form->SpaceSplitter->setSizes({m_nTreeWidth, 660});
+    connect(m_form->SpaceSplitter, &QSplitter::splitterMoved, this, [this] {
+        if (!m_bSizing)
+            m_nTreeWidth = m_form->SpaceSplitter->sizes().value(0, m_nTreeWidth);
+    });
     for (QPushButton* b : {m_form->SpaceSearchbtn, m_form->QuitSpaceSearchbtn, m_form->backtoPrebtn})
         b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     ConnectButtonClicks(this);
@@ -81,6 +86,23 @@ CUserSpaceView::CUserSpaceView(CSpaceController& controller, const CLanguageTabl
 CUserSpaceView::~CUserSpaceView()
 {
     m_controller.SetView(nullptr);
+}
+
+void CUserSpaceView::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    // On a narrow page the folder content keeps the larger share: the tree gives way down to
+    // its minimum before the list, the buttons and the address bar are squeezed.
+    // Wide again, it gets back the width it had (or the user gave it).
+    const int treeMax =
+        std::max(m_form->SpaceDirView->minimumWidth(), m_form->SpaceSplitter->width() * 2 / 5);
+    const QList<int> sizes = m_form->SpaceSplitter->sizes();
+    const int want = std::min(m_nTreeWidth, treeMax);
+    if (sizes.size() == 2 && sizes[0] != want && sizes[0] + sizes[1] > want) {
+        m_bSizing = true;
+        m_form->SpaceSplitter->setSizes({want, sizes[0] + sizes[1] - want});
+        m_bSizing = false;
+    }
 }
 
 QStringList CUserSpaceView::RequiredControls()
@@ -352,6 +374,7 @@ void CUserSpaceView::ApplyButtons()
     };
     apply(m_form->SpaceRenamebtn, b.rename);
     apply(m_form->SpaceCreatedirbtn, b.createDir);
+    // The pads frame the create and rename buttons, so a hidden button takes its gap with it.
     apply(m_form->padCreatedirbtn, b.padCreate);
     apply(m_form->padrename, b.padRename);
     apply(m_form->AddFileBtn, b.addFile);

@@ -58,6 +58,9 @@ signals:
     // "AddFileBtn": the window opens its add-file dialog.
     void AddFilesRequested();
 
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
 private:
     void ApplyPending();
     void ApplyButtons();
@@ -85,6 +88,8 @@ private:
     bool m_bMenuOnItem = false;
     SpaceItemRef m_renameRef;
     QString m_strLastMessage;
+    int m_nTreeWidth = 300; // the tree's width when the page is wide enough
+    bool m_bSizing = false;
 };
 
 } // namespace vx

@@ -4,6 +4,7 @@
 #include "ui/Notify.h"
 #include "ui/space/VXAddressItemUI.h"
 
+#include <QFontMetrics>
 #include <QMenu>
 #include <QResizeEvent>
 
@@ -38,6 +39,8 @@ void CVXDirAddressUI::SetPath(const std::vector<std::pair<int64_t, QString>>& fo
 
 void CVXDirAddressUI::LayoutItems()
 {
+    if (!m_items.isEmpty())
+        m_items.back()->setText(m_items.back()->FolderName()); // its full width, not the last cut
     std::vector<int> widths;
     for (CVXAddressItemUI* item : m_items)
         widths.push_back(item->sizeHint().width());
@@ -56,7 +59,15 @@ void CVXDirAddressUI::LayoutItems()
             continue;
         }
         // The last item takes what is left when even it alone is too wide.
-        const int w = i == m_items.size() - 1 ? std::min(widths[i], std::max(0, width() - x)) : widths[i];
+        const bool last = i == m_items.size() - 1;
+        const int w = last ? std::min(widths[i], std::max(0, width() - x)) : widths[i];
+        if (last) {
+            // Cut short at its end with an ellipsis rather than clipped on both sides.
+            const QFontMetrics fm = item->fontMetrics();
+            const int padding = widths[i] - fm.horizontalAdvance(item->FolderName());
+            item->setText(w < widths[i] ? fm.elidedText(item->FolderName(), Qt::ElideRight, w - padding)
+                                        : item->FolderName());
+        }
         item->setGeometry(x, 0, w, height());
         item->show();
         x += w;

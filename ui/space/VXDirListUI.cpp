@@ -40,7 +40,8 @@ void CVXDirListUI::SyncFrom(const CSpaceList& list)
 {
     if (!m_pModel)
         return;
-    m_pModel->Reset();
+    if (m_pModel->Sync())
+        scrollToTop(); // another folder, or search results
     SyncSelection(list);
 }
 

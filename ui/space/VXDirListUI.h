@@ -32,7 +32,8 @@ public:
     explicit CVXDirListUI(QWidget* parent = nullptr);
 
     void SetSpaceModel(CSpaceListModel* model);
-    // Resets the model and selects the rows the list has selected, without notifying.
+    // Brings the rows up to date and selects the rows the list has selected, without notifying.
+    // The scroll position stays unless another folder is shown.
     void SyncFrom(const CSpaceList& list);
     // Only the selection, from the list's flags (the rows are unchanged).
     void SyncSelection(const CSpaceList& list);

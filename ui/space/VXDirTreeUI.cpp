@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QResizeEvent>
 
 namespace vx {
 
@@ -38,18 +39,22 @@ void CVXDirTreeUI::SyncFrom(const CSpaceTree& tree)
     if (!m_pModel)
         return;
     m_bSyncing = true;
-    m_pModel->Reset();
+    m_pModel->Sync();
+    // Expansions as the tree has them; rows that did not change keep theirs untouched.
     for (int64_t id : tree.DisplayOrder()) {
         const SpaceTreeItem* item = tree.Find(id);
-        if (item && item->bExpanded)
-            expand(m_pModel->IndexOf(id));
+        const QModelIndex at = m_pModel->IndexOf(id);
+        if (item && at.isValid() && isExpanded(at) != item->bExpanded)
+            setExpanded(at, item->bExpanded);
     }
+    // The selection moves only when the tree's did: otherwise the view stays where the user
+    // scrolled it.
     const QModelIndex sel = m_pModel->IndexOf(tree.Selected());
-    if (sel.isValid()) {
+    if (!sel.isValid()) {
+        clearSelection();
+    } else if (SelectedId() != tree.Selected() || currentIndex() != sel) {
         setCurrentIndex(sel);
         scrollTo(sel);
-    } else {
-        clearSelection();
     }
     m_bSyncing = false;
 }
@@ -93,6 +98,14 @@ void CVXDirTreeUI::contextMenuEvent(QContextMenuEvent* e)
     const int64_t id = IdAt(viewport()->mapFrom(this, e->pos()));
     if (id > 0)
         SendNotify(this, QStringLiteral("menu"), id);
+}
+
+void CVXDirTreeUI::resizeEvent(QResizeEvent* e)
+{
+    QTreeView::resizeEvent(e);
+    // The one column is as wide as its longest name, and never narrower than the view, so a
+    // selected row is marked across the whole width.
+    header()->setMinimumSectionSize(viewport()->width());
 }
 
 void CVXDirTreeUI::OnExpanded(const QModelIndex& index, bool expanded)

@@ -25,7 +25,8 @@ public:
 
     void SetSpaceModel(CSpaceTreeModel* model);
     CSpaceTreeModel* SpaceModel() const { return m_pModel; }
-    // Resets the model and puts expansions and the selection back as the tree has them.
+    // Brings the model up to date (row by row) and the expansions and the selection to the
+    // tree's; the scroll position moves only to show a newly selected folder.
     void SyncFrom(const CSpaceTree& tree);
     // The folder under a point of the viewport (0: none).
     int64_t IdAt(const QPoint& viewportPos) const;
@@ -37,6 +38,7 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
     void startDrag(Qt::DropActions) override {} // the page drags by itself
 
 private:

@@ -172,3 +172,123 @@ TEST_F(SpaceSim, RequestsRunOffTheOwnersThreadAndMessagesNameEntriesById)
     m_ctl->ShowDirList(root);
     m_ctl.reset();
 }
+
+TEST_F(SpaceSim, TheTreeFollowsNavigationAndLoadsTheWayToASearchResult)
+{
+    Start("demo");
+    LoadTreeAndWait();
+    const int64_t root = OwnRoot();
+    const int64_t term = MakeDir(root, "Term 1");
+    const int64_t unit = MakeDir(term, "Unit 1");
+    const int64_t day = MakeDir(unit, "Day 1");
+    const int64_t notes = MakeDir(day, "Exam notes");
+    MakeDir(notes, "Answers");
+    Show(root);
+    ASSERT_TRUE(m_ctl->Tree().Contains(term));
+    ASSERT_FALSE(m_ctl->Tree().Contains(unit)) << "the tree has read only the root's level so far";
+
+    // A search result three levels below the searched folder, opened: the tree reads the levels
+    // on the way, expands them and selects the folder; the address bar has the whole path.
+    m_ctl->Search("Exam");
+    Wait();
+    ASSERT_EQ(ListNames(), std::vector<std::string>{"Exam notes"});
+    m_ctl->OpenListItem(ListRef("Exam notes"));
+    Wait();
+    EXPECT_FALSE(m_ctl->List().IsSearch());
+    EXPECT_EQ(m_ctl->List().DirId(), notes);
+    EXPECT_EQ(ListNames(), std::vector<std::string>{"Answers"});
+    ASSERT_TRUE(m_ctl->Tree().Contains(notes));
+    EXPECT_EQ(m_ctl->Tree().Selected(), notes);
+    for (int64_t id : {root, term, unit, day, notes})
+        EXPECT_TRUE(m_ctl->Tree().Find(id)->bExpanded) << id;
+    EXPECT_EQ(m_ctl->Tree().Ancestry(notes), (std::vector<int64_t>{root, term, unit, day, notes}));
+    EXPECT_EQ(m_ctl->Address().ItemCount(), 6u);
+    EXPECT_EQ(m_ctl->Tree().Find(notes)->entry.nLevel, 5);
+    // The levels read on the way went into the cache as well.
+    std::vector<SpaceRow> cached = CachedDirs(unit);
+    ASSERT_EQ(cached.size(), 1u);
+    EXPECT_EQ(cached[0].i64Id, day);
+
+    // Back up through the address bar, then down again with a double click: each time the
+    // folder shown is the one selected in the tree.
+    m_ctl->OnAddressItemClick(term);
+    Wait();
+    EXPECT_EQ(m_ctl->Tree().Selected(), term);
+    m_ctl->OpenListItem(ListRef("Unit 1"));
+    Wait();
+    EXPECT_EQ(m_ctl->List().DirId(), unit);
+    EXPECT_EQ(m_ctl->Tree().Selected(), unit);
+    EXPECT_TRUE(m_ctl->Tree().Find(unit)->bExpanded);
+
+    // A result that no longer exists when opened: the refusal is shown, the tree unchanged.
+    m_ctl->Search("Answers");
+    Wait();
+    ASSERT_EQ(ListNames(), std::vector<std::string>{"Answers"});
+    const size_t before = m_ctl->Tree().Count();
+    std::string err;
+    const int64_t answers = m_ctl->List().Rows()[0].entry.i64Id;
+    ASSERT_TRUE(m_api->RequestForDeleteDir({answers}, &err)) << err;
+    m_view.messages.clear();
+    m_ctl->OpenListItem(ListRef("Answers"));
+    Wait();
+    EXPECT_EQ(m_view.messages.size(), 1u);
+    EXPECT_EQ(m_ctl->Tree().Count(), before);
+    EXPECT_TRUE(m_ctl->List().IsSearch());
+}
+
+TEST_F(SpaceSim, ChangesKeepExpandedFoldersAndPutTheSelectionWhereTheUserExpects)
+{
+    Start("demo");
+    LoadTreeAndWait();
+    const int64_t root = OwnRoot();
+    const int64_t a = MakeDir(root, "A");
+    const int64_t a1 = MakeDir(a, "A1");
+    MakeDir(a1, "A11");
+    const int64_t b = MakeDir(root, "B");
+    Show(root);
+    m_ctl->ExpandTreeItem(root, true);
+    m_ctl->ExpandTreeItem(a, true);
+    Wait();
+    m_ctl->ExpandTreeItem(a1, true);
+    Wait();
+    auto expanded = [this](int64_t id) {
+        return m_ctl->Tree().Find(id) && m_ctl->Tree().Find(id)->bExpanded;
+    };
+    ASSERT_TRUE(expanded(root) && expanded(a) && expanded(a1));
+
+    // Rename: the row keeps its place and its selection; the tree keeps its state.
+    Select({"B"});
+    m_ctl->CommitRename(ListRef("B"), "B renamed");
+    Wait();
+    EXPECT_EQ(m_ctl->List().SelectedEntries().size(), 1u);
+    EXPECT_EQ(m_ctl->List().SelectedEntries()[0].i64Id, b);
+    EXPECT_TRUE(expanded(root) && expanded(a) && expanded(a1));
+    EXPECT_EQ(m_ctl->Tree().Selected(), root);
+
+    // New folder: selected in the list (its name editor opens over it), nothing collapses.
+    m_ctl->NewFolder();
+    Wait();
+    ASSERT_EQ(m_ctl->List().SelectedEntries().size(), 1u);
+    EXPECT_EQ(m_ctl->List().SelectedEntries()[0].strName, "新建文件夹");
+    const int64_t made = m_ctl->List().SelectedEntries()[0].i64Id;
+    EXPECT_TRUE(expanded(root) && expanded(a) && expanded(a1));
+    EXPECT_TRUE(m_ctl->Tree().Contains(made));
+
+    // Move the expanded A1 under B: it arrives there still expanded, A keeps its state.
+    m_ctl->MoveItems({SpaceSource::TreeItem, true, a1}, {SpaceSource::TreeItem, b, true});
+    Wait();
+    ASSERT_EQ(m_ctl->Tree().Find(a1)->i64ParentItem, b);
+    EXPECT_TRUE(expanded(a1));
+    EXPECT_TRUE(expanded(a));
+    EXPECT_EQ(m_ctl->Tree().Selected(), root);
+
+    // Delete the new folder from the list: it goes, the rest stays as it was.
+    Select({"新建文件夹"});
+    m_ctl->DeleteItems({SpaceSource::List, true, 0});
+    Wait();
+    EXPECT_FALSE(m_ctl->Tree().Contains(made));
+    EXPECT_EQ(Row("新建文件夹"), -1);
+    EXPECT_TRUE(expanded(root) && expanded(a) && expanded(a1));
+    EXPECT_EQ(m_ctl->Tree().Selected(), root);
+    EXPECT_EQ(m_ctl->List().DirId(), root);
+}

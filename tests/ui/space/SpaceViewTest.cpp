@@ -16,6 +16,7 @@
 #include "ui/VXEditWnd.h"
 #include "ui/VXMenuWnd.h"
 #include "ui/space/SpaceDrag.h"
+#include "ui/space/SpaceTreeModel.h"
 #include "ui/space/UserSpaceView.h"
 #include "ui/space/VXAddressItemUI.h"
 #include "ui/space/VXDirAddressUI.h"
@@ -25,6 +26,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
 #include <memory>
@@ -197,6 +199,11 @@ private slots:
         QCOMPARE(info, QString::fromStdString(m_ctl->CourseInfoText()));
         QVERIFY(info.startsWith(
             QString::fromStdString("1" + m_config->GetText(2078) + "   0" + m_config->GetText(2079))));
+        // One set of page buttons: the create and rename buttons appear once.
+        int createButtons = 0;
+        for (QAbstractButton* b : m_page->findChildren<QAbstractButton*>())
+            createButtons += b->isVisible() && b->text() == QStringLiteral("新建文件夹") ? 1 : 0;
+        QCOMPARE(createButtons, 1);
         VX_SCREENSHOT(m_page.get(), QStringLiteral("space_deep_tree"));
 
         // The same page with the folder that holds a file and a subfolder.
@@ -382,6 +389,87 @@ private slots:
         QVERIFY2(question.endsWith(QStringLiteral("Lessons")), qPrintable(question));
         QVERIFY(Holds(ServerList(m_root), "Lessons"));
         QVERIFY(Holds(ServerList(m_root), "Archive"));
+    }
+
+    void doubleClickOpensTheFolderInTheTree()
+    {
+        QVERIFY(ShowFolder(m_deep[0]));
+        CVXDirListUI* list = m_page->List();
+        CVXDirTreeUI* tree = m_page->Tree();
+        tree->collapse(tree->SpaceModel()->IndexOf(m_deep[0]));
+        QVERIFY(Settle());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, RowCenter(kDeepPath[1]));
+        QVERIFY(Settle());
+        QCOMPARE(m_ctl->List().DirId(), m_deep[1]);
+        QCOMPARE(tree->SelectedId(), m_deep[1]);
+        QVERIFY(tree->isExpanded(tree->SpaceModel()->IndexOf(m_deep[0])));
+        QVERIFY(tree->viewport()->rect().intersects(tree->RectOf(m_deep[1])));
+    }
+
+    void changesKeepExpansionSelectionAndScrollPosition()
+    {
+        // A folder with more rows than the list shows at once.
+        const int64_t many = MakeDir(m_root, QStringLiteral("学生作业 批量"));
+        for (int i = 1; i <= 40; ++i)
+            QVERIFY(MakeDir(many, QStringLiteral("作业 %1").arg(i, 2, 10, QLatin1Char('0'))) > 0);
+        QVERIFY(ShowFolder(m_root));
+        QVERIFY(ShowFolder(many));
+        CVXDirTreeUI* tree = m_page->Tree();
+        CVXDirListUI* list = m_page->List();
+        const std::vector<int64_t> open = {m_root, m_deep[0], m_deep[1], m_deep[2]};
+        auto allOpen = [&] {
+            for (int64_t id : open)
+                if (!tree->isExpanded(tree->SpaceModel()->IndexOf(id)))
+                    return false;
+            return true;
+        };
+        QVERIFY(allOpen());
+        QScrollBar* bar = list->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        bar->setValue(bar->maximum());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          RowCenter(QStringLiteral("作业 35")));
+        QVERIFY(Settle());
+        const int scrolled = bar->value();
+        const int64_t id35 = m_ctl->List().Rows()[Row(QStringLiteral("作业 35"))].entry.i64Id;
+
+        // Rename: the row keeps its place, its selection and the list its scroll position.
+        m_ctl->CommitRename({SpaceSource::ListItem, true, id35}, "作业 35 已批改");
+        QVERIFY(Settle());
+        QCOMPARE(bar->value(), scrolled);
+        QCOMPARE(list->SelectedRows(), std::vector<int>{Row(QStringLiteral("作业 35 已批改"))});
+        QVERIFY(allOpen());
+        QCOMPARE(tree->SelectedId(), many);
+
+        // Move the shown folder in the tree: the tree keeps what was open and its selection.
+        m_ctl->MoveItems({SpaceSource::TreeItem, true, many}, {SpaceSource::TreeItem, m_deep[0], true});
+        QVERIFY(Settle());
+        QCOMPARE(m_ctl->Tree().Find(many)->i64ParentItem, m_deep[0]);
+        QVERIFY(allOpen());
+        QCOMPARE(tree->SelectedId(), many);
+        QCOMPARE(bar->value(), scrolled);
+
+        // Delete the last row, confirmed: the rows above stay where they were.
+        const int64_t id40 = m_ctl->List().Rows()[Row(QStringLiteral("作业 40"))].entry.i64Id;
+        vx::test::WhenModal([](QWidget* box) { vx::test::ClickControl(box, QStringLiteral("okbtn")); });
+        m_ctl->DeleteItems({SpaceSource::ListItem, true, id40});
+        QVERIFY(Settle());
+        QCOMPARE(Row(QStringLiteral("作业 40")), -1);
+        QVERIFY(bar->value() >= scrolled - list->sizeHintForRow(0));
+        QVERIFY(allOpen());
+
+        // New folder: selected, its editor over it; Escape keeps the name. Nothing collapses.
+        QTest::mouseClick(m_page->findChild<QPushButton*>(QStringLiteral("SpaceCreatedirbtn")),
+                          Qt::LeftButton);
+        QVERIFY(Settle());
+        CVXEditWnd* edit = nullptr;
+        QVERIFY(QTest::qWaitFor([&] { return (edit = m_page->findChild<CVXEditWnd*>()) != nullptr; }, 5000));
+        QTest::keyClick(edit, Qt::Key_Escape);
+        QVERIFY(Settle());
+        QCOMPARE(list->SelectedRows(), std::vector<int>{Row(QStringLiteral("新建文件夹"))});
+        QVERIFY(allOpen());
+        QCOMPARE(tree->SelectedId(), many);
+        VX_SCREENSHOT(m_page.get(), QStringLiteral("space_after_changes"));
     }
 };
 

@@ -1,0 +1,70 @@
+// The small file operations of platform/: what the conversion's clean-up, the convert command,
+// the local database and the installer download rely on.
+
+#include "platform/FileOps.h"
+#include "common/TestUtil.h"
+#include "platform/DownloadIo.h"
+#include "platform/Paths.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace vx;
+namespace fs = std::filesystem;
+
+TEST(FileOps, CleanUpNeverTouchesTheSourceAndRemovesOnlyEmptyFolders)
+{
+    vx::test::CTempDir dir;
+    const std::string src = dir.File("lesson.flv");
+    ASSERT_TRUE(vx::test::WriteFile(src, "flv"));
+    fs::create_hard_link(src, dir.File("same.flv"));
+    ASSERT_TRUE(vx::test::WriteFile(dir.File("copy.flv"), "flv"));
+    // A hard link is the same file; an equal copy is not; a missing path is never "the same".
+    EXPECT_TRUE(IsSameFile(src, dir.File("same.flv")));
+    EXPECT_FALSE(IsSameFile(src, dir.File("copy.flv")));
+    EXPECT_FALSE(IsSameFile(src, dir.File("missing")));
+
+    EXPECT_TRUE(RemoveFileIfAny(dir.File("copy.flv")));
+    EXPECT_TRUE(RemoveFileIfAny(dir.File("copy.flv"))) << "already gone counts as removed";
+    EXPECT_FALSE(FileExists(dir.File("copy.flv")));
+
+    ASSERT_TRUE(MakeDirs(dir.File("out/sub")));
+    EXPECT_FALSE(RemoveEmptyFolder(dir.File("out"))) << "a folder with content stays";
+    EXPECT_TRUE(RemoveEmptyFolder(dir.File("out/sub")));
+    EXPECT_TRUE(RemoveEmptyFolder(dir.File("out")));
+
+    EXPECT_EQ(CheckRegularFile(src), RegularFileState::Regular);
+    EXPECT_EQ(CheckRegularFile(dir.File("missing")), RegularFileState::Missing);
+    EXPECT_EQ(CheckRegularFile(dir.Path()), RegularFileState::NotRegular);
+    EXPECT_EQ(CurrentFolder(), fs::current_path().string());
+}
+
+TEST(FileOps, PrivateFilesAreNarrowedAndFreshFilesNeverFollowALink)
+{
+    vx::test::CTempDir dir;
+    // A database left readable by everyone is narrowed to its owner, its content kept.
+    const std::string db = dir.File("cache.db");
+    ASSERT_TRUE(vx::test::WriteFile(db, "data"));
+    fs::permissions(db, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                            fs::perms::others_read);
+    ASSERT_TRUE(MakeOwnerOnlyFile(db));
+    EXPECT_EQ(fs::status(db).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(vx::test::ReadFile(db), "data");
+    EXPECT_FALSE(MakeOwnerOnlyFile(dir.File("no/such/folder/x.db")));
+
+    // A link planted under the download's name: the target is left alone.
+    ASSERT_TRUE(vx::test::WriteFile(dir.File("victim"), "keep"));
+    fs::create_symlink(dir.File("victim"), dir.File("setup.tmp"));
+    const int fd = CreateFreshFile(dir.File("setup.tmp"), 0755);
+    ASSERT_GE(fd, 0);
+    int err = 0;
+    EXPECT_TRUE(SeekToStart(fd));
+    EXPECT_TRUE(WriteAll(fd, "new", 3, &err));
+    CloseDescriptor(fd);
+    EXPECT_EQ(vx::test::ReadFile(dir.File("victim")), "keep");
+    EXPECT_FALSE(fs::is_symlink(dir.File("setup.tmp")));
+    EXPECT_EQ(vx::test::ReadFile(dir.File("setup.tmp")), "new");
+    EXPECT_TRUE(IsDottedIPv4("127.0.0.1"));
+    EXPECT_FALSE(IsDottedIPv4("localhost"));
+}
