@@ -3,7 +3,6 @@
 #include "app/LogFile.h"
 #include "platform/PowerRequest.h"
 #include "space/SpaceController.h"
-#include "ui/CourseDetailWnd.h"
 #include "ui/DesktopShell.h"
 #include "ui/FormContract.h"
 #include "ui/HintEditUI.h"
@@ -537,38 +536,6 @@ void CMainWnd::OnWindowCommand(int index)
     default:
         break;
     }
-}
-
-void CMainWnd::OnCourseDetail(const std::string& fileIndex)
-{
-    const _sLCItemData* r = m_pCourseProcessList->List()->Find(fileIndex);
-    if (!r)
-        return;
-    const SpaceTreeItem* folder = m_pSpace->Tree().Find(r->i64DirId);
-    if (!folder)
-        return;
-    const bool converted =
-        !r->strConvertPath.empty() && QFileInfo::exists(QString::fromStdString(r->strConvertPath));
-    std::string outFolder = m_config.m_setData.strConvertPath;
-    while (!outFolder.empty() && outFolder.back() == '/')
-        outFolder.pop_back();
-    const QString detail =
-        QString::fromStdString(converted ? r->strConvertPath : outFolder + "/" + r->strFileIndex);
-    QString remote = QString::fromStdString(m_pSpace->Tree().TreePath(r->i64DirId));
-    if (converted)
-        remote += QLatin1Char('/') + QFileInfo(detail).fileName();
-    const QString source = QString::fromStdString(r->strFilePath);
-    if (auto* w = qobject_cast<CCourseDetailWnd*>(m_pDetail.data())) {
-        w->SetPaths(source, detail, remote);
-        w->show();
-        w->raise();
-        return;
-    }
-    auto* w = new CCourseDetailWnd(this, source, detail, remote);
-    w->setAttribute(Qt::WA_DeleteOnClose);
-    w->CenterOverOwner();
-    w->show();
-    m_pDetail = w;
 }
 
 void CMainWnd::CloseChildWindows()

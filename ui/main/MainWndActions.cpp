@@ -1,9 +1,10 @@
 // The main window's behaviours around the pages: search boxes, close and hide, the caption,
-// the tray, the space information window, adding files by dialog and by drop, sign-out, and
-// what the pipeline asks of the user.
+// the tray, the space information window, the course detail window, adding files by dialog and
+// by drop, sign-out, and what the pipeline asks of the user.
 
 #include "app/LogFile.h"
 #include "space/SpaceController.h"
+#include "ui/CourseDetailWnd.h"
 #include "ui/DesktopShell.h"
 #include "ui/HintEditUI.h"
 #include "ui/SpaceLinks.h"
@@ -27,6 +28,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QSystemTrayIcon>
 #include <QUrl>
@@ -328,6 +330,40 @@ void CMainWnd::OnTrayNotify(int event)
     }
 }
 
+// --- the course detail window ---------------------------------------------------------------
+
+void CMainWnd::OnCourseDetail(const std::string& fileIndex)
+{
+    const _sLCItemData* r = m_pCourseProcessList->List()->Find(fileIndex);
+    if (!r)
+        return;
+    const SpaceTreeItem* folder = m_pSpace->Tree().Find(r->i64DirId);
+    if (!folder)
+        return;
+    const bool converted =
+        !r->strConvertPath.empty() && QFileInfo::exists(QString::fromStdString(r->strConvertPath));
+    std::string outFolder = m_config.m_setData.strConvertPath;
+    while (!outFolder.empty() && outFolder.back() == '/')
+        outFolder.pop_back();
+    const QString detail =
+        QString::fromStdString(converted ? r->strConvertPath : outFolder + "/" + r->strFileIndex);
+    QString remote = QString::fromStdString(m_pSpace->Tree().TreePath(r->i64DirId));
+    if (converted)
+        remote += QLatin1Char('/') + QFileInfo(detail).fileName();
+    const QString source = QString::fromStdString(r->strFilePath);
+    if (auto* w = qobject_cast<CCourseDetailWnd*>(m_pDetail.data())) {
+        w->SetPaths(source, detail, remote);
+        w->show();
+        w->raise();
+        return;
+    }
+    auto* w = new CCourseDetailWnd(this, source, detail, remote);
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    w->CenterOverOwner();
+    w->show();
+    m_pDetail = w;
+}
+
 // --- adding files -------------------------------------------------------------------------
 
 QStringList CMainWnd::FileFilters()
@@ -368,24 +404,30 @@ void CMainWnd::DropPaths(const QStringList& paths)
     std::vector<std::string> list;
     for (const QString& p : paths)
         list.push_back(p.toStdString());
-    // The target folder is the one shown when the drop's turn comes.
-    QueueAddition([this, list](IntakeJob* job) {
-        const int64_t dirId = m_pSpace->List().DirId();
-        const SpaceTreeItem* folder = m_pSpace->Tree().Find(dirId);
-        const int32_t level = folder ? folder->entry.nLevel + 1 : -1;
-        return m_pIntake->BeginDrop(list, dirId, level, job);
-    });
+    // The files go into the folder shown at the drop, even when the drop waits for an earlier
+    // addition and the user meanwhile opens another folder.
+    const int64_t dirId = m_pSpace->List().DirId();
+    const SpaceTreeItem* folder = m_pSpace->Tree().Find(dirId);
+    const int32_t level = folder ? folder->entry.nLevel + 1 : -1;
+    QueueAddition(
+        [this, list, dirId, level](IntakeJob* job) { return m_pIntake->BeginDrop(list, dirId, level, job); });
 }
 
 void CMainWnd::QueueAddition(std::function<bool(IntakeJob*)> begin)
 {
-    m_pRequests->AddFiles(std::move(begin), [this](IntakeJob&& job) {
-        if (!HasSession())
-            return; // signed out while the server answered: the records belong to nobody
-        m_pIntake->Finish(std::move(job));
-        ShowSpace(m_pPipeline->Quota());
-        RefreshTabCounts();
-    });
+    // An addition belongs to the session it was made in: signed out (or in as someone else)
+    // before its turn or its answer, it is dropped.
+    const int64_t user = m_config.m_i64UserId;
+    auto sameSession = [this, user] { return HasSession() && m_config.m_i64UserId == user; };
+    m_pRequests->AddFiles(
+        [sameSession, begin = std::move(begin)](IntakeJob* job) { return sameSession() && begin(job); },
+        [this, sameSession](IntakeJob&& job) {
+            if (!sameSession())
+                return;
+            m_pIntake->Finish(std::move(job));
+            ShowSpace(m_pPipeline->Quota());
+            RefreshTabCounts();
+        });
 }
 
 bool CMainWnd::IsAddingFiles() const
@@ -395,8 +437,9 @@ bool CMainWnd::IsAddingFiles() const
 
 void CMainWnd::RefreshSpaceInfo()
 {
-    m_pRequests->RequestQuota([this](const SpaceQuota& q) {
-        if (!HasSession())
+    const int64_t user = m_config.m_i64UserId;
+    m_pRequests->RequestQuota([this, user](const SpaceQuota& q) {
+        if (!HasSession() || m_config.m_i64UserId != user)
             return;
         m_pPipeline->SetQuota(q);
         ShowSpace(q);

@@ -230,6 +230,11 @@ private slots:
         QTest::mouseClick(Child(w, "ConvertedOp"), Qt::LeftButton);
         QCOMPARE(w.findChild<QStackedWidget*>(QStringLiteral("switchoverTab"))->currentIndex(), 1);
         QVERIFY(w.IsAddingFiles()); // all of this before the server answered
+        // The user opens another folder while the second drop still waits for the first: the
+        // dropped file still goes where it was dropped.
+        const SpaceTreeItem* lessons = ChildFolder(space, root, "Lessons");
+        QVERIFY(lessons);
+        space.ShowDirList(lessons->entry.i64Id);
 
         QVERIFY(QTest::qWaitFor([&] { return !w.IsAddingFiles(); }, 90000));
         // Both additions landed, the drop's first, its file in the mirrored folder. (The
