@@ -5,6 +5,7 @@
 
 #include "ui/login/LoginWnd.h"
 #include "account/AccountMessages.h"
+#include "common/ShellRecorder.h"
 #include "common/SimHarness.h"
 #include "common/UiTestUtil.h"
 #include "net/Session.h"
@@ -25,6 +26,7 @@
 #include <QtTest>
 
 using namespace vx;
+using vx::test::CShellRecorder;
 using vx::test::CSimProcess;
 
 namespace {
@@ -42,22 +44,6 @@ public:
 private:
     CMessageLoop& m_loop;
     MsgTarget m_target;
-};
-
-class CShellRecorder : public IDesktopShell
-{
-public:
-    bool RevealFile(const QString& path) override
-    {
-        opened << path;
-        return true;
-    }
-    bool OpenUrl(const QString& url) override
-    {
-        opened << url;
-        return true;
-    }
-    QStringList opened;
 };
 
 // Everything one window needs: its own loop driven by Qt, a main-window recorder, a database.

@@ -3,6 +3,7 @@
 // (pointing at a simulator when one is started), a power request that records instead of
 // holding the machine awake, and the window itself without a tray icon.
 
+#include "common/ShellRecorder.h"
 #include "common/SimHarness.h"
 #include "common/TestUtil.h"
 #include "common/UiTestUtil.h"
@@ -27,22 +28,6 @@ public:
 private:
     bool m_bHeld = false;
     std::string m_strError;
-};
-
-class CShellRecorder : public IDesktopShell
-{
-public:
-    bool RevealFile(const QString& path) override
-    {
-        opened << path;
-        return true;
-    }
-    bool OpenUrl(const QString& url) override
-    {
-        opened << url;
-        return true;
-    }
-    QStringList opened;
 };
 
 struct MainEnv
