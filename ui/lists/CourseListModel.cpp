@@ -20,6 +20,14 @@ void CLCListModel::RebuildDupIndex()
     m_bDupDirty = false;
 }
 
+void CLCListModel::Clear()
+{
+    CRecordListModel::Clear();
+    m_fileIds.clear();
+    m_digests.clear();
+    m_bDupDirty = false;
+}
+
 bool CLCListModel::IsDuplicate(const _sLCItemData& r)
 {
     if (m_bDupDirty)

@@ -30,6 +30,8 @@ public:
     // Adds a copy unless it is a duplicate; shown only when visible and no search is on.
     bool Add(const _sLCItemData& record, bool visible);
     bool IsDuplicate(const _sLCItemData& record);
+    // Empties the list and forgets the ids and digests of its rows.
+    void Clear();
     // Copies of the records whose status lies in [low, high] and is not 15, in list order.
     std::vector<_sLCItemData> RecordsInRange(int32_t low, int32_t high) const;
     // False (order unchanged) for a column that is not sortable.

@@ -208,6 +208,11 @@ private slots:
         QCOMPARE(list.RecordsInRange(1, 15).size(), size_t{3});
         QCOMPARE(list.RecordsInRange(2, 2).size(), size_t{3});
         QCOMPARE(list.RecordsInRange(3, 14).size(), size_t{0});
+
+        // After emptying (a sign-out) the same records come back at the next session start.
+        list.Clear();
+        QVERIFY(list.Add(a, true));
+        QVERIFY(list.Add(later, true));
     }
 
     void removeAllStoresUnfinishedRecords()
