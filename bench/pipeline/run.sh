@@ -13,8 +13,8 @@ sim="$build/bin/vexora-sim"
 ffmpeg="$build/bin/codecs/ffmpeg"
 seconds=${BENCH_PIPELINE_SECONDS:-60}
 work=$(mktemp -d)
-simpid=""
-cleanup() { [ -n "$simpid" ] && kill "$simpid" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"; }
+. "$(dirname "$0")/../sim.sh"
+cleanup() { stop_sim; rm -rf "$work"; }
 trap cleanup EXIT
 
 echo "Table 1: bookkeeping at a session start"
@@ -32,19 +32,8 @@ for i in 1 2 3 4; do
     { printf '%%PDF-1.4\n'; head -c $((8 << 20)) /dev/urandom; } > "$work/in/docs/handout$i.pdf"
 done
 
-"$sim" --root "$work/sim" --web-port 0 --file-ports 0,0 --version-port 0 --quiet > "$work/sim.out" 2>&1 &
-simpid=$!
-for _ in $(seq 100); do grep -q '^version ' "$work/sim.out" 2>/dev/null && break; sleep 0.1; done
-web=$(awk '$1=="web"{print $2}' "$work/sim.out")
-file=$(awk '$1=="file"{print $2; exit}' "$work/sim.out")
-cat > "$work/Config.ini" <<INI
-[server]
-LoginServerIP=127.0.0.1:$web
-HostIP=127.0.0.1:$web
-FileServerIP=127.0.0.1:$file
-[md5]
-rule=4
-INI
+start_sim "$sim" "$work" 0,0 || exit 1
+write_sim_config "$work/Config.ini" "[md5]" "rule=4"
 export VEXORA_DATA_DIR="$work/data" VEXORA_USER=demo VEXORA_PASSWORD=demo123
 now() { date +%s.%N; }
 

@@ -10,32 +10,13 @@ build=$(cd "${1:?usage: run.sh BUILD_DIR}" && pwd)
 bin="$build/bin"
 big=${BENCH_UPLOAD_MIB:-1024}
 work=$(mktemp -d)
-sim_pid=
-cleanup() {
-    if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
-    rm -rf "$work"
-}
+. "$(dirname "$0")/../sim.sh"
+cleanup() { stop_sim; rm -rf "$work"; }
 trap cleanup EXIT
 export VEXORA_DATA_DIR="$work/data" VEXORA_USER=demo VEXORA_PASSWORD=demo123
 
-"$bin/vexora-sim" --root "$work/sim" --web-port 0 --file-ports 0 --version-port 0 --quiet > "$work/sim.out" 2>&1 &
-sim_pid=$!
-for _ in $(seq 50); do grep -q ready "$work/sim.out" 2>/dev/null && break; sleep 0.1; done
-web=$(awk '$1=="web"{print $2}' "$work/sim.out")
-file=$(awk '$1=="file"{print $2; exit}' "$work/sim.out")
-ver=$(awk '$1=="version"{print $2}' "$work/sim.out")
-[ -n "$web" ] && [ -n "$file" ] || { echo "simulator did not start"; cat "$work/sim.out"; exit 1; }
-cat > "$work/Config.ini" <<INI
-[server]
-LoginServerIP=127.0.0.1:$web
-HostIP=127.0.0.1:$web
-FileServerIP=127.0.0.1:$file
-VerSvrIP=127.0.0.1:$ver
-[md5]
-rule=4
-[trans]
-recvnum=101
-INI
+start_sim "$bin/vexora-sim" "$work" || exit 1
+write_sim_config "$work/Config.ini" "[md5]" "rule=4" "[trans]" "recvnum=101"
 dir=$("$bin/vexora" --config "$work/Config.ini" ls | awk -F'\t' '$1=="dir"{print $2; exit}')
 
 echo "making a ${big} MiB file ..."
