@@ -172,8 +172,11 @@ bool CCourseIntake::CheckSpace(const IntakeJob& job)
     return false;
 }
 
-int CCourseIntake::AddRecords(const std::vector<std::pair<std::string, int64_t>>& files, bool single)
+int CCourseIntake::AddRecords(const std::vector<std::pair<std::string, int64_t>>& files, bool single,
+                              const std::vector<std::string>& fileIndexes)
 {
+    const bool haveIndexes = fileIndexes.size() == files.size();
+    size_t at = 0;
     std::unordered_set<std::string> listed;
     for (const std::string& idx : m_deps.courseList.Indexes())
         if (const _sLCItemData* r = m_deps.courseList.Find(idx))
@@ -184,6 +187,7 @@ int CCourseIntake::AddRecords(const std::vector<std::pair<std::string, int64_t>>
     std::vector<std::string> lines;
     const bool visible = !m_deps.courseList.IsSearching();
     for (const auto& [path, dirId] : files) {
+        const size_t i = at++;
         if (!listed.insert(path).second) {
             Refuse(path, m_pipeline.Text(2072) + " " + m_pipeline.Text(2073));
             if (single) {
@@ -203,7 +207,7 @@ int CCourseIntake::AddRecords(const std::vector<std::pair<std::string, int64_t>>
         const std::string ext = ToLower(LastExt(path));
         r.nFileType = ext == ".pdf" || ext == ".swf" ? 1 : 0;
         r.nStatus = CS_WAIT_MEDIAINFO;
-        r.strFileIndex = NewFileIndex();
+        r.strFileIndex = haveIndexes ? fileIndexes[i] : NewFileIndex();
         r.i64DirId = dirId;
         batch.push_back(r);
     }
@@ -211,7 +215,7 @@ int CCourseIntake::AddRecords(const std::vector<std::pair<std::string, int64_t>>
     if (batch.empty())
         return 0;
     // Stored first: a record the database does not hold would be lost at the next start.
-    if (!m_deps.db.SaveCourseFiles(batch, m_pipeline.UserId())) {
+    if (!m_deps.db.InsertNewCourseFiles(batch, m_pipeline.UserId())) {
         m_strError =
             "the course files could not be stored in " + m_deps.db.Path() + ": " + m_deps.db.LastError();
         Log(g_log, "Error : AddFileToProcess: %s", m_strError.c_str());
@@ -321,6 +325,10 @@ bool CCourseIntake::BeginDrop(const std::vector<std::string>& paths, int64_t dir
 
 void CCourseIntake::RunRequests(CSpaceApi& api, IntakeJob* job)
 {
+    job->fileIndexes.clear();
+    job->fileIndexes.reserve(job->files.size());
+    for (size_t i = 0; i < job->files.size(); ++i)
+        job->fileIndexes.push_back(NewFileIndex());
     std::string error;
     job->quota = SpaceQuota();
     api.RequestSpaceInfo(&job->quota, &error); // a failure leaves zeros: nothing fits then
@@ -346,7 +354,7 @@ int CCourseIntake::Finish(IntakeJob job)
     std::vector<std::pair<std::string, int64_t>> list;
     for (const PathEntry& e : job.files)
         list.emplace_back(e.strPath, e.i64DirId);
-    return AddRecords(list, job.bSingle);
+    return AddRecords(list, job.bSingle, job.fileIndexes);
 }
 
 int CCourseIntake::AddFileToProcess(const std::vector<std::string>& paths)

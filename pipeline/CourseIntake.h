@@ -48,6 +48,9 @@ struct IntakeJob
     bool bBatchOk = false;
     std::vector<SpaceEntry> created;
     std::string strBatchError;
+    // A file index for each of `files`, made beside the requests so that the window's thread
+    // does not draw ten thousand of them (empty: made when the records are).
+    std::vector<std::string> fileIndexes;
 };
 
 class CCourseIntake
@@ -108,7 +111,8 @@ private:
     bool CheckSpace(const IntakeJob& job);
     void Reset();
     // Builds, lists and stores the records; returns how many were added.
-    int AddRecords(const std::vector<std::pair<std::string, int64_t>>& files, bool single);
+    int AddRecords(const std::vector<std::pair<std::string, int64_t>>& files, bool single,
+                   const std::vector<std::string>& fileIndexes = {});
     // Filters a list of paths; keep[i] tells whether paths[i] stays.
     std::vector<bool> Filter(const std::vector<std::string>& paths, bool single);
     void ScanFolder(const PathEntry& folder, int depth, std::vector<PathEntry>* folders,

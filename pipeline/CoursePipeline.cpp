@@ -206,6 +206,18 @@ void CCoursePipeline::CheckSignOut()
     });
 }
 
+// What one record still holds in process, in GB: the whole file before and during conversion,
+// the upload file (or else the source) while it waits for or goes through the upload.
+static double InProcessGb(const _sLCItemData& r)
+{
+    constexpr double kGB = 1024.0 * 1024.0 * 1024.0;
+    if (r.nStatus >= CS_WAIT_CONVERT && r.nStatus <= CS_MD5_FAILED)
+        return static_cast<double>(r.i64FileSize) / kGB;
+    if (r.nStatus >= CS_WAIT_UPLOAD && r.nStatus <= CS_UPLOAD_PAUSED)
+        return static_cast<double>(r.i64FileEnd > 0 ? r.i64FileEnd : r.i64FileSize) / kGB;
+    return 0;
+}
+
 void CCoursePipeline::RestoreRecords()
 {
     std::vector<_sLCItemData> rows;
@@ -214,20 +226,31 @@ void CCoursePipeline::RestoreRecords()
             static_cast<long long>(UserId()), (m_deps.db.Path()).c_str());
         return;
     }
+    // The session start runs on the window's thread: with ten thousand records every copy
+    // counts, so a record is copied only when both lists take it.
     const int64_t root = RootFolder();
+    const size_t stored = rows.size();
+    double inProcess = 0;
     std::vector<_sLCItemData> converted, course;
+    course.reserve(rows.size());
     for (_sLCItemData& r : rows) {
         if (r.i64DirId <= 0)
             r.i64DirId = root;
-        if (r.nStatus >= CS_CONVERTED)
+        const bool inCourse = r.nStatus != CS_UPLOADED;
+        if (inCourse)
+            inProcess += InProcessGb(r);
+        if (r.nStatus >= CS_CONVERTED && inCourse)
             converted.push_back(r);
-        if (r.nStatus != CS_UPLOADED)
-            course.push_back(r);
+        else if (r.nStatus >= CS_CONVERTED)
+            converted.push_back(std::move(r));
+        if (inCourse)
+            course.push_back(std::move(r));
     }
+    rows.clear();
     // In bulk, in the stored order: ten thousand rows are two insertions for the views.
     m_deps.convertedList.AddRecords(converted, true);
     m_deps.courseList.AddRecords(course, true);
-    Log(g_log, "Info : restored %zu course files, %.3f GB in process", rows.size(), InProcessSize());
+    Log(g_log, "Info : restored %zu course files, %.3f GB in process", stored, inProcess);
 }
 
 void CCoursePipeline::InItTaskS()
@@ -301,17 +324,10 @@ bool CCoursePipeline::OnClose()
 
 double CCoursePipeline::InProcessSize() const
 {
-    constexpr double kGB = 1024.0 * 1024.0 * 1024.0;
     double total = 0;
-    for (const std::string& idx : m_deps.courseList.Indexes()) {
-        const _sLCItemData* r = m_deps.courseList.Find(idx);
-        if (!r)
-            continue;
-        if (r->nStatus >= CS_WAIT_CONVERT && r->nStatus <= CS_MD5_FAILED)
-            total += static_cast<double>(r->i64FileSize) / kGB;
-        else if (r->nStatus >= CS_WAIT_UPLOAD && r->nStatus <= CS_UPLOAD_PAUSED)
-            total += static_cast<double>(r->i64FileEnd > 0 ? r->i64FileEnd : r->i64FileSize) / kGB;
-    }
+    for (const std::string& idx : m_deps.courseList.Indexes())
+        if (const _sLCItemData* r = m_deps.courseList.Find(idx))
+            total += InProcessGb(*r);
     return total;
 }
 

@@ -84,6 +84,9 @@ public:
 
     // Course files
     bool SaveCourseFiles(const std::vector<_sLCItemData>& records, int64_t userId);
+    // Records with fresh file indexes (just added): inserted without looking for a stored copy
+    // first, all or nothing.
+    bool InsertNewCourseFiles(const std::vector<_sLCItemData>& records, int64_t userId);
     bool CheckFile(const std::string& fileIndex, int64_t userId);
     // The user's stored records (enabled 0, status -1..15) exactly as stored.
     bool GetCourseFile(int64_t userId, std::vector<_sLCItemData>* out);

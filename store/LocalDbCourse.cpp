@@ -83,6 +83,29 @@ bool CLocalDb::SaveCourseFiles(const std::vector<_sLCItemData>& records, int64_t
     return false;
 }
 
+bool CLocalDb::InsertNewCourseFiles(const std::vector<_sLCItemData>& records, int64_t userId)
+{
+    if (!m_db)
+        return false;
+    CDbTransaction tx(*this);
+    if (!tx.Started()) {
+        if (!records.empty())
+            LogSaveFailure("insert", records.front(), userId, Error());
+        return false;
+    }
+    for (const _sLCItemData& r : records) {
+        if (!InsertCourseFile(r, userId)) {
+            LogSaveFailure("insert", r, userId, Error());
+            return false;
+        }
+    }
+    if (tx.Commit())
+        return true;
+    if (!records.empty())
+        LogSaveFailure("insert", records.front(), userId, Error());
+    return false;
+}
+
 bool CLocalDb::CheckFile(const std::string& fileIndex, int64_t userId)
 {
     CSqlStatement q = Prepare("select 1 from coursefile where userid=? and fileindex=? ");
