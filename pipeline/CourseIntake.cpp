@@ -182,9 +182,11 @@ int CCourseIntake::AddRecords(const std::vector<std::pair<std::string, int64_t>>
         if (const _sLCItemData* r = m_deps.courseList.Find(idx))
             listed.insert(r->strFilePath);
     std::vector<_sLCItemData> batch;
+    batch.reserve(files.size());
     // A line per record, written in one append: ten thousand separate writes would hold the
     // window for a noticeable time.
     std::vector<std::string> lines;
+    lines.reserve(files.size());
     const bool visible = !m_deps.courseList.IsSearching();
     for (const auto& [path, dirId] : files) {
         const size_t i = at++;
@@ -209,7 +211,7 @@ int CCourseIntake::AddRecords(const std::vector<std::pair<std::string, int64_t>>
         r.nStatus = CS_WAIT_MEDIAINFO;
         r.strFileIndex = haveIndexes ? fileIndexes[i] : NewFileIndex();
         r.i64DirId = dirId;
-        batch.push_back(r);
+        batch.push_back(std::move(r));
     }
     LogLines(g_log, lines);
     if (batch.empty())
