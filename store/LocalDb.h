@@ -121,6 +121,8 @@ public:
     const std::string& LastError() const { return m_strLastError; }
 
 private:
+    // One transaction; fresh: the records' file indexes are new, so none is looked up first.
+    bool SaveCourseBatch(const std::vector<_sLCItemData>& records, int64_t userId, bool fresh);
     friend class CSqlStatement;
     friend class CDbTransaction;
 

@@ -45,6 +45,11 @@ bool CLocalDb::InsertCourseFile(const _sLCItemData& r, int64_t userId)
 // them is (the caller learns which and can keep the records for another attempt).
 bool CLocalDb::SaveCourseFiles(const std::vector<_sLCItemData>& records, int64_t userId)
 {
+    return SaveCourseBatch(records, userId, false);
+}
+
+bool CLocalDb::SaveCourseBatch(const std::vector<_sLCItemData>& records, int64_t userId, bool fresh)
+{
     if (!m_db)
         return false;
     CDbTransaction tx(*this);
@@ -54,8 +59,8 @@ bool CLocalDb::SaveCourseFiles(const std::vector<_sLCItemData>& records, int64_t
         return false;
     }
     for (const _sLCItemData& r : records) {
-        int exists;
-        {
+        int exists = 0; // a fresh file index cannot be stored yet
+        if (!fresh) {
             CSqlStatement q = Prepare("select 1 from coursefile where userid=? and fileindex=? ");
             exists = q.BindAll(userId, r.strFileIndex).Next();
         }
@@ -85,25 +90,7 @@ bool CLocalDb::SaveCourseFiles(const std::vector<_sLCItemData>& records, int64_t
 
 bool CLocalDb::InsertNewCourseFiles(const std::vector<_sLCItemData>& records, int64_t userId)
 {
-    if (!m_db)
-        return false;
-    CDbTransaction tx(*this);
-    if (!tx.Started()) {
-        if (!records.empty())
-            LogSaveFailure("insert", records.front(), userId, Error());
-        return false;
-    }
-    for (const _sLCItemData& r : records) {
-        if (!InsertCourseFile(r, userId)) {
-            LogSaveFailure("insert", r, userId, Error());
-            return false;
-        }
-    }
-    if (tx.Commit())
-        return true;
-    if (!records.empty())
-        LogSaveFailure("insert", records.front(), userId, Error());
-    return false;
+    return SaveCourseBatch(records, userId, true);
 }
 
 bool CLocalDb::CheckFile(const std::string& fileIndex, int64_t userId)

@@ -5,6 +5,7 @@
 
 #include "ui/login/LoginWnd.h"
 #include "account/AccountMessages.h"
+#include "common/MessageRecorder.h"
 #include "common/ShellRecorder.h"
 #include "common/SimHarness.h"
 #include "common/UiTestUtil.h"
@@ -31,20 +32,7 @@ using vx::test::CSimProcess;
 
 namespace {
 
-class CMainRecorder : public IMsgHandler
-{
-public:
-    explicit CMainRecorder(CMessageLoop& loop) : m_loop(loop), m_target(loop.Register(this)) {}
-    ~CMainRecorder() override { m_loop.Unregister(m_target); }
-    void OnMessage(uint32_t id, uint64_t, std::unique_ptr<CMsgPayload>) override { ids.push_back(id); }
-    int Count(uint32_t id) const { return static_cast<int>(std::count(ids.begin(), ids.end(), id)); }
-    MsgTarget Target() const { return m_target; }
-    std::vector<uint32_t> ids;
-
-private:
-    CMessageLoop& m_loop;
-    MsgTarget m_target;
-};
+using CMainRecorder = vx::test::CMessageRecorder;
 
 // Everything one window needs: its own loop driven by Qt, a main-window recorder, a database.
 struct Env

@@ -6,6 +6,7 @@
 
 #include "account/AccountMessages.h"
 #include "app/Utils.h"
+#include "common/MessageRecorder.h"
 #include "common/TestRegistry.h"
 #include "common/TestUtil.h"
 #include "common/UiTestUtil.h"
@@ -34,24 +35,7 @@ using namespace vx;
 
 namespace {
 
-class CMainRecorder : public IMsgHandler
-{
-public:
-    explicit CMainRecorder(CMessageLoop& loop) : m_loop(loop), m_target(loop.Register(this)) {}
-    ~CMainRecorder() override { m_loop.Unregister(m_target); }
-    void OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CMsgPayload>) override
-    {
-        ids.push_back(id);
-        params.push_back(wParam);
-    }
-    MsgTarget Target() const { return m_target; }
-    std::vector<uint32_t> ids;
-    std::vector<uint64_t> params;
-
-private:
-    CMessageLoop& m_loop;
-    MsgTarget m_target;
-};
+using CMainRecorder = vx::test::CMessageRecorder;
 
 struct Env
 {
