@@ -172,11 +172,10 @@ bool CCourseIntake::CheckSpace(const IntakeJob& job)
     return false;
 }
 
-int CCourseIntake::AddRecords(const std::vector<std::pair<std::string, int64_t>>& files, bool single,
-                              const std::vector<std::string>& fileIndexes)
+std::vector<_sLCItemData> CCourseIntake::BuildRecords(const std::vector<PathEntry>& files, bool single,
+                                                      const std::vector<std::string>& fileIndexes)
 {
     const bool haveIndexes = fileIndexes.size() == files.size();
-    size_t at = 0;
     std::unordered_set<std::string> listed;
     for (const std::string& idx : m_deps.courseList.Indexes())
         if (const _sLCItemData* r = m_deps.courseList.Find(idx))
@@ -187,9 +186,8 @@ int CCourseIntake::AddRecords(const std::vector<std::pair<std::string, int64_t>>
     // window for a noticeable time.
     std::vector<std::string> lines;
     lines.reserve(files.size());
-    const bool visible = !m_deps.courseList.IsSearching();
-    for (const auto& [path, dirId] : files) {
-        const size_t i = at++;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string& path = files[i].strPath;
         if (!listed.insert(path).second) {
             Refuse(path, m_pipeline.Text(2072) + " " + m_pipeline.Text(2073));
             if (single) {
@@ -210,31 +208,85 @@ int CCourseIntake::AddRecords(const std::vector<std::pair<std::string, int64_t>>
         r.nFileType = ext == ".pdf" || ext == ".swf" ? 1 : 0;
         r.nStatus = CS_WAIT_MEDIAINFO;
         r.strFileIndex = haveIndexes ? fileIndexes[i] : NewFileIndex();
-        r.i64DirId = dirId;
+        r.i64DirId = files[i].i64DirId;
         batch.push_back(std::move(r));
     }
     LogLines(g_log, lines);
-    if (batch.empty())
-        return 0;
-    // Stored first: a record the database does not hold would be lost at the next start.
-    if (!m_deps.db.InsertNewCourseFiles(batch, m_pipeline.UserId())) {
-        m_strError =
-            "the course files could not be stored in " + m_deps.db.Path() + ": " + m_deps.db.LastError();
-        Log(g_log, "Error : AddFileToProcess: %s", m_strError.c_str());
-        for (const _sLCItemData& r : batch)
-            Refuse(r.strFilePath, m_strError);
-        return 0;
+    return batch;
+}
+
+bool CCourseIntake::StartFinish(IntakeJob job)
+{
+    CompleteFinish();
+    if (!CheckSpace(job))
+        return false;
+    Log(g_log, "Info : AddFileToProcess-------FilterCourseFiles-----%zu", job.files.size());
+    if (job.files.empty() && job.bSingle)
+        return false;
+    if (!job.folders.empty() && !AutoAddSpace(&job)) {
+        Log(g_log, "Error : AutoAddSpace:Create dir  failed ");
+        return false;
     }
-    m_deps.courseList.AddRecords(batch, visible);
-    for (const _sLCItemData& r : batch)
+    m_pending = BuildRecords(job.files, job.bSingle, job.fileIndexes);
+    m_pendingStored = false;
+    m_pendingListed = 0;
+    return IsFinishing();
+}
+
+bool CCourseIntake::FinishStep()
+{
+    if (m_pending.empty())
+        return false;
+    if (!m_pendingStored) {
+        // Stored first, all in one transaction: a record the database does not hold would be
+        // lost at the next start, and a failure leaves none of them behind.
+        if (!m_deps.db.InsertNewCourseFiles(m_pending, m_pipeline.UserId())) {
+            m_strError =
+                "the course files could not be stored in " + m_deps.db.Path() + ": " + m_deps.db.LastError();
+            Log(g_log, "Error : AddFileToProcess: %s", m_strError.c_str());
+            for (const _sLCItemData& r : m_pending)
+                Refuse(r.strFilePath, m_strError);
+            DropFinish();
+            return false;
+        }
+        m_pendingStored = true;
+        return true;
+    }
+    const size_t end = std::min(m_pending.size(), m_pendingListed + m_finishChunk);
+    std::vector<_sLCItemData> chunk(std::make_move_iterator(m_pending.begin() + m_pendingListed),
+                                    std::make_move_iterator(m_pending.begin() + end));
+    // Read for every chunk: the user may start or end a search between two of them.
+    m_deps.courseList.AddRecords(chunk, !m_deps.courseList.IsSearching());
+    for (const _sLCItemData& r : chunk)
         m_added.push_back(r.strFileIndex);
-    Log(g_log, "Info : AddFileToProcess-------m_pCourseProcessList->AddListItem-----%zu", batch.size());
+    m_pendingListed = end;
+    if (end < m_pending.size())
+        return true;
+    Log(g_log, "Info : AddFileToProcess-------m_pCourseProcessList->AddListItem-----%zu", m_pending.size());
+    DropFinish();
     m_pipeline.OnFilesAdded();
-    return static_cast<int>(batch.size());
+    return false;
+}
+
+int CCourseIntake::CompleteFinish()
+{
+    const size_t before = m_added.size();
+    while (FinishStep()) {
+    }
+    return static_cast<int>(m_added.size() - before);
+}
+
+void CCourseIntake::DropFinish()
+{
+    m_pending.clear();
+    m_pending.shrink_to_fit();
+    m_pendingStored = false;
+    m_pendingListed = 0;
 }
 
 void CCourseIntake::Reset()
 {
+    CompleteFinish();
     m_added.clear();
     m_refused.clear();
     m_strError.clear();
@@ -298,6 +350,7 @@ bool CCourseIntake::BeginEntries(std::vector<PathEntry> folders, std::vector<Pat
 bool CCourseIntake::BeginDrop(const std::vector<std::string>& paths, int64_t dirId, int32_t level,
                               IntakeJob* job)
 {
+    CompleteFinish();
     std::vector<PathEntry> folders, files;
     m_refused.clear();
     for (std::string p : paths) {
@@ -344,19 +397,8 @@ void CCourseIntake::RunRequests(CSpaceApi& api, IntakeJob* job)
 
 int CCourseIntake::Finish(IntakeJob job)
 {
-    if (!CheckSpace(job))
-        return 0;
-    Log(g_log, "Info : AddFileToProcess-------FilterCourseFiles-----%zu", job.files.size());
-    if (job.files.empty() && job.bSingle)
-        return 0;
-    if (!job.folders.empty() && !AutoAddSpace(&job)) {
-        Log(g_log, "Error : AutoAddSpace:Create dir  failed ");
-        return 0;
-    }
-    std::vector<std::pair<std::string, int64_t>> list;
-    for (const PathEntry& e : job.files)
-        list.emplace_back(e.strPath, e.i64DirId);
-    return AddRecords(list, job.bSingle, job.fileIndexes);
+    StartFinish(std::move(job));
+    return CompleteFinish();
 }
 
 int CCourseIntake::AddFileToProcess(const std::vector<std::string>& paths)

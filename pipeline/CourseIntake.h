@@ -9,6 +9,7 @@
 #include "net/SpaceApi.h"
 #include "pipeline/CoursePipeline.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -74,6 +75,22 @@ public:
     static void RunRequests(CSpaceApi& api, IntakeJob* job);
     // Returns the number of records added.
     int Finish(IntakeJob job);
+
+    // Finish in steps, for a caller whose thread must not be held for long (the window, on a
+    // drop of ten thousand files): StartFinish runs the checks and builds the records,
+    // FinishStep first stores them all in one transaction and then lists them a chunk per call,
+    // in order; the pipeline is told once the last chunk is listed. Each returns true while a
+    // step remains. A Begin… completes an unfinished job first, so additions never overlap.
+    bool StartFinish(IntakeJob job);
+    bool FinishStep();
+    bool IsFinishing() const { return !m_pending.empty(); }
+    // Runs the remaining steps now; returns the number of records the job added.
+    int CompleteFinish();
+    // Sign-out: the records not listed yet are left out of the list. They are stored, so the
+    // next sign-in restores them with the others.
+    void DropFinish();
+    // Records listed per step (at least 1).
+    void SetFinishChunk(size_t records) { m_finishChunk = std::max<size_t>(1, records); }
     // Whether the free space holds what the job adds beside what is in process.
     static bool SpaceFits(const SpaceQuota& q, double inProcessGb, double addGb);
 
@@ -110,9 +127,9 @@ private:
     // The space check of Finish against the quota the job read.
     bool CheckSpace(const IntakeJob& job);
     void Reset();
-    // Builds, lists and stores the records; returns how many were added.
-    int AddRecords(const std::vector<std::pair<std::string, int64_t>>& files, bool single,
-                   const std::vector<std::string>& fileIndexes = {});
+    // Builds the records of the files that are not listed yet (the others are refused).
+    std::vector<_sLCItemData> BuildRecords(const std::vector<PathEntry>& files, bool single,
+                                           const std::vector<std::string>& fileIndexes);
     // Filters a list of paths; keep[i] tells whether paths[i] stays.
     std::vector<bool> Filter(const std::vector<std::string>& paths, bool single);
     void ScanFolder(const PathEntry& folder, int depth, std::vector<PathEntry>* folders,
@@ -123,6 +140,11 @@ private:
     const PipelineDeps& m_deps;
     std::string m_strExtFile;
     std::vector<std::string> m_added;
+    // The job being finished in steps: its records, whether they are stored, how many are listed.
+    std::vector<_sLCItemData> m_pending;
+    bool m_pendingStored = false;
+    size_t m_pendingListed = 0;
+    size_t m_finishChunk = 2000;
     std::vector<std::pair<std::string, std::string>> m_refused;
     std::string m_strError;
 };

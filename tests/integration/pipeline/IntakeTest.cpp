@@ -8,6 +8,8 @@
 
 #include <json/json.h>
 
+#include <set>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -228,4 +230,94 @@ TEST(IntakeBatch, FolderNamesCannotBreakTheBatchText)
         EXPECT_EQ(v["list"][i]["clientPid"].asString(), i == 0 ? "0" : "c0");
     }
     EXPECT_EQ(CCourseIntake::DirArrayToJsonArray(1, 1, {}), "");
+}
+
+namespace {
+
+std::vector<std::string> ListedPaths(CMemCourseList& list)
+{
+    std::vector<std::string> out;
+    for (const std::string& idx : list.Indexes())
+        out.push_back(list.Find(idx)->strFilePath);
+    return out;
+}
+
+std::set<std::string> StoredPaths(CLocalDb& db, int64_t user)
+{
+    std::vector<_sLCItemData> rows;
+    db.LoadCourseFiles(user, &rows);
+    std::set<std::string> out;
+    for (const _sLCItemData& r : rows)
+        out.insert(r.strFilePath);
+    return out;
+}
+
+} // namespace
+
+// A drop finished in steps (as the window does it) ends as the one-call form would: every record
+// stored at once, listed in the order of the drop; a step cut short by a sign-out or overtaken by
+// the next addition leaves no addition half applied.
+TEST_F(Intake, FinishInStepsKeepsOrderAndNeverHalfAppliesAnAddition)
+{
+    for (int i = 0; i < 9; ++i)
+        MakeFile("tree/a/" + std::to_string(i) + ".pdf", "%PDF a");
+    for (int i = 0; i < 7; ++i)
+        MakeFile("tree/b/c/" + std::to_string(i) + ".pdf", "%PDF c");
+    const std::string loose = MakeFile("loose.pdf", "%PDF loose");
+    CCourseIntake intake(*pipeline);
+    intake.SetFinishChunk(4);
+    const int64_t user = pipeline->UserId();
+
+    IntakeJob job;
+    ASSERT_TRUE(intake.BeginDrop({dir->File("tree"), loose}, root, 1, &job));
+    CCourseIntake::RunRequests(*api, &job);
+    std::vector<std::string> order;
+    for (const PathEntry& e : job.files)
+        order.push_back(e.strPath);
+    ASSERT_EQ(order.size(), 17u);
+    ASSERT_TRUE(intake.StartFinish(std::move(job)));
+    EXPECT_TRUE(StoredPaths(*db, user).empty()) << "nothing stored before the first step";
+    ASSERT_TRUE(intake.FinishStep());
+    EXPECT_EQ(StoredPaths(*db, user).size(), 17u) << "stored all at once";
+    EXPECT_TRUE(courses.Indexes().empty());
+    int steps = 0;
+    while (intake.FinishStep())
+        ++steps;
+    EXPECT_EQ(steps, 4) << "17 records in chunks of 4";
+    EXPECT_FALSE(intake.IsFinishing());
+    EXPECT_EQ(ListedPaths(courses), order);
+    EXPECT_EQ(intake.Added(), courses.Indexes());
+
+    // Cancelled before the store: neither stored nor listed.
+    const std::string first = MakeFile("later/1.pdf", "%PDF 1"), second = MakeFile("later/2.pdf", "%PDF 2");
+    ASSERT_TRUE(intake.BeginFiles({first, second}, &job));
+    CCourseIntake::RunRequests(*api, &job);
+    ASSERT_TRUE(intake.StartFinish(std::move(job)));
+    intake.DropFinish();
+    EXPECT_FALSE(intake.FinishStep());
+    EXPECT_EQ(StoredPaths(*db, user).count(first), 0u);
+    EXPECT_EQ(courses.Indexes().size(), 17u);
+
+    // Cancelled after the store: the records wait in the database for the next session whole.
+    intake.SetFinishChunk(1);
+    ASSERT_TRUE(intake.BeginFiles({first, second}, &job));
+    CCourseIntake::RunRequests(*api, &job);
+    ASSERT_TRUE(intake.StartFinish(std::move(job)));
+    ASSERT_TRUE(intake.FinishStep());
+    ASSERT_TRUE(intake.FinishStep());
+    intake.DropFinish();
+    EXPECT_EQ(courses.Indexes().size(), 18u);
+    const std::set<std::string> stored = StoredPaths(*db, user);
+    EXPECT_EQ(stored.size(), 19u);
+    EXPECT_EQ(stored.count(second), 1u);
+
+    // The next addition completes an unfinished one first, so it sees its records as listed.
+    const std::string third = MakeFile("later/3.pdf", "%PDF 3");
+    ASSERT_TRUE(intake.BeginFiles({third}, &job));
+    CCourseIntake::RunRequests(*api, &job);
+    ASSERT_TRUE(intake.StartFinish(std::move(job)));
+    EXPECT_EQ(intake.AddFileToProcess(std::vector<std::string>{third}), 0) << "a duplicate now";
+    EXPECT_FALSE(intake.IsFinishing());
+    EXPECT_EQ(ListedPaths(courses).back(), third);
+    EXPECT_EQ(StoredPaths(*db, user).size(), 20u);
 }
