@@ -39,6 +39,10 @@ void CCoursePipeline::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CM
     case WM_USER_INFO:
         StartSession();
         break;
+    case WM_RECORDS_LOADED:
+        if (auto* loaded = PayloadAs<LoadedRecords>(payload))
+            OnRecordsLoaded(std::move(*loaded));
+        break;
     case WM_SHOW_MESSAGE:
         if (auto* text = PayloadAs<std::string>(payload)) {
             Log(g_log, "info : %s", (*text).c_str());
@@ -181,12 +185,38 @@ void CCoursePipeline::StartSession()
         options.strConvertPath = m_tuning.strConvertPath;
     m_deps.config.SetUserOptions(options);
 
-    RestoreRecords();
+    // The stored records are read off the window's thread: ten thousand take tens of
+    // milliseconds, and more while a sign-out's write-back still runs. The session goes on in
+    // OnRecordsLoaded.
+    CMessageLoop* loop = &m_deps.loop;
+    const MsgTarget target = m_target;
+    const uint64_t session = *m_sessionToken;
+    const int64_t user = UserId();
+    m_deps.db.RunInBackground([loop, target, session, user](CLocalDb& db) {
+        LoadedRecords loaded;
+        loaded.session = session;
+        loaded.ok = db.LoadCourseFiles(user, &loaded.rows);
+        const bool ok = loaded.ok;
+        loop->PostMsg(target, WM_RECORDS_LOADED, 0, MakePayload(std::move(loaded)));
+        return ok;
+    });
+}
+
+void CCoursePipeline::OnRecordsLoaded(LoadedRecords&& loaded)
+{
+    if (loaded.session != *m_sessionToken || m_bSession)
+        return; // read for a session that has ended meanwhile
+    if (loaded.ok)
+        RestoreRecords(std::move(loaded.rows));
+    else
+        Log(g_log, "Error : the course files of user %lld could not be read from %s",
+            static_cast<long long>(UserId()), (m_deps.db.Path()).c_str());
     m_bSession = true;
     InItTaskS();
     m_deps.ui.CountsChanged();
     if (m_tuning.checkSignOut)
         m_deps.loop.SetTimer(m_target, TIMER_SESSION_CHECK, m_tuning.sessionCheckMs);
+    m_deps.ui.SessionStarted();
 }
 
 void CCoursePipeline::CheckSignOut()
@@ -226,6 +256,11 @@ void CCoursePipeline::RestoreRecords()
             static_cast<long long>(UserId()), (m_deps.db.Path()).c_str());
         return;
     }
+    RestoreRecords(std::move(rows));
+}
+
+void CCoursePipeline::RestoreRecords(std::vector<_sLCItemData> rows)
+{
     // The session start runs on the window's thread: with ten thousand records every copy
     // counts, so a record is copied only when both lists take it.
     const int64_t root = RootFolder();

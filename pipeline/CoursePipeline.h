@@ -90,10 +90,15 @@ public:
     // --- session -------------------------------------------------------------------------
     // WM_FILESERVER_LIST: the file-server list and the speed test, then WM_USER_INFO.
     void OnFileServerList();
-    // WM_USER_INFO: folder tree, quota, options, restore, workers, first feeds.
+    // WM_USER_INFO: folder tree, quota, options, then the stored records are read on a thread
+    // of the database's; WM_RECORDS_LOADED lists them, starts the workers and the first feeds,
+    // and only then is the session running (IPipelineUi::SessionStarted).
     void StartSession();
-    // Loads the user's stored records into the lists, folded back.
+    void OnRecordsLoaded(LoadedRecords&& loaded);
+    // Loads the user's stored records into the lists, folded back (the second form: records
+    // already read).
     void RestoreRecords();
+    void RestoreRecords(std::vector<_sLCItemData> rows);
     void InItTaskS();
     void ReleaseTaskS();
     // Closing: asks first when conversions are running; false when the user keeps them.
@@ -174,6 +179,7 @@ private:
     void InitMediaThread();
     void InitMd5Thread();
     void GiveToMd5(const _sLCItemData& r);
+    void GiveToMd5(std::vector<_sLCItemData> records);
     bool ReNameCourseFile(const std::string& fileIndex);
     void Withdraw(const std::vector<std::string>& fileIndexes);
     // Deletes the records from the database in one batch; false (the user told, nothing

@@ -10,6 +10,7 @@
 #include "media/MediaInfoThread.h"
 #include "platform/Paths.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace vx {
@@ -261,16 +262,29 @@ void CCoursePipeline::InitMd5Thread()
 
 void CCoursePipeline::GiveToMd5(const _sLCItemData& r)
 {
-    if (!m_bSession || m_digesting.count(r.strFileIndex))
+    GiveToMd5(std::vector<_sLCItemData>{r});
+}
+
+void CCoursePipeline::GiveToMd5(std::vector<_sLCItemData> records)
+{
+    if (!m_bSession)
         return;
-    Log(g_log, "Info : CMainWnd:: OnFileConvert m_pGetMd5Thread->AddTask ~start~~");
+    records.erase(
+        std::remove_if(records.begin(), records.end(),
+                       [this](const _sLCItemData& r) { return m_digesting.count(r.strFileIndex) > 0; }),
+        records.end());
+    if (records.empty())
+        return;
+    // One hand-over for the lot: after a restore thousands of records may be due at once.
+    Log(g_log, "Info : CMainWnd:: OnFileConvert m_pGetMd5Thread->AddTask ~start~~ %zu", records.size());
     InitMd5Thread();
-    if (!m_pGetMd5Thread->AddTask(r)) {
+    if (!m_pGetMd5Thread->AddFiles(records)) {
         m_pGetMd5Thread.reset();
         InitMd5Thread();
-        m_pGetMd5Thread->AddTask(r);
+        m_pGetMd5Thread->AddFiles(records);
     }
-    m_digesting.insert(r.strFileIndex);
+    for (const _sLCItemData& r : records)
+        m_digesting.insert(r.strFileIndex);
     Log(g_log, "Info : CMainWnd::m_pGetMd5Thread->AddTask end");
 }
 
@@ -278,11 +292,13 @@ void CCoursePipeline::CheckFileMd5(uint64_t wParam)
 {
     Log(g_log, "Info : CMainWnd::CheckFileMd5  start");
     if (wParam == 0) {
+        std::vector<_sLCItemData> due;
         for (const std::string& idx : m_deps.courseList.Indexes()) {
             const _sLCItemData* r = Find(idx);
             if (r && (r->nStatus == CS_CONVERTED || r->nStatus == CS_MD5_FAILED))
-                GiveToMd5(*r);
+                due.push_back(*r);
         }
+        GiveToMd5(std::move(due));
     } else if (wParam == 1) {
         // Only an idle thread goes: one with digests still due keeps working.
         if (m_pGetMd5Thread && m_digesting.empty()) {

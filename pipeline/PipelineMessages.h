@@ -1,18 +1,29 @@
 #pragma once
 // The main window's own messages and timers. The workers' messages are defined by their layers:
 // media/MediaMessages.h (3030, 3031, 3033, 3043, 3044) and upload/UploadMessages.h (3025, 3029,
-// 3045). Ids keep the window's numbering, WM_USER + 2001 to WM_USER + 2021.
+// 3045). Ids keep the window's numbering, WM_USER + 2001 to WM_USER + 2021; 2022 is the client's own.
 
 #include "app/UserOptions.h"
 #include "media/MediaMessages.h"
+#include "store/LCItemData.h"
 #include "upload/UploadMessages.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace vx {
 
 // After the file-server list: start of the session (restore, workers, first feeds).
 constexpr uint32_t WM_USER_INFO = WM_USER + 2002; // 3026
+// The stored records of the session being started, read off the window's thread: payload
+// MakePayload(LoadedRecords).
+constexpr uint32_t WM_RECORDS_LOADED = WM_USER + 2022; // 3046
+struct LoadedRecords
+{
+    uint64_t session = 0; // the session token when the read began
+    bool ok = false;
+    std::vector<_sLCItemData> rows;
+};
 // A text to show later: payload MakePayload(std::string).
 constexpr uint32_t WM_SHOW_MESSAGE = WM_USER + 2004; // 3028
 // The account was signed in elsewhere: the session ends.

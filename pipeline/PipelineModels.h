@@ -129,6 +129,8 @@ public:
     virtual void CountsChanged() {}
     // The account was signed in elsewhere; the face ends the session.
     virtual void SignedOut() {}
+    // The session runs: the stored records are listed and the workers started.
+    virtual void SessionStarted() {}
 };
 
 } // namespace vx

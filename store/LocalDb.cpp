@@ -10,6 +10,7 @@
 #include <ctime>
 #include <sqlite3.h>
 #include <strings.h>
+#include <thread>
 
 namespace vx {
 namespace {
@@ -88,6 +89,48 @@ std::string ParentFolder(const std::string& path)
 
 } // namespace
 
+struct CLocalDb::Background
+{
+    std::thread thread;
+    bool ok = true;
+};
+
+void CLocalDb::RunInBackground(std::function<bool(CLocalDb&)> job)
+{
+    auto bg = std::make_unique<Background>();
+    const DbOpenOptions options = m_options;
+    // The new job waits for the one before it on its own thread, never on the caller's.
+    bg->thread = std::thread(
+        [bg = bg.get(), before = std::move(m_background), path = m_strPath, options, job = std::move(job)] {
+            if (before)
+                before->thread.join();
+            CLocalDb db(path, options);
+            bg->ok = job(db);
+            if (!bg->ok)
+                Log(g_log, "Error : a background job on %s failed: %s", path.c_str(), db.LastError().c_str());
+        });
+    m_background = std::move(bg);
+}
+
+void CLocalDb::UpdateCourseFilesInBackground(std::vector<_sLCItemData> records, int64_t userId)
+{
+    if (records.empty())
+        return;
+    RunInBackground([records = std::move(records), userId](CLocalDb& db) {
+        return db.IsOpen() && db.UpdateCourseFiles(records, userId);
+    });
+}
+
+bool CLocalDb::WaitForBackground()
+{
+    if (!m_background)
+        return true;
+    m_background->thread.join();
+    const bool ok = m_background->ok;
+    m_background.reset();
+    return ok;
+}
+
 CLocalDb::CLocalDb(const std::string& path, const DbOpenOptions& options)
     : m_strPath(path), m_options(options)
 {
@@ -112,6 +155,7 @@ CLocalDb& CLocalDb::Instance()
 
 void CLocalDb::Close()
 {
+    WaitForBackground();
     for (auto& [sql, stmt] : m_stmts)
         sqlite3_finalize(stmt);
     m_stmts.clear();

@@ -15,6 +15,7 @@
 #include "store/UserAccount.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -98,6 +99,14 @@ public:
     // record that has one) writes only the file id and the conversion's bit rate and duration.
     bool UpdateCourseFile(const _sLCItemData& record, int64_t userId, bool bConvertOnly = false);
     bool UpdateCourseFiles(const std::vector<_sLCItemData>& records, int64_t userId);
+    // Runs job on a thread of its own with a second connection to the file, after any earlier
+    // background job: a sign-out writes ten thousand records back, or a session start reads
+    // them, without holding the window. Every later call on course files, and Close, first
+    // waits for it, so nothing reads or writes them out of order.
+    void RunInBackground(std::function<bool(CLocalDb&)> job);
+    // The batch of UpdateCourseFiles as a background job.
+    void UpdateCourseFilesInBackground(std::vector<_sLCItemData> records, int64_t userId);
+    bool WaitForBackground();
     bool DeleteCourseFile(const std::vector<_sLCItemData>& records, int64_t userId);
 
     // Options. An empty convert folder becomes the default one; the folder is created.
@@ -146,6 +155,8 @@ private:
     bool RemoveChildren(int64_t parentId, int64_t userId, std::vector<int64_t>& path);
     bool DeleteDirectoryRow(int64_t id, int64_t userId);
 
+    struct Background;
+    std::unique_ptr<Background> m_background;
     sqlite3* m_db = nullptr;
     std::string m_strPath;
     DbOpenOptions m_options;

@@ -50,6 +50,7 @@ bool CLocalDb::SaveCourseFiles(const std::vector<_sLCItemData>& records, int64_t
 
 bool CLocalDb::SaveCourseBatch(const std::vector<_sLCItemData>& records, int64_t userId, bool fresh)
 {
+    WaitForBackground();
     if (!m_db)
         return false;
     CDbTransaction tx(*this);
@@ -95,6 +96,7 @@ bool CLocalDb::InsertNewCourseFiles(const std::vector<_sLCItemData>& records, in
 
 bool CLocalDb::CheckFile(const std::string& fileIndex, int64_t userId)
 {
+    WaitForBackground();
     CSqlStatement q = Prepare("select 1 from coursefile where userid=? and fileindex=? ");
     const int rc = q.BindAll(userId, fileIndex).Next();
     if (rc < 0 && m_db)
@@ -105,6 +107,7 @@ bool CLocalDb::CheckFile(const std::string& fileIndex, int64_t userId)
 
 bool CLocalDb::GetCourseFile(int64_t userId, std::vector<_sLCItemData>* out)
 {
+    WaitForBackground();
     out->clear();
     if (!m_db)
         return false;
@@ -149,6 +152,7 @@ bool CLocalDb::GetCourseFile(int64_t userId, std::vector<_sLCItemData>* out)
 
 bool CLocalDb::LoadCourseFiles(int64_t userId, std::vector<_sLCItemData>* out)
 {
+    WaitForBackground();
     if (!GetCourseFile(userId, out))
         return false;
     for (_sLCItemData& r : *out)
@@ -188,6 +192,7 @@ bool CLocalDb::UpdateCourseRow(const _sLCItemData& r, int64_t userId, bool withM
 // i64FileEnd (a record without a modification time used to get its source size there).
 bool CLocalDb::UpdateCourseFile(const _sLCItemData& r, int64_t userId, bool bConvertOnly)
 {
+    WaitForBackground();
     if (!m_db)
         return false;
     bool ok;
@@ -216,6 +221,7 @@ bool CLocalDb::UpdateCourseFile(const _sLCItemData& r, int64_t userId, bool bCon
 
 bool CLocalDb::UpdateCourseFiles(const std::vector<_sLCItemData>& records, int64_t userId)
 {
+    WaitForBackground();
     if (!m_db)
         return false;
     CDbTransaction tx(*this);
@@ -230,6 +236,7 @@ bool CLocalDb::UpdateCourseFiles(const std::vector<_sLCItemData>& records, int64
 
 bool CLocalDb::DeleteCourseFile(const std::vector<_sLCItemData>& records, int64_t userId)
 {
+    WaitForBackground();
     if (!m_db)
         return false;
     CDbTransaction tx(*this);

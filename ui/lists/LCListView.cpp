@@ -46,7 +46,7 @@ void CLCListView::RemoveAll()
         if (r.nStatus != CS_UPLOADED)
             keep.push_back(r);
     if (m_ctx.db && m_ctx.config && !keep.empty())
-        m_ctx.db->UpdateCourseFiles(keep, m_ctx.config->m_i64UserId);
+        m_ctx.db->UpdateCourseFilesInBackground(std::move(keep), m_ctx.config->m_i64UserId);
     m_pList->Clear();
     emit m_pList->selectChanged(0, 0);
 }

@@ -432,8 +432,7 @@ void CMainWnd::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CMsgPaylo
         ShowNormal();
         raise();
         activateWindow();
-        m_pPipeline->OnFileServerList();
-        m_loop.PostMsg(m_target, WM_USER_INFO); // after the pipeline's own session start
+        m_pPipeline->OnFileServerList(); // SessionStarted follows once the records are listed
         break;
     case WM_USER_INFO:
         OnUserInfo();

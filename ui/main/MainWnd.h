@@ -118,6 +118,7 @@ public:
     void OfferShutdown() override;
     void CountsChanged() override { RefreshTabCounts(); }
     void SignedOut() override;
+    void SessionStarted() override;
 
     // Helpers of the window, public for its tests.
     void RefreshTabCounts();
@@ -182,6 +183,9 @@ private:
     void ShowNormal();
     void ShowAddFileDialog();
     void QueueAddition(std::function<bool(IntakeJob*)> begin);
+    // The steps of an answered addition, one per turn of the loop, and what follows the last.
+    void ContinueAddition();
+    void AdditionDone();
     void ShowSpace(const SpaceQuota& q);
     void Quit();
     void UpdateMaxButtons();

@@ -31,6 +31,7 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QUrl>
 #include <QWindow>
 
@@ -418,21 +419,50 @@ void CMainWnd::QueueAddition(std::function<bool(IntakeJob*)> begin)
     // An addition belongs to the session it was made in: signed out (or in as someone else)
     // before its turn or its answer, it is dropped.
     const int64_t user = m_config.m_i64UserId;
-    auto sameSession = [this, user] { return HasSession() && m_config.m_i64UserId == user; };
+    // Before the session runs (its records still being restored) nothing is added: the stored
+    // records would not all be listed for the duplicate check.
+    auto sameSession = [this, user] {
+        return HasSession() && m_config.m_i64UserId == user && m_pPipeline->IsSessionRunning();
+    };
     m_pRequests->AddFiles(
         [sameSession, begin = std::move(begin)](IntakeJob* job) { return sameSession() && begin(job); },
         [this, sameSession](IntakeJob&& job) {
             if (!sameSession())
                 return;
-            m_pIntake->Finish(std::move(job));
-            ShowSpace(m_pPipeline->Quota());
-            RefreshTabCounts();
+            if (m_pIntake->StartFinish(std::move(job)))
+                ContinueAddition();
+            else
+                AdditionDone();
         });
+}
+
+void CMainWnd::ContinueAddition()
+{
+    // A step per turn of the loop: ten thousand records are stored and listed without holding
+    // the window. A sign-out in between drops what is left (DropFinish), so a step then finds
+    // nothing to do; so does one whose work a later addition completed first.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_pIntake->IsFinishing()) {
+            if (HasSession())
+                AdditionDone();
+            return;
+        }
+        if (m_pIntake->FinishStep())
+            ContinueAddition();
+        else
+            AdditionDone();
+    });
+}
+
+void CMainWnd::AdditionDone()
+{
+    ShowSpace(m_pPipeline->Quota());
+    RefreshTabCounts();
 }
 
 bool CMainWnd::IsAddingFiles() const
 {
-    return m_pRequests->IsBusy();
+    return m_pRequests->IsBusy() || m_pIntake->IsFinishing();
 }
 
 void CMainWnd::RefreshSpaceInfo()
@@ -514,6 +544,12 @@ void CMainWnd::OfferShutdown()
     m_pShutdown = w;
 }
 
+void CMainWnd::SessionStarted()
+{
+    // A turn of its own: the sorts of ten thousand restored rows follow their insertion.
+    m_loop.PostMsg(m_target, WM_USER_INFO);
+}
+
 void CMainWnd::SignedOut()
 {
     SignOut(true);
@@ -534,6 +570,7 @@ void CMainWnd::SignOut(bool kicked)
         }
         m_pPipeline->ReleaseTaskS();
     }
+    m_pIntake->DropFinish();
     m_pConverDoneList->List()->Clear();
     m_pCourseProcessList->RemoveAll();
     m_pSpace->Reset();

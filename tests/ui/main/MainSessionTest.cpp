@@ -28,6 +28,8 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <set>
+
 using namespace vx;
 using namespace vx::test;
 
@@ -253,6 +255,47 @@ private slots:
         QVERIFY(env.sim.SetFault("delay", "0"));
         // The space figures were read off the window's thread too.
         QVERIFY(w.Pipeline().Quota().i64Total > 0);
+    }
+
+    void signingOutAmidADropsStepsLeavesItWholeForTheNextSession()
+    {
+        MainEnv env(true);
+        OpenLogs();
+        CMainWnd& w = *env.wnd;
+        QVERIFY(SignInAtRoot(env));
+        const std::string top = env.dir.File("big course");
+        QVERIFY(MakeDirs(top + "/part"));
+        std::set<std::string> dropped;
+        for (int i = 0; i < 24; ++i) {
+            const std::string path = top + (i % 2 ? "/part/" : "/") + std::to_string(i) + ".pdf";
+            QVERIFY(WriteFile(path, "%PDF-1.4\n%%EOF\n"));
+            dropped.insert(path);
+        }
+        // A record per turn of the loop; the user signs out as soon as the first is listed.
+        w.Intake().SetFinishChunk(1);
+        bool signedOut = false;
+        CLCListModel* model = w.CourseList()->List();
+        QObject::connect(model, &QAbstractItemModel::rowsInserted, &w, [&] {
+            if (!signedOut) {
+                signedOut = true;
+                QTimer::singleShot(0, &w, [&] { w.SignOut(false); });
+            }
+        });
+        QVERIFY(Drop(w, {top}));
+        QVERIFY(QTest::qWaitFor([&] { return signedOut && !w.isVisible(); }, 60000));
+        QVERIFY(!w.IsAddingFiles());
+        QCOMPARE(int(w.CourseList()->List()->Count()), 0);
+        delete w.Login();
+
+        // The next session has the whole drop, each file once.
+        QVERIFY(SignIn(env));
+        std::multiset<std::string> restored;
+        for (const std::string& idx : w.CourseList()->List()->Indexes())
+            restored.insert(w.CourseList()->List()->Find(idx)->strFilePath);
+        for (const std::string& idx : w.DoneList()->List()->Indexes())
+            restored.insert(w.DoneList()->List()->Find(idx)->strFilePath);
+        QCOMPARE(restored.size(), dropped.size());
+        QVERIFY(std::set<std::string>(restored.begin(), restored.end()) == dropped);
     }
 
     void closingWithTheExitOptionAsksWhileConverting()

@@ -319,3 +319,38 @@ TEST_F(StoreTest, StatusTransitionsAndLoadAgreeOnAReloadedUpload)
     EXPECT_EQ(back[0].nStatus, CS_CONVERTED);
     EXPECT_TRUE(CanChangeStatus(back[0].nStatus, CS_WAIT_UPLOAD));
 }
+
+// Background jobs (a sign-out's write-back, a session start's read) run in the order they were
+// given, and whatever the owner does with course files next sees their result.
+TEST_F(StoreTest, BackgroundJobsRunInOrderAndLaterCallsSeeTheirResult)
+{
+    CLocalDb db(m_dbPath);
+    std::vector<_sLCItemData> rows;
+    for (int n = 0; n < 300; ++n)
+        rows.push_back(Course(n, "课 " + std::to_string(n) + ".mp4"));
+    ASSERT_TRUE(db.SaveCourseFiles(rows, 1));
+    for (_sLCItemData& r : rows) {
+        r.nStatus = CS_UPLOAD_PAUSED;
+        r.i64FileStart = 4096;
+    }
+    db.UpdateCourseFilesInBackground(rows, 1);
+    // A read queued behind the write sees it whole.
+    std::vector<_sLCItemData> readBehind;
+    db.RunInBackground([&](CLocalDb& own) { return own.LoadCourseFiles(1, &readBehind); });
+    // A call on the owner's connection waits for both.
+    std::vector<_sLCItemData> loaded;
+    ASSERT_TRUE(db.LoadCourseFiles(1, &loaded));
+    ASSERT_EQ(loaded.size(), rows.size());
+    ASSERT_EQ(readBehind.size(), rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(loaded[i].i64FileStart, 4096);
+        EXPECT_EQ(readBehind[i].i64FileStart, 4096);
+    }
+
+    // A failed job is reported by the wait and logged.
+    Raw("create trigger refuse before update on coursefile begin select raise(abort,'disk says no'); end");
+    db.UpdateCourseFilesInBackground({rows[0]}, 1);
+    EXPECT_FALSE(db.WaitForBackground());
+    EXPECT_NE(LogText().find("disk says no"), std::string::npos);
+    EXPECT_TRUE(db.WaitForBackground()) << "nothing left to wait for";
+}
