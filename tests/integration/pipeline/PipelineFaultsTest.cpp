@@ -346,3 +346,26 @@ TEST_F(PipelineRules, ABulkDeleteTheDatabaseRefusesChangesNothing)
     for (const std::string& idx : converted.Indexes())
         EXPECT_GE(std::stoi(idx.substr(5)), 150) << idx;
 }
+
+// The stored records are read off the thread that runs the pipeline: a session that ends before
+// they arrive never lists them, and the next one lists each record once.
+TEST_F(PipelineRules, RecordsReadForAnEndedSessionAreNotListed)
+{
+    Put(Rec("kept-1", CS_UPLOAD_PAUSED, kGB, kGB));
+    Put(Rec("kept-2", CS_WAIT_CONVERT, kGB));
+    pipeline->ReleaseTaskS();
+    courses.RemoveRecords(courses.Indexes());
+    converted.RemoveRecords(converted.Indexes());
+
+    pipeline->StartSession(); // the read starts on the database's thread
+    pipeline->ReleaseTaskS(); // signed out before its answer is handled
+    db->WaitForBackground();  // the answer waits in the loop now
+    loop.PumpUntil([] { return false; }, 200);
+    EXPECT_FALSE(pipeline->IsSessionRunning());
+    EXPECT_TRUE(courses.Indexes().empty());
+
+    pipeline->StartSession();
+    ASSERT_TRUE(loop.PumpUntil([&] { return pipeline->IsSessionRunning(); }, 10000));
+    EXPECT_EQ(courses.Indexes().size(), 2u);
+    EXPECT_EQ(converted.Indexes().size(), 1u);
+}
