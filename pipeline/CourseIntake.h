@@ -40,7 +40,7 @@ struct IntakeJob
     std::string strTitle;           // the space warning's window
     std::vector<PathEntry> folders; // dropped folders, to be created remotely
     std::vector<PathEntry> files;   // what passed the checks, with their folder ids
-    double dAddGb = 0;              // size of the files
+    double dAddGb = 0;              // size of the files (summed by RunRequests)
     double dInProcessGb = 0;        // size of what the pipeline holds when the job began
     std::string strBatch;           // the folder batch ("" when no folder is to be made)
     // The server's answers.

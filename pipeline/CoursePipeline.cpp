@@ -13,7 +13,10 @@
 
 #include "upload/FileTransMgr.h"
 #include "upload/TestNetWorkThread.h"
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <iterator>
 
 namespace vx {
 
@@ -42,6 +45,9 @@ void CCoursePipeline::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CM
     case WM_RECORDS_LOADED:
         if (auto* loaded = PayloadAs<LoadedRecords>(payload))
             OnRecordsLoaded(std::move(*loaded));
+        break;
+    case WM_RESTORE_STEP:
+        OnRestoreStep(wParam);
         break;
     case WM_SHOW_MESSAGE:
         if (auto* text = PayloadAs<std::string>(payload)) {
@@ -206,11 +212,29 @@ void CCoursePipeline::OnRecordsLoaded(LoadedRecords&& loaded)
 {
     if (loaded.session != *m_sessionToken || m_bSession)
         return; // read for a session that has ended meanwhile
-    if (loaded.ok)
-        RestoreRecords(std::move(loaded.rows));
+    if (loaded.ok) {
+        // Listed a chunk per turn of the loop (WM_RESTORE_STEP), so the window keeps answering.
+        SplitRestored(std::move(loaded.rows));
+        m_deps.loop.PostMsg(m_target, WM_RESTORE_STEP, *m_sessionToken);
+        return;
+    }
+    Log(g_log, "Error : the course files of user %lld could not be read from %s",
+        static_cast<long long>(UserId()), (m_deps.db.Path()).c_str());
+    RunSession();
+}
+
+void CCoursePipeline::OnRestoreStep(uint64_t session)
+{
+    if (session != *m_sessionToken || m_bSession)
+        return;
+    if (ListRestored(std::max<size_t>(1, m_tuning.restoreChunk)))
+        m_deps.loop.PostMsg(m_target, WM_RESTORE_STEP, session);
     else
-        Log(g_log, "Error : the course files of user %lld could not be read from %s",
-            static_cast<long long>(UserId()), (m_deps.db.Path()).c_str());
+        RunSession();
+}
+
+void CCoursePipeline::RunSession()
+{
     m_bSession = true;
     InItTaskS();
     m_deps.ui.CountsChanged();
@@ -259,15 +283,16 @@ void CCoursePipeline::RestoreRecords()
     RestoreRecords(std::move(rows));
 }
 
-void CCoursePipeline::RestoreRecords(std::vector<_sLCItemData> rows)
+void CCoursePipeline::SplitRestored(std::vector<_sLCItemData> rows)
 {
     // The session start runs on the window's thread: with ten thousand records every copy
     // counts, so a record is copied only when both lists take it.
     const int64_t root = RootFolder();
     const size_t stored = rows.size();
     double inProcess = 0;
-    std::vector<_sLCItemData> converted, course;
-    course.reserve(rows.size());
+    m_restoreConverted.clear();
+    m_restoreCourse.clear();
+    m_restoreCourse.reserve(rows.size());
     for (_sLCItemData& r : rows) {
         if (r.i64DirId <= 0)
             r.i64DirId = root;
@@ -275,17 +300,42 @@ void CCoursePipeline::RestoreRecords(std::vector<_sLCItemData> rows)
         if (inCourse)
             inProcess += InProcessGb(r);
         if (r.nStatus >= CS_CONVERTED && inCourse)
-            converted.push_back(r);
+            m_restoreConverted.push_back(r);
         else if (r.nStatus >= CS_CONVERTED)
-            converted.push_back(std::move(r));
+            m_restoreConverted.push_back(std::move(r));
         if (inCourse)
-            course.push_back(std::move(r));
+            m_restoreCourse.push_back(std::move(r));
     }
-    rows.clear();
-    // In bulk, in the stored order: ten thousand rows are two insertions for the views.
-    m_deps.convertedList.AddRecords(converted, true);
-    m_deps.courseList.AddRecords(course, true);
+    m_restoreConvertedAt = m_restoreCourseAt = 0;
     Log(g_log, "Info : restored %zu course files, %.3f GB in process", stored, inProcess);
+}
+
+bool CCoursePipeline::ListRestored(size_t most)
+{
+    // In the stored order, the converted list first; a few thousand rows per insertion.
+    auto take = [&most](std::vector<_sLCItemData>& from, size_t& at) {
+        const size_t end = std::min(from.size(), at + most);
+        std::vector<_sLCItemData> chunk(std::make_move_iterator(from.begin() + at),
+                                        std::make_move_iterator(from.begin() + end));
+        most -= end - at;
+        at = end;
+        return chunk;
+    };
+    if (m_restoreConvertedAt < m_restoreConverted.size())
+        m_deps.convertedList.AddRecords(take(m_restoreConverted, m_restoreConvertedAt), true);
+    if (most > 0 && m_restoreCourseAt < m_restoreCourse.size())
+        m_deps.courseList.AddRecords(take(m_restoreCourse, m_restoreCourseAt), true);
+    if (m_restoreConvertedAt < m_restoreConverted.size() || m_restoreCourseAt < m_restoreCourse.size())
+        return true;
+    m_restoreConverted = {};
+    m_restoreCourse = {};
+    return false;
+}
+
+void CCoursePipeline::RestoreRecords(std::vector<_sLCItemData> rows)
+{
+    SplitRestored(std::move(rows));
+    ListRestored(SIZE_MAX);
 }
 
 void CCoursePipeline::InItTaskS()
@@ -341,6 +391,8 @@ void CCoursePipeline::ReleaseTaskS()
         m_pTestNetWork.reset();
     }
     m_deps.power.Release();
+    m_restoreConverted = {};
+    m_restoreCourse = {};
     m_bSession = false;
 }
 

@@ -70,6 +70,8 @@ struct PipelineTuning
     // timer fires again is not doubled. Empty: the timer is not started.
     std::function<void(std::function<void(bool signedOut)> done)> checkSignOut;
     int sessionCheckMs = kSessionCheckMs;
+    // Restored records listed per turn of the loop at a session start.
+    size_t restoreChunk = kRestoreChunk;
 };
 
 class CCoursePipeline : public IMsgHandler
@@ -95,6 +97,8 @@ public:
     // and only then is the session running (IPipelineUi::SessionStarted).
     void StartSession();
     void OnRecordsLoaded(LoadedRecords&& loaded);
+    // WM_RESTORE_STEP: the next chunk of the restored records; the last one starts the session.
+    void OnRestoreStep(uint64_t session);
     // Loads the user's stored records into the lists, folded back (the second form: records
     // already read).
     void RestoreRecords();
@@ -190,6 +194,12 @@ private:
     void ArmWorkCheck();
     void DispatchProbed(const std::string& fileIndex);
     void CheckSignOut();
+    // The restored records, folded back, for the two lists (the converted list first), and how
+    // many of each are listed; ListRestored lists up to `most` more and tells whether any remain.
+    void SplitRestored(std::vector<_sLCItemData> rows);
+    bool ListRestored(size_t most);
+    // The records are listed: the workers start and the session runs.
+    void RunSession();
 
     PipelineDeps m_deps;
     PipelineTuning m_tuning;
@@ -214,6 +224,8 @@ private:
     // and the session it asked for still exist.
     bool m_bSignOutCheckDue = false;
     std::shared_ptr<uint64_t> m_sessionToken = std::make_shared<uint64_t>(0);
+    std::vector<_sLCItemData> m_restoreConverted, m_restoreCourse;
+    size_t m_restoreConvertedAt = 0, m_restoreCourseAt = 0;
 };
 
 // Splits the command into words (blanks separate; double quotes group) and starts it without a

@@ -1,13 +1,15 @@
 #pragma once
 // The main window's own messages and timers. The workers' messages are defined by their layers:
 // media/MediaMessages.h (3030, 3031, 3033, 3043, 3044) and upload/UploadMessages.h (3025, 3029,
-// 3045). Ids keep the window's numbering, WM_USER + 2001 to WM_USER + 2021; 2022 is the client's own.
+// 3045). Ids keep the window's numbering, WM_USER + 2001 to WM_USER + 2021; 2022 and 2023 are the client's
+// own.
 
 #include "app/UserOptions.h"
 #include "media/MediaMessages.h"
 #include "store/LCItemData.h"
 #include "upload/UploadMessages.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -24,6 +26,8 @@ struct LoadedRecords
     bool ok = false;
     std::vector<_sLCItemData> rows;
 };
+// The next chunk of the restored records: wParam the session token.
+constexpr uint32_t WM_RESTORE_STEP = WM_USER + 2023; // 3047
 // A text to show later: payload MakePayload(std::string).
 constexpr uint32_t WM_SHOW_MESSAGE = WM_USER + 2004; // 3028
 // The account was signed in elsewhere: the session ends.
@@ -43,6 +47,8 @@ constexpr int kTransPendingMs = 2000;
 constexpr int kRenameRetryMs = 3000;
 constexpr int kWorkCheckMs = 60000;
 constexpr int kSessionCheckMs = 60000;
+// Restored records listed per turn of the loop.
+constexpr size_t kRestoreChunk = 2500;
 
 // The bits of the user's option word (kOptAutoShutdown, kOptAutoDelete, kOptTimeStamp) are in
 // app/UserOptions.h.

@@ -369,3 +369,45 @@ TEST_F(PipelineRules, RecordsReadForAnEndedSessionAreNotListed)
     EXPECT_EQ(courses.Indexes().size(), 2u);
     EXPECT_EQ(converted.Indexes().size(), 1u);
 }
+
+namespace {
+
+class RestoreInChunks : public PipelineTest
+{
+protected:
+    void SetUp() override
+    {
+        tune = [](PipelineTuning& t) { t.restoreChunk = 2; };
+        Boot();
+        StartSession();
+    }
+};
+
+} // namespace
+
+// A session start lists the stored records a chunk per turn, in the stored order, the converted
+// list first; a sign-out between two chunks lists nothing more.
+TEST_F(RestoreInChunks, StoredOrderIsKeptAndASignOutBetweenChunksListsNothingMore)
+{
+    std::vector<_sLCItemData> rows;
+    const int32_t statuses[] = {CS_UPLOADED, CS_UPLOAD_PAUSED, CS_WAIT_CONVERT};
+    for (int i = 0; i < 7; ++i)
+        rows.push_back(Rec("r" + std::to_string(i), statuses[i % 3], kGB, kGB));
+    ASSERT_TRUE(db->SaveCourseFiles(rows, cfg->m_i64UserId));
+    pipeline->ReleaseTaskS();
+
+    pipeline->StartSession();
+    ASSERT_TRUE(loop.PumpUntil([&] { return !converted.Indexes().empty(); }, 10000));
+    EXPECT_EQ(converted.Indexes(), (std::vector<std::string>{"r0", "r1"}));
+    EXPECT_TRUE(courses.Indexes().empty());
+    pipeline->ReleaseTaskS();
+    loop.PumpUntil([] { return false; }, 200);
+    EXPECT_EQ(converted.Indexes().size(), 2u);
+    EXPECT_FALSE(pipeline->IsSessionRunning());
+
+    converted.RemoveRecords(converted.Indexes());
+    pipeline->StartSession();
+    ASSERT_TRUE(loop.PumpUntil([&] { return pipeline->IsSessionRunning(); }, 10000));
+    EXPECT_EQ(converted.Indexes(), (std::vector<std::string>{"r0", "r1", "r3", "r4", "r6"}));
+    EXPECT_EQ(courses.Indexes(), (std::vector<std::string>{"r1", "r2", "r4", "r5"}));
+}
