@@ -29,7 +29,7 @@ bool CLoginWorker::Start(const CAppConfig& config, const LoginRequest& request,
 
     // The copy reads the same file (language texts included) and takes the endpoints as they
     // are in memory now.
-    auto copy = std::make_unique<CAppConfig>(config.ConfigPath());
+    auto copy = std::make_unique<CAppConfig>(config.ConfigPath(), config.DefaultsPath());
     copy->m_strLoginHost = config.m_strLoginHost;
     copy->m_usLoginPort = config.m_usLoginPort;
     copy->m_strWebHost = config.m_strWebHost;

@@ -28,6 +28,8 @@ CCoursePipeline::CCoursePipeline(const PipelineDeps& deps, const PipelineTuning&
 
 CCoursePipeline::~CCoursePipeline()
 {
+    if (m_sessionRequests.joinable())
+        m_sessionRequests.join();
     ReleaseTaskS();
     m_deps.loop.Unregister(m_target);
 }
@@ -41,6 +43,10 @@ void CCoursePipeline::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CM
         break;
     case WM_USER_INFO:
         StartSession();
+        break;
+    case WM_SESSION_ANSWERS:
+        if (auto* answers = PayloadAs<SessionAnswers>(payload))
+            OnSessionAnswers(std::move(*answers));
         break;
     case WM_RECORDS_LOADED:
         if (auto* loaded = PayloadAs<LoadedRecords>(payload))
@@ -127,12 +133,52 @@ void CCoursePipeline::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CM
 
 void CCoursePipeline::OnFileServerList()
 {
-    bool failed = false;
-    std::string error;
-    ::vx::OnFileServerList(m_deps.config, m_deps.api, m_fileServers, m_target, &m_pTestNetWork, &failed,
-                           &error, m_tuning.speedTestMs);
-    if (failed && !error.empty())
-        ShowMessageAsync(error);
+    // The file-server list (with the names it holds resolved) and the top of the folder tree are
+    // asked on a thread of their own, with a configuration of its own: a slow or distant server
+    // must not hold the window. The session goes on in OnSessionAnswers.
+    if (m_sessionRequests.joinable())
+        m_sessionRequests.join(); // an earlier start's, long done (bounded by its time-outs)
+    if (!m_pRequestConfig)
+        m_pRequestConfig =
+            std::make_unique<CAppConfig>(m_deps.config.ConfigPath(), m_deps.config.DefaultsPath());
+    m_deps.config.CopySessionTo(*m_pRequestConfig);
+    m_sessionRequests = std::thread([cfg = m_pRequestConfig.get(), loop = &m_deps.loop, target = m_target,
+                                     session = *m_sessionToken, speedTestMs = m_tuning.speedTestMs] {
+        SessionAnswers a;
+        a.session = session;
+        CSpaceApi api(*cfg);
+        ::vx::OnFileServerList(*cfg, api, a.servers, target, &a.speedTest, &a.serversFailed, &a.serversError,
+                               speedTestMs);
+        a.treeOk = api.RequestForDirList(0, false, &a.top, &a.treeError);
+        if (!a.treeOk && a.treeError.empty())
+            a.treeError = api.GetFailureCause();
+        loop->PostMsg(target, WM_SESSION_ANSWERS, 0, MakePayload(std::move(a)));
+    });
+}
+
+void CCoursePipeline::OnSessionAnswers(SessionAnswers&& a)
+{
+    if (a.session != *m_sessionToken || m_bSession) {
+        if (a.speedTest)
+            a.speedTest->StopEx(); // asked for a session that has ended meanwhile
+        return;
+    }
+    m_fileServers = std::move(a.servers);
+    if (!m_pTestNetWork)
+        m_pTestNetWork = std::move(a.speedTest);
+    else if (a.speedTest)
+        a.speedTest->StopEx();
+    if (a.serversFailed && !a.serversError.empty())
+        ShowMessageAsync(a.serversError);
+    if (a.treeOk) {
+        for (SpaceEntry& e : a.top) {
+            if (e.nLevel < 0)
+                e.nLevel = 0;
+            m_deps.tree.AddFolder(e);
+        }
+    } else {
+        Log(g_log, "Error : the folder tree could not be loaded: %s", a.treeError.c_str());
+    }
     m_deps.loop.PostMsg(m_target, WM_USER_INFO);
 }
 
@@ -141,22 +187,6 @@ void CCoursePipeline::SetSpeedTest(std::unique_ptr<CTestNetWorkThread> test)
     if (m_pTestNetWork)
         m_pTestNetWork->StopEx();
     m_pTestNetWork = std::move(test);
-}
-
-void CCoursePipeline::LoadFolderTree()
-{
-    std::vector<SpaceEntry> top;
-    std::string error;
-    if (!m_deps.api.RequestForDirList(0, false, &top, &error)) {
-        Log(g_log, "Error : the folder tree could not be loaded: %s",
-            (error.empty() ? m_deps.api.GetFailureCause() : error).c_str());
-        return;
-    }
-    for (SpaceEntry& e : top) {
-        if (e.nLevel < 0)
-            e.nLevel = 0;
-        m_deps.tree.AddFolder(e);
-    }
 }
 
 std::string CCoursePipeline::ProgramFolder() const
@@ -174,7 +204,6 @@ void CCoursePipeline::StartSession()
     m_deps.spaceList.SetSearching(false);
     m_deps.courseList.SetSearching(false);
     m_deps.convertedList.SetSearching(false);
-    LoadFolderTree();
 
     // The space figures are not read here: every addition reads them afresh before its check,
     // and a window asks for them off its own thread for display.

@@ -26,6 +26,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace vx {
@@ -49,6 +50,19 @@ struct PipelineDeps
     ISpaceList& spaceList;
     IPipelineUi& ui;
     IPowerRequest& power;
+};
+
+// What the session start's requests brought back (payload of WM_SESSION_ANSWERS).
+struct SessionAnswers
+{
+    uint64_t session = 0; // the session token when they were asked
+    CFileServerList servers;
+    std::unique_ptr<CTestNetWorkThread> speedTest; // started over the servers offered
+    bool serversFailed = false;
+    std::string serversError;
+    bool treeOk = false;
+    std::vector<SpaceEntry> top; // the top of the folder tree
+    std::string treeError;
 };
 
 struct PipelineTuning
@@ -90,8 +104,11 @@ public:
     void OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CMsgPayload> payload) override;
 
     // --- session -------------------------------------------------------------------------
-    // WM_FILESERVER_LIST: the file-server list and the speed test, then WM_USER_INFO.
+    // WM_FILESERVER_LIST: the file-server list, the speed test and the top of the folder tree,
+    // asked off the pipeline's thread; WM_SESSION_ANSWERS (OnSessionAnswers) applies them and
+    // posts WM_USER_INFO.
     void OnFileServerList();
+    void OnSessionAnswers(SessionAnswers&& answers);
     // WM_USER_INFO: folder tree, quota, options, then the stored records are read on a thread
     // of the database's; WM_RECORDS_LOADED lists them, starts the workers and the first feeds,
     // and only then is the session running (IPipelineUi::SessionStarted).
@@ -189,7 +206,6 @@ private:
     // Deletes the records from the database in one batch; false (the user told, nothing
     // deleted) when the batch failed.
     bool DeleteStored(const std::vector<_sLCItemData>& records);
-    void LoadFolderTree();
     void UpdateKeepAwake();
     void ArmWorkCheck();
     void DispatchProbed(const std::string& fileIndex);
@@ -224,6 +240,9 @@ private:
     // and the session it asked for still exist.
     bool m_bSignOutCheckDue = false;
     std::shared_ptr<uint64_t> m_sessionToken = std::make_shared<uint64_t>(0);
+    // The session start's requests: their thread and its own configuration.
+    std::thread m_sessionRequests;
+    std::unique_ptr<CAppConfig> m_pRequestConfig;
     std::vector<_sLCItemData> m_restoreConverted, m_restoreCourse;
     size_t m_restoreConvertedAt = 0, m_restoreCourseAt = 0;
 };

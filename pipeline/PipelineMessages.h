@@ -26,6 +26,9 @@ struct LoadedRecords
     bool ok = false;
     std::vector<_sLCItemData> rows;
 };
+// The answers of the session start's requests, asked off the window's thread: payload
+// MakePayload(SessionAnswers).
+constexpr uint32_t WM_SESSION_ANSWERS = WM_USER + 2024; // 3048
 // The next chunk of the restored records: wParam the session token.
 constexpr uint32_t WM_RESTORE_STEP = WM_USER + 2023; // 3047
 // A text to show later: payload MakePayload(std::string).

@@ -26,7 +26,7 @@ long long LL(int64_t v)
 CSpaceController::CSpaceController(CAppConfig& config, CLocalDb& db, CMessageLoop& loop, ISpaceView* view)
     : m_config(config), m_db(db), m_loop(loop), m_view(view)
 {
-    m_workerConfig = std::make_unique<CAppConfig>(config.ConfigPath());
+    m_workerConfig = std::make_unique<CAppConfig>(config.ConfigPath(), config.DefaultsPath());
     m_api = std::make_unique<CSpaceApi>(*m_workerConfig);
     m_target = m_loop.Register(this);
     m_queue = std::make_unique<CSpaceRequestQueue>(m_loop, [this](bool busy) {

@@ -4,7 +4,7 @@ namespace vx {
 
 CMainRequests::CMainRequests(CAppConfig& config, CMessageLoop& loop) : m_config(config)
 {
-    m_workerConfig = std::make_unique<CAppConfig>(config.ConfigPath());
+    m_workerConfig = std::make_unique<CAppConfig>(config.ConfigPath(), config.DefaultsPath());
     m_api = std::make_unique<CSpaceApi>(*m_workerConfig);
     m_queue = std::make_unique<CSpaceRequestQueue>(loop, nullptr);
 }

@@ -11,6 +11,8 @@
 #include "store/DbTransaction.h"
 #include "upload/FileTransThread.h"
 
+#include <chrono>
+
 using namespace vx;
 using namespace vx::test;
 
@@ -410,4 +412,30 @@ TEST_F(RestoreInChunks, StoredOrderIsKeptAndASignOutBetweenChunksListsNothingMor
     ASSERT_TRUE(loop.PumpUntil([&] { return pipeline->IsSessionRunning(); }, 10000));
     EXPECT_EQ(converted.Indexes(), (std::vector<std::string>{"r0", "r1", "r3", "r4", "r6"}));
     EXPECT_EQ(courses.Indexes(), (std::vector<std::string>{"r1", "r2", "r4", "r5"}));
+}
+
+// The session start asks the server off the pipeline's thread: with every answer slowed down,
+// the loop goes on meanwhile; answers that arrive after a sign-out are not applied.
+TEST_F(PipelineTest, SessionStartRequestsNeverHoldTheLoop)
+{
+    Boot();
+    ASSERT_TRUE(sim.SetFault("delay", "1500"));
+    const auto t0 = std::chrono::steady_clock::now();
+    pipeline->OnFileServerList();
+    // Two requests of 1.5 s each: waiting for them would take 3 s.
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1000))
+        << "OnFileServerList waited for the server";
+    EXPECT_FALSE(pipeline->IsSessionRunning());
+
+    // Signed out before the answers: they change nothing.
+    pipeline->ReleaseTaskS();
+    loop.PumpUntil([] { return false; }, 4000);
+    EXPECT_FALSE(pipeline->IsSessionRunning());
+    EXPECT_EQ(pipeline->RootFolder(), 0) << "the tree of an ended session stays empty";
+
+    // The next start runs through, slow answers and all.
+    pipeline->OnFileServerList();
+    ASSERT_TRUE(loop.PumpUntil([&] { return pipeline->IsSessionRunning(); }, 30000));
+    EXPECT_GT(pipeline->RootFolder(), 0);
+    ASSERT_TRUE(sim.SetFault("delay", "0"));
 }
