@@ -439,3 +439,16 @@ TEST_F(PipelineTest, SessionStartRequestsNeverHoldTheLoop)
     EXPECT_GT(pipeline->RootFolder(), 0);
     ASSERT_TRUE(sim.SetFault("delay", "0"));
 }
+
+// A file server preset in the shipped defaults holds for the session start's own configuration
+// too: the platform's list is not asked for.
+TEST_F(PipelineTest, AFileServerPresetInTheShippedDefaultsHoldsForTheSessionStart)
+{
+    shippedDefaults = [&] {
+        return "[pre]\nFileServerIP=127.0.0.1:" + std::to_string(sim.FilePorts()[0]) + "\n";
+    };
+    Boot();
+    ASSERT_EQ(cfg->m_strPreFileSvrHost, "127.0.0.1");
+    StartSession();
+    EXPECT_EQ(sim.LogText().find("/ajax/getVexoraServerIpList"), std::string::npos);
+}

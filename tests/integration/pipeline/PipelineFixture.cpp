@@ -12,7 +12,13 @@ void PipelineTest::Boot(const std::vector<std::string>& simArgs, int speedTestMs
     dir = std::make_unique<CTempDir>();
     data = std::make_unique<CScopedDataDir>();
     ASSERT_TRUE(sim.Start(simArgs));
-    cfg = std::make_unique<CAppConfig>(sim.WriteConfig(dir->Path()));
+    const std::string ini = sim.WriteConfig(dir->Path());
+    if (shippedDefaults) {
+        ASSERT_TRUE(WriteFile(dir->File("shipped.ini"), shippedDefaults()));
+        cfg = std::make_unique<CAppConfig>(ini, dir->File("shipped.ini"));
+    } else {
+        cfg = std::make_unique<CAppConfig>(ini);
+    }
     CSession session(*cfg);
     ASSERT_TRUE(session.Login({CSimProcess::DemoUser(), CSimProcess::DemoPassword(), false, false}) &&
                 session.PermissionGranted())

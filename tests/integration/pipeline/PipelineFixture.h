@@ -101,6 +101,9 @@ protected:
     std::unique_ptr<CSpaceApi> api;
     // Applied to the pipeline's settings before Boot builds it.
     std::function<void(PipelineTuning&)> tune;
+    // The text of a shipped defaults file read behind the test's Config.ini (none when empty);
+    // called by Boot once the simulator runs.
+    std::function<std::string()> shippedDefaults;
     CMemCourseList courses;
     CMemConvertedList converted;
     CMemFolderTree tree;
