@@ -6,6 +6,7 @@
 
 #include "pipeline/MemRecordStore.h"
 #include "pipeline/PipelineModels.h"
+#include "platform/PowerRequest.h"
 
 #include <functional>
 #include <map>
@@ -90,6 +91,36 @@ public:
 private:
     int64_t m_i64Shown = 0;
     bool m_bSearching = false;
+};
+
+// A keep-awake request kept in memory only, for a face that runs where no power manager may be
+// asked (the benchmarks and the tests). It counts what it was asked; with `available` false
+// every Acquire fails, as on a machine without a system bus.
+class CMemPowerRequest : public IPowerRequest
+{
+public:
+    explicit CMemPowerRequest(bool isAvailable = true) : available(isAvailable) {}
+    bool Acquire(const std::string&) override
+    {
+        ++acquired;
+        held = available;
+        error = held ? "" : "no power manager (held in memory only)";
+        return held;
+    }
+    void Release() override
+    {
+        if (held)
+            ++released;
+        held = false;
+    }
+    bool IsHeld() const override { return held; }
+    const std::string& LastError() const override { return error; }
+
+    bool available = true;
+    bool held = false;
+    int acquired = 0;
+    int released = 0;
+    std::string error;
 };
 
 } // namespace vx

@@ -91,18 +91,13 @@ protected:
     }
 };
 
-// The pipeline's user and power manager: nothing is asked or held in a benchmark.
-struct QuietFace : IPipelineUi, IPowerRequest
+// The pipeline's user: nothing is asked in a benchmark.
+struct QuietFace : IPipelineUi
 {
     int MessageBox(const std::string&, int) override { return 0; }
     void SpaceWarning(int64_t, const std::string&) override {}
     void RevealFile(const std::string&) override {}
     void OfferShutdown() override {}
-    bool Acquire(const std::string&) override { return false; }
-    void Release() override {}
-    bool IsHeld() const override { return false; }
-    const std::string& LastError() const override { return error; }
-    std::string error;
 };
 
 std::vector<_sLCItemData> Rows(int n)
@@ -216,8 +211,9 @@ int main(int argc, char** argv)
     CMemSpaceList space;
     CMessageLoop loop;
     QuietFace face;
+    CMemPowerRequest power(false); // nothing is held in a benchmark
     CCoursePipeline pipeline(
-        PipelineDeps{loop, cfg, db, api, *list.List(), converted, tree, space, face, face});
+        PipelineDeps{loop, cfg, db, api, *list.List(), converted, tree, space, face, power});
 
     list.stats = {};
     int64_t pos = 0;

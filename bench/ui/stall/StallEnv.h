@@ -5,8 +5,8 @@
 // their own, as the login window does, so the bench itself never blocks the GUI thread.
 
 #include "app/AppConfig.h"
+#include "pipeline/MemoryModels.h"
 #include "platform/MessageLoop.h"
-#include "platform/PowerRequest.h"
 #include "store/LocalDb.h"
 #include "ui/LoopBridge.h"
 #include "ui/main/MainWnd.h"
@@ -16,19 +16,6 @@
 #include <string>
 
 namespace vx::bench {
-
-class CRecordedPower : public IPowerRequest
-{
-public:
-    bool Acquire(const std::string&) override { return m_bHeld = true; }
-    void Release() override { m_bHeld = false; }
-    bool IsHeld() const override { return m_bHeld; }
-    const std::string& LastError() const override { return m_strError; }
-
-private:
-    bool m_bHeld = false;
-    std::string m_strError;
-};
 
 // Runs Qt's event loop until done() holds or timeoutMs passed; returns done()'s last value.
 bool WaitFor(const std::function<bool()>& done, int timeoutMs);
@@ -66,7 +53,7 @@ private:
     std::string m_folder;
     CMessageLoop& m_loop = CMessageLoop::Main();
     std::unique_ptr<CQtLoopBridge> m_bridge;
-    CRecordedPower m_power;
+    CMemPowerRequest m_power;
     std::unique_ptr<CLocalDb> m_db;
     std::unique_ptr<CAppConfig> m_config;
     std::unique_ptr<CMainWnd> m_wnd;

@@ -49,30 +49,6 @@ public:
     std::function<int(const std::string&)> onQuestion;
 };
 
-class CFakePower : public IPowerRequest
-{
-public:
-    bool Acquire(const std::string&) override
-    {
-        ++acquired;
-        held = available;
-        return held;
-    }
-    void Release() override
-    {
-        if (held)
-            ++released;
-        held = false;
-    }
-    bool IsHeld() const override { return held; }
-    const std::string& LastError() const override { return error; }
-    bool available = true;
-    bool held = false;
-    int acquired = 0;
-    int released = 0;
-    std::string error = "no system bus (test)";
-};
-
 class PipelineTest : public ::testing::Test
 {
 protected:
@@ -109,7 +85,7 @@ protected:
     CMemFolderTree tree;
     CMemSpaceList space;
     CScriptedUi ui;
-    CFakePower power;
+    CMemPowerRequest power;
     // The managers post to the main loop, so the pipeline runs on it.
     CMessageLoop& loop = CMessageLoop::Main();
     std::unique_ptr<CCoursePipeline> pipeline;

@@ -95,7 +95,7 @@ ListPipeline::ListPipeline(ListEnv& e, ICourseList& courses, IConvertedList& con
 {
     api = std::make_unique<CSpaceApi>(*env.config);
     pipeline = std::make_unique<CCoursePipeline>(
-        PipelineDeps{env.loop, *env.config, *env.db, *api, courses, converted, tree, space, *this, *this});
+        PipelineDeps{env.loop, *env.config, *env.db, *api, courses, converted, tree, space, *this, power});
 }
 
 ListPipeline::~ListPipeline()

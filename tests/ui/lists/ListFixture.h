@@ -59,7 +59,7 @@ struct ListEnv
 // The path the window gives the workers' reports: the real pipeline, written against the lists'
 // models exactly as the main window wires it, its messages delivered by the env's loop. No
 // session runs, so nothing is handed to a worker.
-struct ListPipeline : IPipelineUi, IPowerRequest
+struct ListPipeline : IPipelineUi
 {
     ListPipeline(ListEnv& env, ICourseList& courses, IConvertedList& converted);
     ~ListPipeline() override;
@@ -73,20 +73,12 @@ struct ListPipeline : IPipelineUi, IPowerRequest
     void SpaceWarning(int64_t, const std::string&) override {}
     void RevealFile(const std::string&) override {}
     void OfferShutdown() override {}
-    // IPowerRequest: never held (no system bus here).
-    bool Acquire(const std::string&) override { return false; }
-    void Release() override {}
-    bool IsHeld() const override { return false; }
-    const std::string& LastError() const override { return m_error; }
-
     ListEnv& env;
     CMemFolderTree tree;
     CMemSpaceList space;
     std::unique_ptr<CSpaceApi> api;
+    CMemPowerRequest power{false}; // never held (no system bus here)
     std::unique_ptr<CCoursePipeline> pipeline;
-
-private:
-    std::string m_error = "no system bus (test)";
 };
 
 } // namespace vx::test

@@ -7,6 +7,7 @@
 #include "common/SimHarness.h"
 #include "common/TestUtil.h"
 #include "common/UiTestUtil.h"
+#include "pipeline/MemoryModels.h"
 #include "platform/Paths.h"
 #include "ui/DesktopShell.h"
 #include "ui/LoopBridge.h"
@@ -17,19 +18,6 @@
 
 namespace vx::test {
 
-class CFakePower : public IPowerRequest
-{
-public:
-    bool Acquire(const std::string&) override { return m_bHeld = true; }
-    void Release() override { m_bHeld = false; }
-    bool IsHeld() const override { return m_bHeld; }
-    const std::string& LastError() const override { return m_strError; }
-
-private:
-    bool m_bHeld = false;
-    std::string m_strError;
-};
-
 struct MainEnv
 {
     CTempDir dir;
@@ -37,7 +25,7 @@ struct MainEnv
     CMessageLoop& loop = CMessageLoop::Main(); // the workers report to the main loop
     CQtLoopBridge bridge{loop};
     CSimProcess sim;
-    CFakePower power;
+    CMemPowerRequest power;
     std::unique_ptr<CLocalDb> db;
     std::unique_ptr<CAppConfig> config;
     std::unique_ptr<CMainWnd> wnd;
