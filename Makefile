@@ -19,6 +19,7 @@ build-test: deps $(TESTDIR)/CMakeCache.txt
 
 # Installs what is missing, builds the sanitizer build and runs every test.
 test: build-test
+	@scripts/check-layers
 	cd $(TESTDIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 QT_QPA_PLATFORM=offscreen \
 		ctest --output-on-failure -j$(JOBS) $(CTEST_ARGS)
 

@@ -21,7 +21,6 @@
 #include "platform/Terminal.h"
 #include "store/LocalDb.h"
 
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -42,10 +41,7 @@ extern "C" void OnStopSignal(int)
 
 std::string Absolute(const std::string& path)
 {
-    if (!path.empty() && path[0] == '/')
-        return path;
-    char cwd[PATH_MAX];
-    return getcwd(cwd, sizeof cwd) ? JoinPath(cwd, path) : path;
+    return MakeAbsolute(path);
 }
 
 std::string OneLine(std::string s)

@@ -1,9 +1,36 @@
-# vx_library(NAME DIR DEPS...): a static library of every .cpp in DIR (one class per file pair).
+# vx_include_root(TARGET DIR...): the target's include root holds only the named source folders
+# (as links), so `#include "net/HttpClient.h"` builds only where vx_net is linked. A lower library
+# that includes a higher one therefore fails to compile instead of quietly growing a cycle.
+function(vx_include_root target)
+    set(root ${CMAKE_BINARY_DIR}/include/${target})
+    foreach(dir ${ARGN})
+        get_filename_component(parent ${root}/${dir} DIRECTORY)
+        file(MAKE_DIRECTORY ${parent})
+        file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${dir} ${root}/${dir} SYMBOLIC)
+    endforeach()
+    target_include_directories(${target} PUBLIC ${root})
+endfunction()
+
+# vx_library(NAME DIR [PUBLIC libs...] [PRIVATE libs...]): a static library of every .cpp in DIR
+# (one class per file pair) with DIR as its include root. Links are PRIVATE unless the
+# library's own headers include the other library's headers.
 function(vx_library name dir)
+    cmake_parse_arguments(L "" "" "PUBLIC;PRIVATE" ${ARGN})
     file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+    vx_platform_sources(srcs)
     add_library(${name} STATIC ${srcs})
-    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
-    target_link_libraries(${name} PUBLIC ${ARGN})
+    vx_include_root(${name} ${dir})
+    target_link_libraries(${name} PUBLIC ${L_PUBLIC} PRIVATE ${L_PRIVATE})
+endfunction()
+
+# Files named *_posix.cpp build only for Linux, *_win.cpp only for Windows.
+function(vx_platform_sources var)
+    if(WIN32)
+        list(FILTER ${var} EXCLUDE REGEX "_posix\\.cpp$")
+    else()
+        list(FILTER ${var} EXCLUDE REGEX "_win\\.cpp$")
+    endif()
+    set(${var} ${${var}} PARENT_SCOPE)
 endfunction()
 
 # vx_test(NAME SOURCES... LIBS ...): one GoogleTest executable registered with CTest.

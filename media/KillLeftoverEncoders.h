@@ -4,8 +4,9 @@
 // codecs/ path as argv[0] (the TS remuxer, a script, carries it as the interpreter's first
 // argument), so another program's ffmpeg or mencoder is never ended.
 
+#include "platform/Process.h"
+
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace vx {
@@ -14,7 +15,7 @@ namespace vx {
 const std::vector<std::string>& EncoderNames();
 
 // Processes of this user started from one of our encoders in codecsFolder.
-std::vector<pid_t> FindLeftoverEncoders(const std::string& codecsFolder);
+std::vector<ProcessId> FindLeftoverEncoders(const std::string& codecsFolder);
 
 // Ends them; returns how many were ended. codecsFolder defaults to our codecs/ folder (GetCodecsFolder).
 int KillLeftoverEncoders(const std::string& codecsFolder = "");

@@ -29,6 +29,9 @@ FileProblem CheckInputFile(const std::string& path, int* sysError = nullptr);
 std::string DescribeInputFile(const std::string& path);
 std::string DescribeFileProblem(FileProblem problem, int sysError, const std::string& path);
 
+// " (a named pipe)", " (a device)", " (a socket)" for such a path; empty otherwise.
+const char* KindOfPath(const std::string& path);
+
 // The longest file name (in bytes) the file system holding folder accepts; 255 when unknown.
 int MaxFileNameBytes(const std::string& folder);
 

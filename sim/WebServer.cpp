@@ -156,8 +156,6 @@ int CWebServer::Start(int port)
     if (port <= 0)
         return -1;
     m_port = port;
-    if (!WidenListenBacklog(port, kMaxConnections))
-        SimLog("[web] could not widen the listen queue of port %d; bursts of connections may wait", port);
     m_thread = std::thread([this] { m_server->listen_after_bind(); });
     return port;
 }

@@ -3,8 +3,9 @@
 
 #include "platform/FileOps.h"
 #include "common/TestUtil.h"
-#include "platform/DownloadIo.h"
+#include "platform/File.h"
 #include "platform/Paths.h"
+#include "platform/Socket.h"
 
 #include <gtest/gtest.h>
 
@@ -56,12 +57,10 @@ TEST(FileOps, PrivateFilesAreNarrowedAndFreshFilesNeverFollowALink)
     // A link planted under the download's name: the target is left alone.
     ASSERT_TRUE(vx::test::WriteFile(dir.File("victim"), "keep"));
     fs::create_symlink(dir.File("victim"), dir.File("setup.tmp"));
-    const int fd = CreateFreshFile(dir.File("setup.tmp"), 0755);
-    ASSERT_GE(fd, 0);
-    int err = 0;
-    EXPECT_TRUE(SeekToStart(fd));
-    EXPECT_TRUE(WriteAll(fd, "new", 3, &err));
-    CloseDescriptor(fd);
+    CFile fresh;
+    ASSERT_TRUE(fresh.CreateFresh(dir.File("setup.tmp"), true));
+    EXPECT_TRUE(fresh.Write("new", 3));
+    fresh.Close();
     EXPECT_EQ(vx::test::ReadFile(dir.File("victim")), "keep");
     EXPECT_FALSE(fs::is_symlink(dir.File("setup.tmp")));
     EXPECT_EQ(vx::test::ReadFile(dir.File("setup.tmp")), "new");

@@ -60,7 +60,9 @@ std::string ReadArgv0(pid_t pid)
     return first;
 }
 
-std::vector<pid_t> AllPids()
+} // namespace
+
+std::vector<ProcessId> AllProcessIds()
 {
     std::vector<pid_t> pids;
     DIR* d = opendir("/proc");
@@ -76,7 +78,20 @@ std::vector<pid_t> AllPids()
     return pids;
 }
 
-} // namespace
+std::vector<std::string> ProcessArgs(ProcessId pid, size_t count)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+    std::vector<std::string> args;
+    std::string word;
+    while (args.size() < count && std::getline(in, word, '\0'))
+        args.push_back(word);
+    return args;
+}
+
+ProcessId CurrentProcessId()
+{
+    return getpid();
+}
 
 CProcess::~CProcess()
 {
@@ -263,7 +278,7 @@ void CProcess::Terminate(int graceMs)
 std::vector<pid_t> FindProcessesByArgv0(const std::string& path)
 {
     std::vector<pid_t> found;
-    for (pid_t pid : AllPids())
+    for (pid_t pid : AllProcessIds())
         if (pid != getpid() && ReadArgv0(pid) == path)
             found.push_back(pid);
     return found;
@@ -273,7 +288,7 @@ std::vector<pid_t> FindProcessesByExe(const std::string& path)
 {
     std::vector<pid_t> found;
     char buf[4096];
-    for (pid_t pid : AllPids()) {
+    for (pid_t pid : AllProcessIds()) {
         std::string link = "/proc/" + std::to_string(pid) + "/exe";
         ssize_t n = readlink(link.c_str(), buf, sizeof(buf) - 1);
         if (n > 0 && pid != getpid() && std::string(buf, static_cast<size_t>(n)) == path)
