@@ -16,3 +16,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Programs carry their C and C++ run-time inside: nothing to ship beside them.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# Tests and test discovery run the programs under Wine (scripts/wine-run picks the build's
+# private prefix).
+get_filename_component(VX_SOURCE_ROOT ${CMAKE_CURRENT_LIST_DIR} DIRECTORY)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${VX_SOURCE_ROOT}/scripts/wine-run)

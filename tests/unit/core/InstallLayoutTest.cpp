@@ -1,3 +1,4 @@
+#include "platform/Env.h"
 #include "common/TestUtil.h"
 #include "platform/Paths.h"
 
@@ -20,16 +21,16 @@ public:
         if (old)
             m_old = old;
         if (value)
-            setenv(name, value, 1);
+            SetEnvVar(name, value);
         else
-            unsetenv(name);
+            UnsetEnvVar(name);
     }
     ~CScopedEnv()
     {
         if (m_had)
-            setenv(m_name.c_str(), m_old.c_str(), 1);
+            SetEnvVar(m_name, m_old);
         else
-            unsetenv(m_name.c_str());
+            UnsetEnvVar(m_name);
     }
 
 private:
