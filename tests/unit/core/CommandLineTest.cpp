@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace vx;
 
 namespace {
@@ -82,6 +84,7 @@ TEST(CommandLine, AChildReceivesEveryArgumentExactly)
     int code = -1;
     ASSERT_TRUE(child.Wait(10000, &code));
     EXPECT_EQ(code, 0);
+    out.erase(std::remove(out.begin(), out.end(), '\r'), out.end()); // text-mode line ends on Windows
     std::string expected;
     for (const std::string& a : HostileArguments())
         expected += Hex(a) + "\n";
