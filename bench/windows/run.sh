@@ -23,7 +23,7 @@ unset DISPLAY
 cleanup() { stop_sim; wineserver -k 2>/dev/null || true; rm -rf "$work"; }
 trap cleanup EXIT
 "$root/scripts/wine-run" cmd /c exit >/dev/null 2>&1 || true # makes the prefix when missing
-wineserver -p
+wineserver -p 2>/dev/null || true # already running is fine
 
 export VEXORA_DATA_DIR="$work/data" VEXORA_USER=demo VEXORA_PASSWORD=demo123
 start_sim "$build/bin/vexora-sim" "$work" || exit 1

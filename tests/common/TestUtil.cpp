@@ -109,6 +109,12 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     int code = -1;
     if (p.Wait(5000, &code) && code < 128)
         r.exitCode = code;
+#ifdef _WIN32
+    // Console programs write their lines with CR LF there; the tests compare lines.
+    for (std::string* s : {&r.out, &r.err})
+        for (size_t i = s->find("\r\n"); i != std::string::npos; i = s->find("\r\n", i))
+            s->erase(i, 1);
+#endif
     return r;
 }
 
