@@ -74,6 +74,13 @@ TEST(InstallLayout, BuildTreeAndLooseCopiesKeepEverythingBesideTheProgram)
     EXPECT_EQ(GetCodecsFolder(), GetProgramFolder() + "codecs/");
 }
 
+#ifdef _WIN32
+TEST(InstallLayout, UserConfigFolderIsUnderAppData)
+{
+    CScopedEnv appData("APPDATA", "C:\\Users\\ann\\AppData\\Roaming");
+    EXPECT_EQ(GetUserConfigFolder(), "C:/Users/ann/AppData/Roaming/Tolvane/VexoraV2/");
+}
+#else
 TEST(InstallLayout, UserConfigFolderFollowsXdgThenHome)
 {
     {
@@ -98,3 +105,4 @@ TEST(InstallLayout, UserConfigFolderFollowsXdgThenHome)
         }
     }
 }
+#endif
