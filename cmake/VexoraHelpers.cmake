@@ -48,6 +48,10 @@ function(vx_test name)
     target_link_libraries(${name} PRIVATE ${T_LIBS} vx_testcommon GTest::gtest GTest::gmock)
     target_compile_definitions(${name} PRIVATE VX_BIN_DIR="${VX_BIN_DIR}"
                                                VX_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    set(filter)
+    if(WIN32 AND VX_WINDOWS_CASE_FILTER)
+        set(filter TEST_FILTER ${VX_WINDOWS_CASE_FILTER})
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 ${filter}
                          PROPERTIES ENVIRONMENT "VX_BIN_DIR=${VX_BIN_DIR}" TIMEOUT 600)
 endfunction()
