@@ -27,10 +27,12 @@ set(VX_WINDOWS_SKIPPED_CASES
     StoreTest.FirstStartCreatesEveryTableInWalModeReadableByOwnerOnly
     ConvertSettings.PriorityLowersTheEncodersNiceness
     ShutdownCommand.RunsTheConfiguredWordsWithoutAShell
-    TestNetWorkThread.TheServerThatTakesMoreDataWins)
+    TestNetWorkThread.TheServerThatTakesMoreDataWins
+)
 list(APPEND VX_WINDOWS_SKIP_REASONS
     "StoreTest default convert folder cases: read a Linux mount table (the Windows side picks among fixed drives)"
     "StoreTest.FirstStartCreatesEveryTableInWalModeReadableByOwnerOnly: checks mode bits"
     "ConvertSettings.PriorityLowersTheEncodersNiceness, ShutdownCommand.RunsTheConfiguredWordsWithoutAShell: their recorders are shell scripts"
-    "TestNetWorkThread.TheServerThatTakesMoreDataWins: counts bytes against Linux's socket buffer sizes; Wine's differ")
+    "TestNetWorkThread.TheServerThatTakesMoreDataWins: counts bytes against Linux's socket buffer sizes; Wine's differ"
+)
 string(REPLACE ";" ":" VX_WINDOWS_CASE_FILTER "-${VX_WINDOWS_SKIPPED_CASES}")
