@@ -4,7 +4,6 @@
 #include "app/LogFile.h"
 #include "platform/Utf8.h"
 
-
 namespace vx {
 
 CLoginController::CLoginController(CAppConfig& config, CAccountStore* store, CMessageLoop& loop)

@@ -5,7 +5,6 @@
 #include "platform/Paths.h"
 #include "platform/Process.h"
 
-
 namespace vx {
 
 namespace {

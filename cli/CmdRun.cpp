@@ -21,7 +21,6 @@
 #include "platform/Terminal.h"
 #include "store/LocalDb.h"
 
-
 #include <atomic>
 #include <chrono>
 #include <climits>

@@ -369,7 +369,8 @@ bool CHttpClient::ConnectTo(const std::string& server, uint16_t port)
             return Fail(ETIMEDOUT, FormatText("Connected to host failed, The Error = %d", ETIMEDOUT));
         default:
             m_strCause =
-                std::string(f.code == ECONNREFUSED ? "connection refused" : SocketErrorText(f.code)) + " at " + where;
+                std::string(f.code == ECONNREFUSED ? "connection refused" : SocketErrorText(f.code)) +
+                " at " + where;
             return Fail(f.code, FormatText("Connected to host failed, The Error = %d", f.code));
         }
     }
@@ -387,7 +388,8 @@ bool CHttpClient::SendBytes(const char* data, size_t len)
         SockResult r =
             wait > 0 ? m_socket.SendAll(data + off, std::min(kSlice, len - off), wait) : SockResult::Timeout;
         if (r != SockResult::Ok) {
-            m_nErrorCode = r == SockResult::Timeout ? ETIMEDOUT : (LastSocketError() != 0 ? LastSocketError() : EPIPE);
+            m_nErrorCode =
+                r == SockResult::Timeout ? ETIMEDOUT : (LastSocketError() != 0 ? LastSocketError() : EPIPE);
             m_bOverall = r == SockResult::Timeout && OverallExpired();
             return false;
         }

@@ -10,8 +10,9 @@ HANDLE OpenForAppend(const std::wstring& path)
 {
     // FILE_APPEND_DATA alone: every write lands at the end, whoever else writes meanwhile.
     // Others may read, write, rename and delete it, as on Linux.
-    return CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 bool IdentityOf(HANDLE h, uint64_t* dev, uint64_t* ino, int64_t* size)
@@ -58,12 +59,14 @@ bool CAppendFile::Open(const std::string& path, int64_t rotateAt, const std::str
             ov.OffsetHigh = kLockHigh;
             LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &ov);
             uint64_t nd = 0, ni = 0;
-            if (!IdentityOf(h, &dev, &ino, &size) || !IdentityOfPath(wide, &nd, &ni) || nd != dev || ni != ino) {
+            if (!IdentityOf(h, &dev, &ino, &size) || !IdentityOfPath(wide, &nd, &ni) || nd != dev ||
+                ni != ino) {
                 CloseHandle(h); // set aside while we waited: open the new one
                 continue;
             }
             if (size >= rotateAt) {
-                bool moved = MoveFileExW(wide.c_str(), win::WidePath(backupPath).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+                bool moved = MoveFileExW(wide.c_str(), win::WidePath(backupPath).c_str(),
+                                         MOVEFILE_REPLACE_EXISTING) != 0;
                 CloseHandle(h);
                 if (!moved)
                     return false;

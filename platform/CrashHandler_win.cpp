@@ -3,8 +3,8 @@
 #include "platform/Paths.h"
 #include "platform/Win32Text.h"
 
-#include <cstring>
 #include <csignal>
+#include <cstring>
 #include <ctime>
 #include <dbghelp.h>
 
@@ -20,10 +20,10 @@ LONG WINAPI CrashDumpFilter(EXCEPTION_POINTERS* info)
     SYSTEMTIME t;
     GetLocalTime(&t);
     wchar_t path[1100];
-    swprintf(path, 1100, L"%ls%02u-%02u %02u-%02u-%02u.dmp", g_dumpFolder, t.wMonth, t.wDay, t.wHour, t.wMinute,
-             t.wSecond);
-    HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    swprintf(path, 1100, L"%ls%02u-%02u %02u-%02u-%02u.dmp", g_dumpFolder, t.wMonth, t.wDay, t.wHour,
+             t.wMinute, t.wSecond);
+    HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     bool ok = false;
     if (file != INVALID_HANDLE_VALUE) {
         MINIDUMP_EXCEPTION_INFORMATION mei;

@@ -10,8 +10,9 @@ namespace {
 
 bool Identity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info)
 {
-    HANDLE h = CreateFileW(win::WidePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE h =
+        CreateFileW(win::WidePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     bool ok = GetFileInformationByHandle(h, info) != 0;

@@ -26,7 +26,8 @@ bool CFile::CreateFresh(const std::string& path, bool executable)
 {
     Close();
     unlink(path.c_str());
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, executable ? 0755 : 0644);
+    int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, executable ? 0755 : 0644);
     if (fd < 0) {
         m_error = errno;
         return false;

@@ -32,7 +32,8 @@ std::string UserFolder(const char* variable, REFKNOWNFOLDERID id)
 
 bool Attributes(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA* data)
 {
-    return !path.empty() && GetFileAttributesExW(win::WidePath(path).c_str(), GetFileExInfoStandard, data) != 0;
+    return !path.empty() &&
+           GetFileAttributesExW(win::WidePath(path).c_str(), GetFileExInfoStandard, data) != 0;
 }
 
 } // namespace
@@ -68,8 +69,9 @@ const std::string& GetProgramFolder()
 
 std::string RealPath(const std::string& path)
 {
-    HANDLE h = CreateFileW(win::WidePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE h =
+        CreateFileW(win::WidePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return std::string();
     std::wstring buf(MAX_PATH, L'\0');

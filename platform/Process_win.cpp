@@ -340,8 +340,9 @@ bool CProcess::Wait(int timeoutMs, int* exitCode)
 {
     if (m_pid <= 0)
         return false;
-    if (!m_reaped && WaitForSingleObject(H(m_handle), timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs)) !=
-                         WAIT_OBJECT_0)
+    if (!m_reaped &&
+        WaitForSingleObject(H(m_handle), timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs)) !=
+            WAIT_OBJECT_0)
         return false;
     return TryWait(exitCode);
 }
@@ -391,7 +392,8 @@ bool SetProcessAffinity(ProcessId pid, uint64_t mask)
 {
     if (mask == 0)
         return true;
-    HANDLE h = OpenProcess(PROCESS_SET_INFORMATION | PROCESS_QUERY_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    HANDLE h =
+        OpenProcess(PROCESS_SET_INFORMATION | PROCESS_QUERY_INFORMATION, FALSE, static_cast<DWORD>(pid));
     if (!h)
         return false;
     bool ok = SetProcessAffinityMask(h, static_cast<DWORD_PTR>(mask)) != 0;

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mswsock.h>
 #include <mutex>
 #include <winsock2.h>
 #include <ws2tcpip.h>
-#include <mswsock.h>
 
 namespace vx {
 
@@ -123,7 +123,8 @@ long CSocket::RecvNow(void* buf, size_t len, bool* retry)
 
 long CSocket::ReceiveOnce(void* buf, size_t len)
 {
-    int n = ::recv(Handle(m_fd), static_cast<char*>(buf), static_cast<int>(std::min<size_t>(len, 1 << 30)), 0);
+    int n =
+        ::recv(Handle(m_fd), static_cast<char*>(buf), static_cast<int>(std::min<size_t>(len, 1 << 30)), 0);
     if (n < 0)
         SaveError();
     return n;
@@ -131,8 +132,8 @@ long CSocket::ReceiveOnce(void* buf, size_t len)
 
 long CSocket::SendOnce(const void* data, size_t len)
 {
-    int n = ::send(Handle(m_fd), static_cast<const char*>(data), static_cast<int>(std::min<size_t>(len, 1 << 30)),
-                   0);
+    int n = ::send(Handle(m_fd), static_cast<const char*>(data),
+                   static_cast<int>(std::min<size_t>(len, 1 << 30)), 0);
     if (n < 0)
         SaveError();
     return n;
@@ -267,7 +268,8 @@ void CSocket::SetLinger(bool on, int seconds)
 bool CSocket::SetRecvTimeout(int ms)
 {
     DWORD v = static_cast<DWORD>(ms);
-    if (setsockopt(Handle(m_fd), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&v), sizeof(v)) != 0) {
+    if (setsockopt(Handle(m_fd), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&v), sizeof(v)) !=
+        0) {
         SaveError();
         return false;
     }

@@ -10,8 +10,9 @@ namespace {
 
 HANDLE HandleOf(StdStream s)
 {
-    return GetStdHandle(s == StdStream::In ? STD_INPUT_HANDLE : s == StdStream::Out ? STD_OUTPUT_HANDLE
-                                                                                     : STD_ERROR_HANDLE);
+    return GetStdHandle(s == StdStream::In    ? STD_INPUT_HANDLE
+                        : s == StdStream::Out ? STD_OUTPUT_HANDLE
+                                              : STD_ERROR_HANDLE);
 }
 
 // Echo back on however the read ends.

@@ -226,7 +226,8 @@ bool StartsWithNoCase(const std::string& s, const std::string& prefix)
 
 bool EndsWithNoCase(const std::string& s, const std::string& suffix)
 {
-    return s.size() >= suffix.size() && SameNoCase(s.data() + s.size() - suffix.size(), suffix.data(), suffix.size());
+    return s.size() >= suffix.size() &&
+           SameNoCase(s.data() + s.size() - suffix.size(), suffix.data(), suffix.size());
 }
 
 } // namespace vx

@@ -1,8 +1,8 @@
 #include "sim/SimText.h"
 
-#include "platform/LocalTime.h"
 #include "platform/Crypto.h"
 #include "platform/File.h"
+#include "platform/LocalTime.h"
 
 #include <algorithm>
 #include <cerrno>

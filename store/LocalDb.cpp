@@ -1,8 +1,8 @@
 #include "store/LocalDb.h"
 
-#include "platform/LocalTime.h"
 #include "app/LogFile.h"
 #include "platform/FileOps.h"
+#include "platform/LocalTime.h"
 #include "platform/Paths.h"
 #include "platform/Utf8.h"
 #include "store/DbTransaction.h"

@@ -16,7 +16,9 @@ std::wstring TargetOf(const std::string& application, const std::string& account
 
 } // namespace
 
-CSecretServiceStore::CSecretServiceStore(std::string application) : m_strApplication(std::move(application)) {}
+CSecretServiceStore::CSecretServiceStore(std::string application) : m_strApplication(std::move(application))
+{
+}
 
 bool CSecretServiceStore::Available()
 {
@@ -37,7 +39,8 @@ bool CSecretServiceStore::Store(const std::string& account, const std::string& s
     cred.CredentialBlob = reinterpret_cast<LPBYTE>(const_cast<char*>(secret.data()));
     cred.Persist = CRED_PERSIST_LOCAL_MACHINE; // this user on this computer, not roaming
     if (!CredWriteW(&cred, 0)) {
-        m_strError = "the Credential Manager did not store the entry (error " + std::to_string(GetLastError()) + ")";
+        m_strError =
+            "the Credential Manager did not store the entry (error " + std::to_string(GetLastError()) + ")";
         return false;
     }
     return true;

@@ -32,7 +32,8 @@ bool CSimProcess::Start(const std::vector<std::string>& extraArgs)
     std::string exe = BinDir() + "vexora-sim";
     std::string outPath = m_dir.Path() + "sim.out";
     std::string logPath = m_dir.Path() + "sim.log";
-    std::vector<std::string> args = {"--root", m_root, "--web-port", "0", "--file-ports", "0,0", "--version-port", "0"};
+    std::vector<std::string> args = {"--root",       m_root, "--web-port",     "0",
+                                     "--file-ports", "0,0",  "--version-port", "0"};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
 
     auto proc = std::make_unique<CProcess>();

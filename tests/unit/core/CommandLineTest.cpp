@@ -1,8 +1,8 @@
 // A child's arguments on Windows travel as one command line that the child splits again: every
 // argument must come back exactly as it was given, whatever it holds.
 
-#include "common/TestUtil.h"
 #include "platform/CommandLine.h"
+#include "common/TestUtil.h"
 #include "platform/Process.h"
 
 #include <gtest/gtest.h>

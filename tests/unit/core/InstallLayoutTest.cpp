@@ -1,5 +1,5 @@
-#include "platform/Env.h"
 #include "common/TestUtil.h"
+#include "platform/Env.h"
 #include "platform/Paths.h"
 
 #include <cstdlib>
