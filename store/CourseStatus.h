@@ -50,7 +50,7 @@ const char* StatusName(int32_t status);
 bool IsWorkingStatus(int32_t status);
 
 // Language texts of the failures, shared by the lists and the command line.
-// A conversion result: -1..-14 its own text; 0 and any other unknown failure the generic
+// A conversion result: -1..-15 its own text; 0 and any other unknown failure the generic
 // kConvertFailedText; 1 and 2 (success, progress) none (0).
 constexpr int kConvertFailedText = 2275;
 int ConvertFailTextNo(int code);

@@ -127,8 +127,8 @@ private slots:
     {
         ListEnv env;
         TwoFaces f(env);
-        std::vector<int> codes = {2, 1, 0, -15, -100};
-        for (int c = -1; c >= -14; --c)
+        std::vector<int> codes = {2, 1, 0, -16, -100};
+        for (int c = -1; c >= -15; --c)
             codes.push_back(c);
         for (size_t i = 0; i < codes.size(); ++i) {
             const int code = codes[i];
