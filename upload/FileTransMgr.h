@@ -55,7 +55,7 @@ public:
     // Returns once no thread of the manager is left.
     void StopWork();
 
-    // True while the upload of fileIndex is queued or its run has not ended.
+    // True while the upload of fileIndex is queued or its run has not reported its result.
     bool Holds(const std::string& fileIndex) const;
     bool IsInitialised() const { return m_bInit.load(); }
     size_t QueuedCount() const;

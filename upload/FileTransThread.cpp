@@ -97,7 +97,8 @@ uint64_t CFileTransThread::StopIfRunning(const std::string& fileIndex)
 bool CFileTransThread::IsRunningFor(const std::string& fileIndex) const
 {
     std::lock_guard<std::mutex> lock(m_taskLock);
-    return m_bBusy.load() && m_task.strFileIndex == fileIndex && m_uRunsEnded < m_uRunSerial;
+    return m_bBusy.load() && m_task.strFileIndex == fileIndex && m_uRunsEnded < m_uRunSerial &&
+           m_uRunDone < m_uRunSerial;
 }
 
 bool CFileTransThread::ConfirmUploaded()
@@ -131,8 +132,12 @@ void CFileTransThread::Report(int8_t code, int64_t pos, int32_t interval)
     r->i64Pos = pos;
     r->nInterval = interval;
     r->nCode = code;
-    if (code < 0)
+    if (code < 0) {
         r->nSvrResult = m_nSvrResult;
+        // The result is out: the run only closes its connection now.
+        std::lock_guard<std::mutex> lock(m_taskLock);
+        m_uRunDone = m_uRunSerial;
+    }
     if (code == TR_WORKER_DONE)
         r->pWorker = this;
     if (m_fnReport)
