@@ -59,8 +59,8 @@ int UploadFailTextNo(int code);
 // The upload file could not be renamed after the server refused the name (both attempts).
 constexpr int kRenameFailedText = 2276;
 // The file server refused the upload because the organisation's space is full.
-constexpr int kSpaceFullText = 2278;
+constexpr int kSpaceFullText = 2280;
 // The file server stayed busy with the same content on another connection.
-constexpr int kUploadBusyText = 2279;
+constexpr int kUploadBusyText = 2281;
 
 } // namespace vx
