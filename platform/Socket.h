@@ -125,6 +125,11 @@ inline bool WaitWritable(const CSocket& s, int timeoutMs)
     return s.WaitWritable(timeoutMs);
 }
 
+// Gives a listening socket of this process on port (one a library keeps to itself) a queue of
+// backlog pending connections: listen() again on it, which Linux takes as the new length.
+// False when no such socket was found. (On Windows the library is built with that queue.)
+bool WidenListenQueue(uint16_t port, int backlog);
+
 // The system's code of the last failed socket call on this thread (errno values; the Windows
 // side maps the common Winsock codes onto them) and its text.
 int LastSocketError();

@@ -238,6 +238,25 @@ CSocket CSocket::Accept(int timeoutMs)
     return CSocket(accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC));
 }
 
+bool WidenListenQueue(uint16_t port, int backlog)
+{
+    // The library keeps its socket to itself: find it among our descriptors by what it is.
+    const long max = sysconf(_SC_OPEN_MAX);
+    const int last = static_cast<int>(max > 0 ? max : 1024);
+    for (int fd = 3; fd < last && fd < 65536; ++fd) {
+        int listening = 0;
+        socklen_t len = sizeof(listening);
+        if (getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &len) != 0 || !listening)
+            continue;
+        sockaddr_in a{};
+        socklen_t alen = sizeof(a);
+        if (getsockname(fd, reinterpret_cast<sockaddr*>(&a), &alen) == 0 && a.sin_family == AF_INET &&
+            ntohs(a.sin_port) == port)
+            return listen(fd, backlog) == 0;
+    }
+    return false;
+}
+
 int LastSocketError()
 {
     return errno;

@@ -344,6 +344,11 @@ CSocket CSocket::Accept(int timeoutMs)
     return CSocket(FromHandle(s));
 }
 
+bool WidenListenQueue(uint16_t, int)
+{
+    return true; // the HTTP library is compiled in here, with CPPHTTPLIB_LISTEN_BACKLOG
+}
+
 int LastSocketError()
 {
     return errno;
