@@ -250,6 +250,7 @@ bool CCourseIntake::FinishStep()
             Log(g_log, "Error : AddFileToProcess: %s", m_strError.c_str());
             for (const _sLCItemData& r : m_pending)
                 Refuse(r.strFilePath, m_strError);
+            m_failures.push_back({true, m_deps.db.Path(), m_deps.db.LastError(), m_pending.size()});
             DropFinish();
             return false;
         }
@@ -425,6 +426,7 @@ void CCourseIntake::ScanFolder(const PathEntry& folder, int depth, std::vector<P
     if (ec) {
         Log(g_log, "Error : the folder %s cannot be read: %s", folder.strPath.c_str(), ec.message().c_str());
         Refuse(folder.strPath, "the folder cannot be read: " + ec.message());
+        m_failures.push_back({false, folder.strPath, ec.message(), 0});
         return;
     }
     for (; it != end; it.increment(ec)) {

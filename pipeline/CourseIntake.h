@@ -29,6 +29,16 @@ struct PathEntry
                               // the top; "" for files dropped at the top
 };
 
+// What went wrong in an addition beyond the checks the user knows: a dropped folder that could
+// not be read, or the database refusing to store the new records.
+struct IntakeFailure
+{
+    bool bNotStored = false; // false: the folder strPath could not be read
+    std::string strPath;     // the folder, or the database file
+    std::string strCause;
+    size_t nFiles = 0; // not stored: how many files were left out
+};
+
 // One addition split in three steps for a caller that keeps the server off its own thread:
 // Begin… runs the checks that need no server on the owner's thread, RunRequests asks the server
 // for the free space and (for a dropped tree) creates the folders, on any thread and touching
@@ -123,6 +133,9 @@ public:
     const std::vector<std::pair<std::string, std::string>>& Refused() const { return m_refused; }
     // Why the last call added nothing at all ("" when it did not refuse everything).
     const std::string& Error() const { return m_strError; }
+    // The failures of the additions since the last call, oldest first (a window shows them; the
+    // command line reports every refusal from Refused()).
+    std::vector<IntakeFailure> TakeFailures() { return std::exchange(m_failures, {}); }
 
 private:
     // Reads Ext.data; false when the file cannot be opened (everything is accepted then).
@@ -151,6 +164,7 @@ private:
     size_t m_finishChunk = 2000;
     std::vector<std::pair<std::string, std::string>> m_refused;
     std::string m_strError;
+    std::vector<IntakeFailure> m_failures;
 };
 
 } // namespace vx

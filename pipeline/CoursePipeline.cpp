@@ -247,11 +247,35 @@ void CCoursePipeline::StartSession()
         m_deps.db.UpDateSetData(options, UserId());
         m_deps.db.GetSetData(options, UserId());
     }
+    m_deps.config.SetUserOptions(SessionOptions(options));
+    if (!(options.nUinfo & kOptStartSetDone)) {
+        // The workers take the size for videos of unknown size (and the rest) from the options:
+        // the session waits until the user has set them.
+        std::weak_ptr<uint64_t> token = m_sessionToken;
+        const uint64_t session = *m_sessionToken;
+        m_deps.ui.AskStartSettings([this, token, session] {
+            auto alive = token.lock();
+            if (!alive || *alive != session || m_bSession)
+                return; // the pipeline or that session is gone
+            // Stored as the user chose them; what holds for this session only is applied again.
+            m_deps.config.SetUserOptions(SessionOptions(m_deps.config.m_setData));
+            LoadStoredRecords();
+        });
+        return;
+    }
+    LoadStoredRecords();
+}
+
+_sSetData CCoursePipeline::SessionOptions(_sSetData options) const
+{
     options.nUinfo &= ~kOptAutoShutdown; // the shut-down is never armed at start
     if (!m_tuning.strConvertPath.empty())
         options.strConvertPath = m_tuning.strConvertPath;
-    m_deps.config.SetUserOptions(options);
+    return options;
+}
 
+void CCoursePipeline::LoadStoredRecords()
+{
     // The stored records are read off the window's thread: ten thousand take tens of
     // milliseconds, and more while a sign-out's write-back still runs. The session goes on in
     // OnRecordsLoaded.

@@ -111,9 +111,10 @@ public:
     // posts WM_USER_INFO.
     void OnFileServerList();
     void OnSessionAnswers(SessionAnswers&& answers);
-    // WM_USER_INFO: folder tree, quota, options, then the stored records are read on a thread
-    // of the database's; WM_RECORDS_LOADED lists them, starts the workers and the first feeds,
-    // and only then is the session running (IPipelineUi::SessionStarted).
+    // WM_USER_INFO: folder tree, quota, options (and the start-up settings the first time,
+    // IPipelineUi::AskStartSettings), then the stored records are read on a thread of the
+    // database's; WM_RECORDS_LOADED lists them, starts the workers and the first feeds, and only
+    // then is the session running (IPipelineUi::SessionStarted).
     void StartSession();
     void OnRecordsLoaded(LoadedRecords&& loaded);
     // WM_RESTORE_STEP: the next chunk of the restored records; the last one starts the session.
@@ -243,6 +244,11 @@ private:
     bool ListRestored(size_t most);
     // The records are listed: the workers start and the session runs.
     void RunSession();
+    // The options as this session uses them: the shut-down never armed, the conversion output
+    // folder of the tuning when it gives one.
+    _sSetData SessionOptions(_sSetData options) const;
+    // Reads the stored records on the database's thread; WM_RECORDS_LOADED goes on.
+    void LoadStoredRecords();
 
     PipelineDeps m_deps;
     PipelineTuning m_tuning;

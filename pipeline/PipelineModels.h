@@ -12,6 +12,7 @@
 #include "store/SpaceRow.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -131,6 +132,12 @@ public:
     virtual void SignedOut() {}
     // The session runs: the stored records are listed and the workers started.
     virtual void SessionStarted() {}
+    // The user has never completed the start-up settings (option bit 0x80 clear): the face asks
+    // for them (the window shows its start-up settings window) and calls done on the pipeline's
+    // thread once they are stored. The session waits for that before it reads the records and
+    // starts the workers, which take their settings from the options. Without a window to ask
+    // in, the session goes on at once.
+    virtual void AskStartSettings(std::function<void()> done) { done(); }
 };
 
 } // namespace vx

@@ -35,51 +35,6 @@ using namespace vx::test;
 
 namespace {
 
-bool Ffmpeg(const std::vector<std::string>& args)
-{
-    std::vector<std::string> a = {"-v", "error", "-y"};
-    a.insert(a.end(), args.begin(), args.end());
-    return RunProgram("/usr/bin/ffmpeg", a, {}, 60000).exitCode == 0;
-}
-
-bool SignIn(MainEnv& env)
-{
-    CSession session(*env.config);
-    if (!session.Login({CSimProcess::DemoUser(), CSimProcess::DemoPassword(), false, false}) ||
-        !session.PermissionGranted())
-        return false;
-    env.loop.PostMsg(env.wnd->Target(), WM_FILESERVER_LIST);
-    return QTest::qWaitFor(
-        [&] {
-            return env.wnd->Pipeline().IsSessionRunning() && env.wnd->isVisible() &&
-                   env.wnd->Space().Tree().RootIdOf(env.config->m_i64UserId) > 0;
-        },
-        30000);
-}
-
-// Signed in with the user's root folder shown in the space page.
-bool SignInAtRoot(MainEnv& env)
-{
-    if (!SignIn(env))
-        return false;
-    CSpaceController& space = env.wnd->Space();
-    space.ShowDirList(space.Tree().RootIdOf(env.config->m_i64UserId));
-    return space.WaitIdle(20000);
-}
-
-bool MakeClip(const std::string& path, const char* size, int seconds)
-{
-    return Ffmpeg({"-f", "lavfi", "-i", std::string("testsrc=size=") + size + ":rate=25", "-t",
-                   std::to_string(seconds), "-c:v", "libx264", "-preset", "ultrafast", path});
-}
-
-// Adds one file as the add-file dialog does and waits until the server's answers were applied.
-bool AddAndWait(CMainWnd& w, const std::string& path)
-{
-    w.AddFiles({QString::fromStdString(path)});
-    return QTest::qWaitFor([&] { return !w.IsAddingFiles(); }, 30000) && w.CourseList()->List()->Count() == 1;
-}
-
 const SpaceTreeItem* ChildFolder(CSpaceController& space, int64_t parent, const std::string& name)
 {
     for (int64_t id : space.Tree().ChildrenOf(parent)) {
@@ -423,22 +378,6 @@ private slots:
     }
 
 private:
-    // A real drop of local paths' URLs on the window.
-    static bool Drop(QWidget& w, const std::vector<std::string>& paths)
-    {
-        QList<QUrl> urls;
-        for (const std::string& p : paths)
-            urls << QUrl::fromLocalFile(QString::fromStdString(p));
-        QMimeData mime;
-        mime.setUrls(urls);
-        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&w, &enter);
-        if (!enter.isAccepted())
-            return false;
-        QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&w, &drop);
-        return drop.isAccepted();
-    }
     static QWidget* Child(QWidget& w, const char* name)
     {
         return w.findChild<QWidget*>(QString::fromLatin1(name));
