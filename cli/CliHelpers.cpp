@@ -65,3 +65,34 @@ std::string PlainText(const std::string& text)
 }
 
 } // namespace vx::cli
+
+namespace vx::cli {
+
+std::string OneLine(std::string text)
+{
+    for (char& c : text)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
+}
+
+std::string FitWidth(const std::string& text, size_t columns)
+{
+    auto isLead = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; };
+    size_t chars = 0;
+    for (char c : text)
+        chars += isLead(c) ? 1 : 0;
+    if (chars <= columns)
+        return text;
+    const size_t keep = columns > 3 ? columns - 3 : 0;
+    size_t at = 0;
+    for (size_t seen = 0; at < text.size(); ++at) {
+        if (isLead(text[at]) && seen++ == keep)
+            break;
+    }
+    return text.substr(0, at) + "...";
+}
+
+} // namespace vx::cli

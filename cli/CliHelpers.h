@@ -22,4 +22,12 @@ void PrintJsonLine(const CJsonOut& out);
 // doubled so the escapes stay unambiguous. Everything else, UTF-8 included, stays as it is.
 std::string PlainText(const std::string& text);
 
+// A text of our own (a language text, a tooltip) on one line: its line breaks become blanks and
+// trailing blanks go. Escape it for output (PlainText) afterwards, as Fail does.
+std::string OneLine(std::string text);
+
+// At most `columns` characters (code points) of an escaped text; a longer one is cut at a
+// character boundary and ends in "...".
+std::string FitWidth(const std::string& text, size_t columns);
+
 } // namespace vx::cli

@@ -84,6 +84,8 @@ std::string ResultText(int code)
         return "the file server's answer was unusable (no answer, garbage, or another digest)";
     case TRANS_NO_CONFIRM:
         return "the file server did not confirm the digest";
+    case TRANS_NO_ANSWER:
+        return "the file server took the connection but did not answer in time";
     case TRANS_SOCKET:
         return "cannot connect to the file server";
     case TRANS_REFUSED:

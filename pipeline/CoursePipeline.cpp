@@ -121,6 +121,8 @@ void CCoursePipeline::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CM
             CheckCourseIsWorkToTrans();
         else if (wParam == TIMER_SESSION_CHECK)
             CheckSignOut();
+        else if (wParam == TIMER_UPLOAD_RETRY)
+            OnUploadRetry();
         statusMayChange = false;
         break;
     default:
@@ -396,8 +398,9 @@ void CCoursePipeline::InItTaskS()
 void CCoursePipeline::ReleaseTaskS()
 {
     Log(g_log, "Info : ReleaseTaskS: delete m_pTestNetWork%d ", m_pTestNetWork ? 1 : 0);
-    for (uint32_t t = TIMER_TRANS_PENDING; t <= TIMER_SESSION_CHECK; ++t)
+    for (uint32_t t = TIMER_TRANS_PENDING; t <= TIMER_UPLOAD_RETRY; ++t)
         m_deps.loop.KillTimer(m_target, t);
+    m_retryDue.clear();
     // An answer to a sign-out check of this session no longer counts.
     ++*m_sessionToken;
     m_bSignOutCheckDue = false;

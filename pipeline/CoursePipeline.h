@@ -23,6 +23,7 @@
 #include "upload/FileServerList.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -86,6 +87,13 @@ struct PipelineTuning
     int sessionCheckMs = kSessionCheckMs;
     // Restored records listed per turn of the loop at a session start.
     size_t restoreChunk = kRestoreChunk;
+    // An upload that failed for a passing cause (the connection lost or refused, no answer, the
+    // file server busy) is handed over again after a pause, at most uploadRetries times per file;
+    // the pause starts at retryFirstMs and doubles up to retryMaxMs. 0: never (the window's user
+    // uploads again by hand).
+    int uploadRetries = 0;
+    int retryFirstMs = 1000;
+    int retryMaxMs = 30000;
 };
 
 class CCoursePipeline : public IMsgHandler
@@ -141,6 +149,11 @@ public:
     int AddTransItem(const std::string& fileIndex);
     void OnTransResult(const _sTransReport& report);
     void OnTransPending();
+    // TIMER_UPLOAD_RETRY: the uploads whose pause is over go again.
+    void OnUploadRetry();
+    // Hand-overs again after passing failures: in all, and of one file.
+    int UploadRetries() const { return m_nRetriesTotal; }
+    int UploadRetries(const std::string& fileIndex) const;
     void OnFileServerTest(uint32_t address, const FileServerChoice& choice);
     bool AddFinishFileToSpace(const _sLCItemData& record);
 
@@ -152,6 +165,11 @@ public:
     // From the course list ("lcdelBtn") and from the converted list ("doneDel").
     void DeleteProcessItem(const std::vector<std::string>& fileIndexes);
     void DeleteDoneItem(const std::vector<std::string>& fileIndexes);
+    // Leaves a listed record alone until the user acts on it (a face that knows it cannot get
+    // further, such as a source that is gone): it fails where it stands (probe failed before
+    // its conversion, upload failed after it) with `cause` as its tooltip, and no worker is given
+    // it. Not stored: the next start finds it as it was. False when the course list lacks it.
+    bool HoldRecord(const std::string& fileIndex, const std::string& cause);
 
     // --- state ---------------------------------------------------------------------------
     // GB (2^30 bytes) the records in the pipeline will occupy, computed from the records:
@@ -202,6 +220,10 @@ private:
     void GiveToMd5(const _sLCItemData& r);
     void GiveToMd5(std::vector<_sLCItemData> records);
     bool ReNameCourseFile(const std::string& fileIndex);
+    // After a failed upload: schedules the next attempt when the cause may pass and retries are
+    // left; true when it did.
+    bool ScheduleRetry(const std::string& fileIndex, const _sTransReport& report);
+    void ArmRetryTimer();
     void Withdraw(const std::vector<std::string>& fileIndexes);
     // Deletes the records from the database in one batch; false (the user told, nothing
     // deleted) when the batch failed.
@@ -244,6 +266,10 @@ private:
     std::thread m_sessionRequests;
     std::unique_ptr<CAppConfig> m_pRequestConfig;
     std::vector<_sLCItemData> m_restoreConverted, m_restoreCourse;
+    // Upload retries: attempts made per file, when each waiting one is due (steady clock, ms).
+    std::map<std::string, int> m_retries;
+    std::map<std::string, int64_t> m_retryDue;
+    int m_nRetriesTotal = 0;
     size_t m_restoreConvertedAt = 0, m_restoreCourseAt = 0;
 };
 

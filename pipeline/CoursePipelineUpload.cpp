@@ -11,10 +11,37 @@
 #include "upload/TestNetWorkThread.h"
 #include "upload/TransProtocol.h"
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 
 namespace vx {
 namespace {
+
+int64_t NowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Failures a later attempt may not meet: the connection lost, refused or left unanswered, the
+// digest unconfirmed, and the file server busy with the same content on another connection.
+bool MayPass(const _sTransReport& r)
+{
+    switch (r.nCode) {
+    case TRANS_SHORT:
+    case TRANS_BAD_ANSWER:
+    case TRANS_NO_CONFIRM:
+    case TRANS_SOCKET:
+    case TRANS_NO_ANSWER:
+        return true;
+    case TRANS_OTHER_RESULT:
+        return r.nSvrResult == kSrvSameContent5;
+    default:
+        return false;
+    }
+}
 
 std::string RawFromHex(const std::string& hex)
 {
@@ -194,7 +221,72 @@ void CCoursePipeline::OnTransResult(const _sTransReport& report)
     // next attempt chooses afresh.
     if (r->nProgress < 40)
         m_deps.db.RemoveFileServer(idx);
+    ScheduleRetry(idx, report);
     m_deps.ui.CountsChanged();
+}
+
+bool CCoursePipeline::ScheduleRetry(const std::string& fileIndex, const _sTransReport& report)
+{
+    const _sLCItemData* r = Find(fileIndex);
+    if (!r || r->nStatus != CS_UPLOAD_FAILED || !MayPass(report))
+        return false;
+    int& made = m_retries[fileIndex];
+    if (made >= m_tuning.uploadRetries)
+        return false;
+    ++made;
+    ++m_nRetriesTotal;
+    int64_t pause = std::max(1, m_tuning.retryFirstMs);
+    for (int i = 1; i < made && pause < m_tuning.retryMaxMs; ++i)
+        pause *= 2;
+    pause = std::min<int64_t>(pause, std::max(m_tuning.retryFirstMs, m_tuning.retryMaxMs));
+    m_retryDue[fileIndex] = NowMs() + pause;
+    Log(g_log, "Info : upload of %s failed (code %d, server result %d); attempt %d of %d again in %lld ms",
+        r->strFilePath.c_str(), report.nCode, report.nSvrResult, made, m_tuning.uploadRetries,
+        static_cast<long long>(pause));
+    ArmRetryTimer();
+    return true;
+}
+
+void CCoursePipeline::ArmRetryTimer()
+{
+    m_deps.loop.KillTimer(m_target, TIMER_UPLOAD_RETRY);
+    if (m_retryDue.empty())
+        return;
+    int64_t first = INT64_MAX;
+    for (const auto& [idx, due] : m_retryDue)
+        first = std::min(first, due);
+    m_deps.loop.SetTimer(m_target, TIMER_UPLOAD_RETRY,
+                         static_cast<int>(std::clamp<int64_t>(first - NowMs(), 1, INT32_MAX)));
+}
+
+void CCoursePipeline::OnUploadRetry()
+{
+    const int64_t now = NowMs();
+    std::vector<std::string> due;
+    for (auto it = m_retryDue.begin(); it != m_retryDue.end();) {
+        if (it->second <= now) {
+            due.push_back(it->first);
+            it = m_retryDue.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    ArmRetryTimer();
+    for (const std::string& idx : due) {
+        _sLCItemData* r = Find(idx);
+        if (!r || r->nStatus != CS_UPLOAD_FAILED)
+            continue;       // the user paused, deleted or converted it again meanwhile
+        r->nTransTimes = 0; // a speed test still measuring hands it over when it ends
+        const int result = AddTransItem(idx);
+        if (result != 1 && result != -4)
+            Log(g_log, "Error : the upload of %s could not be tried again, code:%d", idx.c_str(), result);
+    }
+}
+
+int CCoursePipeline::UploadRetries(const std::string& fileIndex) const
+{
+    auto it = m_retries.find(fileIndex);
+    return it == m_retries.end() ? 0 : it->second;
 }
 
 bool CCoursePipeline::ReNameCourseFile(const std::string& fileIndex)

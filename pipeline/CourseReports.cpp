@@ -149,7 +149,7 @@ ReportEffect CCourseReports::UpdateItemByTransInfo(_sLCItemData& r, const _sTran
         e.rename = true;
         return e;
     }
-    return UploadFailed(r, UploadFailTextNo(code));
+    return UploadFailed(r, UploadFailTextNo(code, report.nSvrResult));
 }
 
 ReportEffect CCourseReports::UploadFailed(_sLCItemData& r, int textNo) const
