@@ -75,6 +75,7 @@ protected:
     std::unique_ptr<CAppConfig> LoggedIn()
     {
         auto cfg = std::make_unique<CAppConfig>(config);
+        cfg->Language().Load(BinDir() + "Language/SimpleChinese"); // the texts the program prints
         CSession s(*cfg);
         EXPECT_TRUE(s.Login({"demo", "demo123", false, false}));
         return cfg;
@@ -273,14 +274,15 @@ TEST_F(RunCli, LinkLoopsInADroppedTreeEndAndEveryFileGoesOnce)
     ASSERT_EQ(symlink(dir.File("ring-b").c_str(), dir.File("ring-a").c_str()), 0);
     ASSERT_EQ(symlink(dir.File("ring-a").c_str(), dir.File("ring-b").c_str()), 0);
 
-    RunResult r = Run({"run", "--test-ms", "300", top, dir.File("lone.mp4"), dir.File("ring-a"),
-                       dir.File("missing.pdf")},
-                      120000);
+    RunResult r = Run(
+        {"run", "--test-ms", "300", top, dir.File("lone.mp4"), dir.File("ring-a"), dir.File("missing.pdf")},
+        120000);
     EXPECT_EQ(r.exitCode, 1) << r.err << r.out;
     EXPECT_NE(r.err.find("run " + dir.File("lone.mp4") + ": not a regular file (a named pipe)"),
               std::string::npos)
         << r.err;
-    EXPECT_NE(r.err.find("run " + dir.File("ring-a") + ": too many levels of symbolic links"), std::string::npos)
+    EXPECT_NE(r.err.find("run " + dir.File("ring-a") + ": too many levels of symbolic links"),
+              std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("run " + dir.File("missing.pdf") + ": no such file"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find(top + "/self: skipped: a link to the folder " + top + " that holds it"),
@@ -376,7 +378,8 @@ TEST_F(RunCli, NamesAreEscapedAndBlockedRecordsWaitForTheUser)
 TEST_F(RunCli, ABriefServerOutageIsRiddenOut)
 {
     // The same ports after the restart, as a real server has.
-    const std::string filePorts = std::to_string(sim.FilePorts()[0]) + "," + std::to_string(sim.FilePorts()[1]);
+    const std::string filePorts =
+        std::to_string(sim.FilePorts()[0]) + "," + std::to_string(sim.FilePorts()[1]);
     const std::vector<std::string> samePorts = {"--web-port",     std::to_string(sim.WebPort()),
                                                 "--file-ports",   filePorts,
                                                 "--version-port", std::to_string(sim.VersionPort())};
@@ -385,8 +388,9 @@ TEST_F(RunCli, ABriefServerOutageIsRiddenOut)
     WriteFile(dir.File("outage/big.pdf"), "%PDF-1.4\n" + PatternBytes(24 << 20, 11));
     WriteFile(dir.File("outage/small.pdf"), "%PDF-1.4 small");
 
-    auto run = std::async(std::launch::async,
-                          [&] { return Run({"run", "--test-ms", "300", dir.File("outage")}); });
+    auto run = std::async(std::launch::async, [&] {
+        return Run({"run", "--test-ms", "300", dir.File("outage")});
+    });
     // Down as soon as anything is on its way to the file server, up again two seconds later.
     const int64_t user = LoggedIn()->m_i64UserId;
     const std::string dbPath = data.Path() + "DB/vexora_v2.0.db";
@@ -427,12 +431,24 @@ TEST_F(RunCli, ADiskFullWhileConvertingIsNamed)
     const std::string out = dir.File("tiny");
     MakeDirs(out);
     Copy(media.Mp4(), "full/clip.mp4");
-    std::vector<std::string> args = {"-rm", "/bin/sh", "-c",
+    std::vector<std::string> args = {"-rm",
+                                     "/bin/sh",
+                                     "-c",
                                      "mount -t tmpfs -o size=4k vexora-test \"$1\" && shift && exec \"$@\"",
-                                     "sh", out, BinDir() + "vexora", "--config", config, "run", "--test-ms",
-                                     "300", "--out", out, dir.File("full/clip.mp4")};
+                                     "sh",
+                                     out,
+                                     BinDir() + "vexora",
+                                     "--config",
+                                     config,
+                                     "run",
+                                     "--test-ms",
+                                     "300",
+                                     "--out",
+                                     out,
+                                     dir.File("full/clip.mp4")};
     RunResult r = RunProgram("/usr/bin/unshare", args, env, 240000);
     EXPECT_EQ(r.exitCode, 1) << r.err << r.out;
     auto cfg = LoggedIn();
+    ASSERT_FALSE(cfg->GetText(2293).empty());
     EXPECT_NE(r.err.find(cfg->GetText(2293)), std::string::npos) << r.err;
 }
