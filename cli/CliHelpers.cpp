@@ -3,6 +3,7 @@
 #include "cli/CliCommand.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace vx::cli {
@@ -14,6 +15,18 @@ bool NoArguments(CCliArgs& args, const std::string& why, int* exitCode)
         *exitCode = UsageError(args, args.Error().empty() ? why : args.Error());
         return false;
     }
+    return true;
+}
+
+bool ParseBounded(const std::optional<std::string>& text, long lo, long hi, int* value)
+{
+    if (!text)
+        return true;
+    char* end = nullptr;
+    const long v = strtol(text->c_str(), &end, 10);
+    if (text->empty() || *end != '\0' || v < lo || v > hi)
+        return false;
+    *value = static_cast<int>(v);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "cli/CliArgs.h"
 #include "cli/JsonOut.h"
 
+#include <optional>
 #include <string>
 
 namespace vx::cli {
@@ -12,6 +13,10 @@ namespace vx::cli {
 // True when no positional word is left. Otherwise the usage line has been printed with the
 // parser's error, or with why when the line merely has words, and *exitCode holds the status.
 bool NoArguments(CCliArgs& args, const std::string& why, int* exitCode);
+
+// An option's text as a whole number from lo to hi, into *value (left as it is when the option
+// was not given). False when it was given but is no such number.
+bool ParseBounded(const std::optional<std::string>& text, long lo, long hi, int* value);
 
 // The record's JSON object on one line of standard output.
 void PrintJsonLine(const CJsonOut& out);

@@ -149,29 +149,14 @@ int RunPipeline(CCliArgs& args)
     if (haveDir && dirArg <= 0)
         return UsageError(args, "--dir needs the id of a remote folder (above 0)");
     int testMs = 10000;
-    if (testMsText) {
-        char* end = nullptr;
-        long v = strtol(testMsText->c_str(), &end, 10);
-        if (testMsText->empty() || *end != '\0' || v < 100 || v > 600000)
-            return UsageError(args, "--test-ms takes milliseconds from 100 to 600000");
-        testMs = static_cast<int>(v);
-    }
+    if (!ParseBounded(testMsText, 100, 600000, &testMs))
+        return UsageError(args, "--test-ms takes milliseconds from 100 to 600000");
     int checkMs = kSessionCheckMs;
-    if (checkMsText) {
-        char* end = nullptr;
-        long v = strtol(checkMsText->c_str(), &end, 10);
-        if (checkMsText->empty() || *end != '\0' || v < 100 || v > 3600000)
-            return UsageError(args, "--check-ms takes milliseconds from 100 to 3600000");
-        checkMs = static_cast<int>(v);
-    }
+    if (!ParseBounded(checkMsText, 100, 3600000, &checkMs))
+        return UsageError(args, "--check-ms takes milliseconds from 100 to 3600000");
     int retries = 6;
-    if (retriesText) {
-        char* end = nullptr;
-        long v = strtol(retriesText->c_str(), &end, 10);
-        if (retriesText->empty() || *end != '\0' || v < 0 || v > 20)
-            return UsageError(args, "--retries takes a count from 0 to 20");
-        retries = static_cast<int>(v);
-    }
+    if (!ParseBounded(retriesText, 0, 20, &retries))
+        return UsageError(args, "--retries takes a count from 0 to 20");
     int failedPaths = 0;
     std::vector<std::string> inputs;
     for (const std::string& p : paths) {

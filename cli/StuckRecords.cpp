@@ -13,8 +13,8 @@ std::string BlockedCause(const _sLCItemData& r)
         int err = 0;
         const FileProblem p = CheckInputFile(r.strConvertPath, &err);
         if (p != FileProblem::None)
-            return "its upload file " + r.strConvertPath + " cannot be read: " +
-                   DescribeFileProblem(p, err, r.strConvertPath);
+            return "its upload file " + r.strConvertPath +
+                   " cannot be read: " + DescribeFileProblem(p, err, r.strConvertPath);
         return "";
     }
     int err = 0;
