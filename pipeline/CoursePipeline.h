@@ -22,6 +22,7 @@
 #include "store/TransRecords.h"
 #include "upload/FileServerList.h"
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -88,7 +89,7 @@ struct PipelineTuning
     // Restored records listed per turn of the loop at a session start.
     size_t restoreChunk = kRestoreChunk;
     // An upload that failed for a passing cause (the connection lost or refused, no answer, the
-    // file server busy) is handed over again after a pause, at most uploadRetries times per file;
+    // digest unconfirmed) is handed over again after a pause, at most uploadRetries times per file;
     // the pause starts at retryFirstMs and doubles up to retryMaxMs. 0: never (the window's user
     // uploads again by hand).
     int uploadRetries = 0;
@@ -149,8 +150,6 @@ public:
     int AddTransItem(const std::string& fileIndex);
     void OnTransResult(const _sTransReport& report);
     void OnTransPending();
-    // TIMER_UPLOAD_RETRY: the uploads whose pause is over go again.
-    void OnUploadRetry();
     // Hand-overs again after passing failures: in all, and of one file.
     int UploadRetries() const { return m_nRetriesTotal; }
     int UploadRetries(const std::string& fileIndex) const;
@@ -176,10 +175,15 @@ public:
     // probed up to the digest their source size, digested their upload size.
     double InProcessSize() const;
     bool IsCourseWorking() const;
-    // True while any worker holds or owes something: a probe or digest due, a conversion or
-    // upload queued or running, the speed test measuring. Records that count as working while
-    // nothing is in flight are waiting for the user (a file vanished between stages).
+    // True while any worker holds or owes something: a probe or digest due (records waiting for
+    // the probe included: every addition and session start feeds them), a conversion or upload
+    // queued or running, a hand-over of timer 103 due, the speed test measuring. Records that
+    // count as working while nothing is in flight are waiting for the user (a file vanished
+    // between stages, an upload paused).
     bool HasWorkInFlight() const;
+    // The rule for keeping the computer awake and for offering the shut-down, in every face:
+    // records are working and something will move them on without the user.
+    bool IsWorkPending() const { return IsCourseWorking() && HasWorkInFlight(); }
     void CheckCourseIsWorkToTrans();
     void SetInfoData(uint64_t bits);
     // After the intake added records: feed the probe worker, re-arm the work check.
@@ -196,6 +200,9 @@ public:
     CFileServerList& FileServers() { return m_fileServers; }
     CMediaInfoThread* MediaThread() const { return m_pMediaThread.get(); }
     CGetFileMd5Thread* Md5Thread() const { return m_pGetMd5Thread.get(); }
+    // Session start requests of earlier starts still running (a sign-out and in again against a
+    // slow server); they end on their own and are joined once done.
+    size_t SessionRequestsRunning() const;
     // Replaces the speed test (tests, or a face that measured already); may be null.
     void SetSpeedTest(std::unique_ptr<CTestNetWorkThread> test);
 
@@ -220,16 +227,32 @@ private:
     void GiveToMd5(const _sLCItemData& r);
     void GiveToMd5(std::vector<_sLCItemData> records);
     bool ReNameCourseFile(const std::string& fileIndex);
-    // After a failed upload: schedules the next attempt when the cause may pass and retries are
-    // left; true when it did.
+    // After a failed upload: when the cause may pass and retries are left, timer 103 hands it
+    // over again after a pause; true when it will.
     bool ScheduleRetry(const std::string& fileIndex, const _sTransReport& report);
-    void ArmRetryTimer();
     void Withdraw(const std::vector<std::string>& fileIndexes);
+    // The upload file is about to be made anew: the transfer manager and the digest worker let
+    // go of the record and what was learnt about the old file goes (file id, offset, digest).
+    void ReleaseUploadFile(const std::string& fileIndex);
+    // A digest due for the record is no longer wanted; one already being taken is dropped when
+    // its result comes.
+    void DropDigest(const std::string& fileIndex);
+    // Timer 103 fires within ms (sooner when it is due sooner already).
+    void ArmHandOver(int ms);
+    // The file server takes the same content on another connection: the record waits and is
+    // handed over again later. False when it has waited long enough (it fails then).
+    bool WaitWhileBusy(_sLCItemData& r);
+    // The space is full: the user is shown the space warning once until they act again.
+    void WarnSpaceFull(const _sLCItemData& r);
+    // Restored records not listed yet are left out (the user deleted them meanwhile).
+    void ForgetRestored(const std::vector<std::string>& fileIndexes);
+    void ReapSessionRequests(bool wait);
     // Deletes the records from the database in one batch; false (the user told, nothing
     // deleted) when the batch failed.
     bool DeleteStored(const std::vector<_sLCItemData>& records);
     void UpdateKeepAwake();
     void ArmWorkCheck();
+    void StopWorkCheck();
     void DispatchProbed(const std::string& fileIndex);
     void CheckSignOut();
     // The restored records, folded back, for the two lists (the converted list first), and how
@@ -255,6 +278,19 @@ private:
     // twice).
     std::set<std::string> m_probing;
     std::set<std::string> m_digesting;
+    // Digests of files made anew while the digest worker was taking them: that many results for
+    // the file index are for the old file and are dropped.
+    std::map<std::string, int> m_staleDigests;
+    // Records refused as busy by the file server: refusals counted and when to try again
+    // (milliseconds of a monotonic clock).
+    struct BusyWait
+    {
+        int refusals = 0;
+        int64_t dueMs = 0;
+    };
+    std::map<std::string, BusyWait> m_busyWaits;
+    bool m_bSpaceFullShown = false;
+    bool m_bWorkCheckArmed = false;
     SpaceQuota m_quota;
     bool m_bPowerFailLogged = false;
     CCourseReports m_reports;
@@ -262,11 +298,17 @@ private:
     // and the session it asked for still exist.
     bool m_bSignOutCheckDue = false;
     std::shared_ptr<uint64_t> m_sessionToken = std::make_shared<uint64_t>(0);
-    // The session start's requests: their thread and its own configuration.
-    std::thread m_sessionRequests;
-    std::unique_ptr<CAppConfig> m_pRequestConfig;
+    // The session start's requests, each on a thread with a configuration of its own; a thread
+    // is never waited for on the pipeline's thread while it runs (only at destruction).
+    struct SessionRequests
+    {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::vector<SessionRequests> m_sessionRequests;
     std::vector<_sLCItemData> m_restoreConverted, m_restoreCourse;
-    // Upload retries: attempts made per file, when each waiting one is due (steady clock, ms).
+    // Upload retries: attempts made per file, when each waiting one is due (steady clock, ms);
+    // timer 103 hands them over.
     std::map<std::string, int> m_retries;
     std::map<std::string, int64_t> m_retryDue;
     int m_nRetriesTotal = 0;

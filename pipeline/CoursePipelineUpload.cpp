@@ -18,15 +18,8 @@
 namespace vx {
 namespace {
 
-int64_t NowMs()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 // Failures a later attempt may not meet: the connection lost, refused or left unanswered, the
-// digest unconfirmed, and the file server busy with the same content on another connection.
+// digest unconfirmed. (A file server busy with the same content has waits of its own.)
 bool MayPass(const _sTransReport& r)
 {
     switch (r.nCode) {
@@ -36,8 +29,6 @@ bool MayPass(const _sTransReport& r)
     case TRANS_SOCKET:
     case TRANS_NO_ANSWER:
         return true;
-    case TRANS_OTHER_RESULT:
-        return r.nSvrResult == kSrvSameContent5;
     default:
         return false;
     }
@@ -55,6 +46,19 @@ std::string NameOf(const std::string& path)
 {
     return path.substr(path.find_last_of('/') + 1);
 }
+
+int64_t SteadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Refusals as busy tried again before the record fails (its own waits grow to kBusyWaitMaxMs:
+// about a quarter of an hour in all). While a record of ours with the same content uploads,
+// its refusals are not counted: that upload ends, and the file is then held.
+constexpr int kBusyRefusals = 20;
+constexpr int kBusyWaitMaxMs = 60000;
 
 } // namespace
 
@@ -81,7 +85,8 @@ int CCoursePipeline::AddTransItem(const std::string& fileIndex)
             return -4;
         }
     }
-    if (r->nStatus == CS_UPLOADING)
+    // Queued or uploading already: handed over once only.
+    if (r->nStatus == CS_UPLOADING || r->nStatus == CS_UPLOAD_QUEUED)
         return 1;
     ++r->nTransTimes;
     if (r->strConvertPath.empty()) {
@@ -166,6 +171,7 @@ void CCoursePipeline::OnTransResult(const _sTransReport& report)
         return;
     }
     if (code == TR_UPLOADED) {
+        m_busyWaits.erase(idx);
         Store(*r);
         _sLCItemData done = *r;
         SyncConverted(done);
@@ -181,6 +187,17 @@ void CCoursePipeline::OnTransResult(const _sTransReport& report)
         m_deps.ui.CountsChanged();
         return;
     }
+    if (e.busy) {
+        if (WaitWhileBusy(*r)) {
+            m_deps.courseList.SetTooltip(idx, "");
+            Store(*r);
+            Changed(*r);
+            m_deps.ui.CountsChanged();
+            return;
+        }
+        e = m_reports.UploadFailed(*r, kUploadBusyText);
+    }
+    m_busyWaits.erase(idx);
     if (e.rename) {
         Log(g_log, "Info : UpdateItemByTransInfo：FileName:%s ,ConvetFileName:%s  Errcode:%d ",
             r->strFilePath.c_str(), r->strConvertPath.c_str(), code);
@@ -212,7 +229,7 @@ void CCoursePipeline::OnTransResult(const _sTransReport& report)
             m_deps.courseList.SetTooltip(idx, text);
             // Redirected: the next hand-over sends it into the root folder.
             r->nTransTimes = 0;
-            m_deps.loop.SetTimer(m_target, TIMER_TRANS_PENDING, kTransPendingMs);
+            ArmHandOver(kTransPendingMs);
         }
     }
     Store(*r);
@@ -223,11 +240,63 @@ void CCoursePipeline::OnTransResult(const _sTransReport& report)
         m_deps.db.RemoveFileServer(idx);
     ScheduleRetry(idx, report);
     m_deps.ui.CountsChanged();
+    if (e.spaceFull)
+        WarnSpaceFull(*r);
+}
+
+bool CCoursePipeline::WaitWhileBusy(_sLCItemData& r)
+{
+    const std::string idx = r.strFileIndex;
+    bool twin = false;
+    for (const std::string& other : m_deps.courseList.Indexes()) {
+        const _sLCItemData* o = other == idx ? nullptr : Find(other);
+        twin = twin || (o && (o->nStatus == CS_UPLOAD_QUEUED || o->nStatus == CS_UPLOADING) &&
+                        o->strMd5 == r.strMd5 && o->i64FileEnd == r.i64FileEnd);
+    }
+    BusyWait& w = m_busyWaits[idx];
+    if (!twin && ++w.refusals > kBusyRefusals) {
+        Log(g_log, "Error : %s: the file server stayed busy with the same content, %d refusals", idx.c_str(),
+            w.refusals - 1);
+        m_busyWaits.erase(idx);
+        return false;
+    }
+    const int waitMs = std::min(kBusyWaitMaxMs, kRenameRetryMs << std::clamp(w.refusals - 1, 0, 5));
+    w.dueMs = SteadyMs() + waitMs;
+    // Waiting for the upload again, never tried since: timer 103 hands it over once it is due.
+    SetStatus(r, CS_WAIT_UPLOAD);
+    r.nTransTimes = 0;
+    Log(g_log,
+        "Info : %s: the file server is taking the same content on another connection; trying again in %d ms",
+        idx.c_str(), waitMs);
+    ArmHandOver(waitMs);
+    return true;
+}
+
+void CCoursePipeline::WarnSpaceFull(const _sLCItemData& r)
+{
+    if (m_bSpaceFullShown)
+        return;
+    m_bSpaceFullShown = true;
+    // Whole gigabytes, as the server counts them: less than this file is left, whatever the
+    // last figure read.
+    int64_t left = std::max<int64_t>(0, (r.i64FileEnd - 1) >> 30);
+    if (m_quota.i64Total > 0)
+        left = std::min(left, m_quota.i64Left);
+    Log(g_log, "Warning : the space is full: %s was refused by the file server", r.strFilePath.c_str());
+    m_deps.ui.SpaceWarning(left, "SpaceInsufWnd");
+}
+
+void CCoursePipeline::ArmHandOver(int ms)
+{
+    const int due = m_deps.loop.TimerDueMs(m_target, TIMER_TRANS_PENDING);
+    if (due >= 0 && due <= ms)
+        return;
+    m_deps.loop.SetTimer(m_target, TIMER_TRANS_PENDING, ms);
 }
 
 bool CCoursePipeline::ScheduleRetry(const std::string& fileIndex, const _sTransReport& report)
 {
-    const _sLCItemData* r = Find(fileIndex);
+    _sLCItemData* r = Find(fileIndex);
     if (!r || r->nStatus != CS_UPLOAD_FAILED || !MayPass(report))
         return false;
     int& made = m_retries[fileIndex];
@@ -239,48 +308,13 @@ bool CCoursePipeline::ScheduleRetry(const std::string& fileIndex, const _sTransR
     for (int i = 1; i < made && pause < m_tuning.retryMaxMs; ++i)
         pause *= 2;
     pause = std::min<int64_t>(pause, std::max(m_tuning.retryFirstMs, m_tuning.retryMaxMs));
-    m_retryDue[fileIndex] = NowMs() + pause;
-    Log(g_log, "Info : upload of %s failed (code %d, server result %d); attempt %d of %d again in %lld ms",
-        r->strFilePath.c_str(), report.nCode, report.nSvrResult, made, m_tuning.uploadRetries,
-        static_cast<long long>(pause));
-    ArmRetryTimer();
+    // Never tried since, as far as timer 103 is concerned, once the pause is over.
+    r->nTransTimes = 0;
+    m_retryDue[fileIndex] = SteadyMs() + pause;
+    Log(g_log, "Info : upload of %s failed (code %d); attempt %d of %d again in %lld ms",
+        r->strFilePath.c_str(), report.nCode, made, m_tuning.uploadRetries, static_cast<long long>(pause));
+    ArmHandOver(static_cast<int>(pause));
     return true;
-}
-
-void CCoursePipeline::ArmRetryTimer()
-{
-    m_deps.loop.KillTimer(m_target, TIMER_UPLOAD_RETRY);
-    if (m_retryDue.empty())
-        return;
-    int64_t first = INT64_MAX;
-    for (const auto& [idx, due] : m_retryDue)
-        first = std::min(first, due);
-    m_deps.loop.SetTimer(m_target, TIMER_UPLOAD_RETRY,
-                         static_cast<int>(std::clamp<int64_t>(first - NowMs(), 1, INT32_MAX)));
-}
-
-void CCoursePipeline::OnUploadRetry()
-{
-    const int64_t now = NowMs();
-    std::vector<std::string> due;
-    for (auto it = m_retryDue.begin(); it != m_retryDue.end();) {
-        if (it->second <= now) {
-            due.push_back(it->first);
-            it = m_retryDue.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    ArmRetryTimer();
-    for (const std::string& idx : due) {
-        _sLCItemData* r = Find(idx);
-        if (!r || r->nStatus != CS_UPLOAD_FAILED)
-            continue;       // the user paused, deleted or converted it again meanwhile
-        r->nTransTimes = 0; // a speed test still measuring hands it over when it ends
-        const int result = AddTransItem(idx);
-        if (result != 1 && result != -4)
-            Log(g_log, "Error : the upload of %s could not be tried again, code:%d", idx.c_str(), result);
-    }
 }
 
 int CCoursePipeline::UploadRetries(const std::string& fileIndex) const
@@ -297,7 +331,7 @@ bool CCoursePipeline::ReNameCourseFile(const std::string& fileIndex)
     m_deps.courseList.SetTooltip(fileIndex, "");
     Store(*r);
     m_deps.courseList.Changed(fileIndex);
-    m_deps.loop.SetTimer(m_target, TIMER_TRANS_PENDING, kRenameRetryMs);
+    ArmHandOver(kRenameRetryMs);
     return true;
 }
 
@@ -306,12 +340,27 @@ void CCoursePipeline::OnTransPending()
     if (!m_pFileTransMgr)
         return;
     std::vector<std::string> waiting;
+    const int64_t now = SteadyMs();
+    int64_t nextDue = -1; // the soonest record still waiting out a refusal as busy or a retry's pause
     for (const std::string& idx : m_deps.courseList.Indexes()) {
         const _sLCItemData* r = Find(idx);
-        if (r && (r->nStatus == CS_WAIT_UPLOAD || r->nStatus == CS_UPLOAD_FAILED) && r->nTransTimes <= 0)
-            waiting.push_back(idx);
+        if (!r || (r->nStatus != CS_WAIT_UPLOAD && r->nStatus != CS_UPLOAD_FAILED) || r->nTransTimes > 0)
+            continue;
+        auto busy = m_busyWaits.find(idx);
+        auto retry = m_retryDue.find(idx);
+        const int64_t due = std::max(busy != m_busyWaits.end() ? busy->second.dueMs : 0,
+                                     retry != m_retryDue.end() ? retry->second : 0);
+        if (due > now) {
+            nextDue = nextDue < 0 ? due : std::min(nextDue, due);
+            continue;
+        }
+        if (retry != m_retryDue.end())
+            m_retryDue.erase(retry);
+        waiting.push_back(idx);
     }
     m_deps.loop.KillTimer(m_target, TIMER_TRANS_PENDING);
+    if (nextDue >= 0)
+        ArmHandOver(static_cast<int>(std::max<int64_t>(1, nextDue - now)));
     for (const std::string& idx : waiting)
         AddTransItem(idx);
 }
@@ -327,7 +376,7 @@ void CCoursePipeline::OnFileServerTest(uint32_t address, const FileServerChoice&
             m_deps.config.m_usFileSvrPort = choice.usPort;
         }
     }
-    m_deps.loop.SetTimer(m_target, TIMER_TRANS_PENDING, kTransPendingMs);
+    ArmHandOver(kTransPendingMs);
 }
 
 bool CCoursePipeline::AddFinishFileToSpace(const _sLCItemData& r)

@@ -45,7 +45,6 @@ constexpr uint32_t WM_ADD_FILES = WM_USER + 2016; // 3040
 constexpr uint32_t TIMER_TRANS_PENDING = 103; // hand never-tried waiting records to the uploads
 constexpr uint32_t TIMER_WORK_CHECK = 105;    // keep awake, or offer the shut-down when idle
 constexpr uint32_t TIMER_SESSION_CHECK = 106; // the sign-out check
-constexpr uint32_t TIMER_UPLOAD_RETRY = 107;  // uploads that failed for a passing cause go again
 
 constexpr int kTransPendingMs = 2000;
 constexpr int kRenameRetryMs = 3000;

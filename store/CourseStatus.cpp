@@ -114,20 +114,16 @@ bool IsWorkingStatus(int32_t status)
 
 int ConvertFailTextNo(int code)
 {
-    // -1 .. -15 in order; -12 (stopped or a step failed) and -15 (the disk is full) have later
-    // texts.
-    static constexpr int kTexts[15] = {2250, 2251, 2252, 2253, 2254, 2255, 2256, 2257,
-                                       2258, 2259, 2260, 2273, 2261, 2262, 2293};
-    if (code <= -1 && code >= -15)
+    // -1 .. -16 in order; -12 (stopped or a step failed), -15 and -16 have later texts.
+    static constexpr int kTexts[16] = {2250, 2251, 2252, 2253, 2254, 2255, 2256, 2257,
+                                       2258, 2259, 2260, 2273, 2261, 2262, 2278, 2293};
+    if (code <= -1 && code >= -16)
         return kTexts[-code - 1];
     return code == 1 || code == 2 ? 0 : kConvertFailedText;
 }
 
-int UploadFailTextNo(int code, int32_t serverResult)
+int UploadFailTextNo(int code)
 {
-    // The same content arriving on another connection is no refusal for good.
-    if (code == -107 && serverResult == -5)
-        return 2295;
     switch (code) {
     case -101:
         return 2265;
