@@ -36,6 +36,7 @@ enum ConvertResult : int
     CV_COPY_FAILED = -14,    // copying an already finished FLV failed
     CV_BAD_METADATA = -15,   // the tagged file lacks its picture size or length, or its seek
                              // index does not match the file
+    CV_DISK_FULL = -16,      // a step failed with the output folder's disk full
     CV_STEP_FAILED = -41,    // internal: an encoder step failed (reported as -12)
     CV_CRF_AT_LIMIT = -42,   // internal: the prediction reached CRF 51 (not a failure)
     CV_WORKER_BUSY = -43     // internal: the worker refused a task (never reported)
@@ -120,6 +121,10 @@ private:
     int ConvertVideo();
     // Where the middle step puts its own link or copy of the source.
     std::string MiddleSourcePath() const;
+    // Failures that may come from a write running out of disk.
+    static bool WritesFailed(int result);
+    // The disk of the output folder (or of the output root) has next to nothing left.
+    bool OutputDiskFull() const;
     int DumptoMiddleFile(const std::string& src, const MiData& srcMi, std::string* middle, MiData* middleMi);
     // 0, CV_STEP_FAILED, or CV_BAD_METADATA when the tagged file fails the metadata check.
     int AddMetaTag();

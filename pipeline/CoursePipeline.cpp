@@ -457,6 +457,7 @@ void CCoursePipeline::ReleaseTaskS()
     Log(g_log, "Info : ReleaseTaskS: delete m_pTestNetWork%d ", m_pTestNetWork ? 1 : 0);
     for (uint32_t t = TIMER_TRANS_PENDING; t <= TIMER_SESSION_CHECK; ++t)
         m_deps.loop.KillTimer(m_target, t);
+    m_retryDue.clear();
     m_bWorkCheckArmed = false;
     // An answer to a sign-out check of this session no longer counts.
     ++*m_sessionToken;

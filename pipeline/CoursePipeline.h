@@ -88,6 +88,13 @@ struct PipelineTuning
     int sessionCheckMs = kSessionCheckMs;
     // Restored records listed per turn of the loop at a session start.
     size_t restoreChunk = kRestoreChunk;
+    // An upload that failed for a passing cause (the connection lost or refused, no answer, the
+    // digest unconfirmed) is handed over again after a pause, at most uploadRetries times per file;
+    // the pause starts at retryFirstMs and doubles up to retryMaxMs. 0: never (the window's user
+    // uploads again by hand).
+    int uploadRetries = 0;
+    int retryFirstMs = 1000;
+    int retryMaxMs = 30000;
 };
 
 class CCoursePipeline : public IMsgHandler
@@ -144,6 +151,9 @@ public:
     int AddTransItem(const std::string& fileIndex);
     void OnTransResult(const _sTransReport& report);
     void OnTransPending();
+    // Hand-overs again after passing failures: in all, and of one file.
+    int UploadRetries() const { return m_nRetriesTotal; }
+    int UploadRetries(const std::string& fileIndex) const;
     void OnFileServerTest(uint32_t address, const FileServerChoice& choice);
     bool AddFinishFileToSpace(const _sLCItemData& record);
 
@@ -155,6 +165,11 @@ public:
     // From the course list ("lcdelBtn") and from the converted list ("doneDel").
     void DeleteProcessItem(const std::vector<std::string>& fileIndexes);
     void DeleteDoneItem(const std::vector<std::string>& fileIndexes);
+    // Leaves a listed record alone until the user acts on it (a face that knows it cannot get
+    // further, such as a source that is gone): it fails where it stands (probe failed before
+    // its conversion, upload failed after it) with `cause` as its tooltip, and no worker is given
+    // it. Not stored: the next start finds it as it was. False when the course list lacks it.
+    bool HoldRecord(const std::string& fileIndex, const std::string& cause);
 
     // --- state ---------------------------------------------------------------------------
     // GB (2^30 bytes) the records in the pipeline will occupy, computed from the records:
@@ -213,6 +228,9 @@ private:
     void GiveToMd5(const _sLCItemData& r);
     void GiveToMd5(std::vector<_sLCItemData> records);
     bool ReNameCourseFile(const std::string& fileIndex);
+    // After a failed upload: when the cause may pass and retries are left, timer 103 hands it
+    // over again after a pause; true when it will.
+    bool ScheduleRetry(const std::string& fileIndex, const _sTransReport& report);
     void Withdraw(const std::vector<std::string>& fileIndexes);
     // The upload file is about to be made anew: the transfer manager and the digest worker let
     // go of the record and what was learnt about the old file goes (file id, offset, digest).
@@ -295,6 +313,11 @@ private:
     };
     std::vector<SessionRequests> m_sessionRequests;
     std::vector<_sLCItemData> m_restoreConverted, m_restoreCourse;
+    // Upload retries: attempts made per file, when each waiting one is due (steady clock, ms);
+    // timer 103 hands them over.
+    std::map<std::string, int> m_retries;
+    std::map<std::string, int64_t> m_retryDue;
+    int m_nRetriesTotal = 0;
     size_t m_restoreConvertedAt = 0, m_restoreCourseAt = 0;
 };
 

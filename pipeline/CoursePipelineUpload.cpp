@@ -18,6 +18,22 @@
 namespace vx {
 namespace {
 
+// Failures a later attempt may not meet: the connection lost, refused or left unanswered, the
+// digest unconfirmed. (A file server busy with the same content has waits of its own.)
+bool MayPass(const _sTransReport& r)
+{
+    switch (r.nCode) {
+    case TRANS_SHORT:
+    case TRANS_BAD_ANSWER:
+    case TRANS_NO_CONFIRM:
+    case TRANS_SOCKET:
+    case TRANS_NO_ANSWER:
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::string RawFromHex(const std::string& hex)
 {
     std::string raw;
@@ -222,6 +238,7 @@ void CCoursePipeline::OnTransResult(const _sTransReport& report)
     // next attempt chooses afresh.
     if (r->nProgress < 40)
         m_deps.db.RemoveFileServer(idx);
+    ScheduleRetry(idx, report);
     m_deps.ui.CountsChanged();
     if (e.spaceFull)
         WarnSpaceFull(*r);
@@ -277,6 +294,35 @@ void CCoursePipeline::ArmHandOver(int ms)
     m_deps.loop.SetTimer(m_target, TIMER_TRANS_PENDING, ms);
 }
 
+bool CCoursePipeline::ScheduleRetry(const std::string& fileIndex, const _sTransReport& report)
+{
+    _sLCItemData* r = Find(fileIndex);
+    if (!r || r->nStatus != CS_UPLOAD_FAILED || !MayPass(report))
+        return false;
+    int& made = m_retries[fileIndex];
+    if (made >= m_tuning.uploadRetries)
+        return false;
+    ++made;
+    ++m_nRetriesTotal;
+    int64_t pause = std::max(1, m_tuning.retryFirstMs);
+    for (int i = 1; i < made && pause < m_tuning.retryMaxMs; ++i)
+        pause *= 2;
+    pause = std::min<int64_t>(pause, std::max(m_tuning.retryFirstMs, m_tuning.retryMaxMs));
+    // Never tried since, as far as timer 103 is concerned, once the pause is over.
+    r->nTransTimes = 0;
+    m_retryDue[fileIndex] = SteadyMs() + pause;
+    Log(g_log, "Info : upload of %s failed (code %d); attempt %d of %d again in %lld ms",
+        r->strFilePath.c_str(), report.nCode, made, m_tuning.uploadRetries, static_cast<long long>(pause));
+    ArmHandOver(static_cast<int>(pause));
+    return true;
+}
+
+int CCoursePipeline::UploadRetries(const std::string& fileIndex) const
+{
+    auto it = m_retries.find(fileIndex);
+    return it == m_retries.end() ? 0 : it->second;
+}
+
 bool CCoursePipeline::ReNameCourseFile(const std::string& fileIndex)
 {
     _sLCItemData* r = Find(fileIndex);
@@ -295,16 +341,21 @@ void CCoursePipeline::OnTransPending()
         return;
     std::vector<std::string> waiting;
     const int64_t now = SteadyMs();
-    int64_t nextDue = -1; // the soonest record still waiting out a refusal as busy
+    int64_t nextDue = -1; // the soonest record still waiting out a refusal as busy or a retry's pause
     for (const std::string& idx : m_deps.courseList.Indexes()) {
         const _sLCItemData* r = Find(idx);
         if (!r || (r->nStatus != CS_WAIT_UPLOAD && r->nStatus != CS_UPLOAD_FAILED) || r->nTransTimes > 0)
             continue;
         auto busy = m_busyWaits.find(idx);
-        if (busy != m_busyWaits.end() && busy->second.dueMs > now) {
-            nextDue = nextDue < 0 ? busy->second.dueMs : std::min(nextDue, busy->second.dueMs);
+        auto retry = m_retryDue.find(idx);
+        const int64_t due = std::max(busy != m_busyWaits.end() ? busy->second.dueMs : 0,
+                                     retry != m_retryDue.end() ? retry->second : 0);
+        if (due > now) {
+            nextDue = nextDue < 0 ? due : std::min(nextDue, due);
             continue;
         }
+        if (retry != m_retryDue.end())
+            m_retryDue.erase(retry);
         waiting.push_back(idx);
     }
     m_deps.loop.KillTimer(m_target, TIMER_TRANS_PENDING);

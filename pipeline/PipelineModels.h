@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vx {
@@ -123,6 +124,12 @@ public:
     virtual void SpaceWarning(int64_t spaceLeft, const std::string& title) = 0;
     // Shows a local file in the file manager (a duplicate or over-long name was refused).
     virtual void RevealFile(const std::string& path) = 0;
+    // A drop's folder scan left entries out (a link back into the tree, a folder or file reached
+    // a second way, a link to nothing): each path with why. Once per drop; nothing to answer.
+    virtual void DropSkipped(const std::vector<std::pair<std::string, std::string>>& entries)
+    {
+        (void)entries;
+    }
     // Nothing is working any more and the user asked for the automatic shut-down: offer it
     // (the countdown window). The face runs the shut-down command when the user lets it happen.
     virtual void OfferShutdown() = 0;

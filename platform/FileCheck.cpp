@@ -104,6 +104,48 @@ std::string DescribeInputFile(const std::string& path)
     return DescribeFileProblem(p, err, path);
 }
 
+EntryInfo LookAtEntry(const std::string& path)
+{
+    EntryInfo e;
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) {
+        e.sysError = errno;
+        e.kind = FromErrno(e.sysError) == FileProblem::Missing ? EntryKind::Missing : EntryKind::Error;
+        return e;
+    }
+    if (S_ISLNK(st.st_mode)) {
+        e.bLink = true;
+        if (stat(path.c_str(), &st) != 0) {
+            e.sysError = errno;
+            e.kind = FromErrno(e.sysError) == FileProblem::Missing ? EntryKind::Missing : EntryKind::Error;
+            return e;
+        }
+    }
+    e.device = static_cast<uint64_t>(st.st_dev);
+    e.inode = static_cast<uint64_t>(st.st_ino);
+    e.kind = S_ISDIR(st.st_mode)   ? EntryKind::Folder
+             : S_ISREG(st.st_mode) ? EntryKind::File
+                                   : EntryKind::Special;
+    return e;
+}
+
+FileProblem ProblemOf(const EntryInfo& entry)
+{
+    switch (entry.kind) {
+    case EntryKind::File:
+        return FileProblem::None;
+    case EntryKind::Folder:
+        return FileProblem::Folder;
+    case EntryKind::Special:
+        return FileProblem::NotRegular;
+    case EntryKind::Missing:
+        return FileProblem::Missing;
+    case EntryKind::Error:
+        break;
+    }
+    return FromErrno(entry.sysError);
+}
+
 int MaxFileNameBytes(const std::string& folder)
 {
     errno = 0;

@@ -154,7 +154,7 @@ void CFileTransThread::Process()
     }
     // These results have not reported themselves yet; a stop reports no failure.
     if (!m_bStop && (ret == TRANS_OTHER_RESULT || ret == TRANS_NO_CONFIRM || ret == TRANS_BAD_ANSWER ||
-                     ret == TRANS_SHORT)) {
+                     ret == TRANS_SHORT || ret == TRANS_NO_ANSWER)) {
         Log(g_log, " FIleTransRet  failed :result:%d,time:%d", ret, 2);
         Report(static_cast<int8_t>(ret), m_run.i64StartPos);
     }
@@ -171,6 +171,7 @@ void CFileTransThread::Process()
 int CFileTransThread::DoTransFile()
 {
     m_nSvrResult = 0;
+    m_bNoAnswer = false;
     Report(TR_PROGRESS, 0, 0);
     // A zero-length or inverted range has nothing a server could confirm.
     if (m_run.i64FileId < 0 || m_run.i64ParentId < 0 || m_run.strPath.empty() || m_run.i64EndPos <= 0 ||
@@ -245,7 +246,8 @@ int CFileTransThread::DoTransFile()
                 ret = r;
                 break;
             default:
-                ret = TRANS_BAD_ANSWER;
+                // Silence is not garbage: the user is told the server did not answer.
+                ret = m_bNoAnswer ? TRANS_NO_ANSWER : TRANS_BAD_ANSWER;
                 break;
             }
         }
@@ -498,6 +500,7 @@ bool CFileTransThread::DoRecv(void* buf, size_t capacity, size_t* got)
     size_t total = 0;
     while (*got < need) {
         if (m_bStop || steps <= 0) {
+            m_bNoAnswer = !m_bStop && *got == 0; // silence, not a stalled answer
             Log(g_transLog,
                 "Error : Stop=%d ,times=%d, transfer file(%s), DoRecv, time out, len=%d, code=%d, "
                 "thread_index=%d",

@@ -42,7 +42,8 @@ enum TransResult : int
     TRANS_BAD_TASK = -106,
     TRANS_OTHER_RESULT = -107,
     TRANS_NO_MD5 = -108,
-    TRANS_REFUSED_4 = -109
+    TRANS_REFUSED_4 = -109,
+    TRANS_NO_ANSWER = -110 // the file server took the connection but did not answer in time
 };
 
 using TransReportFn = std::function<void(TransReportPtr)>;
@@ -143,6 +144,7 @@ private:
     CSocket m_sock;
     std::vector<char> m_buf;  // file read buffer, kept between runs
     int32_t m_nSvrResult = 0; // the server's refusal in this run (only the run's thread)
+    bool m_bNoAnswer = false; // a wait for an answer ran out with nothing received (ditto)
     std::atomic<int64_t> m_i64LastSent{0};
     std::atomic<int64_t> m_i64LastSendUs{0};
 };

@@ -122,6 +122,7 @@ public:
     int MessageBox(const std::string& text, int type) override;
     void SpaceWarning(int64_t spaceLeft, const std::string& title) override;
     void RevealFile(const std::string& path) override;
+    void DropSkipped(const std::vector<std::pair<std::string, std::string>>& entries) override;
     void OfferShutdown() override;
     void CountsChanged() override { RefreshTabCounts(); }
     void SignedOut() override;

@@ -434,6 +434,18 @@ void CMainWnd::RevealFile(const std::string& path)
     Desktop().RevealFile(QString::fromStdString(path));
 }
 
+void CMainWnd::DropSkipped(const std::vector<std::pair<std::string, std::string>>& entries)
+{
+    // The paths tell the user enough; the causes are in the log. A long list is cut short.
+    constexpr size_t kShown = 8;
+    std::string text = m_config.GetText(2091);
+    for (size_t i = 0; i < entries.size() && i < kShown; ++i)
+        text += "\n    " + entries[i].first;
+    if (entries.size() > kShown)
+        text += "\n    … (" + std::to_string(entries.size() - kShown) + ")";
+    MessageBox(text, MB_INFO);
+}
+
 void CMainWnd::OfferShutdown()
 {
     if (m_pShutdown)

@@ -30,6 +30,8 @@
 
 #include <set>
 
+#include <unistd.h>
+
 using namespace vx;
 using namespace vx::test;
 
@@ -157,6 +159,28 @@ private slots:
         delete w.Login();
         QVERIFY(SignIn(env));
         QTRY_COMPARE(int(w.DoneList()->List()->Count()), 5);
+    }
+
+    void aDroppedTreeWithLinkLoopsAddsEachFileOnceAndSaysWhatItLeftOut()
+    {
+        MainEnv env(true);
+        OpenLogs();
+        env.config->Language().Load(BinDir() + "Language/SimpleChinese");
+        CMainWnd& w = *env.wnd;
+        QVERIFY(SignInAtRoot(env));
+        const std::string top = env.dir.File("looped");
+        QVERIFY(MakeDirs(top + "/sub"));
+        QVERIFY(WriteFile(top + "/a.pdf", "%PDF-1.4 a"));
+        QVERIFY(WriteFile(top + "/sub/b.pdf", "%PDF-1.4 b"));
+        QCOMPARE(symlink(".", (top + "/self").c_str()), 0);
+        QCOMPARE(symlink("..", (top + "/sub/up").c_str()), 0);
+        QVERIFY(Drop(w, {top}));
+        QVERIFY(QTest::qWaitFor([&] { return !w.IsAddingFiles(); }, 60000));
+        QCOMPARE(int(w.CourseList()->List()->Count() + w.DoneList()->List()->Count()), 2);
+        const QString shown = env.boxes.join(QLatin1Char('|'));
+        QVERIFY2(shown.contains(QString::fromStdString(env.config->GetText(2091))), qPrintable(shown));
+        QVERIFY2(shown.contains(QString::fromStdString(top + "/self")), qPrintable(shown));
+        QVERIFY2(shown.contains(QString::fromStdString(top + "/sub/up")), qPrintable(shown));
     }
 
     void aSlowServerLeavesTheWindowUsableAndAdditionsLandInOrder()
