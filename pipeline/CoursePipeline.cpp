@@ -8,6 +8,7 @@
 #include "media/GetFileMd5Thread.h"
 #include "media/MediaInfoThread.h"
 #include "pipeline/ConvertSettings.h"
+#include "platform/FileLock.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
 
@@ -54,6 +55,18 @@ void CCoursePipeline::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CM
         break;
     case WM_RESTORE_STEP:
         OnRestoreStep(wParam);
+        break;
+    case WM_QUEUE_HELD:
+        if (auto* holder = PayloadAs<std::string>(payload))
+            OnQueueHeld(wParam, *holder);
+        break;
+    case WM_RECORDS_PICKED_UP:
+        if (auto* picked = PayloadAs<LoadedRecords>(payload)) {
+            if (picked->session == *m_sessionToken)
+                m_bPickUpDue = false;
+            if (picked->session == *m_sessionToken && m_bSession && m_bWorksQueue)
+                ListPickedUp(std::move(picked->rows));
+        }
         break;
     case WM_SHOW_MESSAGE:
         if (auto* text = PayloadAs<std::string>(payload)) {
@@ -102,11 +115,14 @@ void CCoursePipeline::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CM
                 static_cast<unsigned long long>(wParam));
         }
         break;
+    // Only the queue's worker feeds the workers; the others' records wait for it.
     case WM_CHECK_MEDIAINFO:
-        CheckMediaInfo(wParam);
+        if (wParam != 0 || m_bWorksQueue)
+            CheckMediaInfo(wParam);
         break;
     case WM_CHECK_FILEMD5:
-        CheckFileMd5(wParam);
+        if (wParam != 0 || m_bWorksQueue)
+            CheckFileMd5(wParam);
         break;
     case WM_FILESERVER_TEST: {
         FileServerChoice none;
@@ -121,6 +137,13 @@ void CCoursePipeline::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CM
             CheckCourseIsWorkToTrans();
         else if (wParam == TIMER_SESSION_CHECK)
             CheckSignOut();
+        else if (wParam == TIMER_QUEUE_PICKUP)
+            PickUpStored();
+        else if (wParam == TIMER_QUEUE_WAIT) {
+            m_deps.loop.KillTimer(m_target, TIMER_QUEUE_WAIT);
+            if (!m_bSession)
+                LoadRecords();
+        }
         statusMayChange = false;
         break;
     default:
@@ -219,18 +242,32 @@ void CCoursePipeline::StartSession()
     if (!m_tuning.strConvertPath.empty())
         options.strConvertPath = m_tuning.strConvertPath;
     m_deps.config.SetUserOptions(options);
+    m_bQueueWaitTold = false;
+    LoadRecords();
+}
 
+void CCoursePipeline::LoadRecords()
+{
     // The stored records are read off the window's thread: ten thousand take tens of
     // milliseconds, and more while a sign-out's write-back still runs. The session goes on in
-    // OnRecordsLoaded.
+    // OnRecordsLoaded. The queue is taken in the same job: jobs run in order, so a release that
+    // an earlier session queued (ReleaseQueue) has happened by then.
     CMessageLoop* loop = &m_deps.loop;
     const MsgTarget target = m_target;
     const uint64_t session = *m_sessionToken;
     const int64_t user = UserId();
-    m_deps.db.RunInBackground([loop, target, session, user](CLocalDb& db) {
+    m_deps.db.RunInBackground([loop, target, session, user, lock = m_tuning.queueLock,
+                               owner = m_tuning.queueOwner, wait = m_tuning.waitForQueue](CLocalDb& db) {
         LoadedRecords loaded;
         loaded.session = session;
-        loaded.ok = db.LoadCourseFiles(user, &loaded.rows);
+        loaded.worksQueue = !lock || lock->TryLock(owner, &loaded.holder);
+        if (!loaded.worksQueue && wait) {
+            loop->PostMsg(target, WM_QUEUE_HELD, session, MakePayload(std::move(loaded.holder)));
+            return true;
+        }
+        // The worker takes the notes of records stored for it along: it lists them all now.
+        loaded.ok =
+            loaded.worksQueue ? db.LoadQueue(user, &loaded.rows) : db.LoadCourseFiles(user, &loaded.rows);
         const bool ok = loaded.ok;
         loop->PostMsg(target, WM_RECORDS_LOADED, 0, MakePayload(std::move(loaded)));
         return ok;
@@ -241,6 +278,11 @@ void CCoursePipeline::OnRecordsLoaded(LoadedRecords&& loaded)
 {
     if (loaded.session != *m_sessionToken || m_bSession)
         return; // read for a session that has ended meanwhile
+    m_bWorksQueue = loaded.worksQueue;
+    m_strQueueHolder = loaded.worksQueue ? std::string() : loaded.holder;
+    if (!m_bWorksQueue)
+        Log(g_log, "Info : %s works the queue; the files added here are left to it",
+            m_strQueueHolder.c_str());
     if (loaded.ok) {
         // Listed a chunk per turn of the loop (WM_RESTORE_STEP), so the window keeps answering.
         SplitRestored(std::move(loaded.rows));
@@ -266,6 +308,8 @@ void CCoursePipeline::RunSession()
 {
     m_bSession = true;
     InItTaskS();
+    if (m_bWorksQueue && m_tuning.queueLock && m_tuning.pickUpMs > 0)
+        m_deps.loop.SetTimer(m_target, TIMER_QUEUE_PICKUP, m_tuning.pickUpMs);
     m_deps.ui.CountsChanged();
     if (m_tuning.checkSignOut)
         m_deps.loop.SetTimer(m_target, TIMER_SESSION_CHECK, m_tuning.sessionCheckMs);
@@ -369,7 +413,7 @@ void CCoursePipeline::RestoreRecords(std::vector<_sLCItemData> rows)
 
 void CCoursePipeline::InItTaskS()
 {
-    if (!m_bSession)
+    if (!m_bSession || !m_bWorksQueue)
         return;
     CAppConfig& cfg = m_deps.config;
     if (!m_pFileTransMgr) {
@@ -396,11 +440,28 @@ void CCoursePipeline::InItTaskS()
 void CCoursePipeline::ReleaseTaskS()
 {
     Log(g_log, "Info : ReleaseTaskS: delete m_pTestNetWork%d ", m_pTestNetWork ? 1 : 0);
-    for (uint32_t t = TIMER_TRANS_PENDING; t <= TIMER_SESSION_CHECK; ++t)
+    for (uint32_t t :
+         {TIMER_TRANS_PENDING, TIMER_WORK_CHECK, TIMER_SESSION_CHECK, TIMER_QUEUE_WAIT, TIMER_QUEUE_PICKUP})
         m_deps.loop.KillTimer(m_target, t);
     // An answer to a sign-out check of this session no longer counts.
     ++*m_sessionToken;
     m_bSignOutCheckDue = false;
+    m_bPickUpDue = false;
+    StopWorkers();
+    m_fileServers = CFileServerList();
+    if (m_pTestNetWork) {
+        m_pTestNetWork->StopEx();
+        Log(g_log, "Info : delete m_pTestNetWork%d ", 1);
+        m_pTestNetWork.reset();
+    }
+    m_deps.power.Release();
+    m_restoreConverted = {};
+    m_restoreCourse = {};
+    m_bSession = false;
+}
+
+void CCoursePipeline::StopWorkers()
+{
     if (m_pFileTransMgr) {
         m_pFileTransMgr->StopWork();
         m_pFileTransMgr.reset();
@@ -413,16 +474,6 @@ void CCoursePipeline::ReleaseTaskS()
     m_pMediaThread.reset();
     m_probing.clear();
     m_digesting.clear();
-    m_fileServers = CFileServerList();
-    if (m_pTestNetWork) {
-        m_pTestNetWork->StopEx();
-        Log(g_log, "Info : delete m_pTestNetWork%d ", 1);
-        m_pTestNetWork.reset();
-    }
-    m_deps.power.Release();
-    m_restoreConverted = {};
-    m_restoreCourse = {};
-    m_bSession = false;
 }
 
 bool CCoursePipeline::OnClose()
