@@ -146,6 +146,8 @@ private:
                          bool inbox = false);
     // GetCourseFile's rows; inboxOnly: only those noted for the queue's worker.
     bool ReadCourseFiles(int64_t userId, bool inboxOnly, std::vector<_sLCItemData>* out);
+    // ReadCourseFiles, folded back, and the user's notes for the worker removed, in one transaction.
+    bool TakeCourseFiles(int64_t userId, bool inboxOnly, std::vector<_sLCItemData>* out);
     friend class CSqlStatement;
     friend class CDbTransaction;
 

@@ -178,29 +178,22 @@ bool CLocalDb::LoadCourseFiles(int64_t userId, std::vector<_sLCItemData>* out)
 
 bool CLocalDb::LoadQueue(int64_t userId, std::vector<_sLCItemData>* out)
 {
-    WaitForBackground();
-    CDbTransaction tx(*this);
-    if (!tx.Started() || !ReadCourseFiles(userId, false, out) ||
-        !Prepare("delete from queueinbox where userid=?").BindAll(userId).Run() || !tx.Commit()) {
-        Log(g_log, "Error : the queue of user %lld could not be read. Error msg is : %s", LL(userId),
-            Error().c_str());
-        out->clear();
-        return false;
-    }
-    for (_sLCItemData& r : *out)
-        r.FoldBackForLoad();
-    return true;
+    return TakeCourseFiles(userId, false, out);
 }
 
 bool CLocalDb::TakeQueueInbox(int64_t userId, std::vector<_sLCItemData>* out)
 {
+    return TakeCourseFiles(userId, true, out);
+}
+
+bool CLocalDb::TakeCourseFiles(int64_t userId, bool inboxOnly, std::vector<_sLCItemData>* out)
+{
     WaitForBackground();
     CDbTransaction tx(*this);
-    if (!tx.Started() || !ReadCourseFiles(userId, true, out) ||
+    if (!tx.Started() || !ReadCourseFiles(userId, inboxOnly, out) ||
         !Prepare("delete from queueinbox where userid=?").BindAll(userId).Run() || !tx.Commit()) {
-        Log(g_log,
-            "Error : the records stored for the queue of user %lld could not be read. Error msg is : %s",
-            LL(userId), Error().c_str());
+        Log(g_log, "Error : the queue of user %lld could not be read. Error msg is : %s", LL(userId),
+            Error().c_str());
         out->clear();
         return false;
     }

@@ -59,6 +59,22 @@ std::vector<pid_t> EncodersIn(const std::string& folder)
     return found;
 }
 
+// Waits for encoders at work on a file of the conversion folder `out` (each file has a folder of
+// its own there).
+std::vector<pid_t> WaitForEncoders(const std::string& out)
+{
+    std::vector<pid_t> encoders;
+    WaitFor(
+        [&] {
+            for (const std::string& sub : ListFolder(out))
+                for (pid_t pid : EncodersIn(out + sub + "/"))
+                    encoders.push_back(pid);
+            return !encoders.empty();
+        },
+        120000);
+    return encoders;
+}
+
 class RunQueue : public ::testing::Test
 {
 protected:
@@ -253,16 +269,8 @@ TEST_F(RunQueue, WindowStartLeavesAWorkingConversionsEncoderAlone)
     MakeDirs(out);
     RunResult converted;
     std::thread c([&] { converted = Run({"convert", "--out", out, clip}); });
-    std::vector<pid_t> encoders;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            // The encoders work in the file's own folder below --out.
-            for (const std::string& sub : ListFolder(out))
-                for (pid_t pid : EncodersIn(out + sub + "/"))
-                    encoders.push_back(pid);
-            return !encoders.empty();
-        },
-        60000));
+    const std::vector<pid_t> encoders = WaitForEncoders(out);
+    ASSERT_FALSE(encoders.empty());
 
     // The window starts (headless: the start-up without the windows) and sweeps leftovers.
     RunResult started = RunProgram("VexoraV2", {"--headless"}, env, 60000);
@@ -282,16 +290,8 @@ TEST_F(RunQueue, AKilledRunLeavesNoEncoderBehind)
     ProcessOptions opt;
     opt.env = env;
     ASSERT_TRUE(run.Start(BinDir() + "vexora", {"run", "--test-ms", "300", dir.File("killed")}, opt));
-    std::vector<pid_t> encoders;
-    const std::string out = dir.File("converted/");
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            for (const std::string& sub : ListFolder(out))
-                for (pid_t pid : EncodersIn(out + sub + "/"))
-                    encoders.push_back(pid);
-            return !encoders.empty();
-        },
-        120000));
+    const std::vector<pid_t> encoders = WaitForEncoders(dir.File("converted/"));
+    ASSERT_FALSE(encoders.empty());
     ::kill(run.Pid(), SIGKILL);
     int code = 0;
     ASSERT_TRUE(run.Wait(10000, &code));
