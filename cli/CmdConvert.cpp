@@ -57,6 +57,8 @@ const char* ResultText(int code)
         return "mencoder or tsMuxeR is missing beside the program";
     case CV_COPY_FAILED:
         return "copying the finished file failed";
+    case CV_BAD_METADATA:
+        return "the converted file's metadata is incomplete or does not match it (see Log/convert.txt)";
     default:
         return "conversion failed";
     }

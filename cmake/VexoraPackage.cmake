@@ -10,7 +10,7 @@ set(CPACK_PACKAGE_CONTACT "Tolvane <vexora@tolvane.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "course material preparation and upload client")
 string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
        "Prepares course material and uploads it to an organisation's e-learning space.\n"
-       "Probes and converts audio and video into FLV with ffmpeg, mencoder and yamdi, and\n"
+       "Probes and converts audio and video into FLV with ffmpeg, mencoder and flvmeta, and\n"
        "uploads everything, resumable, to the fastest of the platform's file servers.\n"
        "Includes the window program VexoraV2, the command-line companion vexora and the\n"
        "local platform simulator vexora-sim.")
@@ -22,7 +22,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 
 set(vx_deb_depends
-    "ffmpeg" "mencoder" "yamdi" "libmediainfo0v5"
+    "ffmpeg" "mencoder" "flvmeta" "libmediainfo0v5"
     "libsqlite3-0 (>= 3.8)" "libjsoncpp25" "libssl3"
     "libc6 (>= 2.34)" "libstdc++6 (>= 12)" "libgcc-s1")
 # vexora-sim serves HTTP with the shared cpp-httplib library, whose package name carries its

@@ -5,6 +5,7 @@
 #include "app/Utils.h"
 #include "media/ConvertThread.h"
 #include "media/EncoderOutput.h"
+#include "media/FlvMetadata.h"
 #include "media/MediaInfo.h"
 #include "platform/FileOps.h"
 #include "platform/LocalTime.h"
@@ -45,9 +46,12 @@ int CConvertThread::DealSrcFile(int param)
         } else {
             m_nProgress = 99;
             ReportProgress();
-            if (AddMetaTag() == 0) {
+            const int tag = AddMetaTag();
+            if (tag == 0) {
                 m_nProgress = 100;
                 ret = CR_SUCCESS;
+            } else if (tag == CV_BAD_METADATA) {
+                ret = tag;
             }
         }
     } else if (param == kAlreadyTagged) {
@@ -70,8 +74,11 @@ int CConvertThread::DealSrcFile(int param)
 int CConvertThread::Convert()
 {
     int r = m_task.miData.ucVideoCount > 0 ? ConvertVideo() : ConvertAudio();
-    if (r == 0)
-        r = AddMetaTag() == 0 ? static_cast<int>(CR_SUCCESS) : static_cast<int>(CV_STEP_FAILED);
+    if (r == 0) {
+        r = AddMetaTag();
+        if (r == 0)
+            r = CR_SUCCESS;
+    }
     return r == CV_STEP_FAILED ? CV_FAILED : r;
 }
 
@@ -248,12 +255,22 @@ int CConvertThread::AddMetaTag()
             status);
     else if (mi.strEncodedApp.find(kProgramTag) == std::string::npos)
         ok = false;
+    // The player sizes the picture and seeks by this metadata: a file whose metadata is
+    // incomplete or does not match it is no finished conversion.
+    int ret = ok ? 0 : static_cast<int>(CV_STEP_FAILED);
+    if (ok && !Stopped()) {
+        const std::string fault = CheckFlvMetadata(tagged, mi.ucVideoCount > 0);
+        if (!fault.empty()) {
+            LogText(g_convertLog, "Error : do add tag, file(" + tagged + ") metadata check failed: " + fault);
+            ret = CV_BAD_METADATA;
+        }
+    }
     // A stop that lands after the tagger has finished still ends the run as stopped: the
     // working copies go, and the run cleans up like any other stopped one.
-    if (!ok || Stopped()) {
+    if (ret != 0 || Stopped()) {
         DeleteFileIfAny(tagged);
         DeleteFileIfAny(copy);
-        return CV_STEP_FAILED;
+        return Stopped() ? static_cast<int>(CV_STEP_FAILED) : ret;
     }
     DeleteFileIfAny(copy);
     if (rename(tagged.c_str(), m_strOutFile.c_str()) != 0) {

@@ -34,6 +34,8 @@ enum ConvertResult : int
     CV_FAILED = -12,         // stopped, or an encoder, remux or tag step failed
     CV_NO_MIDDLE_TOOL = -13, // mencoder or the TS remuxer missing for the middle file
     CV_COPY_FAILED = -14,    // copying an already finished FLV failed
+    CV_BAD_METADATA = -15,   // the tagged file lacks its picture size or length, or its seek
+                             // index does not match the file
     CV_STEP_FAILED = -41,    // internal: an encoder step failed (reported as -12)
     CV_CRF_AT_LIMIT = -42,   // internal: the prediction reached CRF 51 (not a failure)
     CV_WORKER_BUSY = -43     // internal: the worker refused a task (never reported)
@@ -119,6 +121,7 @@ private:
     // Where the middle step puts its own link or copy of the source.
     std::string MiddleSourcePath() const;
     int DumptoMiddleFile(const std::string& src, const MiData& srcMi, std::string* middle, MiData* middleMi);
+    // 0, CV_STEP_FAILED, or CV_BAD_METADATA when the tagged file fails the metadata check.
     int AddMetaTag();
     // Deletes a file; a file that is not there (or no name) counts as deleted.
     static bool DeleteFileIfAny(const std::string& path);

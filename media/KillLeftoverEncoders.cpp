@@ -10,7 +10,9 @@ namespace vx {
 
 const std::vector<std::string>& EncoderNames()
 {
-    static const std::vector<std::string> names = {"ffmpeg", "mencoder", "tsMuxeR", "Yamdi-Extend"};
+    // Yamdi-Extend continues as the flvmeta beside it, under that name.
+    static const std::vector<std::string> names = {"ffmpeg", "mencoder", "tsMuxeR", "Yamdi-Extend",
+                                                   "flvmeta"};
     return names;
 }
 

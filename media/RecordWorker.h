@@ -24,8 +24,9 @@ public:
     // Appends copies of the records; false (nothing added) once the thread has ended or been
     // stopped: the caller replaces it and adds them to the new one.
     bool AddFiles(const std::vector<_sLCItemData>& records);
-    // Drops queued entries with one of these file indexes (the user deleted the files).
-    void RemoveFiles(const std::vector<std::string>& fileIndexes) { m_vFile.Remove(fileIndexes); }
+    // Drops queued entries with one of these file indexes (the user deleted the files); returns
+    // how many went (an entry the thread has taken already is not among them).
+    size_t RemoveFiles(const std::vector<std::string>& fileIndexes) { return m_vFile.Remove(fileIndexes); }
     size_t QueueLength() const { return m_vFile.Size(); }
 
     // True from construction until the thread has ended (or was stopped): while false the

@@ -158,8 +158,9 @@ bool CCourseIntake::CheckSpace(const IntakeJob& job)
     const SpaceQuota& old = m_pipeline.Quota();
     if (q.i64Left != old.i64Left || q.i64Used != old.i64Used || q.i64Total != old.i64Total)
         m_pipeline.SetQuota(q);
-    // What is in process now: the pipeline may have taken on more while the server answered.
-    const double inProcess = m_pipeline.InProcessSize();
+    // The figure the folder batch was sent on: checked on another, a drop could be refused after
+    // its folders were made.
+    const double inProcess = job.dInProcessGb;
     if (SpaceFits(q, inProcess, job.dAddGb))
         return true;
     m_deps.ui.SpaceWarning(q.i64Left, job.strTitle);
@@ -172,10 +173,12 @@ bool CCourseIntake::CheckSpace(const IntakeJob& job)
     return false;
 }
 
-std::vector<_sLCItemData> CCourseIntake::BuildRecords(const std::vector<PathEntry>& files, bool single,
-                                                      const std::vector<std::string>& fileIndexes)
+std::vector<_sLCItemData> CCourseIntake::BuildRecords(const IntakeJob& job)
 {
-    const bool haveIndexes = fileIndexes.size() == files.size();
+    const std::vector<PathEntry>& files = job.files;
+    const bool single = job.bSingle;
+    const bool haveIndexes = job.fileIndexes.size() == files.size();
+    const bool haveSizes = job.fileSizes.size() == files.size();
     std::unordered_set<std::string> listed;
     for (const std::string& idx : m_deps.courseList.Indexes())
         if (const _sLCItemData* r = m_deps.courseList.Find(idx))
@@ -207,8 +210,9 @@ std::vector<_sLCItemData> CCourseIntake::BuildRecords(const std::vector<PathEntr
         const std::string ext = ToLower(LastExt(path));
         r.nFileType = ext == ".pdf" || ext == ".swf" ? 1 : 0;
         r.nStatus = CS_WAIT_MEDIAINFO;
-        r.strFileIndex = haveIndexes ? fileIndexes[i] : NewFileIndex();
+        r.strFileIndex = haveIndexes ? job.fileIndexes[i] : NewFileIndex();
         r.i64DirId = files[i].i64DirId;
+        r.i64FileSize = haveSizes ? job.fileSizes[i] : std::max<int64_t>(0, FileSize(path));
         batch.push_back(std::move(r));
     }
     LogLines(g_log, lines);
@@ -227,7 +231,7 @@ bool CCourseIntake::StartFinish(IntakeJob job)
         Log(g_log, "Error : AutoAddSpace:Create dir  failed ");
         return false;
     }
-    m_pending = BuildRecords(job.files, job.bSingle, job.fileIndexes);
+    m_pending = BuildRecords(job);
     m_pendingStored = false;
     m_pendingListed = 0;
     return IsFinishing();
@@ -292,18 +296,6 @@ void CCourseIntake::Reset()
     m_refused.clear();
     m_strError.clear();
 }
-
-namespace {
-
-double SizeGb(const std::vector<PathEntry>& files)
-{
-    double sum = 0;
-    for (const PathEntry& e : files)
-        sum += static_cast<double>(std::max<int64_t>(0, FileSize(e.strPath))) / kGB;
-    return sum;
-}
-
-} // namespace
 
 bool CCourseIntake::BeginFiles(const std::vector<std::string>& pathsIn, IntakeJob* job)
 {
@@ -380,11 +372,16 @@ bool CCourseIntake::BeginDrop(const std::vector<std::string>& paths, int64_t dir
 void CCourseIntake::RunRequests(CSpaceApi& api, IntakeJob* job)
 {
     // A size per file: ten thousand look-ups are better made here than on the owner's thread.
-    job->dAddGb = SizeGb(job->files);
+    job->dAddGb = 0;
+    job->fileSizes.clear();
+    job->fileSizes.reserve(job->files.size());
     job->fileIndexes.clear();
     job->fileIndexes.reserve(job->files.size());
-    for (size_t i = 0; i < job->files.size(); ++i)
+    for (const PathEntry& e : job->files) {
+        job->fileSizes.push_back(std::max<int64_t>(0, FileSize(e.strPath)));
+        job->dAddGb += static_cast<double>(job->fileSizes.back()) / kGB;
         job->fileIndexes.push_back(NewFileIndex());
+    }
     std::string error;
     job->quota = SpaceQuota();
     api.RequestSpaceInfo(&job->quota, &error); // a failure leaves zeros: nothing fits then

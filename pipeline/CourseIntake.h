@@ -41,8 +41,10 @@ struct IntakeJob
     std::vector<PathEntry> folders; // dropped folders, to be created remotely
     std::vector<PathEntry> files;   // what passed the checks, with their folder ids
     double dAddGb = 0;              // size of the files (summed by RunRequests)
-    double dInProcessGb = 0;        // size of what the pipeline holds when the job began
-    std::string strBatch;           // the folder batch ("" when no folder is to be made)
+    // Size of what the pipeline holds when the job began: the folder batch is sent, and the
+    // addition checked, on this one figure (additions never overlap, so it holds until Finish).
+    double dInProcessGb = 0;
+    std::string strBatch; // the folder batch ("" when no folder is to be made)
     // The server's answers.
     SpaceQuota quota; // zeros when it could not be read: nothing fits then
     bool bBatchSent = false;
@@ -52,6 +54,9 @@ struct IntakeJob
     // A file index for each of `files`, made beside the requests so that the window's thread
     // does not draw ten thousand of them (empty: made when the records are).
     std::vector<std::string> fileIndexes;
+    // The size on disk of each of `files`, read beside the requests: a record counts by it in
+    // the space check until its probe.
+    std::vector<int64_t> fileSizes;
 };
 
 class CCourseIntake
@@ -128,8 +133,7 @@ private:
     bool CheckSpace(const IntakeJob& job);
     void Reset();
     // Builds the records of the files that are not listed yet (the others are refused).
-    std::vector<_sLCItemData> BuildRecords(const std::vector<PathEntry>& files, bool single,
-                                           const std::vector<std::string>& fileIndexes);
+    std::vector<_sLCItemData> BuildRecords(const IntakeJob& job);
     // Filters a list of paths; keep[i] tells whether paths[i] stays.
     std::vector<bool> Filter(const std::vector<std::string>& paths, bool single);
     void ScanFolder(const PathEntry& folder, int depth, std::vector<PathEntry>* folders,

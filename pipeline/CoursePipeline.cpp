@@ -29,8 +29,9 @@ CCoursePipeline::CCoursePipeline(const PipelineDeps& deps, const PipelineTuning&
 
 CCoursePipeline::~CCoursePipeline()
 {
-    if (m_sessionRequests.joinable())
-        m_sessionRequests.join();
+    // Only here are the requests waited for: each ends within its time-outs, and it must not
+    // outlive what it posts to.
+    ReapSessionRequests(true);
     ReleaseTaskS();
     m_deps.loop.Unregister(m_target);
 }
@@ -154,19 +155,39 @@ void CCoursePipeline::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CM
         UpdateKeepAwake();
 }
 
+void CCoursePipeline::ReapSessionRequests(bool wait)
+{
+    for (auto it = m_sessionRequests.begin(); it != m_sessionRequests.end();) {
+        if (wait || it->done->load()) {
+            it->thread.join(); // done: it is returning
+            it = m_sessionRequests.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+size_t CCoursePipeline::SessionRequestsRunning() const
+{
+    size_t n = 0;
+    for (const SessionRequests& r : m_sessionRequests)
+        n += r.done->load() ? 0 : 1;
+    return n;
+}
+
 void CCoursePipeline::OnFileServerList()
 {
     // The file-server list (with the names it holds resolved) and the top of the folder tree are
     // asked on a thread of their own, with a configuration of its own: a slow or distant server
-    // must not hold the window. The session goes on in OnSessionAnswers.
-    if (m_sessionRequests.joinable())
-        m_sessionRequests.join(); // an earlier start's, long done (bounded by its time-outs)
-    if (!m_pRequestConfig)
-        m_pRequestConfig =
-            std::make_unique<CAppConfig>(m_deps.config.ConfigPath(), m_deps.config.DefaultsPath());
-    m_deps.config.CopySessionTo(*m_pRequestConfig);
-    m_sessionRequests = std::thread([cfg = m_pRequestConfig.get(), loop = &m_deps.loop, target = m_target,
-                                     session = *m_sessionToken, speedTestMs = m_tuning.speedTestMs] {
+    // must not hold the window. The session goes on in OnSessionAnswers. An earlier start's
+    // thread may still wait for a slow server (signed out and in again): it is left to end on
+    // its own, its answers are for an ended session and are dropped.
+    ReapSessionRequests(false);
+    auto cfg = std::make_shared<CAppConfig>(m_deps.config.ConfigPath(), m_deps.config.DefaultsPath());
+    m_deps.config.CopySessionTo(*cfg);
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread t([cfg, done, loop = &m_deps.loop, target = m_target, session = *m_sessionToken,
+                   speedTestMs = m_tuning.speedTestMs] {
         SessionAnswers a;
         a.session = session;
         CSpaceApi api(*cfg);
@@ -176,7 +197,9 @@ void CCoursePipeline::OnFileServerList()
         if (!a.treeOk && a.treeError.empty())
             a.treeError = api.GetFailureCause();
         loop->PostMsg(target, WM_SESSION_ANSWERS, 0, MakePayload(std::move(a)));
+        *done = true;
     });
+    m_sessionRequests.push_back({std::move(t), std::move(done)});
 }
 
 void CCoursePipeline::OnSessionAnswers(SessionAnswers&& a)
@@ -220,6 +243,15 @@ std::string CCoursePipeline::ProgramFolder() const
 int64_t CCoursePipeline::RootFolder() const
 {
     return m_deps.tree.RootOfUser(UserId());
+}
+
+static void MeasureUnprobed(std::vector<_sLCItemData>* rows)
+{
+    // Records stored before their probe carry no size (older versions stored none at the
+    // addition): the space check must still count them.
+    for (_sLCItemData& r : *rows)
+        if (r.i64FileSize <= 0 && FoldBackStatus(r.nStatus) == CS_WAIT_MEDIAINFO)
+            r.i64FileSize = std::max<int64_t>(0, FileSize(r.strFilePath));
 }
 
 void CCoursePipeline::StartSession()
@@ -268,6 +300,7 @@ void CCoursePipeline::LoadRecords()
         // The worker takes the notes of records stored for it along: it lists them all now.
         loaded.ok =
             loaded.worksQueue ? db.LoadQueue(user, &loaded.rows) : db.LoadCourseFiles(user, &loaded.rows);
+        MeasureUnprobed(&loaded.rows);
         const bool ok = loaded.ok;
         loop->PostMsg(target, WM_RECORDS_LOADED, 0, MakePayload(std::move(loaded)));
         return ok;
@@ -333,12 +366,13 @@ void CCoursePipeline::CheckSignOut()
     });
 }
 
-// What one record still holds in process, in GB: the whole file before and during conversion,
-// the upload file (or else the source) while it waits for or goes through the upload.
+// What one record still holds in process, in GB: the whole file from its addition until its
+// digest (before the probe, its size on disk), the upload file (or else the source) while it
+// waits for or goes through the upload.
 static double InProcessGb(const _sLCItemData& r)
 {
     constexpr double kGB = 1024.0 * 1024.0 * 1024.0;
-    if (r.nStatus >= CS_WAIT_CONVERT && r.nStatus <= CS_MD5_FAILED)
+    if (r.nStatus >= CS_WAIT_MEDIAINFO && r.nStatus <= CS_MD5_FAILED)
         return static_cast<double>(r.i64FileSize) / kGB;
     if (r.nStatus >= CS_WAIT_UPLOAD && r.nStatus <= CS_UPLOAD_PAUSED)
         return static_cast<double>(r.i64FileEnd > 0 ? r.i64FileEnd : r.i64FileSize) / kGB;
@@ -353,6 +387,7 @@ void CCoursePipeline::RestoreRecords()
             static_cast<long long>(UserId()), (m_deps.db.Path()).c_str());
         return;
     }
+    MeasureUnprobed(&rows);
     RestoreRecords(std::move(rows));
 }
 
@@ -443,11 +478,13 @@ void CCoursePipeline::ReleaseTaskS()
     for (uint32_t t :
          {TIMER_TRANS_PENDING, TIMER_WORK_CHECK, TIMER_SESSION_CHECK, TIMER_QUEUE_WAIT, TIMER_QUEUE_PICKUP})
         m_deps.loop.KillTimer(m_target, t);
+    m_bWorkCheckArmed = false;
     // An answer to a sign-out check of this session no longer counts.
     ++*m_sessionToken;
     m_bSignOutCheckDue = false;
     m_bPickUpDue = false;
     StopWorkers();
+    m_bSpaceFullShown = false;
     m_fileServers = CFileServerList();
     if (m_pTestNetWork) {
         m_pTestNetWork->StopEx();
@@ -474,6 +511,8 @@ void CCoursePipeline::StopWorkers()
     m_pMediaThread.reset();
     m_probing.clear();
     m_digesting.clear();
+    m_staleDigests.clear();
+    m_busyWaits.clear();
 }
 
 bool CCoursePipeline::OnClose()
@@ -516,17 +555,33 @@ bool CCoursePipeline::HasWorkInFlight() const
         return true;
     if (m_pFileTransMgr && m_pFileTransMgr->QueuedCount() + m_pFileTransMgr->BusyCount() > 0)
         return true;
-    return m_pTestNetWork && !m_pTestNetWork->IsDone();
+    if (m_pTestNetWork && !m_pTestNetWork->IsDone())
+        return true;
+    // A hand-over of timer 103 is due (after the speed test, a rename, a refusal as busy).
+    if (m_deps.loop.TimerDueMs(m_target, TIMER_TRANS_PENDING) >= 0)
+        return true;
+    // Records waiting for the probe: the feed that every addition and session start posts
+    // takes them.
+    for (const std::string& idx : m_deps.courseList.Indexes()) {
+        const _sLCItemData* r = m_deps.courseList.Find(idx);
+        if (r && r->nStatus == CS_WAIT_MEDIAINFO)
+            return true;
+    }
+    return false;
 }
 
 void CCoursePipeline::UpdateKeepAwake()
 {
-    const bool wanted =
-        (m_tuning.keepAwakeWhileWorking || (Options().nUinfo & kOptAutoShutdown) != 0) && IsCourseWorking();
+    const bool shutdownOption = (Options().nUinfo & kOptAutoShutdown) != 0;
+    const bool wanted = (m_tuning.keepAwakeWhileWorking || shutdownOption) && IsWorkPending();
     if (!wanted) {
         m_deps.power.Release();
         return;
     }
+    // Work the user started again after the check found nothing to do: the check runs again, so
+    // the shut-down is offered when this work is done.
+    if (shutdownOption && !m_bWorkCheckArmed)
+        ArmWorkCheck();
     if (m_deps.power.IsHeld())
         return;
     if (!m_deps.power.Acquire("Course files are being converted and uploaded") && !m_bPowerFailLogged) {
@@ -539,13 +594,22 @@ void CCoursePipeline::UpdateKeepAwake()
 void CCoursePipeline::ArmWorkCheck()
 {
     m_deps.loop.SetTimer(m_target, TIMER_WORK_CHECK, m_tuning.workCheckMs);
+    m_bWorkCheckArmed = true;
+}
+
+void CCoursePipeline::StopWorkCheck()
+{
+    m_deps.loop.KillTimer(m_target, TIMER_WORK_CHECK);
+    m_bWorkCheckArmed = false;
 }
 
 void CCoursePipeline::CheckCourseIsWorkToTrans()
 {
     Log(g_log, "Info : CheckCourseIsWorkToTrans  start ....");
-    m_deps.loop.KillTimer(m_target, TIMER_WORK_CHECK);
-    const bool working = IsCourseWorking();
+    StopWorkCheck();
+    // Records that wait for the user (paused, or whose file vanished between stages) do not
+    // keep the computer awake: only work that moves on by itself does.
+    const bool working = IsWorkPending();
     Log(g_log, "Info : CheckCourseIsWorkToTrans  Check: %d ", working ? 1 : 0);
     if (working) {
         UpdateKeepAwake();
@@ -576,9 +640,9 @@ void CCoursePipeline::SetInfoData(uint64_t bits)
     // Whatever else changed, the shut-down option takes effect at once: cleared, the check stops
     // and the machine may sleep again; set while working, the check runs.
     if (!(o.nUinfo & kOptAutoShutdown)) {
-        m_deps.loop.KillTimer(m_target, TIMER_WORK_CHECK);
+        StopWorkCheck();
         UpdateKeepAwake();
-    } else if (IsCourseWorking()) {
+    } else if (IsWorkPending()) {
         ArmWorkCheck();
         UpdateKeepAwake();
         Log(g_log, "Info : Auto-shut down after finishing upload");
@@ -588,8 +652,9 @@ void CCoursePipeline::SetInfoData(uint64_t bits)
 
 void CCoursePipeline::OnFilesAdded()
 {
+    m_bSpaceFullShown = false; // the user acted: a full space is told again
     m_deps.loop.PostMsg(m_target, WM_CHECK_MEDIAINFO, 0);
-    if ((Options().nUinfo & kOptAutoShutdown) && IsCourseWorking())
+    if ((Options().nUinfo & kOptAutoShutdown) && IsWorkPending())
         ArmWorkCheck();
     m_deps.ui.CountsChanged();
 }

@@ -22,7 +22,9 @@
 #include "store/TransRecords.h"
 #include "upload/FileServerList.h"
 
+#include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -193,10 +195,15 @@ public:
     // probed up to the digest their source size, digested their upload size.
     double InProcessSize() const;
     bool IsCourseWorking() const;
-    // True while any worker holds or owes something: a probe or digest due, a conversion or
-    // upload queued or running, the speed test measuring. Records that count as working while
-    // nothing is in flight are waiting for the user (a file vanished between stages).
+    // True while any worker holds or owes something: a probe or digest due (records waiting for
+    // the probe included: every addition and session start feeds them), a conversion or upload
+    // queued or running, a hand-over of timer 103 due, the speed test measuring. Records that
+    // count as working while nothing is in flight are waiting for the user (a file vanished
+    // between stages, an upload paused).
     bool HasWorkInFlight() const;
+    // The rule for keeping the computer awake and for offering the shut-down, in every face:
+    // records are working and something will move them on without the user.
+    bool IsWorkPending() const { return IsCourseWorking() && HasWorkInFlight(); }
     void CheckCourseIsWorkToTrans();
     void SetInfoData(uint64_t bits);
     // After the intake added records: feed the probe worker, re-arm the work check.
@@ -213,6 +220,9 @@ public:
     CFileServerList& FileServers() { return m_fileServers; }
     CMediaInfoThread* MediaThread() const { return m_pMediaThread.get(); }
     CGetFileMd5Thread* Md5Thread() const { return m_pGetMd5Thread.get(); }
+    // Session start requests of earlier starts still running (a sign-out and in again against a
+    // slow server); they end on their own and are joined once done.
+    size_t SessionRequestsRunning() const;
     // Replaces the speed test (tests, or a face that measured already); may be null.
     void SetSpeedTest(std::unique_ptr<CTestNetWorkThread> test);
 
@@ -238,11 +248,28 @@ private:
     void GiveToMd5(std::vector<_sLCItemData> records);
     bool ReNameCourseFile(const std::string& fileIndex);
     void Withdraw(const std::vector<std::string>& fileIndexes);
+    // The upload file is about to be made anew: the transfer manager and the digest worker let
+    // go of the record and what was learnt about the old file goes (file id, offset, digest).
+    void ReleaseUploadFile(const std::string& fileIndex);
+    // A digest due for the record is no longer wanted; one already being taken is dropped when
+    // its result comes.
+    void DropDigest(const std::string& fileIndex);
+    // Timer 103 fires within ms (sooner when it is due sooner already).
+    void ArmHandOver(int ms);
+    // The file server takes the same content on another connection: the record waits and is
+    // handed over again later. False when it has waited long enough (it fails then).
+    bool WaitWhileBusy(_sLCItemData& r);
+    // The space is full: the user is shown the space warning once until they act again.
+    void WarnSpaceFull(const _sLCItemData& r);
+    // Restored records not listed yet are left out (the user deleted them meanwhile).
+    void ForgetRestored(const std::vector<std::string>& fileIndexes);
+    void ReapSessionRequests(bool wait);
     // Deletes the records from the database in one batch; false (the user told, nothing
     // deleted) when the batch failed.
     bool DeleteStored(const std::vector<_sLCItemData>& records);
     void UpdateKeepAwake();
     void ArmWorkCheck();
+    void StopWorkCheck();
     void DispatchProbed(const std::string& fileIndex);
     void CheckSignOut();
     // The restored records, folded back, for the two lists (the converted list first), and how
@@ -278,6 +305,19 @@ private:
     // twice).
     std::set<std::string> m_probing;
     std::set<std::string> m_digesting;
+    // Digests of files made anew while the digest worker was taking them: that many results for
+    // the file index are for the old file and are dropped.
+    std::map<std::string, int> m_staleDigests;
+    // Records refused as busy by the file server: refusals counted and when to try again
+    // (milliseconds of a monotonic clock).
+    struct BusyWait
+    {
+        int refusals = 0;
+        int64_t dueMs = 0;
+    };
+    std::map<std::string, BusyWait> m_busyWaits;
+    bool m_bSpaceFullShown = false;
+    bool m_bWorkCheckArmed = false;
     SpaceQuota m_quota;
     bool m_bPowerFailLogged = false;
     CCourseReports m_reports;
@@ -285,9 +325,14 @@ private:
     // and the session it asked for still exist.
     bool m_bSignOutCheckDue = false;
     std::shared_ptr<uint64_t> m_sessionToken = std::make_shared<uint64_t>(0);
-    // The session start's requests: their thread and its own configuration.
-    std::thread m_sessionRequests;
-    std::unique_ptr<CAppConfig> m_pRequestConfig;
+    // The session start's requests, each on a thread with a configuration of its own; a thread
+    // is never waited for on the pipeline's thread while it runs (only at destruction).
+    struct SessionRequests
+    {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::vector<SessionRequests> m_sessionRequests;
     std::vector<_sLCItemData> m_restoreConverted, m_restoreCourse;
     size_t m_restoreConvertedAt = 0, m_restoreCourseAt = 0;
     bool m_bWorksQueue = true;

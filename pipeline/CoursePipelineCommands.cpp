@@ -13,6 +13,8 @@
 #include "store/DbTransaction.h"
 #include "upload/FileTransMgr.h"
 
+#include <algorithm>
+
 namespace vx {
 
 void CCoursePipeline::CourseUpLoadFile(const std::vector<std::string>& fileIndexes)
@@ -22,9 +24,11 @@ void CCoursePipeline::CourseUpLoadFile(const std::vector<std::string>& fileIndex
         m_deps.ui.MessageBox(Text(2067), MB_INFO);
         return;
     }
+    m_bSpaceFullShown = false; // the user acted: a full space is told again
     for (const std::string& idx : fileIndexes) {
         _sLCItemData* r = Find(idx);
-        if (!r || r->nStatus == CS_UPLOADING)
+        // Queued or uploading already: a second hand-over would send the file twice.
+        if (!r || r->nStatus == CS_UPLOADING || r->nStatus == CS_UPLOAD_QUEUED)
             continue;
         if (r->i64DirId <= 0)
             r->i64DirId = RootFolder();
@@ -69,6 +73,7 @@ void CCoursePipeline::PauseUpload(const std::vector<std::string>& fileIndexes)
         _sLCItemData* r = paused.count(idx) ? Find(idx) : nullptr;
         if (!r)
             continue;
+        m_busyWaits.erase(idx);
         r->nSpeed = 0;
         SetStatus(*r, CS_UPLOAD_PAUSED);
         Store(*r);
@@ -92,17 +97,14 @@ void CCoursePipeline::CourseConvertFile(const std::vector<std::string>& fileInde
         _sLCItemData* r = Find(idx);
         if (!r)
             continue;
-        if (r->nStatus > CS_CONVERT_STOPPED) {
+        // A later stage (digest, upload) holds the record: it keeps it until the conversion is
+        // accepted, so a refused conversion leaves the record where it was.
+        const bool later = r->nStatus > CS_CONVERT_STOPPED;
+        if (later) {
             if (m_deps.ui.MessageBox(Text(2075), MB_QUESTION) != 1)
                 continue;
             if (!(r = Find(idx)))
                 continue;
-            // Whatever later stage holds the record lets go of it first.
-            if (m_pFileTransMgr && (r->nStatus == CS_UPLOAD_QUEUED || r->nStatus == CS_UPLOADING))
-                m_pFileTransMgr->RemoveTransferFile(idx);
-            if (m_pGetMd5Thread)
-                m_pGetMd5Thread->RemoveFiles({idx});
-            m_digesting.erase(idx);
         }
         if (r->nFileType == 0 && r->miData.i64FileSize <= 0) {
             CMediaInfo probe(r->strFilePath);
@@ -119,15 +121,22 @@ void CCoursePipeline::CourseConvertFile(const std::vector<std::string>& fileInde
             r->nHeight = mi.nHeight;
             r->i64FileSize = mi.i64FileSize;
             r->miData = mi;
-            SetStatus(*r, CS_WAIT_CONVERT);
+            if (!later)
+                SetStatus(*r, CS_WAIT_CONVERT);
         }
         int result;
         if (r->nFileType == 1) {
-            // The copy's result moves the record from 3 to 8 like a conversion's.
-            SetStatus(*r, CS_WAIT_CONVERT);
+            // The copy is never refused and overwrites the upload file at once: the upload lets
+            // go first. Its result moves the record from 3 to 8 like a conversion's.
+            if (later)
+                ReleaseUploadFile(idx);
+            if ((r = Find(idx)))
+                SetStatus(*r, CS_WAIT_CONVERT);
             result = DealUnVideoFiles(idx);
         } else {
             result = AddConvertItem(idx);
+            if (result == 1 && later)
+                ReleaseUploadFile(idx);
         }
         if (result < 1) {
             r = Find(idx);
@@ -164,16 +173,58 @@ void CCoursePipeline::CoursePauseConvertFile(const std::vector<std::string>& fil
     Log(g_log, "Info : CoursePauseConvertFile--end------ ");
 }
 
+void CCoursePipeline::ReleaseUploadFile(const std::string& fileIndex)
+{
+    if (m_pFileTransMgr)
+        m_pFileTransMgr->RemoveTransferFile(fileIndex);
+    m_busyWaits.erase(fileIndex);
+    DropDigest(fileIndex);
+    if (_sLCItemData* r = Find(fileIndex)) {
+        // A resumed upload must never mix the old file's offsets with the new file's bytes.
+        r->i64FileId = 0;
+        r->i64FileStart = 0;
+        r->strMd5.clear();
+        Store(*r);
+        Changed(*r);
+    }
+}
+
+void CCoursePipeline::DropDigest(const std::string& fileIndex)
+{
+    if (!m_digesting.erase(fileIndex))
+        return;
+    // Still queued, it goes with the queue; already taken, its result comes and is dropped.
+    if (m_pGetMd5Thread && m_pGetMd5Thread->RemoveFiles({fileIndex}) == 0)
+        ++m_staleDigests[fileIndex];
+}
+
+void CCoursePipeline::ForgetRestored(const std::vector<std::string>& fileIndexes)
+{
+    if (m_restoreConverted.empty() && m_restoreCourse.empty())
+        return;
+    const std::set<std::string> gone(fileIndexes.begin(), fileIndexes.end());
+    auto drop = [&gone](std::vector<_sLCItemData>& rows, size_t at) {
+        rows.erase(std::remove_if(rows.begin() + static_cast<std::ptrdiff_t>(at), rows.end(),
+                                  [&gone](const _sLCItemData& r) { return gone.count(r.strFileIndex) > 0; }),
+                   rows.end());
+    };
+    drop(m_restoreConverted, m_restoreConvertedAt);
+    drop(m_restoreCourse, m_restoreCourseAt);
+}
+
 void CCoursePipeline::Withdraw(const std::vector<std::string>& fileIndexes)
 {
     if (m_pMediaThread)
         m_pMediaThread->RemoveFiles(fileIndexes);
     if (m_pGetMd5Thread)
         m_pGetMd5Thread->RemoveFiles(fileIndexes);
+    // A session still listing its restored records must not list these afterwards.
+    ForgetRestored(fileIndexes);
     std::vector<std::string> uploading;
     for (const std::string& idx : fileIndexes) {
         m_probing.erase(idx);
         m_digesting.erase(idx);
+        m_busyWaits.erase(idx);
         const _sLCItemData* r = Find(idx);
         if (!r)
             r = m_deps.convertedList.Find(idx);
@@ -225,7 +276,7 @@ void CCoursePipeline::DeleteProcessItem(const std::vector<std::string>& fileInde
     m_deps.convertedList.RemoveRecords(listed);
     m_deps.courseList.RemoveRecords(listed);
     if (m_deps.courseList.Indexes().empty())
-        m_deps.loop.KillTimer(m_target, TIMER_WORK_CHECK);
+        StopWorkCheck();
     m_deps.ui.CountsChanged();
     Log(g_log, "Info : CMainWnd::DeleteProcessItem     end  ");
 }

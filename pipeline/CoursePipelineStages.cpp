@@ -301,7 +301,7 @@ void CCoursePipeline::CheckFileMd5(uint64_t wParam)
         GiveToMd5(std::move(due));
     } else if (wParam == 1) {
         // Only an idle thread goes: one with digests still due keeps working.
-        if (m_pGetMd5Thread && m_digesting.empty()) {
+        if (m_pGetMd5Thread && m_digesting.empty() && m_staleDigests.empty()) {
             Log(g_log, "Info : CMainWnd::Release  m_pGetMd5Thread ~start~~");
             m_pGetMd5Thread.reset();
             Log(g_log, "Info : CMainWnd::Release  m_pGetMd5Thread ~end~~");
@@ -317,6 +317,14 @@ void CCoursePipeline::OnMD5Message(int64_t code, _sLCItemData&& copy)
     if (code < -4 || code > 0)
         return;
     Log(g_log, "Info : OnMD5Message start");
+    if (auto stale = m_staleDigests.find(copy.strFileIndex); stale != m_staleDigests.end()) {
+        // Taken over a file that has been made anew since: the new file's digest follows.
+        if (--stale->second <= 0)
+            m_staleDigests.erase(stale);
+        Log(g_log, "Info : OnMD5Message: the digest of a replaced file is dropped, file_index(%s)",
+            copy.strFileIndex.c_str());
+        return;
+    }
     m_digesting.erase(copy.strFileIndex);
     _sLCItemData* r = Find(copy.strFileIndex);
     if (!r || (r->nStatus != CS_CONVERTED && r->nStatus != CS_MD5_FAILED)) {

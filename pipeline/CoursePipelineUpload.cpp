@@ -11,6 +11,8 @@
 #include "upload/TestNetWorkThread.h"
 #include "upload/TransProtocol.h"
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 
 namespace vx {
@@ -28,6 +30,19 @@ std::string NameOf(const std::string& path)
 {
     return path.substr(path.find_last_of('/') + 1);
 }
+
+int64_t SteadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Refusals as busy tried again before the record fails (its own waits grow to kBusyWaitMaxMs:
+// about a quarter of an hour in all). While a record of ours with the same content uploads,
+// its refusals are not counted: that upload ends, and the file is then held.
+constexpr int kBusyRefusals = 20;
+constexpr int kBusyWaitMaxMs = 60000;
 
 } // namespace
 
@@ -54,7 +69,8 @@ int CCoursePipeline::AddTransItem(const std::string& fileIndex)
             return -4;
         }
     }
-    if (r->nStatus == CS_UPLOADING)
+    // Queued or uploading already: handed over once only.
+    if (r->nStatus == CS_UPLOADING || r->nStatus == CS_UPLOAD_QUEUED)
         return 1;
     ++r->nTransTimes;
     if (r->strConvertPath.empty()) {
@@ -139,6 +155,7 @@ void CCoursePipeline::OnTransResult(const _sTransReport& report)
         return;
     }
     if (code == TR_UPLOADED) {
+        m_busyWaits.erase(idx);
         Store(*r);
         _sLCItemData done = *r;
         SyncConverted(done);
@@ -154,6 +171,17 @@ void CCoursePipeline::OnTransResult(const _sTransReport& report)
         m_deps.ui.CountsChanged();
         return;
     }
+    if (e.busy) {
+        if (WaitWhileBusy(*r)) {
+            m_deps.courseList.SetTooltip(idx, "");
+            Store(*r);
+            Changed(*r);
+            m_deps.ui.CountsChanged();
+            return;
+        }
+        e = m_reports.UploadFailed(*r, kUploadBusyText);
+    }
+    m_busyWaits.erase(idx);
     if (e.rename) {
         Log(g_log, "Info : UpdateItemByTransInfo：FileName:%s ,ConvetFileName:%s  Errcode:%d ",
             r->strFilePath.c_str(), r->strConvertPath.c_str(), code);
@@ -185,7 +213,7 @@ void CCoursePipeline::OnTransResult(const _sTransReport& report)
             m_deps.courseList.SetTooltip(idx, text);
             // Redirected: the next hand-over sends it into the root folder.
             r->nTransTimes = 0;
-            m_deps.loop.SetTimer(m_target, TIMER_TRANS_PENDING, kTransPendingMs);
+            ArmHandOver(kTransPendingMs);
         }
     }
     Store(*r);
@@ -195,6 +223,58 @@ void CCoursePipeline::OnTransResult(const _sTransReport& report)
     if (r->nProgress < 40)
         m_deps.db.RemoveFileServer(idx);
     m_deps.ui.CountsChanged();
+    if (e.spaceFull)
+        WarnSpaceFull(*r);
+}
+
+bool CCoursePipeline::WaitWhileBusy(_sLCItemData& r)
+{
+    const std::string idx = r.strFileIndex;
+    bool twin = false;
+    for (const std::string& other : m_deps.courseList.Indexes()) {
+        const _sLCItemData* o = other == idx ? nullptr : Find(other);
+        twin = twin || (o && (o->nStatus == CS_UPLOAD_QUEUED || o->nStatus == CS_UPLOADING) &&
+                        o->strMd5 == r.strMd5 && o->i64FileEnd == r.i64FileEnd);
+    }
+    BusyWait& w = m_busyWaits[idx];
+    if (!twin && ++w.refusals > kBusyRefusals) {
+        Log(g_log, "Error : %s: the file server stayed busy with the same content, %d refusals", idx.c_str(),
+            w.refusals - 1);
+        m_busyWaits.erase(idx);
+        return false;
+    }
+    const int waitMs = std::min(kBusyWaitMaxMs, kRenameRetryMs << std::clamp(w.refusals - 1, 0, 5));
+    w.dueMs = SteadyMs() + waitMs;
+    // Waiting for the upload again, never tried since: timer 103 hands it over once it is due.
+    SetStatus(r, CS_WAIT_UPLOAD);
+    r.nTransTimes = 0;
+    Log(g_log,
+        "Info : %s: the file server is taking the same content on another connection; trying again in %d ms",
+        idx.c_str(), waitMs);
+    ArmHandOver(waitMs);
+    return true;
+}
+
+void CCoursePipeline::WarnSpaceFull(const _sLCItemData& r)
+{
+    if (m_bSpaceFullShown)
+        return;
+    m_bSpaceFullShown = true;
+    // Whole gigabytes, as the server counts them: less than this file is left, whatever the
+    // last figure read.
+    int64_t left = std::max<int64_t>(0, (r.i64FileEnd - 1) >> 30);
+    if (m_quota.i64Total > 0)
+        left = std::min(left, m_quota.i64Left);
+    Log(g_log, "Warning : the space is full: %s was refused by the file server", r.strFilePath.c_str());
+    m_deps.ui.SpaceWarning(left, "SpaceInsufWnd");
+}
+
+void CCoursePipeline::ArmHandOver(int ms)
+{
+    const int due = m_deps.loop.TimerDueMs(m_target, TIMER_TRANS_PENDING);
+    if (due >= 0 && due <= ms)
+        return;
+    m_deps.loop.SetTimer(m_target, TIMER_TRANS_PENDING, ms);
 }
 
 bool CCoursePipeline::ReNameCourseFile(const std::string& fileIndex)
@@ -205,7 +285,7 @@ bool CCoursePipeline::ReNameCourseFile(const std::string& fileIndex)
     m_deps.courseList.SetTooltip(fileIndex, "");
     Store(*r);
     m_deps.courseList.Changed(fileIndex);
-    m_deps.loop.SetTimer(m_target, TIMER_TRANS_PENDING, kRenameRetryMs);
+    ArmHandOver(kRenameRetryMs);
     return true;
 }
 
@@ -214,12 +294,22 @@ void CCoursePipeline::OnTransPending()
     if (!m_pFileTransMgr)
         return;
     std::vector<std::string> waiting;
+    const int64_t now = SteadyMs();
+    int64_t nextDue = -1; // the soonest record still waiting out a refusal as busy
     for (const std::string& idx : m_deps.courseList.Indexes()) {
         const _sLCItemData* r = Find(idx);
-        if (r && (r->nStatus == CS_WAIT_UPLOAD || r->nStatus == CS_UPLOAD_FAILED) && r->nTransTimes <= 0)
-            waiting.push_back(idx);
+        if (!r || (r->nStatus != CS_WAIT_UPLOAD && r->nStatus != CS_UPLOAD_FAILED) || r->nTransTimes > 0)
+            continue;
+        auto busy = m_busyWaits.find(idx);
+        if (busy != m_busyWaits.end() && busy->second.dueMs > now) {
+            nextDue = nextDue < 0 ? busy->second.dueMs : std::min(nextDue, busy->second.dueMs);
+            continue;
+        }
+        waiting.push_back(idx);
     }
     m_deps.loop.KillTimer(m_target, TIMER_TRANS_PENDING);
+    if (nextDue >= 0)
+        ArmHandOver(static_cast<int>(std::max<int64_t>(1, nextDue - now)));
     for (const std::string& idx : waiting)
         AddTransItem(idx);
 }
@@ -235,7 +325,7 @@ void CCoursePipeline::OnFileServerTest(uint32_t address, const FileServerChoice&
             m_deps.config.m_usFileSvrPort = choice.usPort;
         }
     }
-    m_deps.loop.SetTimer(m_target, TIMER_TRANS_PENDING, kTransPendingMs);
+    ArmHandOver(kTransPendingMs);
 }
 
 bool CCoursePipeline::AddFinishFileToSpace(const _sLCItemData& r)

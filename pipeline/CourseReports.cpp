@@ -6,6 +6,7 @@
 #include "app/Utils.h"
 #include "store/CourseStatus.h"
 #include "upload/FileTransThread.h"
+#include "upload/TransProtocol.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -89,6 +90,10 @@ ReportEffect CCourseReports::UpdateItemByCvrtInfo(_sLCItemData& r, const _sConve
         r.strModifyTime = LocalTimeText();
         r.nProgress = 100;
         r.strConvertName = NameOf(r.strConvertPath);
+        // A new upload file: nothing the server said about an earlier one holds for it.
+        r.i64FileId = 0;
+        r.i64FileStart = 0;
+        r.strMd5.clear();
         return e;
     }
     // Every failure, 0 included, says why.
@@ -145,8 +150,18 @@ ReportEffect CCourseReports::UpdateItemByTransInfo(_sLCItemData& r, const _sTran
         r.nProgress = 100;
         return e;
     }
+    // The server's own result tells its refusals apart: a new name mends only a name clash.
+    if (code == TRANS_REFUSED && report.nSvrResult == kSrvRefused30000) {
+        e = UploadFailed(r, kSpaceFullText);
+        e.spaceFull = true;
+        return e;
+    }
     if (code == TRANS_REFUSED) {
         e.rename = true;
+        return e;
+    }
+    if (code == TRANS_OTHER_RESULT && report.nSvrResult == kSrvBusy) {
+        e.busy = true;
         return e;
     }
     return UploadFailed(r, UploadFailTextNo(code));

@@ -26,7 +26,9 @@ struct ReportEffect
     bool store = false;   // the stored state changed: store the record
     bool tooltip = false; // the element's tooltip becomes tooltipText ("" clears it)
     std::string tooltipText;
-    bool rename = false; // the server refused the name: rename the upload file and try again
+    bool rename = false;    // the server refused the name: rename the upload file and try again
+    bool spaceFull = false; // the server's space is full (the record failed): tell the user
+    bool busy = false;      // the server takes the same content on another connection: try later
 };
 
 class CCourseReports
@@ -47,8 +49,10 @@ public:
     // status drops it). Sets the file id, the accepted offset, the progress (99 % at most until
     // the result says uploaded) and the speed in bytes per second: the report's bytes over the
     // time since the same file's previous report (the first report of a run only starts that
-    // clock). A refused name (-105) only asks for the rename; every other failure moves the
-    // record to upload failed, with a text when the code has one.
+    // clock). A refused name (-105 for the server's -6) only asks for the rename, and a refusal
+    // as busy (the server's -5) only asks to try later: the caller moves the record. A full
+    // space (-105 for the server's -30000) and every other failure move the record to upload
+    // failed, with a text when the code has one.
     ReportEffect UpdateItemByTransInfo(_sLCItemData& r, const _sTransReport& report);
 
     // Upload failed with the given language text (0: none): status 11 and, with a text, the

@@ -88,6 +88,16 @@ int CMessageLoop::NextTimerDueMs()
     return left < 0 ? 0 : static_cast<int>(left);
 }
 
+int CMessageLoop::TimerDueMs(MsgTarget target, uint32_t timerId)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_timers.find({target, timerId});
+    if (it == m_timers.end())
+        return -1;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(it->second.due - Clock::now()).count();
+    return left < 0 ? 0 : static_cast<int>(left);
+}
+
 int CMessageLoop::RunOnce(int maxWaitMs, int budgetMs)
 {
     const auto started = Clock::now();

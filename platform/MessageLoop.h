@@ -89,6 +89,8 @@ public:
     void SetWakeHook(std::function<void()> hook);
     // Milliseconds until the next timer is due (-1 when no timer is set).
     int NextTimerDueMs();
+    // Milliseconds until this timer is due (-1 when it is not set).
+    int TimerDueMs(MsgTarget target, uint32_t timerId);
 
 private:
     using Clock = std::chrono::steady_clock;

@@ -199,6 +199,19 @@ bool OpenNullAs(int to, int flags)
     ChildFail(plan);
 }
 
+// exe and args as a null-ended argument vector; it points into *store, which must outlive it.
+std::vector<char*> MakeArgv(const std::string& exe, const std::vector<std::string>& args,
+                            std::vector<std::string>* store)
+{
+    store->assign(1, exe);
+    store->insert(store->end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& s : *store)
+        argv.push_back(s.data());
+    argv.push_back(nullptr);
+    return argv;
+}
+
 } // namespace
 
 CProcess::~CProcess()
@@ -254,12 +267,7 @@ bool CProcess::Start(const std::string& exe, const std::vector<std::string>& arg
     envp.push_back(nullptr);
 
     std::vector<std::string> argStore;
-    argStore.push_back(exe);
-    argStore.insert(argStore.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& s : argStore)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = MakeArgv(exe, args, &argStore);
 
     ChildPlan plan;
     plan.exe = exe.c_str();
@@ -504,6 +512,16 @@ bool SetProcessAffinity(pid_t pid, uint64_t mask)
         if (mask & (uint64_t{1} << i))
             CPU_SET(i, &set);
     return sched_setaffinity(pid, sizeof(set), &set) == 0;
+}
+
+bool RunInPlace(const std::string& exe, const std::vector<std::string>& args, std::string* errText)
+{
+    std::vector<std::string> argStore;
+    std::vector<char*> argv = MakeArgv(exe, args, &argStore);
+    execvp(exe.c_str(), argv.data());
+    if (errText)
+        *errText = "cannot start " + exe + ": " + strerror(errno);
+    return false;
 }
 
 } // namespace vx

@@ -91,4 +91,9 @@ bool EndProcess(pid_t pid, int graceMs = 2000);
 // Applies an affinity mask to a running process (0 does nothing).
 bool SetProcessAffinity(pid_t pid, uint64_t mask);
 
+// Runs exe with args (argv[0] is exe) in place of the calling program: its exit code becomes
+// ours, and whatever ends this process ends it too. A name without a '/' is looked up in PATH.
+// Returns only when exe cannot be started; errText then names it and the cause.
+bool RunInPlace(const std::string& exe, const std::vector<std::string>& args, std::string* errText = nullptr);
+
 } // namespace vx

@@ -114,10 +114,10 @@ bool IsWorkingStatus(int32_t status)
 
 int ConvertFailTextNo(int code)
 {
-    // -1 .. -14 in order; -12 (stopped or a step failed) has its own later text.
-    static constexpr int kTexts[14] = {2250, 2251, 2252, 2253, 2254, 2255, 2256,
-                                       2257, 2258, 2259, 2260, 2273, 2261, 2262};
-    if (code <= -1 && code >= -14)
+    // -1 .. -15 in order; -12 (stopped or a step failed) and -15 have later texts.
+    static constexpr int kTexts[15] = {2250, 2251, 2252, 2253, 2254, 2255, 2256, 2257,
+                                       2258, 2259, 2260, 2273, 2261, 2262, 2278};
+    if (code <= -1 && code >= -15)
         return kTexts[-code - 1];
     return code == 1 || code == 2 ? 0 : kConvertFailedText;
 }

@@ -50,7 +50,7 @@ const char* StatusName(int32_t status);
 bool IsWorkingStatus(int32_t status);
 
 // Language texts of the failures, shared by the lists and the command line.
-// A conversion result: -1..-14 its own text; 0 and any other unknown failure the generic
+// A conversion result: -1..-15 its own text; 0 and any other unknown failure the generic
 // kConvertFailedText; 1 and 2 (success, progress) none (0).
 constexpr int kConvertFailedText = 2275;
 int ConvertFailTextNo(int code);
@@ -58,5 +58,9 @@ int ConvertFailTextNo(int code);
 int UploadFailTextNo(int code);
 // The upload file could not be renamed after the server refused the name (both attempts).
 constexpr int kRenameFailedText = 2276;
+// The file server refused the upload because the organisation's space is full.
+constexpr int kSpaceFullText = 2280;
+// The file server stayed busy with the same content on another connection.
+constexpr int kUploadBusyText = 2281;
 
 } // namespace vx

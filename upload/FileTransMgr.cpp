@@ -110,6 +110,11 @@ bool CFileTransMgr::AddTransferFile(const _sTransTask& task)
             Log(g_transLog,
                 "Error : AddTransferFile refused, the transfer manager is not running, fileindex:%s",
                 task.strFileIndex.c_str());
+        } else if (HoldsLocked(task.strFileIndex)) {
+            // A second task for the same file would upload it twice, side by side.
+            Log(g_transLog,
+                "Error : AddTransferFile refused, the file is queued or uploading already, fileindex:%s",
+                task.strFileIndex.c_str());
         } else if (task.i64FileId >= 0 && task.i64ParentId > 0 && !task.strPath.empty() &&
                    !task.strFileIndex.empty() && task.i64EndPos > 0) {
             m_listTransData.push_back(task);
@@ -125,6 +130,25 @@ bool CFileTransMgr::AddTransferFile(const _sTransTask& task)
     }
     Log(g_transLog, "Info : AddTransferFile end");
     return ok;
+}
+
+bool CFileTransMgr::HoldsLocked(const std::string& fileIndex) const
+{
+    if (fileIndex.empty())
+        return false;
+    for (const _sTransTask& t : m_listTransData)
+        if (t.strFileIndex == fileIndex)
+            return true;
+    for (const WorkerPtr& w : m_listBusyWorker)
+        if (w->IsRunningFor(fileIndex))
+            return true;
+    return false;
+}
+
+bool CFileTransMgr::Holds(const std::string& fileIndex) const
+{
+    std::lock_guard<std::mutex> lock(m_workLock);
+    return HoldsLocked(fileIndex);
 }
 
 bool CFileTransMgr::RemoveTransferFile(const std::string& fileIndex)

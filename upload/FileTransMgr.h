@@ -35,8 +35,9 @@ public:
     // worker count, user or organisation; false and unchanged when already initialised.
     bool Init(const _sTransInit& init);
     // Queues an upload. Refused: negative file id, no parent folder, no path, no file index, or
-    // nothing to send (end position 0); and whenever the manager does not run (no successful
-    // Init, or after StopWork), as no worker would ever take the task.
+    // nothing to send (end position 0); a file index already queued or uploading; and whenever
+    // the manager does not run (no successful Init, or after StopWork), as no worker would ever
+    // take the task.
     bool AddTransferFile(const _sTransTask& task);
     // Withdraws the upload of fileIndex: a queued task is dropped; a running one is stopped and
     // waited for (only that run, never the worker's next). No result report follows.
@@ -54,6 +55,8 @@ public:
     // Returns once no thread of the manager is left.
     void StopWork();
 
+    // True while the upload of fileIndex is queued or its run has not reported its result.
+    bool Holds(const std::string& fileIndex) const;
     bool IsInitialised() const { return m_bInit.load(); }
     size_t QueuedCount() const;
     size_t BusyCount() const;
@@ -77,6 +80,7 @@ private:
     void ClearWork();
     // Under the worker lock.
     void AddWorkers(int first, int count);
+    bool HoldsLocked(const std::string& fileIndex) const;
 
     CEvent m_hStop;
     CEvent m_hWork;

@@ -87,10 +87,30 @@ int CFileTransThread::AssignTask(const _sTransTask& task)
 uint64_t CFileTransThread::StopIfRunning(const std::string& fileIndex)
 {
     std::lock_guard<std::mutex> lock(m_taskLock);
-    if (!m_bBusy.load() || m_task.strFileIndex != fileIndex || m_uRunsEnded >= m_uRunSerial)
+    if (!m_bBusy.load() || m_task.strFileIndex != fileIndex || m_uRunsEnded >= m_uRunSerial ||
+        m_uRunDone >= m_uRunSerial)
         return 0;
     m_bStop = true;
     return m_uRunSerial;
+}
+
+bool CFileTransThread::IsRunningFor(const std::string& fileIndex) const
+{
+    std::lock_guard<std::mutex> lock(m_taskLock);
+    return m_bBusy.load() && m_task.strFileIndex == fileIndex && m_uRunsEnded < m_uRunSerial &&
+           m_uRunDone < m_uRunSerial;
+}
+
+bool CFileTransThread::ConfirmUploaded()
+{
+    // Decided under the same lock as a withdrawal: either the stop came first (no report, the
+    // record is paused and the next attempt finds the file complete) or the withdrawal finds
+    // the run done and leaves the record to this report.
+    std::lock_guard<std::mutex> lock(m_taskLock);
+    if (m_bStop)
+        return false;
+    m_uRunDone = m_uRunSerial;
+    return true;
 }
 
 bool CFileTransThread::WaitRunEnd(uint64_t serial, int timeoutMs)
@@ -112,8 +132,12 @@ void CFileTransThread::Report(int8_t code, int64_t pos, int32_t interval)
     r->i64Pos = pos;
     r->nInterval = interval;
     r->nCode = code;
-    if (code < 0)
+    if (code < 0) {
         r->nSvrResult = m_nSvrResult;
+        // The result is out: the run only closes its connection now.
+        std::lock_guard<std::mutex> lock(m_taskLock);
+        m_uRunDone = m_uRunSerial;
+    }
     if (code == TR_WORKER_DONE)
         r->pWorker = this;
     if (m_fnReport)
@@ -189,8 +213,10 @@ int CFileTransThread::DoTransFile()
         if (!m_bStop) {
             switch (r) {
             case TRANS_OK:
-                ret = TRANS_OK;
-                Report(TR_UPLOADED, m_run.i64EndPos);
+                if (ConfirmUploaded()) {
+                    ret = TRANS_OK;
+                    Report(TR_UPLOADED, m_run.i64EndPos);
+                }
                 break;
             case TRANS_ASSIGNED: {
                 int64_t sent = DoTrans();
@@ -198,8 +224,10 @@ int CFileTransThread::DoTransFile()
                     break;
                 if (m_run.i64StartPos + sent == m_run.i64EndPos) {
                     if (Md5Check() > 0) {
-                        ret = TRANS_OK;
-                        Report(TR_UPLOADED, m_run.i64StartPos + sent);
+                        if (ConfirmUploaded()) {
+                            ret = TRANS_OK;
+                            Report(TR_UPLOADED, m_run.i64StartPos + sent);
+                        }
                     } else if (!m_bStop) {
                         ret = TRANS_NO_CONFIRM;
                     }

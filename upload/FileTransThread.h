@@ -79,9 +79,12 @@ public:
     // Asks the current run to end; it notices between every step, wait step and block.
     void SetStop() { m_bStop = true; }
     // Stops the run only while it is the upload of fileIndex, checked and set in one step, so a
-    // withdrawal can never hit the task the worker took next. Returns the number of the run it
-    // stopped (0: none), for WaitRunEnd.
+    // withdrawal can never hit the task the worker took next. A run whose result is out (the
+    // upload confirmed, or a failure reported) is not stopped: that report is on its way.
+    // Returns the number of the run it stopped (0: none), for WaitRunEnd.
     uint64_t StopIfRunning(const std::string& fileIndex);
+    // True while a run for fileIndex has not reported its result yet.
+    bool IsRunningFor(const std::string& fileIndex) const;
     // Waits until run `serial` has ended (negative: without limit); later runs do not count.
     bool WaitRunEnd(uint64_t serial, int timeoutMs = -1);
     bool IsStopped() const { return m_bStop.load(); }
@@ -113,6 +116,9 @@ private:
     bool DoRecv(void* buf, size_t capacity, size_t* got);
     void CloseSocket();
     void Report(int8_t code, int64_t pos, int32_t interval = 0);
+    // The server holds the whole file: unless a stop came first, the run can no longer be
+    // withdrawn and its "uploaded" report follows. False when the run was stopped.
+    bool ConfirmUploaded();
     int RecvSteps() const;
     const char* PathText() const { return m_run.strPath.c_str(); }
 
@@ -125,6 +131,7 @@ private:
     std::condition_variable m_runEnded;
     uint64_t m_uRunSerial = 0;   // number of the latest run started
     uint64_t m_uRunsEnded = 0;   // number of the latest run that has ended
+    uint64_t m_uRunDone = 0;     // number of the latest run whose result is out
     _sTransTask m_task;          // as assigned
     _sTransTask m_run;           // the running copy: range and file id follow the server
     int64_t m_i64FileLength = 0; // the length the digest was taken over

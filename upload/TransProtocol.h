@@ -24,6 +24,7 @@ constexpr uint8_t kTransKindTest = 2;    // speed test
 // Server result values the client tells apart.
 constexpr int32_t kSrvOk = 1;
 constexpr int32_t kSrvRefused4 = -4;
+constexpr int32_t kSrvBusy = -5; // the same content is being uploaded on another connection
 constexpr int32_t kSrvRefused6 = -6;
 constexpr int32_t kSrvRefused30000 = -30000;
 

@@ -1,14 +1,14 @@
 #pragma once
 // The course list's rows: records of files on their way (probe, conversion, digest, upload).
-// Implements the pipeline's ICourseList. A record is refused when it names the same remote
-// file (file id) or the same content (digest) as a listed one, or an index already listed.
+// Implements the pipeline's ICourseList. One row per file index, as in every face: two records
+// of the same content (two copies of a file, in two folders) are two uploads, and a record the
+// list refused would be left without a row after a restart. The intake refuses a file already
+// listed (by its path) before a record is made.
 // The search keeps the rows whose file name contains the text, ignoring case in any script;
 // rows added while a search is on stay hidden until it ends.
 
 #include "pipeline/PipelineModels.h"
 #include "ui/lists/RecordListModel.h"
-
-#include <unordered_map>
 
 namespace vx {
 
@@ -27,11 +27,9 @@ public:
 
     explicit CLCListModel(QObject* parent = nullptr);
 
-    // Adds a copy unless it is a duplicate; shown only when visible and no search is on.
+    // Adds a copy unless its file index is listed already (or empty); shown only when visible
+    // and no search is on.
     bool Add(const _sLCItemData& record, bool visible);
-    bool IsDuplicate(const _sLCItemData& record);
-    // Empties the list and forgets the ids and digests of its rows.
-    void Clear();
     // Copies of the records whose status lies in [low, high] and is not 15, in list order.
     std::vector<_sLCItemData> RecordsInRange(int32_t low, int32_t high) const;
     // False (order unchanged) for a column that is not sortable.
@@ -57,14 +55,7 @@ public:
     void SetSearching(bool searching) override { SetSearchState(searching); }
 
 private:
-    void RebuildDupIndex();
-
     QString m_searchText;
-    // File ids and digests of the rows, for the duplicate check. A record handed out by Find
-    // may change its id or digest, so the index is rebuilt before the next check then.
-    std::unordered_map<int64_t, int> m_fileIds;
-    std::unordered_map<std::string, int> m_digests;
-    bool m_bDupDirty = false;
 };
 
 } // namespace vx

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vx::test {
@@ -27,6 +28,14 @@ struct RunOutcome
     std::vector<int> progress; // every progress value reported
     ConvertRunInfo info;
 };
+
+// The independent FLV validator's summary of a file ("0 error(s), 0 warning(s)"), with its
+// messages before it when there are any.
+std::string ValidatorReport(const std::string& path);
+// Width and height of the first video stream as the decoder sees it, and as the file's
+// onMetaData gives them ({0, 0} when absent).
+std::pair<int, int> StreamPictureSize(const std::string& path);
+std::pair<int, int> MetadataPictureSize(const std::string& path);
 
 // Runs one task on a fresh worker and waits for its end.
 RunOutcome RunWorker(const _sConvertTask& task, const _sConvertOptions& options);

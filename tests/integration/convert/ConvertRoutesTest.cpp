@@ -29,7 +29,8 @@ protected:
         return RunWorker(task, MakeOptions(m_out->Path() + "out", codecMode));
     }
 
-    // The output is ours and as long as the source.
+    // The output is ours, as long as the source, and passes the independent validator without
+    // a single remark, with the picture size its video stream has in its metadata.
     void ExpectTaggedFlv(const RunOutcome& r, const std::string& src)
     {
         ASSERT_EQ(r.code, CR_SUCCESS) << src << " route " << r.info.strRoute;
@@ -38,6 +39,12 @@ protected:
         EXPECT_NE(out.strEncodedApp.find("Tolvane Vexora 2.0"), std::string::npos) << out.strEncodedApp;
         EXPECT_TRUE(DurationMatches(in.nDuration[MI_GENERAL], out.nDuration[MI_GENERAL]))
             << in.nDuration[MI_GENERAL] << " vs " << out.nDuration[MI_GENERAL];
+        const std::string report = ValidatorReport(r.outPath);
+        EXPECT_EQ(report, "0 error(s), 0 warning(s)") << r.info.strRoute << " " << r.outPath;
+        RecordProperty("validator " + r.info.strRoute + " " + src.substr(src.rfind('/') + 1), report);
+        const std::pair<int, int> stream = StreamPictureSize(r.outPath);
+        EXPECT_GT(stream.first, 0) << r.outPath;
+        EXPECT_EQ(MetadataPictureSize(r.outPath), stream) << r.info.strRoute;
         EXPECT_FALSE(r.progress.empty());
         // Nothing but the output stays in its folder.
         std::string folder = r.outPath.substr(0, r.outPath.rfind('/'));
@@ -118,6 +125,39 @@ TEST_F(ConvertRoutes, FinishedFlvIsTaggedOrCopied)
     EXPECT_EQ(copy.info.strRoute, "copy");
     EXPECT_TRUE(copy.outPath.ends_with("/tagged.flv"));
     EXPECT_EQ(ReadFile(copy.outPath), ReadFile(Media("tagged.flv")));
+
+    // Our own outputs, added again, are recognised by their tag and not converted twice.
+    for (const std::string& done : {tag.outPath, Convert(Media("h264.mp4")).outPath}) {
+        CTempDir again;
+        const std::string name = again.Path() + "again.flv";
+        ASSERT_TRUE(CopyFileReplace(done, name)) << done;
+        RunOutcome r = Convert(name);
+        ExpectTaggedFlv(r, name);
+        EXPECT_EQ(r.info.strRoute, "copy") << done;
+    }
+}
+
+TEST_F(ConvertRoutes, ATaggedFileWithoutASeekIndexFailsTheConversion)
+{
+    // A tagger that writes our tag but leaves the keyframe index out, as a plain remux does.
+    CTempDir tools;
+    const std::string tagger = tools.Path() + "Yamdi-Extend";
+    WriteFile(tagger, "#!/bin/sh\n# -i IN -o OUT -c TEXT\nexec '" + CodecsDir() +
+                          "ffmpeg' -nostdin -v error -y -i \"$2\" -c copy -fflags +bitexact "
+                          "-metadata creator=\"$6\" -f flv \"$4\"\n");
+    chmod(tagger.c_str(), 0755);
+    _sConvertOptions o = MakeOptions(m_out->Path() + "out");
+    o.strYamdiPath = tagger;
+    for (const char* media : {"plain.flv", "tone.mp3"}) { // tag only, and encode + tag
+        const std::string index = std::string("idx-noindex-") + media;
+        RunOutcome r = RunWorker(_sConvertTask{Media(media), index, Probe(Media(media))}, o);
+        EXPECT_EQ(r.code, CV_BAD_METADATA) << media;
+        EXPECT_TRUE(r.outPath.empty());
+        EXPECT_FALSE(DirExists(m_out->Path() + "out/" + index)) << media;
+    }
+    const std::string log = ReadFile(m_data->Path() + "Log/convert.txt");
+    EXPECT_NE(log.find("metadata check failed: the metadata has no keyframe index"), std::string::npos)
+        << log;
 }
 
 TEST_F(ConvertRoutes, HostileNamesReachTheEncodersUnchanged)
@@ -196,7 +236,7 @@ TEST_F(ConvertRoutes, AStopRightAfterTaggingLeavesNothing)
 
 TEST_F(ConvertRoutes, WideInterlacedClipIsDeinterlacedNarrowOneIsNot)
 {
-    const std::string wide = Media("wide-interlaced.mpg"), narrow = Media("interlaced.mpg");
+    const std::string wide = Media("wide-interlaced-6s.mpg"), narrow = Media("interlaced.mpg");
     ASSERT_EQ(ToLower(Probe(wide).strScanType), "interlaced");
     ASSERT_EQ(Probe(wide).nWidth, 720);
     ASSERT_EQ(ToLower(Probe(narrow).strScanType), "interlaced");
@@ -207,7 +247,7 @@ TEST_F(ConvertRoutes, WideInterlacedClipIsDeinterlacedNarrowOneIsNot)
     for (std::string line; std::getline(log, line);) {
         if (line.find("Info : DoCBR") == std::string::npos)
             continue;
-        if (line.find("wide-interlaced.mpg") != std::string::npos)
+        if (line.find("wide-interlaced-6s.mpg") != std::string::npos)
             wideLine = line;
         else if (line.find("/interlaced.mpg") != std::string::npos)
             narrowLine = line;

@@ -27,7 +27,7 @@ info=$(dpkg-deb -I "$deb")
 expect_line "$(dpkg-deb -f "$deb" Package)" "vexora"
 expect_line "$(dpkg-deb -f "$deb" Version)" "$VX_VERSION"
 depends=$(dpkg-deb -f "$deb" Depends)
-for p in ffmpeg mencoder yamdi libmediainfo0v5 libsqlite3-0 libjsoncpp25 libssl3 libqt6widgets6; do
+for p in ffmpeg mencoder flvmeta libmediainfo0v5 libsqlite3-0 libjsoncpp25 libssl3 libqt6widgets6; do
     grep -qE "(^|, )$p( |,|$)" <<<"$depends" || fail "Depends lacks $p: $depends"
 done
 grep -q '^ Depends: ' <<<"$info" || fail "dpkg-deb -I shows no dependencies"
@@ -48,7 +48,7 @@ declared=$(sed -E 's/ *\([^)]*\)//g; s/, /\n/g' <<<"$depends")
 indirect=$(for p in $declared; do dpkg-query -W -f='${Depends}, ${Pre-Depends}\n' "$p" 2>/dev/null; done |
     sed -E 's/ *\([^)]*\)//g; s/ *\|[^,]*//g; s/:any//g; s/, */\n/g' | sort -u)
 multiarch=$(gcc -print-multiarch 2>/dev/null || echo x86_64-linux-gnu)
-needed=$(for exe in "$root"/usr/bin/* "$root"/usr/lib/vexora/Update; do
+needed=$(for exe in "$root"/usr/bin/* "$root"/usr/lib/vexora/Update "$root"/usr/lib/vexora/codecs/Yamdi-Extend; do
     [[ -L $exe ]] || readelf -d "$exe" 2>/dev/null | sed -nE 's/.*\(NEEDED\).*\[(.*)\]/\1/p'
 done | sort -u)
 [[ -n $needed ]] || fail "no linked libraries found in the packaged programs"

@@ -49,6 +49,7 @@ check_installed_copy() {
     local prefix=$1 out
     for f in bin/VexoraV2 bin/vexora bin/vexora-sim lib/vexora/codecs/tsMuxeR \
         lib/vexora/codecs/ffmpeg lib/vexora/codecs/mencoder lib/vexora/codecs/Yamdi-Extend \
+        lib/vexora/codecs/flvmeta \
         share/vexora/Config.ini share/vexora/Ext.data share/vexora/Language/SimpleChinese \
         share/vexora/AudioBkImage/audiobackground.png \
         share/applications/com.tolvane.Vexora.desktop \
@@ -66,6 +67,14 @@ check_installed_copy() {
     fi
     # The encoder links still reach the system's programs.
     "$prefix/lib/vexora/codecs/ffmpeg" -version >/dev/null 2>&1 || fail "codecs/ffmpeg does not run"
+    # Our tagger runs from there with the flvmeta beside it and writes complete metadata.
+    local codecs=$prefix/lib/vexora/codecs
+    "$codecs/ffmpeg" -nostdin -v error -f lavfi -i testsrc=size=64x48:rate=5 -t 1 -c:v flv -f flv \
+        "$work/plain.flv" || fail "codecs/ffmpeg made no FLV"
+    run out "$codecs/Yamdi-Extend" -i "$work/plain.flv" -o "$work/tagged.flv" -c "Tolvane Vexora 2.0 test"
+    [[ $rc -eq 0 ]] || fail "codecs/Yamdi-Extend exited $rc: $(cat "$work/err")"
+    run out "$codecs/flvmeta" --check "$work/tagged.flv"
+    [[ $rc -eq 0 && $out == *"0 error(s), 0 warning(s)"* ]] || fail "the tagged file fails the check: $out"
 
     run out "$prefix/bin/vexora" --version
     [[ $rc -eq 0 && $out == "$VX_VERSION" ]] || fail "vexora --version gave $rc '$out'"

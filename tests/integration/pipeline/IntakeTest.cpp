@@ -40,6 +40,16 @@ protected:
                 return e.i64Id;
         return 0;
     }
+    // A file of `bytes` that takes no disk space.
+    std::string Sparse(const std::string& relPath, int64_t bytes)
+    {
+        std::string path = MakeFile(relPath, "");
+        int fd = open(path.c_str(), O_WRONLY);
+        EXPECT_GE(fd, 0);
+        EXPECT_EQ(ftruncate(fd, bytes), 0);
+        close(fd);
+        return path;
+    }
 };
 
 } // namespace
@@ -123,11 +133,7 @@ TEST_F(Intake, SpaceCheckCountsWhatIsAlreadyInProcess)
     big.nStatus = CS_WAIT_CONVERT;
     big.i64FileSize = 5LL * 1024 * 1024 * 1024 / 2;
     courses.AddRecord(big, true);
-    std::string file = dir->File("one-gb.mp4");
-    int fd = open(file.c_str(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(ftruncate(fd, 1024LL * 1024 * 1024), 0); // sparse: no disk space used
-    close(fd);
+    std::string file = Sparse("one-gb.mp4", kGB);
     CCourseIntake intake(*pipeline);
     EXPECT_EQ(intake.AddFileToProcess(std::vector<std::string>{file}), 0);
     ASSERT_EQ(ui.warnings.size(), 1u);
@@ -137,6 +143,61 @@ TEST_F(Intake, SpaceCheckCountsWhatIsAlreadyInProcess)
     // Without the records in process it fits.
     courses.Remove("big");
     EXPECT_EQ(intake.AddFileToProcess(std::vector<std::string>{file}), 1);
+}
+
+// Files not probed yet count by their size on disk: two quick additions cannot both pass on
+// the same free space (3 GB here).
+TEST_F(Intake, FilesWaitingForTheProbeCountByTheirSizeOnDisk)
+{
+    CCourseIntake intake(*pipeline);
+    ASSERT_EQ(intake.AddFileToProcess(std::vector<std::string>{Sparse("first.mp4", 2 * kGB)}), 1);
+    const _sLCItemData* first = courses.Find(intake.Added()[0]);
+    EXPECT_EQ(first->nStatus, CS_WAIT_MEDIAINFO);
+    EXPECT_EQ(first->i64FileSize, 2 * kGB);
+    EXPECT_DOUBLE_EQ(pipeline->InProcessSize(), 2.0);
+    EXPECT_EQ(intake.AddFileToProcess(std::vector<std::string>{Sparse("second.mp4", 3 * kGB / 2)}), 0);
+    EXPECT_EQ(ui.warnings.size(), 1u);
+    EXPECT_EQ(courses.Indexes().size(), 1u);
+}
+
+// Records restored at the next start count by their size, also those stored before their probe
+// without one: an interrupted batch cannot let a second one pass on the same space.
+TEST_F(Intake, RestoredRecordsCountByTheirSize)
+{
+    _sLCItemData queued = Rec("queued", CS_CONVERT_QUEUED, kGB); // folds back to the probe
+    _sLCItemData unprobed = Rec("unprobed", CS_WAIT_MEDIAINFO);
+    unprobed.strFilePath = Sparse("unprobed.mp4", kGB);
+    _sLCItemData uploading = Rec("uploading", CS_UPLOADING, kGB / 2, kGB / 2); // folds back to 8
+    ASSERT_TRUE(db->SaveCourseFiles({queued, unprobed, uploading}, cfg->m_i64UserId));
+    pipeline->ReleaseTaskS();
+    courses.RemoveRecords(courses.Indexes());
+    converted.RemoveRecords(converted.Indexes());
+    pipeline->StartSession();
+    ASSERT_TRUE(loop.PumpUntil([&] { return pipeline->IsSessionRunning(); }, 10000));
+    EXPECT_DOUBLE_EQ(pipeline->InProcessSize(), 2.5);
+
+    CCourseIntake intake(*pipeline);
+    EXPECT_EQ(intake.AddFileToProcess(std::vector<std::string>{Sparse("more.mp4", kGB)}), 0);
+    EXPECT_EQ(ui.warnings.size(), 1u);
+}
+
+// A drop's folders are made only when its files are then added: the check after the server's
+// answers uses the figure the batch was sent on, whatever changed in between.
+TEST_F(Intake, ADropIsCheckedOnTheFigureItsFoldersWereMadeOn)
+{
+    MakeFile("figure/lesson/a.pdf", "%PDF-1.4 a");
+    CCourseIntake intake(*pipeline);
+    IntakeJob job;
+    ASSERT_TRUE(intake.BeginDrop({dir->File("figure/lesson")}, root, 1, &job));
+    CCourseIntake::RunRequests(*api, &job);
+    ASSERT_TRUE(job.bBatchSent);
+    // Meanwhile a record in process grows to its converted size and fills the space.
+    courses.AddRecord(Rec("grown", CS_CONVERTED, 3 * kGB), true);
+    EXPECT_EQ(intake.Finish(std::move(job)), 1) << intake.Error();
+    const int64_t lesson = FolderNamed(root, "lesson");
+    ASSERT_GT(lesson, 0);
+    ASSERT_EQ(intake.Added().size(), 1u);
+    EXPECT_EQ(courses.Find(intake.Added()[0])->i64DirId, lesson);
 }
 
 TEST_F(Intake, NameLengthDependsOnTheTimeStampOption)

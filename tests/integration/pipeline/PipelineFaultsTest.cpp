@@ -16,41 +16,6 @@
 using namespace vx;
 using namespace vx::test;
 
-namespace {
-
-constexpr int64_t kGB = 1024LL * 1024 * 1024;
-
-_sLCItemData Rec(const std::string& idx, int32_t status, int64_t size = 0, int64_t end = 0)
-{
-    _sLCItemData r;
-    r.strFileIndex = idx;
-    r.strFileName = idx + ".mp4";
-    r.strFilePath = "/nowhere/" + idx + ".mp4";
-    r.nStatus = status;
-    r.i64FileSize = size;
-    r.i64FileEnd = end;
-    return r;
-}
-
-class PipelineRules : public PipelineTest
-{
-protected:
-    void SetUp() override
-    {
-        Boot();
-        StartSession();
-    }
-    void Put(const _sLCItemData& r)
-    {
-        courses.AddRecord(r, true);
-        if (r.nStatus >= CS_CONVERTED)
-            converted.AddRecord(r, true);
-        ASSERT_TRUE(db->SaveCourseFiles({r}, cfg->m_i64UserId));
-    }
-};
-
-} // namespace
-
 TEST_F(PipelineRules, FailedProbesAreNotWorkAndReleaseTheKeepAwake)
 {
     _sSetData o = cfg->m_setData;
@@ -414,6 +379,29 @@ TEST_F(RestoreInChunks, StoredOrderIsKeptAndASignOutBetweenChunksListsNothingMor
     EXPECT_EQ(courses.Indexes(), (std::vector<std::string>{"r1", "r2", "r4", "r5"}));
 }
 
+// A row the user deletes while the restore still lists its chunks does not come back with a
+// later chunk (a paused upload is listed in both lists, the converted one first).
+TEST_F(RestoreInChunks, ARowDeletedBeforeItsLaterChunkStaysDeleted)
+{
+    std::vector<_sLCItemData> rows;
+    for (int i = 0; i < 6; ++i)
+        rows.push_back(Rec("p" + std::to_string(i), CS_UPLOAD_PAUSED, kGB, kGB));
+    ASSERT_TRUE(db->SaveCourseFiles(rows, cfg->m_i64UserId));
+    pipeline->ReleaseTaskS();
+
+    pipeline->StartSession();
+    ASSERT_TRUE(loop.PumpUntil([&] { return converted.Find("p1") != nullptr; }, 10000));
+    ASSERT_EQ(courses.Find("p1"), nullptr) << "its course row is in a later chunk";
+    pipeline->DeleteDoneItem({"p1"});
+    ASSERT_TRUE(loop.PumpUntil([&] { return pipeline->IsSessionRunning(); }, 10000));
+    EXPECT_EQ(courses.Find("p1"), nullptr);
+    EXPECT_EQ(converted.Find("p1"), nullptr);
+    EXPECT_EQ(courses.Indexes().size(), 5u);
+    std::vector<_sLCItemData> stored;
+    ASSERT_TRUE(db->GetCourseFile(cfg->m_i64UserId, &stored));
+    EXPECT_EQ(stored.size(), 5u);
+}
+
 // The session start asks the server off the pipeline's thread: with every answer slowed down,
 // the loop goes on meanwhile; answers that arrive after a sign-out are not applied.
 TEST_F(PipelineTest, SessionStartRequestsNeverHoldTheLoop)
@@ -437,6 +425,25 @@ TEST_F(PipelineTest, SessionStartRequestsNeverHoldTheLoop)
     pipeline->OnFileServerList();
     ASSERT_TRUE(loop.PumpUntil([&] { return pipeline->IsSessionRunning(); }, 30000));
     EXPECT_GT(pipeline->RootFolder(), 0);
+    ASSERT_TRUE(sim.SetFault("delay", "0"));
+}
+
+// Signing out and in again while the first start's requests still wait for a slow server: the
+// new start goes ahead at once, the old requests end on their own and change nothing.
+TEST_F(PipelineTest, SigningInAgainNeverWaitsForTheEarlierStartsRequests)
+{
+    Boot();
+    ASSERT_TRUE(sim.SetFault("delay", "1500"));
+    pipeline->OnFileServerList();
+    pipeline->ReleaseTaskS(); // signed out at once
+    const auto t0 = std::chrono::steady_clock::now();
+    pipeline->OnFileServerList();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1000))
+        << "the new start waited for the old one's requests";
+    EXPECT_GE(pipeline->SessionRequestsRunning(), 1u);
+    ASSERT_TRUE(loop.PumpUntil([&] { return pipeline->IsSessionRunning(); }, 30000));
+    EXPECT_GT(pipeline->RootFolder(), 0);
+    ASSERT_TRUE(loop.PumpUntil([&] { return pipeline->SessionRequestsRunning() == 0; }, 10000));
     ASSERT_TRUE(sim.SetFault("delay", "0"));
 }
 

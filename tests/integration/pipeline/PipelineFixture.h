@@ -93,4 +93,37 @@ protected:
     int64_t root = 0;
 };
 
+constexpr int64_t kGB = 1024LL * 1024 * 1024;
+
+// A record in a known state; its source does not exist.
+inline _sLCItemData Rec(const std::string& idx, int32_t status, int64_t size = 0, int64_t end = 0)
+{
+    _sLCItemData r;
+    r.strFileIndex = idx;
+    r.strFileName = idx + ".mp4";
+    r.strFilePath = "/nowhere/" + idx + ".mp4";
+    r.nStatus = status;
+    r.i64FileSize = size;
+    r.i64FileEnd = end;
+    return r;
+}
+
+// A running session whose records the test places itself (listed and stored).
+class PipelineRules : public PipelineTest
+{
+protected:
+    void SetUp() override
+    {
+        Boot();
+        StartSession();
+    }
+    void Put(const _sLCItemData& r)
+    {
+        courses.AddRecord(r, true);
+        if (r.nStatus >= CS_CONVERTED)
+            converted.AddRecord(r, true);
+        ASSERT_TRUE(db->SaveCourseFiles({r}, cfg->m_i64UserId));
+    }
+};
+
 } // namespace vx::test

@@ -50,7 +50,7 @@ private slots:
         m.AddRecord(MakeRecord(2, "b.mp4"), true);
         std::vector<_sLCItemData> batch = Numbered(100, 3000);
         // Refused inside the batch as one call per record would refuse them: an index already
-        // listed, an index twice, and a second record of the same content.
+        // listed and an index twice. A second record of the same content is a record of its own.
         batch.insert(batch.begin() + 10, MakeRecord(2, "again.mp4"));
         batch.push_back(batch[20]);
         _sLCItemData sameContent = MakeRecord(9000, "copy.mp4");
@@ -62,14 +62,15 @@ private slots:
         QCOMPARE(inserted.count(), 1);
         QCOMPARE(reset.count(), 0); // the view keeps its scroll position
         QCOMPARE(inserted[0][1].toInt(), 2);
-        QCOMPARE(inserted[0][2].toInt(), 3001);
+        QCOMPARE(inserted[0][2].toInt(), 3002);
         std::vector<std::string> expect = {"idx-1", "idx-2"};
         for (int n = 100; n < 3100; ++n)
             expect.push_back("idx-" + std::to_string(n));
+        expect.push_back("idx-9000");
         QVERIFY(ViewOrder(m) == expect);
         QVERIFY(m.Indexes() == expect);
         QCOMPARE(m.Find("idx-2")->strFileName, std::string("b.mp4"));
-        QCOMPARE(view.model()->rowCount(), 3002);
+        QCOMPARE(view.model()->rowCount(), 3003);
         QCOMPARE(view.model()->index(2500, 0).data().toString(), QStringLiteral("第2598课.mp4"));
         // Found at once: the pipeline looks up a record the moment it was added.
         QVERIFY(m.Find("idx-3099") != nullptr);

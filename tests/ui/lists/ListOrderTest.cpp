@@ -176,43 +176,43 @@ private slots:
         QVERIFY(!list.Remove("idx-3"));
     }
 
-    void duplicatesAreRefused()
+    void oneRowPerFileIndex()
     {
         CLCListModel list;
         _sLCItemData a = MakeRecord(1, "a.mp4");
         a.i64FileId = 77;
         a.strMd5 = "0123456789ABCDEF0123456789ABCDEF";
         QVERIFY(list.Add(a, true));
+        QVERIFY(!list.Add(MakeRecord(1, "same index.mp4"), true));
+        _sLCItemData noIndex = MakeRecord(9, "none.mp4");
+        noIndex.strFileIndex.clear();
+        QVERIFY(!list.Add(noIndex, true));
+        // The same remote file or the same content in another record: a record of its own (a
+        // copy put into another folder), never left out of the list.
         _sLCItemData sameId = MakeRecord(2, "b.mp4");
         sameId.i64FileId = 77;
-        QVERIFY(!list.Add(sameId, true));
+        QVERIFY(list.Add(sameId, true));
         _sLCItemData sameMd5 = MakeRecord(3, "c.mp4");
         sameMd5.strMd5 = a.strMd5;
-        QVERIFY(!list.Add(sameMd5, true));
-        QVERIFY(!list.Add(MakeRecord(1, "same index.mp4"), true));
-        // No file id and no digest: always taken.
-        QVERIFY(list.Add(MakeRecord(4, "a.mp4"), true));
-        QVERIFY(list.Add(MakeRecord(5, "a.mp4"), true));
-        // A digest learnt later through the pipeline's pointer counts at the next add.
-        list.Find("idx-4")->strMd5 = "FEDCBA9876543210FEDCBA9876543210";
-        list.Changed("idx-4");
-        _sLCItemData later = MakeRecord(6, "d.mp4");
-        later.strMd5 = "FEDCBA9876543210FEDCBA9876543210";
-        QVERIFY(!list.Add(later, true));
-        // Removing the holder frees its digest.
+        QVERIFY(list.Add(sameMd5, true));
+        // A batch takes each index once.
+        list.AddRecords({MakeRecord(4, "d.mp4"), MakeRecord(4, "d again.mp4"), MakeRecord(2, "b.mp4")}, true);
+        QCOMPARE(list.Indexes().size(), size_t{4});
+        QCOMPARE(list.Find("idx-4")->strFileName, std::string("d.mp4"));
+        // Removing a row frees its index.
         QVERIFY(list.Remove("idx-4"));
-        QVERIFY(list.Add(later, true));
+        QVERIFY(list.Add(MakeRecord(4, "d.mp4"), true));
         // Records in a status range never include uploaded ones.
         _sLCItemData done = MakeRecord(7, "done.mp4", CS_UPLOADED);
         list.Add(done, true);
-        QCOMPARE(list.RecordsInRange(1, 15).size(), size_t{3});
-        QCOMPARE(list.RecordsInRange(2, 2).size(), size_t{3});
+        QCOMPARE(list.RecordsInRange(1, 15).size(), size_t{4});
+        QCOMPARE(list.RecordsInRange(2, 2).size(), size_t{4});
         QCOMPARE(list.RecordsInRange(3, 14).size(), size_t{0});
 
         // After emptying (a sign-out) the same records come back at the next session start.
         list.Clear();
         QVERIFY(list.Add(a, true));
-        QVERIFY(list.Add(later, true));
+        QVERIFY(list.Add(sameMd5, true));
     }
 
     void removeAllStoresUnfinishedRecords()

@@ -127,8 +127,8 @@ private slots:
     {
         ListEnv env;
         TwoFaces f(env);
-        std::vector<int> codes = {2, 1, 0, -15, -100};
-        for (int c = -1; c >= -14; --c)
+        std::vector<int> codes = {2, 1, 0, -16, -100};
+        for (int c = -1; c >= -15; --c)
             codes.push_back(c);
         for (size_t i = 0; i < codes.size(); ++i) {
             const int code = codes[i];
@@ -406,6 +406,37 @@ private slots:
         p.Post(WM_DELETE_ITEMS, 2, nullptr);
         QCOMPARE(list->List()->Count(), size_t{4});
         QCOMPARE(done->List()->Count(), size_t{5});
+    }
+
+    // Two unfinished records of the same content (two copies of a lecture, put in two folders)
+    // and a third sharing their remote file id: after a restart every face lists each record in
+    // the course list and, converted, in the converted list; none is left without a list.
+    void restoredRecordsOfTheSameContentAreAllListed()
+    {
+        ListEnv env;
+        TwoFaces f(env);
+        const std::string digest = "0123456789ABCDEF0123456789ABCDEF";
+        std::vector<_sLCItemData> rows;
+        for (int n : {1, 2, 3}) {
+            _sLCItemData r = MakeRecord(n, "lecture-" + std::to_string(n) + ".mp4",
+                                        n == 1 ? CS_UPLOADING : CS_WAIT_UPLOAD);
+            r.strMd5 = n < 3 ? digest : "";
+            r.i64FileId = n == 3 ? 4242 : (n == 1 ? 4242 : 0);
+            r.i64FileEnd = 5000;
+            r.strConvertPath = env.Path("VexoraTemp/idx-" + std::to_string(n) + "/lecture.flv");
+            r.i64DirId = 100 + n;
+            rows.push_back(r);
+        }
+        QVERIFY(env.db->SaveCourseFiles(rows, env.config->m_i64UserId));
+        f.window.pipeline->RestoreRecords();
+        f.command.pipeline->RestoreRecords();
+        for (const char* idx : {"idx-1", "idx-2", "idx-3"}) {
+            QVERIFY2(f.list->List()->Find(idx), idx);
+            QVERIFY2(f.done->List()->Find(idx), idx);
+            QVERIFY2(f.memCourses.Find(idx), idx);
+            QCOMPARE(f.list->List()->Find(idx)->nStatus, CS_CONVERTED);
+        }
+        QCOMPARE(f.list->List()->Indexes(), f.memCourses.Indexes());
     }
 
     void refreshMediaInfoReadsTheConvertedFile()

@@ -86,13 +86,13 @@ TEST(CourseStatus, FoldBackTextsAndWork)
 
 TEST(CourseStatus, FailureTextsOfConversionAndUpload)
 {
-    const int convert[] = {2250, 2251, 2252, 2253, 2254, 2255, 2256,
-                           2257, 2258, 2259, 2260, 2273, 2261, 2262};
-    for (int c = -1; c >= -14; --c)
+    const int convert[] = {2250, 2251, 2252, 2253, 2254, 2255, 2256, 2257,
+                           2258, 2259, 2260, 2273, 2261, 2262, 2278};
+    for (int c = -1; c >= -15; --c)
         EXPECT_EQ(ConvertFailTextNo(c), convert[-c - 1]) << c;
     // A result of 0 is a failure without a cause of its own: the generic text, never none.
     EXPECT_EQ(ConvertFailTextNo(0), kConvertFailedText);
-    EXPECT_EQ(ConvertFailTextNo(-15), kConvertFailedText);
+    EXPECT_EQ(ConvertFailTextNo(-16), kConvertFailedText);
     EXPECT_EQ(ConvertFailTextNo(1), 0);
     EXPECT_EQ(ConvertFailTextNo(2), 0);
     const std::pair<int, int> upload[] = {{-101, 2265}, {-102, 2266}, {-103, 2267}, {-104, 2269}, {-105, 0},

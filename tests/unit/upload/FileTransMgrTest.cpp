@@ -244,6 +244,29 @@ TEST_F(FileTransMgrTest, WithdrawsExactlyTheUploadNamed)
     EXPECT_EQ(mgr.WorkerCount(), 1u);
 }
 
+// One task per file: a second hand-over of the same file is refused while the first is queued
+// or running; and a withdrawal that comes once the server has confirmed the file (the run is
+// still closing its connection) leaves the "uploaded" result to arrive.
+TEST_F(FileTransMgrTest, OneTaskPerFileAndAConfirmedUploadIsNotWithdrawn)
+{
+    CGoodServer srv(300);
+    CFileTransMgr mgr;
+    mgr.SetTuning({50, 2000, 1500}); // the run lingers after the confirmation
+    ASSERT_TRUE(mgr.Init(InitRecord(2, srv.Port())));
+    const _sTransTask t = AddFile("once.flv", 200000, srv.Port());
+    ASSERT_TRUE(mgr.AddTransferFile(t));
+    EXPECT_FALSE(mgr.AddTransferFile(t)) << "queued";
+    ASSERT_TRUE(m_wnd.PumpUntil([&] { return srv.Active() == 1; }, 5000));
+    EXPECT_FALSE(mgr.AddTransferFile(t)) << "running";
+    EXPECT_EQ(mgr.QueuedCount(), 0u);
+
+    ASSERT_TRUE(m_wnd.PumpUntil([&] { return Uploaded() == 1; }, 10000));
+    EXPECT_FALSE(mgr.RemoveTransferFile(t.strFileIndex)) << "the result is out: nothing to withdraw";
+    ASSERT_TRUE(m_wnd.PumpUntil([&] { return mgr.BusyCount() == 0; }, 5000));
+    auto names = srv.Announced();
+    EXPECT_EQ(std::count(names.begin(), names.end(), "once.flv"), 1);
+}
+
 TEST_F(FileTransMgrTest, StopsEverythingPromptlyInTheMiddle)
 {
     CGoodServer srv(5000);
