@@ -1,10 +1,12 @@
-// vexora run [--dir ID] [--out DIR] [--test-ms MS] [--check-ms MS] [--retries N] [PATH...]: the whole
-// course pipeline without windows. With paths the files (and folder trees, mirrored remotely in one batch)
-// are added to folder ID (default: the user's root folder, created when missing); without paths the user's
-// queue in the local database continues. The pipeline then runs until nothing is working: probe, conversion
-// (documents are copied), digest and upload, overlapping, every status change stored, so an interrupted run
-// (Ctrl-C, or even kill -9) is continued by the next one. Uploads that fail for a passing cause go again
-// after a growing pause; queued files that cannot get further until the user acts are left alone.
+// vexora run [--dir ID] [--out DIR] [--test-ms MS] [--check-ms MS] [--retries N] [--wait] [PATH...]: the
+// whole course pipeline without windows. With paths the files (and folder trees, mirrored remotely in one
+// batch) are added to folder ID (default: the user's root folder, created when missing); without paths the
+// user's queue in the local database continues. The pipeline then runs until nothing is working: probe,
+// conversion (documents are copied), digest and upload, overlapping, every status change stored, so an
+// interrupted run (Ctrl-C, or even kill -9) is continued by the next one. Uploads that fail for a passing
+// cause go again after a growing pause; queued files that cannot get further until the user acts are left
+// alone. One program at a time works the queue of a data folder; --wait waits for the one that does
+// (RunQueue.h).
 
 #include "app/AppConfig.h"
 #include "app/LogFile.h"
@@ -12,6 +14,7 @@
 #include "cli/CliHelpers.h"
 #include "cli/CliSession.h"
 #include "cli/JsonOut.h"
+#include "cli/RunQueue.h"
 #include "cli/RunView.h"
 #include "cli/StuckRecords.h"
 #include "net/SpaceApi.h"
@@ -143,6 +146,7 @@ int RunPipeline(CCliArgs& args)
     auto checkMsText = args.TakeOption("--check-ms");
     auto outDir = args.TakeOption("--out");
     auto retriesText = args.TakeOption("--retries");
+    const bool waitForQueue = args.TakeFlag("--wait");
     std::vector<std::string> paths;
     if (!args.Positionals(&paths))
         return UsageError(args, args.Error());
@@ -175,6 +179,9 @@ int RunPipeline(CCliArgs& args)
         return kExitFailed;
 
     int rc = kExitOk;
+    std::shared_ptr<CFileLock> queueLock = RunQueueLock();
+    if (!TakeRunQueue(*queueLock, waitForQueue, !inputs.empty(), &rc))
+        return rc;
     if (!LoginForCommand(args, &rc))
         return rc;
     CAppConfig& cfg = CAppConfig::Instance();
@@ -196,6 +203,9 @@ int RunPipeline(CCliArgs& args)
     tuning.speedTestMs = testMs;
     tuning.keepAwakeWhileWorking = true;
     tuning.uploadRetries = retries;
+    tuning.queueLock = queueLock;
+    tuning.queueOwner = RunQueueOwner();
+    tuning.waitForQueue = false; // held by another: the files are added for it
     if (outDir) {
         tuning.strConvertPath = Absolute(*outDir);
         if (!DirExists(tuning.strConvertPath) && !MakeDirs(tuning.strConvertPath))
@@ -209,6 +219,7 @@ int RunPipeline(CCliArgs& args)
 
     signal(SIGINT, OnStopSignal);
     signal(SIGTERM, OnStopSignal);
+    auto stopped = [] { return g_stop.load(); };
     pipeline.OnFileServerList(); // the list and the speed test; posts the session start
     loop.PumpUntil([&] { return pipeline.IsSessionRunning() || g_stop.load(); }, 60000);
     if (!pipeline.IsSessionRunning())
@@ -250,6 +261,12 @@ int RunPipeline(CCliArgs& args)
         }
         if (runFiles.empty() && refused.empty() && !intake.Error().empty())
             refused.emplace_back(inputs.front(), intake.Error());
+        if (!WorkQueueAfterAdding(pipeline, loop, intake.Added().size(), stopped)) {
+            pipeline.ReleaseTaskS();
+            for (const auto& [path, cause] : refused)
+                Fail("run " + path + ": " + OneLine(cause));
+            return kExitFailed;
+        }
     } else {
         runFiles = courses.Indexes();
     }
@@ -267,8 +284,10 @@ int RunPipeline(CCliArgs& args)
     // keep the loop below from ever seeing the timers run dry. Nobody waits on this thread.
     auto quietSince = std::chrono::steady_clock::now();
     auto nextCheck = quietSince + std::chrono::milliseconds(checkMs);
+    auto nextPickUp = quietSince;
     while (!g_stop && !view.SignedOutElsewhere() &&
-           (pipeline.IsCourseWorking() || loop.NextTimerDueMs() >= 0)) {
+           (pipeline.IsCourseWorking() || loop.NextTimerDueMs() >= 0 ||
+            KeepWorkingQueue(pipeline, loop, stopped))) {
         loop.RunOnce(200);
         view.Draw(false);
         if (std::chrono::steady_clock::now() >= nextCheck) {
@@ -277,10 +296,17 @@ int RunPipeline(CCliArgs& args)
                 loop.PostMsg(pipeline.Target(), WM_ACCOUNT_CHECK_OUT);
             nextCheck = std::chrono::steady_clock::now() + std::chrono::milliseconds(checkMs);
         }
+        if (std::chrono::steady_clock::now() >= nextPickUp) {
+            pipeline.PickUpStored(); // records other programs added meanwhile
+            nextPickUp = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        }
         if (pipeline.HasWorkInFlight() || loop.NextTimerDueMs() >= 0)
             quietSince = std::chrono::steady_clock::now();
-        else if (std::chrono::steady_clock::now() - quietSince > std::chrono::seconds(3))
-            break;
+        else if (std::chrono::steady_clock::now() - quietSince > std::chrono::seconds(3)) {
+            if (!KeepWorkingQueue(pipeline, loop, stopped))
+                break;
+            quietSince = std::chrono::steady_clock::now();
+        }
     }
     const bool interrupted = g_stop.load() || view.SignedOutElsewhere();
     pipeline.ReleaseTaskS();
@@ -356,7 +382,7 @@ int RunPipeline(CCliArgs& args)
 
 } // namespace
 
-VX_CLI_COMMAND("run", "run [--dir ID] [--out DIR] [--test-ms MS] [--check-ms MS] [--retries N] [PATH...]",
+VX_CLI_COMMAND("run", "run [--dir ID] [--out DIR] [--test-ms MS] [--check-ms MS] [--retries N] [--wait] [PATH...]",
                "the whole pipeline: add files and folder trees, probe, convert, digest, upload (resumable)",
                RunPipeline);
 

@@ -245,8 +245,9 @@ bool CCourseIntake::FinishStep()
         return false;
     if (!m_pendingStored) {
         // Stored first, all in one transaction: a record the database does not hold would be
-        // lost at the next start, and a failure leaves none of them behind.
-        if (!m_deps.db.InsertNewCourseFiles(m_pending, m_pipeline.UserId())) {
+        // lost at the next start, and a failure leaves none of them behind. Another program
+        // working the queue finds them noted for it.
+        if (!m_deps.db.InsertNewCourseFiles(m_pending, m_pipeline.UserId(), !m_pipeline.WorksQueue())) {
             m_strError =
                 "the course files could not be stored in " + m_deps.db.Path() + ": " + m_deps.db.LastError();
             Log(g_log, "Error : AddFileToProcess: %s", m_strError.c_str());

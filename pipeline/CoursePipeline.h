@@ -34,6 +34,7 @@
 namespace vx {
 
 class CConvertMgr;
+class CFileLock;
 class CFileTransMgr;
 class CGetFileMd5Thread;
 class CMediaInfoThread;
@@ -95,6 +96,20 @@ struct PipelineTuning
     int uploadRetries = 0;
     int retryFirstMs = 1000;
     int retryMaxMs = 30000;
+    // The queue of the database has one worker at a time, whichever program it is: the one that
+    // holds this lock (QueueLockPath) hands records to the workers; the others only add records,
+    // which the worker lists from the database (PickUpStored). Null: this pipeline works the
+    // queue alone (tests with a database of their own).
+    std::shared_ptr<CFileLock> queueLock;
+    // Written into the lock for the others: program and process id.
+    std::string queueOwner;
+    // Another program holds the lock at the session start: wait for it (the window: asked again
+    // every queueRetryMs, the user told once), or run the session without working the queue (the
+    // command line adding files for the worker).
+    bool waitForQueue = true;
+    int queueRetryMs = kQueueRetryMs;
+    // How often the worker looks for records the others stored (0: only when asked).
+    int pickUpMs = 0;
 };
 
 class CCoursePipeline : public IMsgHandler
@@ -135,6 +150,26 @@ public:
     // Closing: asks first when conversions are running; false when the user keeps them.
     bool OnClose();
     bool IsSessionRunning() const { return m_bSession; }
+
+    // --- the queue's one worker ------------------------------------------------------------
+    // Whether this session works the queue (always, without a queue lock); otherwise who does.
+    bool WorksQueue() const { return m_bWorksQueue; }
+    const std::string& QueueHolder() const { return m_strQueueHolder; }
+    // Lists the records that other programs stored for the worker, and feeds them: read off this
+    // thread (WM_RECORDS_PICKED_UP). Does nothing unless the session works the queue.
+    void PickUpStored();
+    // A session that does not work the queue tries to take it over (the worker has ended); on
+    // success every record is read again, since the worker has changed them (the session runs
+    // again once they are listed). False while another program holds it.
+    bool TakeOverQueue();
+    // The worker has nothing left to do: it lists what the others stored meanwhile (true: work
+    // on), else lets the queue go. Records stored after that are then either waiting for the
+    // next worker, who has taken the queue meanwhile, or taken up here after all: the queue is
+    // taken again and read anew (true: work on once the session runs again).
+    bool HandOverQueue();
+    // Lets the queue go after the database jobs queued so far (a sign-out's write-back), so the
+    // next worker reads what this session wrote last.
+    void ReleaseQueue();
 
     // --- stages --------------------------------------------------------------------------
     void CheckMediaInfo(uint64_t wParam);
@@ -265,8 +300,17 @@ private:
     // The options as this session uses them: the shut-down never armed, the conversion output
     // folder of the tuning when it gives one.
     _sSetData SessionOptions(_sSetData options) const;
-    // Reads the stored records on the database's thread; WM_RECORDS_LOADED goes on.
-    void LoadStoredRecords();
+    // The session start's read of the stored records, after taking the queue when it can;
+    // WM_RECORDS_LOADED goes on.
+    void LoadRecords();
+    void OnQueueHeld(uint64_t session, const std::string& holder);
+    // Adds the records not listed yet; returns how many.
+    size_t ListPickedUp(std::vector<_sLCItemData> rows);
+    bool PickUpStoredNow();
+    // Ends the workers of the session (the speed test and the file servers stay).
+    void StopWorkers();
+    // Empties both lists and reads every record again, as the worker.
+    void ReloadQueue();
 
     PipelineDeps m_deps;
     PipelineTuning m_tuning;
@@ -319,7 +363,14 @@ private:
     std::map<std::string, int64_t> m_retryDue;
     int m_nRetriesTotal = 0;
     size_t m_restoreConvertedAt = 0, m_restoreCourseAt = 0;
+    bool m_bWorksQueue = true;
+    std::string m_strQueueHolder;
+    bool m_bQueueWaitTold = false;
+    bool m_bPickUpDue = false;
 };
+
+// The queue's lock beside the database file at dbPath.
+std::string QueueLockPath(const std::string& dbPath);
 
 // Splits the command into words (blanks separate; double quotes group) and starts it without a
 // shell, detached. False (with *error) when it cannot be started.

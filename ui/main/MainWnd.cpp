@@ -1,6 +1,7 @@
 #include "ui/main/MainWnd.h"
 
 #include "app/LogFile.h"
+#include "platform/FileLock.h"
 #include "platform/PowerRequest.h"
 #include "space/SpaceController.h"
 #include "ui/DesktopShell.h"
@@ -165,6 +166,15 @@ CMainWnd::CMainWnd(const Deps& d, QWidget* parent)
                       *this,
                       power};
     PipelineTuning tuning = d.tuning;
+    // The window works the queue of its database only while no other program does; it takes up
+    // what the others add meanwhile.
+    if (!tuning.queueLock) {
+        tuning.queueLock = std::make_shared<CFileLock>(QueueLockPath(m_db.Path()));
+        tuning.queueOwner = "VexoraV2 (pid " + std::to_string(CurrentProcessId()) + ")";
+        tuning.waitForQueue = true;
+    }
+    if (tuning.pickUpMs <= 0)
+        tuning.pickUpMs = kQueuePickUpMs;
     if (!tuning.checkSignOut)
         tuning.checkSignOut = [this](std::function<void(bool)> done) {
             m_pSpace->CheckSignOut(std::move(done));

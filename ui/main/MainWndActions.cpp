@@ -490,6 +490,7 @@ void CMainWnd::SignOut(bool kicked)
     m_pIntake->DropFinish();
     m_pConverDoneList->List()->Clear();
     m_pCourseProcessList->RemoveAll();
+    m_pPipeline->ReleaseQueue(); // after the write-back that RemoveAll queued
     m_pSpace->Reset();
     m_pRequests->DropWaiting();
     m_config.m_i64UserId = -1;

@@ -10,6 +10,7 @@
 #include "common/TestRegistry.h"
 #include "media/ConvertMgr.h"
 #include "net/Session.h"
+#include "net/SpaceApi.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
 #include "space/SpaceController.h"
@@ -28,6 +29,7 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <map>
 #include <set>
 
 #include <unistd.h>
@@ -358,6 +360,101 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return FileExists(out); }, 10000));
         QCOMPARE(QString::fromStdString(ReadFile(out)), QStringLiteral("--now\nin a minute\n"));
         QTRY_COMPARE(env.quits, 1); // and the program ends
+    }
+
+    void theWindowAndARunWorkTheQueueOneAtATime()
+    {
+        MainEnv env(true);
+        OpenLogs();
+        CMainWnd& w = *env.wnd;
+        const std::string folder = env.dir.File("queue"), clip = folder + "/clip.mp4";
+        QVERIFY(MakeDirs(folder));
+        QVERIFY(MakeClip(clip, "640x360", 15));
+        const std::string pdf = env.dir.File("later/notes.pdf");
+        QVERIFY(MakeDirs(env.dir.File("later")));
+        QVERIFY(WriteFile(pdf, "%PDF-1.4\n" + std::string(5000, 'n')));
+        CSession session(*env.config);
+        QVERIFY(session.Login({CSimProcess::DemoUser(), CSimProcess::DemoPassword(), false, false}) &&
+                session.PermissionGranted());
+        _sSetData options;
+        options.strConvertPath = env.dir.File("converted");
+        QVERIFY(env.db->UpDateSetData(options, env.config->m_i64UserId));
+        // The companion on the window's database.
+        auto startRun = [&](QProcess& p, const QStringList& args) {
+            QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+            e.insert(QStringLiteral("VEXORA_DATA_DIR"), QString::fromStdString(env.dir.Path()));
+            e.insert(QStringLiteral("VEXORA_CONFIG"), QString::fromStdString(env.config->ConfigPath()));
+            e.insert(QStringLiteral("VEXORA_USER"), QString::fromStdString(CSimProcess::DemoUser()));
+            e.insert(QStringLiteral("VEXORA_PASSWORD"), QString::fromStdString(CSimProcess::DemoPassword()));
+            p.setProcessEnvironment(e);
+            p.start(QString::fromStdString(BinDir() + "vexora"), QStringList{QStringLiteral("run")} + args);
+            return p.waitForStarted(10000);
+        };
+        auto stored = [&](int status) {
+            std::vector<_sLCItemData> rows;
+            env.db->GetCourseFile(env.config->m_i64UserId, &rows);
+            for (const _sLCItemData& r : rows)
+                if (r.nStatus == status)
+                    return true;
+            return false;
+        };
+
+        // A run works the queue when the window signs in: the window waits, and says for whom.
+        QProcess run;
+        QVERIFY(startRun(
+            run, {QStringLiteral("--test-ms"), QStringLiteral("300"), QString::fromStdString(folder)}));
+        QVERIFY(QTest::qWaitFor([&] { return stored(CS_CONVERTING); }, 120000));
+        env.loop.PostMsg(w.Target(), WM_FILESERVER_LIST);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return env.boxes.join(QLatin1Char('|')).contains(QStringLiteral("vexora run (pid")); },
+            30000));
+        QVERIFY(!w.Pipeline().IsSessionRunning());
+        QCOMPARE(int(w.CourseList()->List()->Count()), 0);
+        VX_SCREENSHOT(&w, "session-queue-held");
+
+        // The run ends; the window takes the queue and lists what the run did.
+        QVERIFY(QTest::qWaitFor([&] { return run.state() == QProcess::NotRunning; }, 240000));
+        QVERIFY2(run.exitCode() == 0, run.readAllStandardError().constData());
+        QVERIFY(QTest::qWaitFor([&] { return w.Pipeline().IsSessionRunning(); }, 30000));
+        QCOMPARE(int(w.DoneList()->List()->Count()), 1);
+        QCOMPARE(w.DoneList()->List()->Find(w.DoneList()->List()->Indexes()[0])->nStatus, CS_UPLOADED);
+
+        // Now the window works it: a run adding a document leaves it to the window, which takes it
+        // up and uploads it.
+        QProcess adding;
+        QVERIFY(startRun(adding,
+                         {QStringLiteral("--test-ms"), QStringLiteral("300"), QString::fromStdString(pdf)}));
+        QVERIFY(QTest::qWaitFor([&] { return adding.state() == QProcess::NotRunning; }, 120000));
+        const QString said = QString::fromUtf8(adding.readAllStandardError());
+        QCOMPARE(adding.exitCode(), 1);
+        QVERIFY2(said.contains(QStringLiteral("which VexoraV2 (pid")), qPrintable(said));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                if (w.DoneList()->List()->Count() != 2)
+                    return false;
+                for (const std::string& idx : w.DoneList()->List()->Indexes())
+                    if (w.DoneList()->List()->Find(idx)->nStatus != CS_UPLOADED)
+                        return false;
+                return true;
+            },
+            120000));
+        // Each once on the server (a second upload would land under another name): the document
+        // in the root folder, the clip in the folder mirrored from its own.
+        CSpaceApi api(*env.config);
+        auto entriesIn = [&](int64_t folder) {
+            std::vector<SpaceEntry> entries;
+            std::string err;
+            api.RequestForDirList(folder, true, &entries, &err);
+            std::multimap<std::string, int64_t> byName;
+            for (const SpaceEntry& e : entries)
+                byName.emplace(e.strName, e.i64Id);
+            return byName;
+        };
+        auto top = entriesIn(w.Space().Tree().RootIdOf(env.config->m_i64UserId));
+        QCOMPARE(int(top.count("notes.pdf")), 1);
+        QCOMPARE(int(top.count("queue")), 1);
+        QCOMPARE(int(entriesIn(top.find("queue")->second).size()), 1);
+        QCOMPARE(int(top.size()), 3); // with the demo account's own "Lessons"
     }
 
     void aSecondProgramRaisesTheFirstAndEnds()
