@@ -22,8 +22,10 @@
 #include "store/TransRecords.h"
 #include "upload/FileServerList.h"
 
+#include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -142,6 +144,11 @@ public:
     void OnTransResult(const _sTransReport& report);
     void OnTransPending();
     void OnFileServerTest(uint32_t address, const FileServerChoice& choice);
+    // WM_FILESERVER_FIRST: the first server that agreed to the speed test (testId: its Id).
+    void OnFirstFileServer(uint64_t testId, const FileServerChoice& choice);
+    // The server that takes uploads without an assignment while the speed test measures: the
+    // first that agreed to it; none before that and once the test's choice has been applied.
+    std::optional<FileServerChoice> ProvisionalServer() const;
     bool AddFinishFileToSpace(const _sLCItemData& record);
 
     // --- the user's commands, on the given records (the faces pass the checked ones) -------
@@ -202,6 +209,15 @@ private:
     void GiveToMd5(const _sLCItemData& r);
     void GiveToMd5(std::vector<_sLCItemData> records);
     bool ReNameCourseFile(const std::string& fileIndex);
+    // True from the speed test's start until its choice has been applied here (a stopped test
+    // brings none).
+    bool SpeedTestPending() const;
+    // While the test measures: whether an upload slot is free for the provisional server.
+    bool ProvisionalSlotFree();
+    // While the test measures: the waiting records, one per free slot, to the provisional server.
+    void HandOverDuringTest();
+    // A new speed test (or none): nothing of the last one's progress holds.
+    void ForgetSpeedTest();
     void Withdraw(const std::vector<std::string>& fileIndexes);
     // Deletes the records from the database in one batch; false (the user told, nothing
     // deleted) when the batch failed.
@@ -228,6 +244,14 @@ private:
     std::unique_ptr<CGetFileMd5Thread> m_pGetMd5Thread;
     std::unique_ptr<CTestNetWorkThread> m_pTestNetWork;
     CFileServerList m_fileServers;
+    // The speed test's progress: its result applied, the first server that agreed (and the test
+    // it came from), the records handed over while it measures (the slots they hold) and the
+    // records waiting for a slot or for its result (-4), in order.
+    bool m_bTestApplied = false;
+    FileServerChoice m_provisional;
+    uint64_t m_uProvisionalTest = 0;
+    std::set<std::string> m_testRuns;
+    std::deque<std::string> m_waitingForTest;
     // File indexes handed to the probe and digest workers whose results are still due: a
     // second feed must not hand them over again (a record probed twice would be converted
     // twice).
