@@ -250,6 +250,7 @@ int RunConvert(CCliArgs& args)
         o.Int("probeCount", static_cast<long long>(info.vProbes.size()));
         o.Int("predictMs", static_cast<long long>(info.dPredictSeconds * 1000));
         o.Int("encodeMs", static_cast<long long>(info.dEncodeSeconds * 1000));
+        o.Bool("predictionKept", info.bPredictionKept);
         if (args.Json())
             fputs(o.Json().c_str(), stdout);
         else

@@ -79,6 +79,10 @@ void CCoursePipeline::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CM
         if (auto* r = PayloadAs<_sTransReport>(payload)) {
             statusMayChange = r->nCode != TR_PROGRESS;
             OnTransResult(*r);
+            // An upload has ended and its slot is free: while the speed test measures, the next
+            // waiting file takes it.
+            if (statusMayChange)
+                HandOverDuringTest();
         }
         break;
     case WM_MEDIAINFO_RESULT:
@@ -124,6 +128,10 @@ void CCoursePipeline::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CM
     case WM_CHECK_FILEMD5:
         if (wParam != 0 || m_bWorksQueue)
             CheckFileMd5(wParam);
+        break;
+    case WM_FILESERVER_FIRST:
+        if (auto* c = PayloadAs<FileServerChoice>(payload))
+            OnFirstFileServer(wParam, *c);
         break;
     case WM_FILESERVER_TEST: {
         FileServerChoice none;
@@ -210,9 +218,10 @@ void CCoursePipeline::OnSessionAnswers(SessionAnswers&& a)
         return;
     }
     m_fileServers = std::move(a.servers);
-    if (!m_pTestNetWork)
+    if (!m_pTestNetWork) {
         m_pTestNetWork = std::move(a.speedTest);
-    else if (a.speedTest)
+        ForgetSpeedTest();
+    } else if (a.speedTest)
         a.speedTest->StopEx();
     if (a.serversFailed && !a.serversError.empty())
         ShowMessageAsync(a.serversError);
@@ -233,6 +242,7 @@ void CCoursePipeline::SetSpeedTest(std::unique_ptr<CTestNetWorkThread> test)
     if (m_pTestNetWork)
         m_pTestNetWork->StopEx();
     m_pTestNetWork = std::move(test);
+    ForgetSpeedTest();
 }
 
 std::string CCoursePipeline::ProgramFolder() const
@@ -512,6 +522,7 @@ void CCoursePipeline::ReleaseTaskS()
         Log(g_log, "Info : delete m_pTestNetWork%d ", 1);
         m_pTestNetWork.reset();
     }
+    ForgetSpeedTest();
     m_deps.power.Release();
     m_restoreConverted = {};
     m_restoreCourse = {};

@@ -23,9 +23,11 @@
 #include "upload/FileServerList.h"
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -190,6 +192,11 @@ public:
     int UploadRetries() const { return m_nRetriesTotal; }
     int UploadRetries(const std::string& fileIndex) const;
     void OnFileServerTest(uint32_t address, const FileServerChoice& choice);
+    // WM_FILESERVER_FIRST: the first server that agreed to the speed test (testId: its Id).
+    void OnFirstFileServer(uint64_t testId, const FileServerChoice& choice);
+    // The server that takes uploads without an assignment while the speed test measures: the
+    // first that agreed to it; none before that and once the test's choice has been applied.
+    std::optional<FileServerChoice> ProvisionalServer() const;
     bool AddFinishFileToSpace(const _sLCItemData& record);
 
     // --- the user's commands, on the given records (the faces pass the checked ones) -------
@@ -266,6 +273,15 @@ private:
     // After a failed upload: when the cause may pass and retries are left, timer 103 hands it
     // over again after a pause; true when it will.
     bool ScheduleRetry(const std::string& fileIndex, const _sTransReport& report);
+    // True from the speed test's start until its choice has been applied here (a stopped test
+    // brings none).
+    bool SpeedTestPending() const;
+    // While the test measures: whether an upload slot is free for the provisional server.
+    bool ProvisionalSlotFree();
+    // While the test measures: the waiting records, one per free slot, to the provisional server.
+    void HandOverDuringTest();
+    // A new speed test (or none): nothing of the last one's progress holds.
+    void ForgetSpeedTest();
     void Withdraw(const std::vector<std::string>& fileIndexes);
     // The upload file is about to be made anew: the transfer manager and the digest worker let
     // go of the record and what was learnt about the old file goes (file id, offset, digest).
@@ -323,6 +339,14 @@ private:
     std::unique_ptr<CGetFileMd5Thread> m_pGetMd5Thread;
     std::unique_ptr<CTestNetWorkThread> m_pTestNetWork;
     CFileServerList m_fileServers;
+    // The speed test's progress: its result applied, the first server that agreed (and the test
+    // it came from), the records handed over while it measures (the slots they hold) and the
+    // records waiting for a slot or for its result (-4), in order.
+    bool m_bTestApplied = false;
+    FileServerChoice m_provisional;
+    uint64_t m_uProvisionalTest = 0;
+    std::set<std::string> m_testRuns;
+    std::deque<std::string> m_waitingForTest;
     // File indexes handed to the probe and digest workers whose results are still due: a
     // second feed must not hand them over again (a record probed twice would be converted
     // twice).

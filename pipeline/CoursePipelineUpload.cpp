@@ -75,14 +75,21 @@ int CCoursePipeline::AddTransItem(const std::string& fileIndex)
     bool stored = m_deps.db.GetFileServer(fileIndex, &storedIp, &storedPort) && !storedIp.empty();
     Log(g_log, "Info : strfilexindex:%s ,%s,%d", fileIndex.c_str(), storedIp.c_str(), storedPort);
     const bool preset = !cfg.m_strPreFileSvrHost.empty();
+    bool provisional = false;
     if (!preset) {
         if (stored && !m_fileServers.Contains(storedIp)) {
             m_deps.db.RemoveFileServer(fileIndex);
             stored = false;
         }
-        if (!stored && m_pTestNetWork && !m_pTestNetWork->IsDone()) {
-            Log(g_log, "Info : break addTransItem %s", fileIndex.c_str());
-            return -4;
+        if (!stored && SpeedTestPending()) {
+            // While the test measures, the first server that agreed to it takes uploads, one per
+            // free slot; the others wait for a slot or for the test's choice.
+            if (!ProvisionalSlotFree()) {
+                Log(g_log, "Info : break addTransItem %s", fileIndex.c_str());
+                m_waitingForTest.push_back(fileIndex);
+                return -4;
+            }
+            provisional = true;
         }
     }
     // Queued or uploading already: handed over once only.
@@ -98,8 +105,10 @@ int CCoursePipeline::AddTransItem(const std::string& fileIndex)
         Log(g_log, "Error: Main AddTransItem, convert_file(%s) not exist!", r->strConvertPath.c_str());
         return -1;
     }
-    std::string host = stored ? storedIp : cfg.m_strFileSvrHost;
-    uint16_t port = stored ? static_cast<uint16_t>(storedPort) : cfg.m_usFileSvrPort;
+    std::string host = stored ? storedIp : provisional ? m_provisional.strHost : cfg.m_strFileSvrHost;
+    uint16_t port = stored        ? static_cast<uint16_t>(storedPort)
+                    : provisional ? m_provisional.usPort
+                                  : cfg.m_usFileSvrPort;
     if (preset) {
         host = cfg.m_strPreFileSvrHost;
         port = cfg.m_usPreFileSvrPort;
@@ -143,6 +152,8 @@ int CCoursePipeline::AddTransItem(const std::string& fileIndex)
     }
     SetStatus(*r, CS_UPLOAD_QUEUED);
     r->nProgress = 0;
+    if (SpeedTestPending())
+        m_testRuns.insert(fileIndex);
     m_deps.courseList.SetTooltip(fileIndex, "");
     Store(*r);
     Changed(*r);
@@ -335,6 +346,70 @@ bool CCoursePipeline::ReNameCourseFile(const std::string& fileIndex)
     return true;
 }
 
+bool CCoursePipeline::SpeedTestPending() const
+{
+    // A finished test's result may still be on its way here: until it is applied, uploads
+    // without an assignment must not go to the server it replaces.
+    return m_pTestNetWork && !m_bTestApplied && (!m_pTestNetWork->IsDone() || m_pTestNetWork->HasResult());
+}
+
+std::optional<FileServerChoice> CCoursePipeline::ProvisionalServer() const
+{
+    if (!SpeedTestPending() || m_uProvisionalTest != m_pTestNetWork->Id())
+        return std::nullopt;
+    return m_provisional;
+}
+
+bool CCoursePipeline::ProvisionalSlotFree()
+{
+    if (!m_pFileTransMgr || !ProvisionalServer())
+        return false;
+    // A slot is held from the hand-over until the upload's last report.
+    for (auto it = m_testRuns.begin(); it != m_testRuns.end();) {
+        const _sLCItemData* r = Find(*it);
+        if (r && (r->nStatus == CS_UPLOAD_QUEUED || r->nStatus == CS_UPLOADING))
+            ++it;
+        else
+            it = m_testRuns.erase(it);
+    }
+    return m_testRuns.size() < m_pFileTransMgr->MaxWorkNum();
+}
+
+void CCoursePipeline::HandOverDuringTest()
+{
+    while (!m_waitingForTest.empty() && ProvisionalSlotFree()) {
+        const std::string idx = std::move(m_waitingForTest.front());
+        m_waitingForTest.pop_front();
+        const _sLCItemData* r = Find(idx);
+        if (r && (r->nStatus == CS_WAIT_UPLOAD || r->nStatus == CS_UPLOAD_FAILED) && r->nTransTimes <= 0)
+            AddTransItem(idx);
+    }
+}
+
+void CCoursePipeline::ForgetSpeedTest()
+{
+    m_bTestApplied = false;
+    m_testRuns.clear();
+    m_waitingForTest.clear();
+    // The new test's first answer may have come before the test itself was handed over.
+    if (!m_pTestNetWork || m_uProvisionalTest != m_pTestNetWork->Id()) {
+        m_provisional = FileServerChoice();
+        m_uProvisionalTest = 0;
+    }
+}
+
+void CCoursePipeline::OnFirstFileServer(uint64_t testId, const FileServerChoice& choice)
+{
+    // The answer often arrives before the session start has handed the test over; it is kept
+    // under the test's number, which only that test matches.
+    if (choice.strHost.empty() || (m_pTestNetWork && (testId != m_pTestNetWork->Id() || m_bTestApplied)))
+        return;
+    Log(g_log, "Info : fileserver first answer :%s:%d", choice.strHost.c_str(), choice.usPort);
+    m_provisional = choice;
+    m_uProvisionalTest = testId;
+    HandOverDuringTest();
+}
+
 void CCoursePipeline::OnTransPending()
 {
     if (!m_pFileTransMgr)
@@ -376,7 +451,15 @@ void CCoursePipeline::OnFileServerTest(uint32_t address, const FileServerChoice&
             m_deps.config.m_usFileSvrPort = choice.usPort;
         }
     }
-    ArmHandOver(kTransPendingMs);
+    // The waiting records go to the choice at once; without the transfer manager yet (the
+    // session is still starting) the timer looks again until it exists.
+    m_bTestApplied = true;
+    m_testRuns.clear();
+    m_waitingForTest.clear();
+    if (m_pFileTransMgr)
+        OnTransPending();
+    else
+        ArmHandOver(kTransPendingMs);
 }
 
 bool CCoursePipeline::AddFinishFileToSpace(const _sLCItemData& r)

@@ -59,8 +59,10 @@ std::string CFileTransThread::GetFileIndex() const
 int CFileTransThread::AssignTask(const _sTransTask& task)
 {
     // The previous run reports its end from inside its thread, so it may still be returning
-    // when the manager hands out the next task: refuse and let the manager try again.
-    if (m_bBusy.load() || IsRunning())
+    // when the manager hands out the next task: all that is left of it is a log line, so it is
+    // waited for briefly; only a run that does not return in time is refused (the manager tries
+    // again later).
+    if (m_bBusy.load() || (IsRunning() && !Join(kReturnWaitMs)))
         return TRANS_BUSY;
     m_run = task;
     if (!task.strSvrHost.empty()) {
@@ -254,8 +256,11 @@ int CFileTransThread::DoTransFile()
     }
     Log(g_transLog, "Info : DoTransFile end, thread_index=%d, sock=%d", m_nIndex, m_sock.Fd());
     CloseSocket();
-    for (int waited = 0; waited < m_tuning.nClosePauseMs && !m_bStop; waited += 50)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // After a failure the server is given a moment to let go of the connection before this
+    // worker may connect again; a confirmed upload frees its slot at once.
+    if (ret != TRANS_OK)
+        for (int waited = 0; waited < m_tuning.nClosePauseMs && !m_bStop; waited += 50)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
     return ret;
 }
 

@@ -64,7 +64,7 @@ struct _sTransTuning
 {
     int nRecvNum = -1; // answer wait steps of 100 ms; -1: recvnum of Config.ini
     int nConnectTimeoutMs = 10000;
-    int nClosePauseMs = 800; // pause after closing, before the run reports its end
+    int nClosePauseMs = 800; // pause after closing a failed run, before it reports its end
 };
 
 class CFileTransThread : public CThread
@@ -74,7 +74,7 @@ public:
     ~CFileTransThread() override;
 
     // 11 when the task was taken and a run started; -11 while the worker is busy or its previous
-    // run has not returned yet (the manager tries again later).
+    // run does not return within kReturnWaitMs (the manager tries again later).
     int AssignTask(const _sTransTask& task);
 
     // Asks the current run to end; it notices between every step, wait step and block.
@@ -104,6 +104,7 @@ public:
     static constexpr size_t kReadBlock = 1 << 20; // file read size
     static constexpr size_t kSendPiece = 1 << 18; // bytes per send call
     static constexpr int kProgressMs = 1000;      // at most one progress report per second
+    static constexpr int kReturnWaitMs = 200;     // wait for a finished run to return
 
 protected:
     void Process() override;
