@@ -71,7 +71,13 @@ CAutoShutDown::CAutoShutDown(std::string command, ShutdownRunner runner, CMessag
 
 CAutoShutDown::~CAutoShutDown()
 {
-    m_loop.Unregister(m_target);
+    m_loop.Unregister(m_target); // a late outcome goes nowhere
+    if (!m_thread.joinable())
+        return;
+    if (m_pRun->finished)
+        m_thread.join();
+    else
+        m_thread.detach(); // still waiting for the command: its result no longer matters
 }
 
 std::string CAutoShutDown::CountdownText() const
@@ -105,8 +111,22 @@ void CAutoShutDown::ShutDownNow()
         return;
     m_bDone = true;
     Log(g_log, "Info : automatic shut-down: running %s", m_strCommand.c_str());
-    std::string error;
-    const bool ran = m_runner && m_runner(m_strCommand, &error);
+    if (!m_runner) {
+        OnCommandDone(false, std::string());
+        return;
+    }
+    m_pRun = std::make_shared<Run>();
+    m_thread = std::thread(
+        [run = m_pRun, runner = m_runner, command = m_strCommand, loop = &m_loop, target = m_target] {
+            std::string error;
+            const bool ran = runner(command, &error);
+            loop->PostMsg(target, kMsgCommandDone, ran ? 1 : 0, MakePayload(std::move(error)));
+            run->finished = true;
+        });
+}
+
+void CAutoShutDown::OnCommandDone(bool ran, std::string error)
+{
     if (!ran) {
         if (error.empty())
             error = "the shut-down command could not be run";
@@ -116,8 +136,15 @@ void CAutoShutDown::ShutDownNow()
         m_onDone(ran, error);
 }
 
-void CAutoShutDown::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CMsgPayload>)
+void CAutoShutDown::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CMsgPayload> payload)
 {
+    if (id == kMsgCommandDone) {
+        if (m_thread.joinable())
+            m_thread.join(); // it posted as its last step
+        std::string* error = PayloadAs<std::string>(payload);
+        OnCommandDone(wParam != 0, error ? std::move(*error) : std::string());
+        return;
+    }
     if (id != WM_TIMER || wParam != kCountdownTimer || !m_bRunning)
         return;
     if (m_nSecondsLeft > 0)

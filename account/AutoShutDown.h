@@ -2,12 +2,16 @@
 // The countdown before the automatic shut-down: 30 seconds on timer 104, cancellable; at zero
 // (or at once on request) it runs the configured shut-down command through the runner it was
 // given, logs it, and reports whether the command could be run. Tests give it a recorder; the
-// product gives it RunShutdownCommand.
+// product gives it RunShutdownCommand. The runner runs on a thread of its own (the command may
+// wait a minute for a password prompt); its outcome comes back through the loop.
 
 #include "platform/MessageLoop.h"
 
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 
 namespace vx {
 
@@ -41,8 +45,11 @@ public:
     void Start(int tickMs = 1000);
     // closebtn, canclebtn: nothing happens.
     void Cancel();
-    // Autoshutdown, and zero: stops the countdown and runs the command once.
+    // Autoshutdown, and zero: stops the countdown and runs the command once; the done callback
+    // follows when it has run.
     void ShutDownNow();
+    // The command was started and has not reported yet.
+    bool CommandRunning() const { return m_pRun && !m_pRun->finished; }
 
     int SecondsLeft() const { return m_nSecondsLeft; }
     bool Running() const { return m_bRunning; }
@@ -52,6 +59,14 @@ public:
     void OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CMsgPayload> payload) override;
 
 private:
+    static constexpr uint32_t kMsgCommandDone = WM_USER + 3104;
+    // What the command's thread shares with the countdown; the thread may outlive it.
+    struct Run
+    {
+        std::atomic<bool> finished{false};
+    };
+    void OnCommandDone(bool ran, std::string error);
+
     std::string m_strCommand;
     ShutdownRunner m_runner;
     CMessageLoop& m_loop;
@@ -61,6 +76,8 @@ private:
     bool m_bDone = false;
     std::function<void(int)> m_onTick;
     std::function<void(bool, const std::string&)> m_onDone;
+    std::shared_ptr<Run> m_pRun;
+    std::thread m_thread;
 };
 
 } // namespace vx

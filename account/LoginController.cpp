@@ -14,6 +14,8 @@ CLoginController::CLoginController(CAppConfig& config, CAccountStore* store, CMe
 
 CLoginController::~CLoginController()
 {
+    if (m_pStore)
+        m_pStore->SetHashListener(nullptr);
     m_loop.Unregister(m_target);
 }
 
@@ -36,6 +38,10 @@ void CLoginController::Init(bool autoLoginAllowed)
 {
     m_accounts.clear();
     m_view = LoginView();
+    m_bLoginWhenHash = false;
+    if (m_pStore)
+        m_pStore->SetHashListener(
+            [this](const std::string& name, const std::string& hash) { OnRememberedHash(name, hash); });
     if (!m_pStore || !m_pStore->Load(&m_accounts)) {
         m_accounts.clear();
         Changed();
@@ -76,6 +82,7 @@ void CLoginController::SelectItem(int index)
 
 void CLoginController::UserNameEdited(const std::string& text)
 {
+    m_bLoginWhenHash = false;
     m_view.userName = text;
     if (m_view.selected >= 0) {
         m_view.selected = -1;
@@ -152,11 +159,33 @@ void CLoginController::StopTimer()
     }
 }
 
+void CLoginController::OnRememberedHash(const std::string& name, const std::string& hash)
+{
+    for (_sUserAccount& a : m_accounts)
+        if (a.strUserName == name && a.bRememberPsw)
+            a.strPassword = hash;
+    // Shown when the account is still the selected one and nothing was typed meanwhile.
+    const bool shown = m_view.selected >= 0 && m_view.userName == name;
+    if (shown && m_view.password.empty())
+        m_view.password = hash;
+    Changed();
+    if (m_bLoginWhenHash && shown) {
+        m_bLoginWhenHash = false;
+        Login();
+    }
+}
+
 void CLoginController::Login()
 {
     StopTimer();
     if (m_worker.Busy() || m_view.busy)
         return;
+    if (m_view.password.empty() && m_pStore && m_pStore->HashPending(m_view.userName)) {
+        // The remembered hash is still on its way from the keyring: the login follows it.
+        m_bLoginWhenHash = true;
+        return;
+    }
+    m_bLoginWhenHash = false;
     if (m_view.userName.empty() || m_view.password.empty())
         return;
     LoginRequest request{m_view.userName, m_view.password, m_view.remPass, m_view.autoLog};

@@ -84,6 +84,8 @@ private:
     static constexpr uint32_t kMsgLoginDone = WM_USER + 3001;
 
     void StopTimer();
+    // A remembered hash read from the keyring after the accounts were shown.
+    void OnRememberedHash(const std::string& name, const std::string& hash);
     void ShowLoginError(const std::string& text, LoginErrorKind kind);
     void Apply(LoginResult& result);
     void Changed();
@@ -97,6 +99,7 @@ private:
     HttpTimeouts m_timeouts;
     int m_autoLoginDelayMs = kAutoLoginDelayMs;
     bool m_bTimerArmed = false;
+    bool m_bLoginWhenHash = false; // a login waits for the selected account's hash
     std::vector<_sUserAccount> m_accounts;
     LoginView m_view;
     CLoginWorker m_worker;

@@ -113,10 +113,20 @@ VersionResult ParseVersionReply(const uint8_t* buf, size_t len, std::string* tex
     }
     if (GetLe16(buf + 6) == 1)
         return VersionResult::UpToDate;
-    // The length field is the server's word: never past the bytes that arrived or the buffer.
-    size_t n = GetLe16(buf + 32);
-    size_t arrived = len > kVersionReplyHeadSize ? len - kVersionReplyHeadSize : 0;
-    n = std::min({n, arrived, kVersionReplyBufSize - kVersionReplyHeadSize});
+    // Only bytes that arrived are read. Without its length field (32 or 33 bytes) the reply
+    // carries no text. The length is the server's word, limited to what the buffer holds; a
+    // text shorter than announced was cut on the way and is no installer address.
+    if (len < kVersionReplyHeadSize)
+        return VersionResult::UpdateDue;
+    const size_t announced = GetLe16(buf + 32);
+    const size_t n = std::min(announced, kVersionReplyBufSize - kVersionReplyHeadSize);
+    const size_t arrived = std::min(len, kVersionReplyBufSize) - kVersionReplyHeadSize;
+    if (arrived < n) {
+        if (cause)
+            *cause = "malformed reply: an update text of " + std::to_string(announced) +
+                     " bytes announced, " + std::to_string(arrived) + " arrived";
+        return VersionResult::Failed;
+    }
     text->assign(reinterpret_cast<const char*>(buf + kVersionReplyHeadSize), n);
     // A NUL cannot travel in a command-line argument; the text ends there.
     size_t nul = text->find('\0');
@@ -281,8 +291,10 @@ bool CheckVersion(std::string* updateText, const VersionCheckHooks& hooks)
         port = cfg.m_nVerPort;
     }
     std::string cause;
-    return AskVersionServer(host, port, GetAppVersion(), updateText, &cause, hooks.waits) ==
-           VersionResult::UpdateDue;
+    const VersionResult r = AskVersionServer(host, port, GetAppVersion(), updateText, &cause, hooks.waits);
+    if (r == VersionResult::Failed && !cause.empty())
+        Log(g_log, "Error : Check Version, %s", cause.c_str());
+    return r == VersionResult::UpdateDue;
 }
 
 bool IsHttpUrl(const std::string& text)

@@ -3,6 +3,7 @@
 #include "cli/CliCommand.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace vx::cli {
@@ -14,6 +15,18 @@ bool NoArguments(CCliArgs& args, const std::string& why, int* exitCode)
         *exitCode = UsageError(args, args.Error().empty() ? why : args.Error());
         return false;
     }
+    return true;
+}
+
+bool ParseBounded(const std::optional<std::string>& text, long lo, long hi, int* value)
+{
+    if (!text)
+        return true;
+    char* end = nullptr;
+    const long v = strtol(text->c_str(), &end, 10);
+    if (text->empty() || *end != '\0' || v < lo || v > hi)
+        return false;
+    *value = static_cast<int>(v);
     return true;
 }
 
@@ -62,6 +75,37 @@ std::string PlainText(const std::string& text)
         }
     }
     return out;
+}
+
+} // namespace vx::cli
+
+namespace vx::cli {
+
+std::string OneLine(std::string text)
+{
+    for (char& c : text)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
+}
+
+std::string FitWidth(const std::string& text, size_t columns)
+{
+    auto isLead = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; };
+    size_t chars = 0;
+    for (char c : text)
+        chars += isLead(c) ? 1 : 0;
+    if (chars <= columns)
+        return text;
+    const size_t keep = columns > 3 ? columns - 3 : 0;
+    size_t at = 0;
+    for (size_t seen = 0; at < text.size(); ++at) {
+        if (isLead(text[at]) && seen++ == keep)
+            break;
+    }
+    return text.substr(0, at) + "...";
 }
 
 } // namespace vx::cli

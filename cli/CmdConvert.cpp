@@ -155,13 +155,8 @@ int RunConvert(CCliArgs& args)
     if (files.empty())
         return UsageError(args, "convert needs at least one FILE");
     int sizeOp = 1;
-    if (size) {
-        char* end = nullptr;
-        long v = strtol(size->c_str(), &end, 10);
-        if (size->empty() || *end != '\0' || v < 1 || v > 5)
-            return UsageError(args, "--size takes 1 (keep), 2 (640), 3 (1024), 4 (1280) or 5 (1920)");
-        sizeOp = static_cast<int>(v);
-    }
+    if (!ParseBounded(size, 1, 5, &sizeOp))
+        return UsageError(args, "--size takes 1 (keep), 2 (640), 3 (1024), 4 (1280) or 5 (1920)");
     std::string outPath = Absolute(out ? *out : "converted");
     while (outPath.size() > 1 && outPath.back() == '/')
         outPath.pop_back();
@@ -255,6 +250,7 @@ int RunConvert(CCliArgs& args)
         o.Int("probeCount", static_cast<long long>(info.vProbes.size()));
         o.Int("predictMs", static_cast<long long>(info.dPredictSeconds * 1000));
         o.Int("encodeMs", static_cast<long long>(info.dEncodeSeconds * 1000));
+        o.Bool("predictionKept", info.bPredictionKept);
         if (args.Json())
             fputs(o.Json().c_str(), stdout);
         else

@@ -1,9 +1,12 @@
-// vexora run [--dir ID] [--out DIR] [--test-ms MS] [--check-ms MS] [PATH...]: the whole course pipeline
-// without windows. With paths the files (and folder trees, mirrored remotely in one batch) are added to
-// folder ID (default: the user's root folder, created when missing); without paths the user's queue in the
-// local database continues. The pipeline then runs until nothing is working: probe, conversion (documents are
-// copied), digest and upload, overlapping, every status change stored, so an interrupted run (Ctrl-C, or even
-// kill -9) is continued by the next one.
+// vexora run [--dir ID] [--out DIR] [--test-ms MS] [--check-ms MS] [--retries N] [--wait] [PATH...]: the
+// whole course pipeline without windows. With paths the files (and folder trees, mirrored remotely in one
+// batch) are added to folder ID (default: the user's root folder, created when missing); without paths the
+// user's queue in the local database continues. The pipeline then runs until nothing is working: probe,
+// conversion (documents are copied), digest and upload, overlapping, every status change stored, so an
+// interrupted run (Ctrl-C, or even kill -9) is continued by the next one. Uploads that fail for a passing
+// cause go again after a growing pause; queued files that cannot get further until the user acts are left
+// alone. One program at a time works the queue of a data folder; --wait waits for the one that does
+// (RunQueue.h).
 
 #include "app/AppConfig.h"
 #include "app/LogFile.h"
@@ -11,11 +14,14 @@
 #include "cli/CliHelpers.h"
 #include "cli/CliSession.h"
 #include "cli/JsonOut.h"
+#include "cli/RunQueue.h"
 #include "cli/RunView.h"
+#include "cli/StuckRecords.h"
 #include "net/SpaceApi.h"
 #include "pipeline/CourseIntake.h"
 #include "pipeline/CoursePipeline.h"
 #include "pipeline/MemoryModels.h"
+#include "platform/FileCheck.h"
 #include "platform/Paths.h"
 #include "platform/PowerRequest.h"
 #include "platform/Terminal.h"
@@ -27,6 +33,8 @@
 #include <csignal>
 #include <cstdio>
 #include <deque>
+#include <map>
+#include <set>
 
 namespace vx::cli {
 namespace {
@@ -41,16 +49,6 @@ extern "C" void OnStopSignal(int)
 std::string Absolute(const std::string& path)
 {
     return MakeAbsolute(path);
-}
-
-std::string OneLine(std::string s)
-{
-    for (char& c : s)
-        if (c == '\n' || c == '\r')
-            c = ' ';
-    while (!s.empty() && s.back() == ' ')
-        s.pop_back();
-    return s;
 }
 
 // The folder the files go to: --dir when given (looked up below the top-level folders so its
@@ -105,6 +103,34 @@ int64_t TargetFolder(CCoursePipeline& pipeline, CMemFolderTree& tree, CSpaceApi&
     return 0;
 }
 
+// Whether path is one of the run's inputs or lies inside one of its folders.
+bool NamedByInputs(const std::string& path, const std::vector<std::string>& inputs)
+{
+    for (const std::string& in : inputs) {
+        std::string folder = in;
+        while (folder.size() > 1 && folder.back() == '/')
+            folder.pop_back();
+        if (path == folder || path.compare(0, folder.size() + 1, folder + "/") == 0)
+            return true;
+    }
+    return false;
+}
+
+// The user's queued records that cannot get further until the user acts, with why; those the
+// run's paths name again are tried again instead (naming a file is acting on it).
+std::map<std::string, std::string> BlockedRecords(CLocalDb& db, int64_t userId,
+                                                  const std::vector<std::string>& inputs)
+{
+    std::map<std::string, std::string> blocked;
+    std::vector<_sLCItemData> stored;
+    if (!db.GetCourseFile(userId, &stored))
+        return blocked;
+    for (const _sLCItemData& r : stored)
+        if (std::string why = BlockedCause(r); !why.empty() && !NamedByInputs(r.strFilePath, inputs))
+            blocked.emplace(r.strFileIndex, why);
+    return blocked;
+}
+
 int RunPipeline(CCliArgs& args)
 {
     long long dirArg = 0;
@@ -114,33 +140,31 @@ int RunPipeline(CCliArgs& args)
     auto testMsText = args.TakeOption("--test-ms");
     auto checkMsText = args.TakeOption("--check-ms");
     auto outDir = args.TakeOption("--out");
+    auto retriesText = args.TakeOption("--retries");
+    const bool waitForQueue = args.TakeFlag("--wait");
     std::vector<std::string> paths;
     if (!args.Positionals(&paths))
         return UsageError(args, args.Error());
     if (haveDir && dirArg <= 0)
         return UsageError(args, "--dir needs the id of a remote folder (above 0)");
     int testMs = 10000;
-    if (testMsText) {
-        char* end = nullptr;
-        long v = strtol(testMsText->c_str(), &end, 10);
-        if (testMsText->empty() || *end != '\0' || v < 100 || v > 600000)
-            return UsageError(args, "--test-ms takes milliseconds from 100 to 600000");
-        testMs = static_cast<int>(v);
-    }
+    if (!ParseBounded(testMsText, 100, 600000, &testMs))
+        return UsageError(args, "--test-ms takes milliseconds from 100 to 600000");
     int checkMs = kSessionCheckMs;
-    if (checkMsText) {
-        char* end = nullptr;
-        long v = strtol(checkMsText->c_str(), &end, 10);
-        if (checkMsText->empty() || *end != '\0' || v < 100 || v > 3600000)
-            return UsageError(args, "--check-ms takes milliseconds from 100 to 3600000");
-        checkMs = static_cast<int>(v);
-    }
+    if (!ParseBounded(checkMsText, 100, 3600000, &checkMs))
+        return UsageError(args, "--check-ms takes milliseconds from 100 to 3600000");
+    int retries = 6;
+    if (!ParseBounded(retriesText, 0, 20, &retries))
+        return UsageError(args, "--retries takes a count from 0 to 20");
     int failedPaths = 0;
     std::vector<std::string> inputs;
     for (const std::string& p : paths) {
         std::string abs = Absolute(p);
-        if (!FileExists(abs) && !DirExists(abs)) {
-            Fail("run " + p + ": no such file or folder");
+        // A folder, or a file this user can read; anything else is named with its cause.
+        int err = 0;
+        const FileProblem problem = DirExists(abs) ? FileProblem::None : CheckInputFile(abs, &err);
+        if (problem != FileProblem::None) {
+            Fail("run " + p + ": " + DescribeFileProblem(problem, err, abs));
             ++failedPaths;
             continue;
         }
@@ -150,6 +174,9 @@ int RunPipeline(CCliArgs& args)
         return kExitFailed;
 
     int rc = kExitOk;
+    std::shared_ptr<CFileLock> queueLock = RunQueueLock();
+    if (!TakeRunQueue(*queueLock, waitForQueue, !inputs.empty(), &rc))
+        return rc;
     if (!LoginForCommand(args, &rc))
         return rc;
     CAppConfig& cfg = CAppConfig::Instance();
@@ -170,6 +197,10 @@ int RunPipeline(CCliArgs& args)
     PipelineTuning tuning;
     tuning.speedTestMs = testMs;
     tuning.keepAwakeWhileWorking = true;
+    tuning.uploadRetries = retries;
+    tuning.queueLock = queueLock;
+    tuning.queueOwner = RunQueueOwner();
+    tuning.waitForQueue = false; // held by another: the files are added for it
     if (outDir) {
         tuning.strConvertPath = Absolute(*outDir);
         if (!DirExists(tuning.strConvertPath) && !MakeDirs(tuning.strConvertPath))
@@ -178,12 +209,22 @@ int RunPipeline(CCliArgs& args)
     CCoursePipeline pipeline(PipelineDeps{loop, cfg, db, api, courses, converted, tree, space, view, power},
                              tuning);
 
+    // Read as stored, before the session folds them back and feeds them to the workers.
+    const std::map<std::string, std::string> blocked = BlockedRecords(db, cfg.m_i64UserId, inputs);
+
     signal(SIGINT, OnStopSignal);
     signal(SIGTERM, OnStopSignal);
+    auto stopped = [] { return g_stop.load(); };
     pipeline.OnFileServerList(); // the list and the speed test; posts the session start
     loop.PumpUntil([&] { return pipeline.IsSessionRunning() || g_stop.load(); }, 60000);
     if (!pipeline.IsSessionRunning())
-        return Fail("run: the session did not start");
+        return Fail(g_stop ? "run interrupted before the session started; nothing was changed"
+                           : "run: the session did not start");
+    // The session's first feeds are still on their way: the records go to no worker.
+    std::set<std::string> held;
+    for (const auto& [idx, why] : blocked)
+        if (pipeline.HoldRecord(idx, why))
+            held.insert(idx);
 
     // The files of this run: the ones added now, or the whole queue.
     std::vector<std::string> runFiles;
@@ -199,6 +240,7 @@ int RunPipeline(CCliArgs& args)
         space.Show(dir);
         const SpaceRow* row = tree.Find(dir);
         CCourseIntake intake(pipeline);
+        intake.SetCancelFlag(&g_stop); // a tree of a million entries takes a while to scan
         intake.OnDropFiles(inputs, dir, row ? row->nLevel + 1 : -1);
         runFiles = intake.Added();
         for (const auto& [path, cause] : intake.Refused()) {
@@ -214,6 +256,12 @@ int RunPipeline(CCliArgs& args)
         }
         if (runFiles.empty() && refused.empty() && !intake.Error().empty())
             refused.emplace_back(inputs.front(), intake.Error());
+        if (!WorkQueueAfterAdding(pipeline, loop, intake.Added().size(), stopped)) {
+            pipeline.ReleaseTaskS();
+            for (const auto& [path, cause] : refused)
+                Fail("run " + path + ": " + OneLine(cause));
+            return kExitFailed;
+        }
     } else {
         runFiles = courses.Indexes();
     }
@@ -231,8 +279,10 @@ int RunPipeline(CCliArgs& args)
     // keep the loop below from ever seeing the timers run dry. Nobody waits on this thread.
     auto quietSince = std::chrono::steady_clock::now();
     auto nextCheck = quietSince + std::chrono::milliseconds(checkMs);
+    auto nextPickUp = quietSince;
     while (!g_stop && !view.SignedOutElsewhere() &&
-           (pipeline.IsCourseWorking() || loop.NextTimerDueMs() >= 0)) {
+           (pipeline.IsCourseWorking() || loop.NextTimerDueMs() >= 0 ||
+            KeepWorkingQueue(pipeline, loop, stopped))) {
         loop.RunOnce(200);
         view.Draw(false);
         if (std::chrono::steady_clock::now() >= nextCheck) {
@@ -241,10 +291,17 @@ int RunPipeline(CCliArgs& args)
                 loop.PostMsg(pipeline.Target(), WM_ACCOUNT_CHECK_OUT);
             nextCheck = std::chrono::steady_clock::now() + std::chrono::milliseconds(checkMs);
         }
+        if (std::chrono::steady_clock::now() >= nextPickUp) {
+            pipeline.PickUpStored(); // records other programs added meanwhile
+            nextPickUp = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        }
         if (pipeline.HasWorkInFlight() || loop.NextTimerDueMs() >= 0)
             quietSince = std::chrono::steady_clock::now();
-        else if (std::chrono::steady_clock::now() - quietSince > std::chrono::seconds(3))
-            break;
+        else if (std::chrono::steady_clock::now() - quietSince > std::chrono::seconds(3)) {
+            if (!KeepWorkingQueue(pipeline, loop, stopped))
+                break;
+            quietSince = std::chrono::steady_clock::now();
+        }
     }
     const bool interrupted = g_stop.load() || view.SignedOutElsewhere();
     pipeline.ReleaseTaskS();
@@ -258,6 +315,7 @@ int RunPipeline(CCliArgs& args)
         ++failed;
         Fail("run " + path + ": " + OneLine(cause));
     }
+    size_t skipped = 0;
     for (const std::string& idx : runFiles) {
         const _sLCItemData* r = courses.Find(idx);
         std::string tip = courses.store.Tooltip(idx);
@@ -266,8 +324,15 @@ int RunPipeline(CCliArgs& args)
         if (!r)
             continue;
         const std::string label = StatusLabel(r->nStatus);
+        const bool wasHeld = held.count(idx) > 0;
         std::string error;
-        if (r->nStatus != CS_UPLOADED) {
+        if (wasHeld) {
+            // Left alone, not failed again: the user decides.
+            ++skipped;
+            error = "skipped: " + tip;
+            Fail("run " + r->strFilePath + ": skipped until you act: " + OneLine(tip) + "; vexora run " +
+                 r->strFilePath + " tries it again, vexora queue --remove " + idx + " drops it");
+        } else if (r->nStatus != CS_UPLOADED) {
             ++failed;
             error =
                 tip.empty() ? (interrupted ? "interrupted; vexora run continues it" : label) : OneLine(tip);
@@ -283,11 +348,23 @@ int RunPipeline(CCliArgs& args)
             o.Int("i64DirId", r->i64DirId);
             o.Text("strConvertPath", r->strConvertPath);
             o.Text("error", error);
+            o.Int("retries", pipeline.UploadRetries(idx));
+            o.Bool("skipped", wasHeld);
             PrintJsonLine(o);
         } else {
-            printf("%s\t%lld\t%s\n", label.c_str(), static_cast<long long>(r->i64FileId),
-                   r->strFilePath.c_str());
+            printf("%s\t%lld\t%s\n", PlainText(wasHeld ? "skipped" : label).c_str(),
+                   static_cast<long long>(r->i64FileId), PlainText(r->strFilePath).c_str());
         }
+    }
+    if (skipped > 0)
+        Fail(std::to_string(skipped) + " queued course files were left alone: they cannot get further until "
+                                       "you act (vexora queue lists them)");
+    if (pipeline.UploadRetries() > 0) {
+        size_t files = 0;
+        for (const std::string& idx : runFiles)
+            files += pipeline.UploadRetries(idx) > 0 ? 1 : 0;
+        fprintf(stderr, "vexora: %d upload retries after passing failures (%zu files)\n",
+                pipeline.UploadRetries(), files);
     }
     fflush(stdout);
     if (view.SignedOutElsewhere())
@@ -300,7 +377,7 @@ int RunPipeline(CCliArgs& args)
 
 } // namespace
 
-VX_CLI_COMMAND("run", "run [--dir ID] [--out DIR] [--test-ms MS] [--check-ms MS] [PATH...]",
+VX_CLI_COMMAND("run", "run [--dir ID] [--out DIR] [--test-ms MS] [--check-ms MS] [--retries N] [--wait] [PATH...]",
                "the whole pipeline: add files and folder trees, probe, convert, digest, upload (resumable)",
                RunPipeline);
 

@@ -83,6 +83,8 @@ std::string ResultText(int code)
         return "the file server's answer was unusable (no answer, garbage, or another digest)";
     case TRANS_NO_CONFIRM:
         return "the file server did not confirm the digest";
+    case TRANS_NO_ANSWER:
+        return "the file server took the connection but did not answer in time";
     case TRANS_SOCKET:
         return "cannot connect to the file server";
     case TRANS_REFUSED:
@@ -332,13 +334,8 @@ int RunUpload(CCliArgs& args)
     if (files.empty())
         return UsageError(args, "upload needs at least one FILE");
     int testMs = 10000;
-    if (testMsText) {
-        char* end = nullptr;
-        long v = strtol(testMsText->c_str(), &end, 10);
-        if (testMsText->empty() || *end != '\0' || v < 300 || v > 600000)
-            return UsageError(args, "--test-ms takes milliseconds from 300 to 600000");
-        testMs = static_cast<int>(v);
-    }
+    if (!ParseBounded(testMsText, 300, 600000, &testMs))
+        return UsageError(args, "--test-ms takes milliseconds from 300 to 600000");
 
     // Every file is checked before anything goes on the wire.
     std::vector<Job> jobs;

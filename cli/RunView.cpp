@@ -1,6 +1,7 @@
 #include "cli/RunView.h"
 
 #include "app/AppConfig.h"
+#include "cli/CliHelpers.h"
 #include "store/CourseStatus.h"
 
 #include <cstdio>
@@ -15,24 +16,28 @@ std::string StatusLabel(int32_t status)
 
 CRunView::CRunView(CMemCourseList& courses, bool tty) : m_courses(courses), m_tty(tty) {}
 
+void CRunView::PrintLine(const std::string& text)
+{
+    fprintf(stderr, "%svexora: %s\n", m_tty && m_drawnLines ? "\r\x1b[2K" : "",
+            PlainText(OneLine(text)).c_str());
+    m_drawnLines = 0;
+}
+
 int CRunView::MessageBox(const std::string& text, int)
 {
-    std::string line = text;
-    for (char& c : line)
-        if (c == '\n' || c == '\r')
-            c = ' ';
-    fprintf(stderr, "%svexora: %s\n", m_tty && m_drawnLines ? "\r\x1b[2K" : "", line.c_str());
-    m_drawnLines = 0;
+    PrintLine(text);
     return 1;
 }
 
 void CRunView::SpaceWarning(int64_t spaceLeft, const std::string&)
 {
-    std::string text = CAppConfig::Instance().GetText(2088);
-    for (char& c : text)
-        if (c == '\n' || c == '\r')
-            c = ' ';
-    fprintf(stderr, "vexora: %s (%lld GB left)\n", text.c_str(), static_cast<long long>(spaceLeft));
+    PrintLine(CAppConfig::Instance().GetText(2088) + " (" + std::to_string(spaceLeft) + " GB left)");
+}
+
+void CRunView::DropSkipped(const std::vector<std::pair<std::string, std::string>>& entries)
+{
+    for (const auto& [path, why] : entries)
+        PrintLine("run " + path + ": skipped: " + why);
 }
 
 void CRunView::OnChanged(const std::string& fileIndex, const _sLCItemData* r)
@@ -54,7 +59,7 @@ void CRunView::OnChanged(const std::string& fileIndex, const _sLCItemData* r)
     }
     if (!m_tty && l.status != before)
         fprintf(stderr, "%-8s %s  %s\n", StatusName(l.status) + 3, StatusLabel(l.status).c_str(),
-                l.name.c_str());
+                PlainText(l.name).c_str());
 }
 
 void CRunView::Draw(bool final)
@@ -79,7 +84,7 @@ void CRunView::Draw(bool final)
         const int filled = l.progress * 24 / 100;
         std::string bar(static_cast<size_t>(filled), '#');
         bar.append(static_cast<size_t>(24 - filled), '.');
-        std::string name = l.name.size() > 40 ? l.name.substr(0, 37) + "..." : l.name;
+        std::string name = FitWidth(PlainText(l.name), 40);
         fprintf(stderr, "\r\x1b[2K[%s] %3d%% %-14s %s\n", bar.c_str(), l.progress, StatusName(l.status) + 3,
                 name.c_str());
         ++lines;

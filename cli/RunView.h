@@ -23,6 +23,7 @@ public:
     int MessageBox(const std::string& text, int type) override;
     void SpaceWarning(int64_t spaceLeft, const std::string& title) override;
     void RevealFile(const std::string&) override {}
+    void DropSkipped(const std::vector<std::pair<std::string, std::string>>& entries) override;
     void OfferShutdown() override {}
     void SignedOut() override { m_bSignedOut = true; }
     bool SignedOutElsewhere() const { return m_bSignedOut; }
@@ -43,6 +44,9 @@ private:
         int64_t size = 0;
         int32_t speed = 0;
     };
+    // One line "vexora: TEXT" on standard error, escaped, over the progress lines.
+    void PrintLine(const std::string& text);
+
     CMemCourseList& m_courses;
     bool m_tty;
     std::set<std::string> m_watched;

@@ -33,7 +33,9 @@ if(VX_PKG_HTTPLIB_VERSION MATCHES "^([0-9]+\\.[0-9]+)")
 endif()
 if(VX_UI)
     list(APPEND vx_deb_depends "libqt6widgets6 (>= 6.4)" "libqt6gui6 (>= 6.4)" "libqt6core6 (>= 6.4)"
-         "libqt6dbus6 (>= 6.4)" "libqt6network6 (>= 6.4)")
+         "libqt6dbus6 (>= 6.4)" "libqt6network6 (>= 6.4)"
+         # Qt's own dialogs (file picker, standard buttons) in the program's language.
+         "qt6-translations-l10n")
 endif()
 # Remembered passwords live in the desktop's Secret Service.
 if(TARGET vx_secret)

@@ -78,7 +78,28 @@ bool NeedsQuotes(const std::string& s)
     return false;
 }
 
+// The arguments without the output and, where it changes nothing, without a forced High profile.
+std::vector<std::string> EncodeArgs(const CCommandLine& c)
+{
+    std::vector<std::string> a = c.args;
+    if (!a.empty())
+        a.pop_back();
+    if (c.ValueOf("-c:v") != "libx264" || c.ValueOf("-pix_fmt") != "yuv420p")
+        return a;
+    for (size_t i = 0; i + 1 < a.size(); ++i)
+        if (a[i] == "-profile:v" && a[i + 1] == "high") {
+            a.erase(a.begin() + static_cast<long>(i), a.begin() + static_cast<long>(i) + 2);
+            break;
+        }
+    return a;
+}
+
 } // namespace
+
+bool SameEncodeBesidesOutput(const CCommandLine& a, const CCommandLine& b)
+{
+    return a.exe == b.exe && !a.args.empty() && !b.args.empty() && EncodeArgs(a) == EncodeArgs(b);
+}
 
 std::string CCommandLine::Text() const
 {

@@ -22,6 +22,13 @@ struct CCommandLine
     std::string ValueOf(const std::string& option) const;
 };
 
+// True when two encoder lines make the same file apart from its name: the same program and the
+// same arguments but the last one (the output). An x264 line that forces "-profile:v high" makes
+// the same stream as one that leaves it out when the picture is 8-bit 4:2:0: with our x264
+// settings (8x8 transform, CABAC) the encoder picks High by itself, and the option only checks
+// that nothing outside the profile is asked for.
+bool SameEncodeBesidesOutput(const CCommandLine& a, const CCommandLine& b);
+
 // A relative path that begins with '-' would be read as an option: it gets "./" in front.
 std::string SafePathArg(const std::string& path);
 

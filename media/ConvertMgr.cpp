@@ -139,8 +139,9 @@ void CConvertMgr::Process()
 
 void CConvertMgr::StartNewWork()
 {
-    // One assignment per 300 ms, so encoders do not all start at the same instant.
-    if (m_stopEvent.Wait(300))
+    // One assignment per 300 ms while encoders run, so they do not all start at the same
+    // instant; with none running there is nothing to spread, and the first starts at once.
+    if (BusyCount() > 0 && m_stopEvent.Wait(300))
         return;
     std::lock_guard<std::mutex> work(m_workLock);
     Log(g_convertLog, "Info : StartNewWork, enter");

@@ -44,6 +44,9 @@ bool CConvertThread::CreateConvertProcess(int kind, const CCommandLine& cmd)
     opt.mergeStderr = true; // ffmpeg reports on stderr, mencoder on stdout: one pipe, one order
     opt.workDir = m_strOutFolder;
     opt.niceness = m_options.nNice;
+    // Started and waited for on this worker's thread: if our process goes (a crash, kill -9),
+    // the encoder goes with it instead of working on for nobody.
+    opt.endWithStarter = true;
     CProcess proc;
     std::string err;
     if (!proc.Start(cmd.exe, cmd.args, opt, &err)) {

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 
 namespace vx {
 
@@ -59,11 +60,13 @@ bool CConvertThread::CanCopyVideo(const MiData& inMi, std::string* profileOption
     return inMi.nBitRate[MI_VIDEO] > 0 && inMi.nBitRate[MI_VIDEO] <= 1.2 * dst.nBitRate[MI_VIDEO];
 }
 
-bool CConvertThread::CheckDuration(const MiData& inMi, const std::string& outPath)
+bool CConvertThread::CheckDuration(const MiData& inMi, const std::string& outPath, const MiData* probed)
 {
     MiData out;
     int status = 0;
-    if (!ProbeFile(outPath, &out, &status)) {
+    if (probed) {
+        out = *probed;
+    } else if (!ProbeFile(outPath, &out, &status)) {
         Log(g_convertLog, "Error : Check Duration, file(%s) Get MediaInfo Failed,code=%d", outPath.c_str(),
             status);
         return false;
@@ -81,7 +84,8 @@ bool CConvertThread::CheckDuration(const MiData& inMi, const std::string& outPat
     return ok;
 }
 
-int CConvertThread::PredictCrfValue(const MiData& dst, const std::string& in, const MiData& inMi, int* crf)
+int CConvertThread::PredictCrfValue(const MiData& dst, const std::string& in, const MiData& inMi, int* crf,
+                                    SMadeOutput* kept)
 {
     CCrfSearch search(inMi.nBitRate[MI_VIDEO], dst.nBitRate[MI_VIDEO]);
     const std::string predictFile = JoinPath(m_strOutFolder, "predict.flv");
@@ -93,6 +97,7 @@ int CConvertThread::PredictCrfValue(const MiData& dst, const std::string& in, co
         start < 0 ? "ConvertAll" : "Convert 2min", in.c_str(), inMi.nDuration[MI_VIDEO], cmd.Text().c_str());
 
     int result = CV_STEP_FAILED;
+    MiData pm;
     auto measure = [&](int progressKind, int64_t* rate) -> bool {
         DeleteFileIfAny(predictFile);
         if (!CreateConvertProcess(progressKind, cmd)) {
@@ -101,7 +106,6 @@ int CConvertThread::PredictCrfValue(const MiData& dst, const std::string& in, co
                     cmd.Text().c_str());
             return false;
         }
-        MiData pm;
         int status = 0;
         if (!ProbeFile(predictFile, &pm, &status)) {
             Log(g_convertLog,
@@ -143,10 +147,16 @@ int CConvertThread::PredictCrfValue(const MiData& dst, const std::string& in, co
                 break;
         }
     }
+    *crf = search.Crf();
+    // The last try encoded all of a short input at the CRF found: it may be the final file.
+    const bool found = result == 0 || result == CV_CRF_AT_LIMIT;
+    if (kept && found && kind == PK_PREDICT_ALL && !Stopped()) {
+        *kept = SMadeOutput{predictFile, cmd, pm};
+        return result;
+    }
     if (!DeleteFileIfAny(predictFile))
         Log(g_convertLog, "Error : PredictFile  name: %s  delete  is failed  code:%d", predictFile.c_str(),
             errno);
-    *crf = search.Crf();
     return result;
 }
 
@@ -169,22 +179,36 @@ int CConvertThread::EncodeAtRate(const std::string& in, const MiData& inMi, int 
     if (ret == 0) {
         std::string profile;
         CCommandLine cmd;
+        SMadeOutput made;
         if (CanCopyVideo(inMi, &profile, dst)) {
             SetRoute(routeHead + "remux");
             cmd = MakeCopyCommand(m_options.strFfmpegPath, in, TargetOf(dst), m_strOutFile);
         } else {
             SetRoute(routeHead + ToLower(name));
-            ret = encodeCommand(dst, profile, &cmd);
+            ret = encodeCommand(dst, profile, &cmd, &made);
         }
         if (ret == 0) {
             LogText(g_convertLog,
                     std::string(mode.runHead) + (again ? "again" : "") + ") , cmdLine:(" + cmd.Text() + ") ");
             DeleteFileIfAny(m_strOutFile);
             auto t0 = Clock::now();
-            bool ok = CreateConvertProcess(kind, cmd);
+            bool ok = false;
+            const MiData* probed = nullptr;
+            if (!made.file.empty() && rename(made.file.c_str(), m_strOutFile.c_str()) == 0) {
+                // Running this line again would only write the same file under another name.
+                Log(g_convertLog, "Info : the prediction encoded the whole file with this line, output kept");
+                ok = true;
+                probed = &made.probed;
+                m_nProgress = std::max<uint8_t>(m_nProgress, 99);
+                ReportProgress();
+            } else {
+                DeleteFileIfAny(made.file);
+                ok = CreateConvertProcess(kind, cmd);
+            }
             {
                 std::lock_guard<std::mutex> guard(m_lock);
                 m_runInfo.dEncodeSeconds = SecondsSince(t0);
+                m_runInfo.bPredictionKept = probed != nullptr;
             }
             if (Stopped()) {
                 ret = CV_STEP_FAILED;
@@ -196,7 +220,7 @@ int CConvertThread::EncodeAtRate(const std::string& in, const MiData& inMi, int 
                                           " convert successfully, but output file not existed, cmd(" +
                                           cmd.Text() + ")");
                 ret = CV_NO_OUTPUT;
-            } else if (!CheckDuration(inMi, m_strOutFile)) {
+            } else if (!CheckDuration(inMi, m_strOutFile, probed)) {
                 LogText(g_convertLog, "Error : " + name +
                                           " convert successfully, but check file duration failed, cmd(" +
                                           cmd.Text() + ")");
@@ -219,25 +243,31 @@ int CConvertThread::DoVBR(const std::string& in, const MiData& inMi, int kind)
     }
     static constexpr SRateMode kVbr{"VBR", "Info : DoVBR  (", PK_VBR_MIDDLE};
     return EncodeAtRate(
-        in, inMi, kind, kVbr, [&](const MiData& dst, const std::string& profile, CCommandLine* cmd) {
+        in, inMi, kind, kVbr,
+        [&](const MiData& dst, const std::string& profile, CCommandLine* cmd, SMadeOutput* made) {
             auto t0 = Clock::now();
             int crf = CCrfSearch::kFirstCrf;
-            int p = PredictCrfValue(dst, in, inMi, &crf);
+            SMadeOutput kept;
+            int p = PredictCrfValue(dst, in, inMi, &crf, &kept);
             {
                 std::lock_guard<std::mutex> guard(m_lock);
                 m_runInfo.dPredictSeconds = SecondsSince(t0);
                 m_runInfo.nCrf = crf;
                 m_runInfo.i64TargetBitRate = dst.nBitRate[MI_VIDEO];
             }
-            if (Stopped())
-                return static_cast<int>(CV_STEP_FAILED);
-            if (p != 0 && p != CV_CRF_AT_LIMIT) {
-                Log(g_convertLog,
-                    "Error: VBR convert predict CRF failed. process_affinity_mask=%d, dest_bitrate=%d",
-                    static_cast<int>(m_uMask), dst.nBitRate[MI_VIDEO]);
+            if (Stopped() || (p != 0 && p != CV_CRF_AT_LIMIT)) {
+                DeleteFileIfAny(kept.file);
+                if (!Stopped())
+                    Log(g_convertLog,
+                        "Error: VBR convert predict CRF failed. process_affinity_mask=%d, dest_bitrate=%d",
+                        static_cast<int>(m_uMask), dst.nBitRate[MI_VIDEO]);
                 return static_cast<int>(CV_STEP_FAILED);
             }
             *cmd = MakeVbrCommand(m_options.strFfmpegPath, in, TargetOf(dst), crf, profile, m_strOutFile);
+            if (!kept.file.empty() && SameEncodeBesidesOutput(kept.cmd, *cmd))
+                *made = std::move(kept);
+            else
+                DeleteFileIfAny(kept.file);
             return 0;
         });
 }
@@ -250,7 +280,7 @@ int CConvertThread::DoCBR(const std::string& in, const MiData& inMi, int kind)
     }
     static constexpr SRateMode kCbr{"CBR", "Info : DoCBR (", PK_CBR_MIDDLE};
     return EncodeAtRate(in, inMi, kind, kCbr,
-                        [&](const MiData& dst, const std::string& profile, CCommandLine* cmd) {
+                        [&](const MiData& dst, const std::string& profile, CCommandLine* cmd, SMadeOutput*) {
                             bool deinterlace = ToLower(inMi.strScanType) == "interlaced" && inMi.nWidth > 640;
                             *cmd = MakeCbrCommand(m_options.strFfmpegPath, in, TargetOf(dst), deinterlace,
                                                   dst.nBitRate[MI_VIDEO] / 1024, profile, m_strOutFile);

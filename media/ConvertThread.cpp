@@ -198,6 +198,10 @@ void CConvertThread::Process()
     // leaves nothing behind.
     if (result == CV_STEP_FAILED || result == CV_CRF_AT_LIMIT || result == CV_WORKER_BUSY || Stopped())
         result = CV_FAILED;
+    // An encoder that ran out of disk only says it failed: the disk tells why (looked at before
+    // the half-made files below are removed and free some of it again).
+    if (!Stopped() && WritesFailed(result) && OutputDiskFull())
+        result = CV_DISK_FULL;
     if (!Stopped())
         Report(static_cast<int8_t>(result), m_nProgress, result == CR_SUCCESS ? m_strOutFile : std::string());
     if (result != CR_SUCCESS && !m_strOutFolder.empty()) {
@@ -217,6 +221,23 @@ void CConvertThread::Process()
         m_bBusy = false;
     }
     Report(CR_WORKER_DONE, m_nProgress);
+}
+
+bool CConvertThread::WritesFailed(int result)
+{
+    return result == CV_FAILED || result == CV_NO_OUTPUT || result == CV_CHECK_FAILED ||
+           result == CV_COPY_FAILED || result == CV_MKDIR_FAILED;
+}
+
+bool CConvertThread::OutputDiskFull() const
+{
+    // Less than this is full for an encoder: its next write of a frame or an index fails.
+    constexpr int64_t kFullBelowBytes = 1 << 20;
+    const std::string& folder = m_strOutFolder.empty() ? m_options.OUTPATH : m_strOutFolder;
+    if (folder.empty())
+        return false;
+    const int64_t free = FreeDiskSpace(DirExists(folder) ? folder : m_options.OUTPATH);
+    return free >= 0 && free < kFullBelowBytes;
 }
 
 std::string CConvertThread::MiddleSourcePath() const

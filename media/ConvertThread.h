@@ -36,6 +36,7 @@ enum ConvertResult : int
     CV_COPY_FAILED = -14,    // copying an already finished FLV failed
     CV_BAD_METADATA = -15,   // the tagged file lacks its picture size or length, or its seek
                              // index does not match the file
+    CV_DISK_FULL = -16,      // a step failed with the output folder's disk full
     CV_STEP_FAILED = -41,    // internal: an encoder step failed (reported as -12)
     CV_CRF_AT_LIMIT = -42,   // internal: the prediction reached CRF 51 (not a failure)
     CV_WORKER_BUSY = -43     // internal: the worker refused a task (never reported)
@@ -56,6 +57,7 @@ struct ConvertRunInfo
     int64_t i64SampleBitRate = 0; // the measured rate at the chosen CRF
     double dPredictSeconds = 0;   // wall time spent on the prediction
     double dEncodeSeconds = 0;    // wall time of the final encode step
+    bool bPredictionKept = false; // the last prediction try was the final encode: no second run
 };
 
 class CConvertThread;
@@ -120,6 +122,10 @@ private:
     int ConvertVideo();
     // Where the middle step puts its own link or copy of the source.
     std::string MiddleSourcePath() const;
+    // Failures that may come from a write running out of disk.
+    static bool WritesFailed(int result);
+    // The disk of the output folder (or of the output root) has next to nothing left.
+    bool OutputDiskFull() const;
     int DumptoMiddleFile(const std::string& src, const MiData& srcMi, std::string* middle, MiData* middleMi);
     // 0, CV_STEP_FAILED, or CV_BAD_METADATA when the tagged file fails the metadata check.
     int AddMetaTag();
@@ -133,18 +139,30 @@ private:
 
     // ConvertRate.cpp: the rate-control encoders.
     struct SRateMode;
-    // Builds a rate mode's own encoder command for the target dst; 0, or the failure code.
-    using RateCommandFn =
-        std::function<int(const MiData& dst, const std::string& profile, CCommandLine* cmd)>;
+    // A file a prediction made with the very line of the final encode, and its probe.
+    struct SMadeOutput
+    {
+        std::string file;
+        CCommandLine cmd;
+        MiData probed;
+    };
+    // Builds a rate mode's own encoder command for the target dst; 0, or the failure code. made
+    // receives a file that already holds this encode (then the encoder does not run again).
+    using RateCommandFn = std::function<int(const MiData& dst, const std::string& profile, CCommandLine* cmd,
+                                            SMadeOutput* made)>;
     // The frame both modes share: the route, the target, the copy test, the encoder run, the
     // output check and the removal of a failed output.
     int EncodeAtRate(const std::string& in, const MiData& inMi, int kind, const SRateMode& mode,
                      const RateCommandFn& encodeCommand);
     int DoVBR(const std::string& in, const MiData& inMi, int kind);
     int DoCBR(const std::string& in, const MiData& inMi, int kind);
-    int PredictCrfValue(const MiData& dst, const std::string& in, const MiData& inMi, int* crf);
+    // kept, when given, receives the last try's output when that try encoded the whole input
+    // at the CRF found; the caller then owns the file.
+    int PredictCrfValue(const MiData& dst, const std::string& in, const MiData& inMi, int* crf,
+                        SMadeOutput* kept = nullptr);
     bool CanCopyVideo(const MiData& inMi, std::string* profileOption, const MiData& dst);
-    bool CheckDuration(const MiData& inMi, const std::string& outPath);
+    // probed: the output's probe when one was already made.
+    bool CheckDuration(const MiData& inMi, const std::string& outPath, const MiData* probed = nullptr);
 
     const uint8_t m_nIndex;
     const uint64_t m_uMask;

@@ -8,16 +8,6 @@
 
 namespace vx {
 
-namespace {
-
-bool IsInterpreter(const std::string& argv0)
-{
-    std::string base = argv0.substr(argv0.find_last_of('/') + 1);
-    return base == "sh" || base == "bash" || base == "dash";
-}
-
-} // namespace
-
 const std::vector<std::string>& EncoderNames()
 {
     // Yamdi-Extend continues as the flvmeta beside it, under that name.
@@ -26,26 +16,22 @@ const std::vector<std::string>& EncoderNames()
     return names;
 }
 
-std::vector<ProcessId> FindLeftoverEncoders(const std::string& codecsFolder)
+std::vector<ProcessId> FindEncoders(const std::string& codecsFolder)
 {
     std::set<ProcessId> found;
-    const ProcessId self = CurrentProcessId();
-    for (const std::string& name : EncoderNames()) {
-        const std::string path = JoinPath(codecsFolder, name);
-        for (ProcessId pid : FindProcessesByArgv0(path))
-            if (pid != self)
-                found.insert(pid);
-    }
-    // A script started by its path runs as "<shell> <path> ...".
-    const std::string script = JoinPath(codecsFolder, "tsMuxeR");
-    for (ProcessId pid : AllProcessIds()) {
-        if (pid == self)
-            continue;
-        std::vector<std::string> args = ProcessArgs(pid, 2);
-        if (args.size() == 2 && IsInterpreter(args[0]) && args[1] == script)
+    for (const std::string& name : EncoderNames())
+        for (ProcessId pid : FindProcessesStartedFrom(JoinPath(codecsFolder, name)))
             found.insert(pid);
-    }
     return {found.begin(), found.end()};
+}
+
+std::vector<ProcessId> FindLeftoverEncoders(const std::string& codecsFolder)
+{
+    std::vector<ProcessId> leftovers;
+    for (ProcessId pid : FindEncoders(codecsFolder))
+        if (StarterOf(pid) != StarterState::Running)
+            leftovers.push_back(pid);
+    return leftovers;
 }
 
 int KillLeftoverEncoders(const std::string& codecsFolder)

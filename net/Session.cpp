@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 namespace vx {
 
@@ -17,6 +18,17 @@ uint32_t TickCount()
 {
     auto since = std::chrono::steady_clock::now().time_since_epoch();
     return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
+// The server's refusal with the exclamation mark the panel puts after it, on the same line;
+// a text that already ends a sentence is left as it is.
+std::string Exclaimed(const std::string& message)
+{
+    for (const char* end : {"！", "!", "。", "."})
+        if (message.size() >= strlen(end) &&
+            message.compare(message.size() - strlen(end), strlen(end), end) == 0)
+            return message;
+    return message + "！";
 }
 
 } // namespace
@@ -143,7 +155,7 @@ bool CSession::Login(const LoginRequest& request)
                 }
                 m_nTriesLeft = left;
                 Show(LoginErrorKind::Account,
-                     left < 0 ? FormatText("%s\n！", message.c_str())
+                     left < 0 ? Exclaimed(message)
                               : FormatText("%s\n,您还有%d次输入机会！", message.c_str(), left));
                 m_strCause = message;
             } else if (GetJsonString(root, "alertMessage", &message)) {

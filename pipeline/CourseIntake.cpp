@@ -5,6 +5,7 @@
 #include "net/HttpClient.h"
 #include "pipeline/ConvertSettings.h"
 #include "platform/FsPath.h"
+#include "platform/FileCheck.h"
 #include "platform/Paths.h"
 #include "platform/Utf8.h"
 #include "upload/TransProtocol.h"
@@ -15,6 +16,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
@@ -244,13 +246,15 @@ bool CCourseIntake::FinishStep()
         return false;
     if (!m_pendingStored) {
         // Stored first, all in one transaction: a record the database does not hold would be
-        // lost at the next start, and a failure leaves none of them behind.
-        if (!m_deps.db.InsertNewCourseFiles(m_pending, m_pipeline.UserId())) {
+        // lost at the next start, and a failure leaves none of them behind. Another program
+        // working the queue finds them noted for it.
+        if (!m_deps.db.InsertNewCourseFiles(m_pending, m_pipeline.UserId(), !m_pipeline.WorksQueue())) {
             m_strError =
                 "the course files could not be stored in " + m_deps.db.Path() + ": " + m_deps.db.LastError();
             Log(g_log, "Error : AddFileToProcess: %s", m_strError.c_str());
             for (const _sLCItemData& r : m_pending)
                 Refuse(r.strFilePath, m_strError);
+            m_failures.push_back({true, m_deps.db.Path(), m_deps.db.LastError(), m_pending.size()});
             DropFinish();
             return false;
         }
@@ -294,6 +298,7 @@ void CCourseIntake::Reset()
     CompleteFinish();
     m_added.clear();
     m_refused.clear();
+    m_skipped.clear();
     m_strError.clear();
 }
 
@@ -307,7 +312,15 @@ bool CCourseIntake::BeginFiles(const std::vector<std::string>& pathsIn, IntakeJo
         return false;
     job->bSingle = pathsIn.size() == 1;
     job->strTitle = "SpaceInsufWnd";
-    std::vector<std::string> paths = pathsIn;
+    std::vector<std::string> paths;
+    for (const std::string& p : pathsIn) {
+        // Only regular files: a named pipe or a device would hold the probe for ever.
+        const EntryInfo info = LookAtEntry(p);
+        if (info.kind == EntryKind::File)
+            paths.push_back(p);
+        else
+            Refuse(p, DescribeFileProblem(ProblemOf(info), info.sysError, p));
+    }
     FilterCourseFiles(&paths, job->bSingle);
     for (const std::string& p : paths) {
         PathEntry e;
@@ -344,28 +357,22 @@ bool CCourseIntake::BeginDrop(const std::vector<std::string>& paths, int64_t dir
     CompleteFinish();
     std::vector<PathEntry> folders, files;
     m_refused.clear();
-    for (std::string p : paths) {
-        while (p.size() > 1 && p.back() == '/')
-            p.pop_back();
-        PathEntry e;
-        e.i64DirId = dirId;
-        e.nLevel = level;
-        e.strPath = p;
-        if (DirExists(p)) {
-            e.bFolder = true;
-            e.strClientId = NewFileIndex();
-            e.strClientPid = "0";
-            folders.push_back(e);
-            ScanFolder(e, 1, &folders, &files);
-        } else {
-            files.push_back(e);
-        }
-    }
+    m_skipped.clear();
+    const bool whole = DescribeDrop(paths, dirId, level, &folders, &files);
     Log(g_log, "Info : AddFileToProcess-----OnDropFiles--before----Dir-%zu,file-%zu ", folders.size(),
         files.size());
+    if (!m_skipped.empty())
+        m_deps.ui.DropSkipped(m_skipped);
+    if (!whole) {
+        Log(g_log, "Info : AddFileToProcess: the drop was cancelled during the folder scan");
+        m_strError = "interrupted while the dropped folders were scanned; nothing was added";
+        return false;
+    }
     auto refusedScan = m_refused;
+    auto skipped = m_skipped;
     const bool go = BeginEntries(std::move(folders), std::move(files), job);
     m_refused.insert(m_refused.begin(), refusedScan.begin(), refusedScan.end());
+    m_skipped = std::move(skipped);
     return go;
 }
 
@@ -417,8 +424,83 @@ int CCourseIntake::AddFileToProcess(std::vector<PathEntry> folders, std::vector<
     return Finish(std::move(job));
 }
 
-void CCourseIntake::ScanFolder(const PathEntry& folder, int depth, std::vector<PathEntry>* folders,
-                               std::vector<PathEntry>* files)
+// What a drop's scan remembers: every real folder and file it has taken (by identity, with the
+// path it was first reached by), the folders from the top of the scan down to the one being
+// read, and how many folder lines it has logged.
+struct CCourseIntake::ScanState
+{
+    using Key = std::pair<uint64_t, uint64_t>;
+    std::map<Key, std::string> folders;
+    std::map<Key, std::string> files;
+    std::vector<std::pair<Key, std::string>> onPath;
+    size_t loggedFolders = 0;
+    size_t unloggedFolders = 0;
+
+    static Key KeyOf(const EntryInfo& e) { return {e.device, e.inode}; }
+};
+
+namespace {
+
+// Folder lines of one drop's scan in the log; a tree larger than this is summed up in one line.
+constexpr size_t kScanLogLines = 1000;
+
+} // namespace
+
+bool CCourseIntake::DescribeDrop(const std::vector<std::string>& paths, int64_t dirId, int32_t level,
+                                 std::vector<PathEntry>* folders, std::vector<PathEntry>* files)
+{
+    ScanState state;
+    bool whole = true;
+    for (std::string p : paths) {
+        if (Cancelled()) {
+            whole = false;
+            break;
+        }
+        while (p.size() > 1 && p.back() == '/')
+            p.pop_back();
+        PathEntry e;
+        e.i64DirId = dirId;
+        e.nLevel = level;
+        e.strPath = p;
+        const EntryInfo info = LookAtEntry(p);
+        const ScanState::Key key = ScanState::KeyOf(info);
+        if (info.kind == EntryKind::Folder) {
+            if (auto seen = state.folders.find(key); seen != state.folders.end()) {
+                m_skipped.emplace_back(p, "the same folder as " + seen->second + ", which is already added");
+                continue;
+            }
+            state.folders.emplace(key, p);
+            e.bFolder = true;
+            e.strClientId = NewFileIndex();
+            e.strClientPid = "0";
+            folders->push_back(e);
+            state.onPath = {{key, p}};
+            if (!ScanFolder(e, 1, state, folders, files)) {
+                whole = false;
+                break;
+            }
+        } else if (info.kind == EntryKind::File) {
+            if (auto seen = state.files.find(key); seen != state.files.end()) {
+                m_skipped.emplace_back(p, "the same file as " + seen->second + ", which is already added");
+                continue;
+            }
+            state.files.emplace(key, p);
+            files->push_back(e);
+        } else {
+            // Named: only a folder or a regular file can be added (a named pipe would be read
+            // without end).
+            Refuse(p, DescribeFileProblem(ProblemOf(info), info.sysError, p));
+        }
+    }
+    if (state.unloggedFolders > 0)
+        Log(g_log, "Info : AddFileToProcess: and %zu more folders", state.unloggedFolders);
+    for (const auto& [path, why] : m_skipped)
+        Log(g_log, "Warning : AddFileToProcess: %s skipped: %s", path.c_str(), why.c_str());
+    return whole;
+}
+
+bool CCourseIntake::ScanFolder(const PathEntry& folder, int depth, ScanState& state,
+                               std::vector<PathEntry>* folders, std::vector<PathEntry>* files)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -426,26 +508,75 @@ void CCourseIntake::ScanFolder(const PathEntry& folder, int depth, std::vector<P
     if (ec) {
         Log(g_log, "Error : the folder %s cannot be read: %s", folder.strPath.c_str(), ec.message().c_str());
         Refuse(folder.strPath, "the folder cannot be read: " + ec.message());
-        return;
+        m_failures.push_back({false, folder.strPath, ec.message(), 0});
+        return true;
     }
     for (; it != end; it.increment(ec)) {
         if (ec)
             break;
+        if (Cancelled())
+            return false;
         PathEntry e;
         e.strPath = FsPathText(it->path());
         e.strClientPid = folder.strClientId;
-        std::error_code typeEc;
-        if (it->is_directory(typeEc)) {
+        const EntryInfo info = LookAtEntry(e.strPath);
+        const ScanState::Key key = ScanState::KeyOf(info);
+        switch (info.kind) {
+        case EntryKind::Folder: {
+            // Each real folder once: a link back up the tree would make the scan endless, and a
+            // second way into a folder would upload its files twice.
+            auto up = std::find_if(state.onPath.begin(), state.onPath.end(),
+                                   [&key](const auto& f) { return f.first == key; });
+            if (up != state.onPath.end()) {
+                m_skipped.emplace_back(e.strPath,
+                                       "a link to the folder " + up->second + " that holds it (a loop)");
+                break;
+            }
+            if (auto seen = state.folders.find(key); seen != state.folders.end()) {
+                m_skipped.emplace_back(e.strPath,
+                                       "the same folder as " + seen->second + ", which is already added");
+                break;
+            }
+            state.folders.emplace(key, e.strPath);
             e.bFolder = true;
             e.strClientId = NewFileIndex();
-            Log(g_log, "%s--->%s %s,index:%s", std::string(static_cast<size_t>(depth) * 4, ' ').c_str(), "",
-                e.strPath.c_str(), e.strClientId.c_str());
+            if (state.loggedFolders < kScanLogLines) {
+                ++state.loggedFolders;
+                Log(g_log, "%s--->%s %s,index:%s", std::string(static_cast<size_t>(depth) * 4, ' ').c_str(),
+                    "", e.strPath.c_str(), e.strClientId.c_str());
+            } else {
+                ++state.unloggedFolders;
+            }
             folders->push_back(e);
-            ScanFolder(e, depth + 1, folders, files);
-        } else if (it->is_regular_file(typeEc)) {
+            state.onPath.emplace_back(key, e.strPath);
+            const bool whole = ScanFolder(e, depth + 1, state, folders, files);
+            state.onPath.pop_back();
+            if (!whole)
+                return false;
+            break;
+        }
+        case EntryKind::File:
+            if (auto seen = state.files.find(key); seen != state.files.end()) {
+                m_skipped.emplace_back(e.strPath,
+                                       "the same file as " + seen->second + ", which is already added");
+                break;
+            }
+            state.files.emplace(key, e.strPath);
             files->push_back(e);
+            break;
+        case EntryKind::Special:
+            // Named pipes, devices and sockets are no course material: left out without a word.
+            break;
+        case EntryKind::Missing:
+            if (info.bLink)
+                m_skipped.emplace_back(e.strPath, "a link to nothing");
+            break;
+        case EntryKind::Error:
+            m_skipped.emplace_back(e.strPath, DescribeFileProblem(ProblemOf(info), info.sysError, e.strPath));
+            break;
         }
     }
+    return true;
 }
 
 int CCourseIntake::OnDropFiles(const std::vector<std::string>& paths, int64_t dirId, int32_t level)

@@ -10,6 +10,7 @@
 #include "pipeline/CoursePipeline.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -27,6 +28,16 @@ struct PathEntry
     std::string strClientId;  // folders: a new file index naming the folder in the batch
     std::string strClientPid; // client id of the containing folder; "0" for folders dropped at
                               // the top; "" for files dropped at the top
+};
+
+// What went wrong in an addition beyond the checks the user knows: a dropped folder that could
+// not be read, or the database refusing to store the new records.
+struct IntakeFailure
+{
+    bool bNotStored = false; // false: the folder strPath could not be read
+    std::string strPath;     // the folder, or the database file
+    std::string strCause;
+    size_t nFiles = 0; // not stored: how many files were left out
 };
 
 // One addition split in three steps for a caller that keeps the server off its own thread:
@@ -121,8 +132,18 @@ public:
     const std::vector<std::string>& Added() const { return m_added; }
     // What the last call refused: path and cause (for the command line's report).
     const std::vector<std::pair<std::string, std::string>>& Refused() const { return m_refused; }
+    // What the last drop's folder scan left out with a warning (a link back into the tree, a
+    // folder or file reached a second time, a link to nothing): path and why. The user
+    // interface is shown them too (IPipelineUi::DropSkipped).
+    const std::vector<std::pair<std::string, std::string>>& Skipped() const { return m_skipped; }
+    // A flag that, once set, ends a folder scan early (the command line's Ctrl-C); the drop is
+    // then refused as a whole. Null: never.
+    void SetCancelFlag(const std::atomic<bool>* cancel) { m_cancel = cancel; }
     // Why the last call added nothing at all ("" when it did not refuse everything).
     const std::string& Error() const { return m_strError; }
+    // The failures of the additions since the last call, oldest first (a window shows them; the
+    // command line reports every refusal from Refused()).
+    std::vector<IntakeFailure> TakeFailures() { return std::exchange(m_failures, {}); }
 
 private:
     // Reads Ext.data; false when the file cannot be opened (everything is accepted then).
@@ -136,8 +157,14 @@ private:
     std::vector<_sLCItemData> BuildRecords(const IntakeJob& job);
     // Filters a list of paths; keep[i] tells whether paths[i] stays.
     std::vector<bool> Filter(const std::vector<std::string>& paths, bool single);
-    void ScanFolder(const PathEntry& folder, int depth, std::vector<PathEntry>* folders,
+    struct ScanState;
+    // Describes the dropped paths; false when the scan was cancelled.
+    bool DescribeDrop(const std::vector<std::string>& paths, int64_t dirId, int32_t level,
+                      std::vector<PathEntry>* folders, std::vector<PathEntry>* files);
+    // False when the scan was cancelled.
+    bool ScanFolder(const PathEntry& folder, int depth, ScanState& state, std::vector<PathEntry>* folders,
                     std::vector<PathEntry>* files);
+    bool Cancelled() const { return m_cancel && m_cancel->load(); }
     void Refuse(const std::string& path, const std::string& cause);
 
     CCoursePipeline& m_pipeline;
@@ -150,7 +177,10 @@ private:
     size_t m_pendingListed = 0;
     size_t m_finishChunk = 2000;
     std::vector<std::pair<std::string, std::string>> m_refused;
+    std::vector<std::pair<std::string, std::string>> m_skipped;
     std::string m_strError;
+    std::vector<IntakeFailure> m_failures;
+    const std::atomic<bool>* m_cancel = nullptr;
 };
 
 } // namespace vx

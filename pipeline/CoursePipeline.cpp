@@ -8,6 +8,7 @@
 #include "media/GetFileMd5Thread.h"
 #include "media/MediaInfoThread.h"
 #include "pipeline/ConvertSettings.h"
+#include "platform/FileLock.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
 
@@ -56,6 +57,18 @@ void CCoursePipeline::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CM
     case WM_RESTORE_STEP:
         OnRestoreStep(wParam);
         break;
+    case WM_QUEUE_HELD:
+        if (auto* holder = PayloadAs<std::string>(payload))
+            OnQueueHeld(wParam, *holder);
+        break;
+    case WM_RECORDS_PICKED_UP:
+        if (auto* picked = PayloadAs<LoadedRecords>(payload)) {
+            if (picked->session == *m_sessionToken)
+                m_bPickUpDue = false;
+            if (picked->session == *m_sessionToken && m_bSession && m_bWorksQueue)
+                ListPickedUp(std::move(picked->rows));
+        }
+        break;
     case WM_SHOW_MESSAGE:
         if (auto* text = PayloadAs<std::string>(payload)) {
             Log(g_log, "info : %s", (*text).c_str());
@@ -66,6 +79,10 @@ void CCoursePipeline::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CM
         if (auto* r = PayloadAs<_sTransReport>(payload)) {
             statusMayChange = r->nCode != TR_PROGRESS;
             OnTransResult(*r);
+            // An upload has ended and its slot is free: while the speed test measures, the next
+            // waiting file takes it.
+            if (statusMayChange)
+                HandOverDuringTest();
         }
         break;
     case WM_MEDIAINFO_RESULT:
@@ -103,11 +120,18 @@ void CCoursePipeline::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CM
                 static_cast<unsigned long long>(wParam));
         }
         break;
+    // Only the queue's worker feeds the workers; the others' records wait for it.
     case WM_CHECK_MEDIAINFO:
-        CheckMediaInfo(wParam);
+        if (wParam != 0 || m_bWorksQueue)
+            CheckMediaInfo(wParam);
         break;
     case WM_CHECK_FILEMD5:
-        CheckFileMd5(wParam);
+        if (wParam != 0 || m_bWorksQueue)
+            CheckFileMd5(wParam);
+        break;
+    case WM_FILESERVER_FIRST:
+        if (auto* c = PayloadAs<FileServerChoice>(payload))
+            OnFirstFileServer(wParam, *c);
         break;
     case WM_FILESERVER_TEST: {
         FileServerChoice none;
@@ -122,6 +146,13 @@ void CCoursePipeline::OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CM
             CheckCourseIsWorkToTrans();
         else if (wParam == TIMER_SESSION_CHECK)
             CheckSignOut();
+        else if (wParam == TIMER_QUEUE_PICKUP)
+            PickUpStored();
+        else if (wParam == TIMER_QUEUE_WAIT) {
+            m_deps.loop.KillTimer(m_target, TIMER_QUEUE_WAIT);
+            if (!m_bSession)
+                LoadRecords();
+        }
         statusMayChange = false;
         break;
     default:
@@ -187,9 +218,10 @@ void CCoursePipeline::OnSessionAnswers(SessionAnswers&& a)
         return;
     }
     m_fileServers = std::move(a.servers);
-    if (!m_pTestNetWork)
+    if (!m_pTestNetWork) {
         m_pTestNetWork = std::move(a.speedTest);
-    else if (a.speedTest)
+        ForgetSpeedTest();
+    } else if (a.speedTest)
         a.speedTest->StopEx();
     if (a.serversFailed && !a.serversError.empty())
         ShowMessageAsync(a.serversError);
@@ -210,6 +242,7 @@ void CCoursePipeline::SetSpeedTest(std::unique_ptr<CTestNetWorkThread> test)
     if (m_pTestNetWork)
         m_pTestNetWork->StopEx();
     m_pTestNetWork = std::move(test);
+    ForgetSpeedTest();
 }
 
 std::string CCoursePipeline::ProgramFolder() const
@@ -247,22 +280,56 @@ void CCoursePipeline::StartSession()
         m_deps.db.UpDateSetData(options, UserId());
         m_deps.db.GetSetData(options, UserId());
     }
+    m_deps.config.SetUserOptions(SessionOptions(options));
+    m_bQueueWaitTold = false;
+    if (!(options.nUinfo & kOptStartSetDone)) {
+        // The workers take the size for videos of unknown size (and the rest) from the options:
+        // the session waits until the user has set them.
+        std::weak_ptr<uint64_t> token = m_sessionToken;
+        const uint64_t session = *m_sessionToken;
+        m_deps.ui.AskStartSettings([this, token, session] {
+            auto alive = token.lock();
+            if (!alive || *alive != session || m_bSession)
+                return; // the pipeline or that session is gone
+            // Stored as the user chose them; what holds for this session only is applied again.
+            m_deps.config.SetUserOptions(SessionOptions(m_deps.config.m_setData));
+            LoadRecords();
+        });
+        return;
+    }
+    LoadRecords();
+}
+
+_sSetData CCoursePipeline::SessionOptions(_sSetData options) const
+{
     options.nUinfo &= ~kOptAutoShutdown; // the shut-down is never armed at start
     if (!m_tuning.strConvertPath.empty())
         options.strConvertPath = m_tuning.strConvertPath;
-    m_deps.config.SetUserOptions(options);
+    return options;
+}
 
+void CCoursePipeline::LoadRecords()
+{
     // The stored records are read off the window's thread: ten thousand take tens of
     // milliseconds, and more while a sign-out's write-back still runs. The session goes on in
-    // OnRecordsLoaded.
+    // OnRecordsLoaded. The queue is taken in the same job: jobs run in order, so a release that
+    // an earlier session queued (ReleaseQueue) has happened by then.
     CMessageLoop* loop = &m_deps.loop;
     const MsgTarget target = m_target;
     const uint64_t session = *m_sessionToken;
     const int64_t user = UserId();
-    m_deps.db.RunInBackground([loop, target, session, user](CLocalDb& db) {
+    m_deps.db.RunInBackground([loop, target, session, user, lock = m_tuning.queueLock,
+                               owner = m_tuning.queueOwner, wait = m_tuning.waitForQueue](CLocalDb& db) {
         LoadedRecords loaded;
         loaded.session = session;
-        loaded.ok = db.LoadCourseFiles(user, &loaded.rows);
+        loaded.worksQueue = !lock || lock->TryLock(owner, &loaded.holder);
+        if (!loaded.worksQueue && wait) {
+            loop->PostMsg(target, WM_QUEUE_HELD, session, MakePayload(std::move(loaded.holder)));
+            return true;
+        }
+        // The worker takes the notes of records stored for it along: it lists them all now.
+        loaded.ok =
+            loaded.worksQueue ? db.LoadQueue(user, &loaded.rows) : db.LoadCourseFiles(user, &loaded.rows);
         MeasureUnprobed(&loaded.rows);
         const bool ok = loaded.ok;
         loop->PostMsg(target, WM_RECORDS_LOADED, 0, MakePayload(std::move(loaded)));
@@ -274,6 +341,11 @@ void CCoursePipeline::OnRecordsLoaded(LoadedRecords&& loaded)
 {
     if (loaded.session != *m_sessionToken || m_bSession)
         return; // read for a session that has ended meanwhile
+    m_bWorksQueue = loaded.worksQueue;
+    m_strQueueHolder = loaded.worksQueue ? std::string() : loaded.holder;
+    if (!m_bWorksQueue)
+        Log(g_log, "Info : %s works the queue; the files added here are left to it",
+            m_strQueueHolder.c_str());
     if (loaded.ok) {
         // Listed a chunk per turn of the loop (WM_RESTORE_STEP), so the window keeps answering.
         SplitRestored(std::move(loaded.rows));
@@ -299,6 +371,8 @@ void CCoursePipeline::RunSession()
 {
     m_bSession = true;
     InItTaskS();
+    if (m_bWorksQueue && m_tuning.queueLock && m_tuning.pickUpMs > 0)
+        m_deps.loop.SetTimer(m_target, TIMER_QUEUE_PICKUP, m_tuning.pickUpMs);
     m_deps.ui.CountsChanged();
     if (m_tuning.checkSignOut)
         m_deps.loop.SetTimer(m_target, TIMER_SESSION_CHECK, m_tuning.sessionCheckMs);
@@ -404,7 +478,7 @@ void CCoursePipeline::RestoreRecords(std::vector<_sLCItemData> rows)
 
 void CCoursePipeline::InItTaskS()
 {
-    if (!m_bSession)
+    if (!m_bSession || !m_bWorksQueue)
         return;
     CAppConfig& cfg = m_deps.config;
     if (!m_pFileTransMgr) {
@@ -431,12 +505,32 @@ void CCoursePipeline::InItTaskS()
 void CCoursePipeline::ReleaseTaskS()
 {
     Log(g_log, "Info : ReleaseTaskS: delete m_pTestNetWork%d ", m_pTestNetWork ? 1 : 0);
-    for (uint32_t t = TIMER_TRANS_PENDING; t <= TIMER_SESSION_CHECK; ++t)
+    for (uint32_t t :
+         {TIMER_TRANS_PENDING, TIMER_WORK_CHECK, TIMER_SESSION_CHECK, TIMER_QUEUE_WAIT, TIMER_QUEUE_PICKUP})
         m_deps.loop.KillTimer(m_target, t);
+    m_retryDue.clear();
     m_bWorkCheckArmed = false;
     // An answer to a sign-out check of this session no longer counts.
     ++*m_sessionToken;
     m_bSignOutCheckDue = false;
+    m_bPickUpDue = false;
+    StopWorkers();
+    m_bSpaceFullShown = false;
+    m_fileServers = CFileServerList();
+    if (m_pTestNetWork) {
+        m_pTestNetWork->StopEx();
+        Log(g_log, "Info : delete m_pTestNetWork%d ", 1);
+        m_pTestNetWork.reset();
+    }
+    ForgetSpeedTest();
+    m_deps.power.Release();
+    m_restoreConverted = {};
+    m_restoreCourse = {};
+    m_bSession = false;
+}
+
+void CCoursePipeline::StopWorkers()
+{
     if (m_pFileTransMgr) {
         m_pFileTransMgr->StopWork();
         m_pFileTransMgr.reset();
@@ -451,17 +545,6 @@ void CCoursePipeline::ReleaseTaskS()
     m_digesting.clear();
     m_staleDigests.clear();
     m_busyWaits.clear();
-    m_bSpaceFullShown = false;
-    m_fileServers = CFileServerList();
-    if (m_pTestNetWork) {
-        m_pTestNetWork->StopEx();
-        Log(g_log, "Info : delete m_pTestNetWork%d ", 1);
-        m_pTestNetWork.reset();
-    }
-    m_deps.power.Release();
-    m_restoreConverted = {};
-    m_restoreCourse = {};
-    m_bSession = false;
 }
 
 bool CCoursePipeline::OnClose()

@@ -23,9 +23,11 @@
 #include "upload/FileServerList.h"
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -34,6 +36,7 @@
 namespace vx {
 
 class CConvertMgr;
+class CFileLock;
 class CFileTransMgr;
 class CGetFileMd5Thread;
 class CMediaInfoThread;
@@ -88,6 +91,27 @@ struct PipelineTuning
     int sessionCheckMs = kSessionCheckMs;
     // Restored records listed per turn of the loop at a session start.
     size_t restoreChunk = kRestoreChunk;
+    // An upload that failed for a passing cause (the connection lost or refused, no answer, the
+    // digest unconfirmed) is handed over again after a pause, at most uploadRetries times per file;
+    // the pause starts at retryFirstMs and doubles up to retryMaxMs. 0: never (the window's user
+    // uploads again by hand).
+    int uploadRetries = 0;
+    int retryFirstMs = 1000;
+    int retryMaxMs = 30000;
+    // The queue of the database has one worker at a time, whichever program it is: the one that
+    // holds this lock (QueueLockPath) hands records to the workers; the others only add records,
+    // which the worker lists from the database (PickUpStored). Null: this pipeline works the
+    // queue alone (tests with a database of their own).
+    std::shared_ptr<CFileLock> queueLock;
+    // Written into the lock for the others: program and process id.
+    std::string queueOwner;
+    // Another program holds the lock at the session start: wait for it (the window: asked again
+    // every queueRetryMs, the user told once), or run the session without working the queue (the
+    // command line adding files for the worker).
+    bool waitForQueue = true;
+    int queueRetryMs = kQueueRetryMs;
+    // How often the worker looks for records the others stored (0: only when asked).
+    int pickUpMs = 0;
 };
 
 class CCoursePipeline : public IMsgHandler
@@ -111,9 +135,10 @@ public:
     // posts WM_USER_INFO.
     void OnFileServerList();
     void OnSessionAnswers(SessionAnswers&& answers);
-    // WM_USER_INFO: folder tree, quota, options, then the stored records are read on a thread
-    // of the database's; WM_RECORDS_LOADED lists them, starts the workers and the first feeds,
-    // and only then is the session running (IPipelineUi::SessionStarted).
+    // WM_USER_INFO: folder tree, quota, options (and the start-up settings the first time,
+    // IPipelineUi::AskStartSettings), then the stored records are read on a thread of the
+    // database's; WM_RECORDS_LOADED lists them, starts the workers and the first feeds, and only
+    // then is the session running (IPipelineUi::SessionStarted).
     void StartSession();
     void OnRecordsLoaded(LoadedRecords&& loaded);
     // WM_RESTORE_STEP: the next chunk of the restored records; the last one starts the session.
@@ -127,6 +152,26 @@ public:
     // Closing: asks first when conversions are running; false when the user keeps them.
     bool OnClose();
     bool IsSessionRunning() const { return m_bSession; }
+
+    // --- the queue's one worker ------------------------------------------------------------
+    // Whether this session works the queue (always, without a queue lock); otherwise who does.
+    bool WorksQueue() const { return m_bWorksQueue; }
+    const std::string& QueueHolder() const { return m_strQueueHolder; }
+    // Lists the records that other programs stored for the worker, and feeds them: read off this
+    // thread (WM_RECORDS_PICKED_UP). Does nothing unless the session works the queue.
+    void PickUpStored();
+    // A session that does not work the queue tries to take it over (the worker has ended); on
+    // success every record is read again, since the worker has changed them (the session runs
+    // again once they are listed). False while another program holds it.
+    bool TakeOverQueue();
+    // The worker has nothing left to do: it lists what the others stored meanwhile (true: work
+    // on), else lets the queue go. Records stored after that are then either waiting for the
+    // next worker, who has taken the queue meanwhile, or taken up here after all: the queue is
+    // taken again and read anew (true: work on once the session runs again).
+    bool HandOverQueue();
+    // Lets the queue go after the database jobs queued so far (a sign-out's write-back), so the
+    // next worker reads what this session wrote last.
+    void ReleaseQueue();
 
     // --- stages --------------------------------------------------------------------------
     void CheckMediaInfo(uint64_t wParam);
@@ -143,7 +188,15 @@ public:
     int AddTransItem(const std::string& fileIndex);
     void OnTransResult(const _sTransReport& report);
     void OnTransPending();
+    // Hand-overs again after passing failures: in all, and of one file.
+    int UploadRetries() const { return m_nRetriesTotal; }
+    int UploadRetries(const std::string& fileIndex) const;
     void OnFileServerTest(uint32_t address, const FileServerChoice& choice);
+    // WM_FILESERVER_FIRST: the first server that agreed to the speed test (testId: its Id).
+    void OnFirstFileServer(uint64_t testId, const FileServerChoice& choice);
+    // The server that takes uploads without an assignment while the speed test measures: the
+    // first that agreed to it; none before that and once the test's choice has been applied.
+    std::optional<FileServerChoice> ProvisionalServer() const;
     bool AddFinishFileToSpace(const _sLCItemData& record);
 
     // --- the user's commands, on the given records (the faces pass the checked ones) -------
@@ -154,6 +207,11 @@ public:
     // From the course list ("lcdelBtn") and from the converted list ("doneDel").
     void DeleteProcessItem(const std::vector<std::string>& fileIndexes);
     void DeleteDoneItem(const std::vector<std::string>& fileIndexes);
+    // Leaves a listed record alone until the user acts on it (a face that knows it cannot get
+    // further, such as a source that is gone): it fails where it stands (probe failed before
+    // its conversion, upload failed after it) with `cause` as its tooltip, and no worker is given
+    // it. Not stored: the next start finds it as it was. False when the course list lacks it.
+    bool HoldRecord(const std::string& fileIndex, const std::string& cause);
 
     // --- state ---------------------------------------------------------------------------
     // GB (2^30 bytes) the records in the pipeline will occupy, computed from the records:
@@ -212,6 +270,18 @@ private:
     void GiveToMd5(const _sLCItemData& r);
     void GiveToMd5(std::vector<_sLCItemData> records);
     bool ReNameCourseFile(const std::string& fileIndex);
+    // After a failed upload: when the cause may pass and retries are left, timer 103 hands it
+    // over again after a pause; true when it will.
+    bool ScheduleRetry(const std::string& fileIndex, const _sTransReport& report);
+    // True from the speed test's start until its choice has been applied here (a stopped test
+    // brings none).
+    bool SpeedTestPending() const;
+    // While the test measures: whether an upload slot is free for the provisional server.
+    bool ProvisionalSlotFree();
+    // While the test measures: the waiting records, one per free slot, to the provisional server.
+    void HandOverDuringTest();
+    // A new speed test (or none): nothing of the last one's progress holds.
+    void ForgetSpeedTest();
     void Withdraw(const std::vector<std::string>& fileIndexes);
     // The upload file is about to be made anew: the transfer manager and the digest worker let
     // go of the record and what was learnt about the old file goes (file id, offset, digest).
@@ -243,6 +313,20 @@ private:
     bool ListRestored(size_t most);
     // The records are listed: the workers start and the session runs.
     void RunSession();
+    // The options as this session uses them: the shut-down never armed, the conversion output
+    // folder of the tuning when it gives one.
+    _sSetData SessionOptions(_sSetData options) const;
+    // The session start's read of the stored records, after taking the queue when it can;
+    // WM_RECORDS_LOADED goes on.
+    void LoadRecords();
+    void OnQueueHeld(uint64_t session, const std::string& holder);
+    // Adds the records not listed yet; returns how many.
+    size_t ListPickedUp(std::vector<_sLCItemData> rows);
+    bool PickUpStoredNow();
+    // Ends the workers of the session (the speed test and the file servers stay).
+    void StopWorkers();
+    // Empties both lists and reads every record again, as the worker.
+    void ReloadQueue();
 
     PipelineDeps m_deps;
     PipelineTuning m_tuning;
@@ -255,6 +339,14 @@ private:
     std::unique_ptr<CGetFileMd5Thread> m_pGetMd5Thread;
     std::unique_ptr<CTestNetWorkThread> m_pTestNetWork;
     CFileServerList m_fileServers;
+    // The speed test's progress: its result applied, the first server that agreed (and the test
+    // it came from), the records handed over while it measures (the slots they hold) and the
+    // records waiting for a slot or for its result (-4), in order.
+    bool m_bTestApplied = false;
+    FileServerChoice m_provisional;
+    uint64_t m_uProvisionalTest = 0;
+    std::set<std::string> m_testRuns;
+    std::deque<std::string> m_waitingForTest;
     // File indexes handed to the probe and digest workers whose results are still due: a
     // second feed must not hand them over again (a record probed twice would be converted
     // twice).
@@ -289,8 +381,20 @@ private:
     };
     std::vector<SessionRequests> m_sessionRequests;
     std::vector<_sLCItemData> m_restoreConverted, m_restoreCourse;
+    // Upload retries: attempts made per file, when each waiting one is due (steady clock, ms);
+    // timer 103 hands them over.
+    std::map<std::string, int> m_retries;
+    std::map<std::string, int64_t> m_retryDue;
+    int m_nRetriesTotal = 0;
     size_t m_restoreConvertedAt = 0, m_restoreCourseAt = 0;
+    bool m_bWorksQueue = true;
+    std::string m_strQueueHolder;
+    bool m_bQueueWaitTold = false;
+    bool m_bPickUpDue = false;
 };
+
+// The queue's lock beside the database file at dbPath.
+std::string QueueLockPath(const std::string& dbPath);
 
 // Splits the command into words (blanks separate; double quotes group) and starts it without a
 // shell, detached. False (with *error) when it cannot be started.

@@ -309,3 +309,27 @@ void CCoursePipeline::DeleteDoneItem(const std::vector<std::string>& fileIndexes
 }
 
 } // namespace vx
+
+namespace vx {
+
+bool CCoursePipeline::HoldRecord(const std::string& fileIndex, const std::string& cause)
+{
+    _sLCItemData* r = Find(fileIndex);
+    if (!r)
+        return false;
+    Withdraw({fileIndex});
+    m_retryDue.erase(fileIndex);
+    if (!(r = Find(fileIndex)))
+        return false;
+    // A converted record has its upload file to lose; anything before has its source.
+    SetStatus(*r, r->nStatus >= CS_CONVERTED ? CS_UPLOAD_FAILED : CS_MEDIA_FAILED);
+    r->nTransTimes = 1; // not one of the never-tried waiting uploads
+    r->nProgress = 0;
+    r->nSpeed = 0;
+    m_deps.courseList.SetTooltip(fileIndex, cause);
+    Changed(*r);
+    Log(g_log, "Info : %s is left alone until the user acts: %s", r->strFilePath.c_str(), cause.c_str());
+    return true;
+}
+
+} // namespace vx

@@ -6,9 +6,12 @@
 #include "app/LogFile.h"
 #include "app/Utils.h"
 #include "media/ConvertMgr.h"
+#include "media/ConvertThread.h"
 #include "media/GetFileMd5Thread.h"
 #include "media/MediaInfoThread.h"
+#include "platform/FileCheck.h"
 #include "platform/Paths.h"
+#include "store/CourseStatus.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -108,6 +111,14 @@ void CCoursePipeline::DispatchProbed(const std::string& fileIndex)
     int result = r->nFileType == 1 ? DealUnVideoFiles(fileIndex) : AddConvertItem(fileIndex);
     if (result != 1)
         Log(g_log, "Error : filename: add convert  task  failed,code:%d", result);
+    // The source went between the probe and the conversion: the record fails saying so instead
+    // of waiting for a conversion that can never start.
+    if (result == -1) {
+        _sConvertReport gone;
+        gone.strFileIndex = fileIndex;
+        gone.nCode = CV_NOT_FOUND;
+        OnConvertResult(gone);
+    }
 }
 
 void CCoursePipeline::OnMediaInfoResult(int64_t code, _sLCItemData&& copy)
@@ -143,7 +154,10 @@ void CCoursePipeline::OnMediaInfoResult(int64_t code, _sLCItemData&& copy)
     // record must not wait for a probe that will never come.
     SetStatus(*r, CS_MEDIA_FAILED);
     r->nMediaError = -1;
-    m_deps.courseList.SetTooltip(r->strFileIndex, Text(code == 0 ? 2277 : 2025));
+    // When the file itself is the cause (gone, not readable, a named pipe), that is what the
+    // user is told rather than that its content could not be read.
+    const int sourceText = SourceProblemTextNo(CheckInputFile(r->strFilePath));
+    m_deps.courseList.SetTooltip(r->strFileIndex, Text(sourceText ? sourceText : code == 0 ? 2277 : 2025));
     Log(g_log, "Info : %s 获取mediaInfo失败,code:%d！", r->strFileName.c_str(), static_cast<int>(code));
     Store(*r);
     Changed(*r);

@@ -18,6 +18,22 @@
 namespace vx {
 namespace {
 
+// Failures a later attempt may not meet: the connection lost, refused or left unanswered, the
+// digest unconfirmed. (A file server busy with the same content has waits of its own.)
+bool MayPass(const _sTransReport& r)
+{
+    switch (r.nCode) {
+    case TRANS_SHORT:
+    case TRANS_BAD_ANSWER:
+    case TRANS_NO_CONFIRM:
+    case TRANS_SOCKET:
+    case TRANS_NO_ANSWER:
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::string RawFromHex(const std::string& hex)
 {
     std::string raw;
@@ -59,14 +75,21 @@ int CCoursePipeline::AddTransItem(const std::string& fileIndex)
     bool stored = m_deps.db.GetFileServer(fileIndex, &storedIp, &storedPort) && !storedIp.empty();
     Log(g_log, "Info : strfilexindex:%s ,%s,%d", fileIndex.c_str(), storedIp.c_str(), storedPort);
     const bool preset = !cfg.m_strPreFileSvrHost.empty();
+    bool provisional = false;
     if (!preset) {
         if (stored && !m_fileServers.Contains(storedIp)) {
             m_deps.db.RemoveFileServer(fileIndex);
             stored = false;
         }
-        if (!stored && m_pTestNetWork && !m_pTestNetWork->IsDone()) {
-            Log(g_log, "Info : break addTransItem %s", fileIndex.c_str());
-            return -4;
+        if (!stored && SpeedTestPending()) {
+            // While the test measures, the first server that agreed to it takes uploads, one per
+            // free slot; the others wait for a slot or for the test's choice.
+            if (!ProvisionalSlotFree()) {
+                Log(g_log, "Info : break addTransItem %s", fileIndex.c_str());
+                m_waitingForTest.push_back(fileIndex);
+                return -4;
+            }
+            provisional = true;
         }
     }
     // Queued or uploading already: handed over once only.
@@ -82,8 +105,10 @@ int CCoursePipeline::AddTransItem(const std::string& fileIndex)
         Log(g_log, "Error: Main AddTransItem, convert_file(%s) not exist!", r->strConvertPath.c_str());
         return -1;
     }
-    std::string host = stored ? storedIp : cfg.m_strFileSvrHost;
-    uint16_t port = stored ? static_cast<uint16_t>(storedPort) : cfg.m_usFileSvrPort;
+    std::string host = stored ? storedIp : provisional ? m_provisional.strHost : cfg.m_strFileSvrHost;
+    uint16_t port = stored        ? static_cast<uint16_t>(storedPort)
+                    : provisional ? m_provisional.usPort
+                                  : cfg.m_usFileSvrPort;
     if (preset) {
         host = cfg.m_strPreFileSvrHost;
         port = cfg.m_usPreFileSvrPort;
@@ -127,6 +152,8 @@ int CCoursePipeline::AddTransItem(const std::string& fileIndex)
     }
     SetStatus(*r, CS_UPLOAD_QUEUED);
     r->nProgress = 0;
+    if (SpeedTestPending())
+        m_testRuns.insert(fileIndex);
     m_deps.courseList.SetTooltip(fileIndex, "");
     Store(*r);
     Changed(*r);
@@ -222,6 +249,7 @@ void CCoursePipeline::OnTransResult(const _sTransReport& report)
     // next attempt chooses afresh.
     if (r->nProgress < 40)
         m_deps.db.RemoveFileServer(idx);
+    ScheduleRetry(idx, report);
     m_deps.ui.CountsChanged();
     if (e.spaceFull)
         WarnSpaceFull(*r);
@@ -277,6 +305,35 @@ void CCoursePipeline::ArmHandOver(int ms)
     m_deps.loop.SetTimer(m_target, TIMER_TRANS_PENDING, ms);
 }
 
+bool CCoursePipeline::ScheduleRetry(const std::string& fileIndex, const _sTransReport& report)
+{
+    _sLCItemData* r = Find(fileIndex);
+    if (!r || r->nStatus != CS_UPLOAD_FAILED || !MayPass(report))
+        return false;
+    int& made = m_retries[fileIndex];
+    if (made >= m_tuning.uploadRetries)
+        return false;
+    ++made;
+    ++m_nRetriesTotal;
+    int64_t pause = std::max(1, m_tuning.retryFirstMs);
+    for (int i = 1; i < made && pause < m_tuning.retryMaxMs; ++i)
+        pause *= 2;
+    pause = std::min<int64_t>(pause, std::max(m_tuning.retryFirstMs, m_tuning.retryMaxMs));
+    // Never tried since, as far as timer 103 is concerned, once the pause is over.
+    r->nTransTimes = 0;
+    m_retryDue[fileIndex] = SteadyMs() + pause;
+    Log(g_log, "Info : upload of %s failed (code %d); attempt %d of %d again in %lld ms",
+        r->strFilePath.c_str(), report.nCode, made, m_tuning.uploadRetries, static_cast<long long>(pause));
+    ArmHandOver(static_cast<int>(pause));
+    return true;
+}
+
+int CCoursePipeline::UploadRetries(const std::string& fileIndex) const
+{
+    auto it = m_retries.find(fileIndex);
+    return it == m_retries.end() ? 0 : it->second;
+}
+
 bool CCoursePipeline::ReNameCourseFile(const std::string& fileIndex)
 {
     _sLCItemData* r = Find(fileIndex);
@@ -289,22 +346,91 @@ bool CCoursePipeline::ReNameCourseFile(const std::string& fileIndex)
     return true;
 }
 
+bool CCoursePipeline::SpeedTestPending() const
+{
+    // A finished test's result may still be on its way here: until it is applied, uploads
+    // without an assignment must not go to the server it replaces.
+    return m_pTestNetWork && !m_bTestApplied && (!m_pTestNetWork->IsDone() || m_pTestNetWork->HasResult());
+}
+
+std::optional<FileServerChoice> CCoursePipeline::ProvisionalServer() const
+{
+    if (!SpeedTestPending() || m_uProvisionalTest != m_pTestNetWork->Id())
+        return std::nullopt;
+    return m_provisional;
+}
+
+bool CCoursePipeline::ProvisionalSlotFree()
+{
+    if (!m_pFileTransMgr || !ProvisionalServer())
+        return false;
+    // A slot is held from the hand-over until the upload's last report.
+    for (auto it = m_testRuns.begin(); it != m_testRuns.end();) {
+        const _sLCItemData* r = Find(*it);
+        if (r && (r->nStatus == CS_UPLOAD_QUEUED || r->nStatus == CS_UPLOADING))
+            ++it;
+        else
+            it = m_testRuns.erase(it);
+    }
+    return m_testRuns.size() < m_pFileTransMgr->MaxWorkNum();
+}
+
+void CCoursePipeline::HandOverDuringTest()
+{
+    while (!m_waitingForTest.empty() && ProvisionalSlotFree()) {
+        const std::string idx = std::move(m_waitingForTest.front());
+        m_waitingForTest.pop_front();
+        const _sLCItemData* r = Find(idx);
+        if (r && (r->nStatus == CS_WAIT_UPLOAD || r->nStatus == CS_UPLOAD_FAILED) && r->nTransTimes <= 0)
+            AddTransItem(idx);
+    }
+}
+
+void CCoursePipeline::ForgetSpeedTest()
+{
+    m_bTestApplied = false;
+    m_testRuns.clear();
+    m_waitingForTest.clear();
+    // The new test's first answer may have come before the test itself was handed over.
+    if (!m_pTestNetWork || m_uProvisionalTest != m_pTestNetWork->Id()) {
+        m_provisional = FileServerChoice();
+        m_uProvisionalTest = 0;
+    }
+}
+
+void CCoursePipeline::OnFirstFileServer(uint64_t testId, const FileServerChoice& choice)
+{
+    // The answer often arrives before the session start has handed the test over; it is kept
+    // under the test's number, which only that test matches.
+    if (choice.strHost.empty() || (m_pTestNetWork && (testId != m_pTestNetWork->Id() || m_bTestApplied)))
+        return;
+    Log(g_log, "Info : fileserver first answer :%s:%d", choice.strHost.c_str(), choice.usPort);
+    m_provisional = choice;
+    m_uProvisionalTest = testId;
+    HandOverDuringTest();
+}
+
 void CCoursePipeline::OnTransPending()
 {
     if (!m_pFileTransMgr)
         return;
     std::vector<std::string> waiting;
     const int64_t now = SteadyMs();
-    int64_t nextDue = -1; // the soonest record still waiting out a refusal as busy
+    int64_t nextDue = -1; // the soonest record still waiting out a refusal as busy or a retry's pause
     for (const std::string& idx : m_deps.courseList.Indexes()) {
         const _sLCItemData* r = Find(idx);
         if (!r || (r->nStatus != CS_WAIT_UPLOAD && r->nStatus != CS_UPLOAD_FAILED) || r->nTransTimes > 0)
             continue;
         auto busy = m_busyWaits.find(idx);
-        if (busy != m_busyWaits.end() && busy->second.dueMs > now) {
-            nextDue = nextDue < 0 ? busy->second.dueMs : std::min(nextDue, busy->second.dueMs);
+        auto retry = m_retryDue.find(idx);
+        const int64_t due = std::max(busy != m_busyWaits.end() ? busy->second.dueMs : 0,
+                                     retry != m_retryDue.end() ? retry->second : 0);
+        if (due > now) {
+            nextDue = nextDue < 0 ? due : std::min(nextDue, due);
             continue;
         }
+        if (retry != m_retryDue.end())
+            m_retryDue.erase(retry);
         waiting.push_back(idx);
     }
     m_deps.loop.KillTimer(m_target, TIMER_TRANS_PENDING);
@@ -325,7 +451,15 @@ void CCoursePipeline::OnFileServerTest(uint32_t address, const FileServerChoice&
             m_deps.config.m_usFileSvrPort = choice.usPort;
         }
     }
-    ArmHandOver(kTransPendingMs);
+    // The waiting records go to the choice at once; without the transfer manager yet (the
+    // session is still starting) the timer looks again until it exists.
+    m_bTestApplied = true;
+    m_testRuns.clear();
+    m_waitingForTest.clear();
+    if (m_pFileTransMgr)
+        OnTransPending();
+    else
+        ArmHandOver(kTransPendingMs);
 }
 
 bool CCoursePipeline::AddFinishFileToSpace(const _sLCItemData& r)

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace vx {
@@ -25,12 +26,20 @@ struct LoadedRecords
     uint64_t session = 0; // the session token when the read began
     bool ok = false;
     std::vector<_sLCItemData> rows;
+    bool worksQueue = true; // the queue's lock was ours when they were read
+    std::string holder;     // who holds it otherwise
 };
 // The answers of the session start's requests, asked off the window's thread: payload
 // MakePayload(SessionAnswers).
 constexpr uint32_t WM_SESSION_ANSWERS = WM_USER + 2024; // 3048
 // The next chunk of the restored records: wParam the session token.
 constexpr uint32_t WM_RESTORE_STEP = WM_USER + 2023; // 3047
+// Another program works the queue of this database: wParam the session token, payload
+// MakePayload(std::string) with who it is. The session waits for the queue.
+constexpr uint32_t WM_QUEUE_HELD = WM_USER + 2028; // 3052
+// Records other programs stored for the queue's worker, read off the window's thread: payload
+// MakePayload(LoadedRecords).
+constexpr uint32_t WM_RECORDS_PICKED_UP = WM_USER + 2029; // 3053
 // A text to show later: payload MakePayload(std::string).
 constexpr uint32_t WM_SHOW_MESSAGE = WM_USER + 2004; // 3028
 // The account was signed in elsewhere: the session ends.
@@ -45,11 +54,15 @@ constexpr uint32_t WM_ADD_FILES = WM_USER + 2016; // 3040
 constexpr uint32_t TIMER_TRANS_PENDING = 103; // hand never-tried waiting records to the uploads
 constexpr uint32_t TIMER_WORK_CHECK = 105;    // keep awake, or offer the shut-down when idle
 constexpr uint32_t TIMER_SESSION_CHECK = 106; // the sign-out check
+constexpr uint32_t TIMER_QUEUE_WAIT = 110;    // ask again for the queue another program works
+constexpr uint32_t TIMER_QUEUE_PICKUP = 111;  // list the records other programs stored for us
 
 constexpr int kTransPendingMs = 2000;
 constexpr int kRenameRetryMs = 3000;
 constexpr int kWorkCheckMs = 60000;
 constexpr int kSessionCheckMs = 60000;
+constexpr int kQueueRetryMs = 2000;
+constexpr int kQueuePickUpMs = 5000;
 // Restored records listed per turn of the loop.
 constexpr size_t kRestoreChunk = 2500;
 

@@ -12,7 +12,9 @@
 #include "store/SpaceRow.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vx {
@@ -122,6 +124,12 @@ public:
     virtual void SpaceWarning(int64_t spaceLeft, const std::string& title) = 0;
     // Shows a local file in the file manager (a duplicate or over-long name was refused).
     virtual void RevealFile(const std::string& path) = 0;
+    // A drop's folder scan left entries out (a link back into the tree, a folder or file reached
+    // a second way, a link to nothing): each path with why. Once per drop; nothing to answer.
+    virtual void DropSkipped(const std::vector<std::pair<std::string, std::string>>& entries)
+    {
+        (void)entries;
+    }
     // Nothing is working any more and the user asked for the automatic shut-down: offer it
     // (the countdown window). The face runs the shut-down command when the user lets it happen.
     virtual void OfferShutdown() = 0;
@@ -131,6 +139,12 @@ public:
     virtual void SignedOut() {}
     // The session runs: the stored records are listed and the workers started.
     virtual void SessionStarted() {}
+    // The user has never completed the start-up settings (option bit 0x80 clear): the face asks
+    // for them (the window shows its start-up settings window) and calls done on the pipeline's
+    // thread once they are stored. The session waits for that before it reads the records and
+    // starts the workers, which take their settings from the options. Without a window to ask
+    // in, the session goes on at once.
+    virtual void AskStartSettings(std::function<void()> done) { done(); }
 };
 
 } // namespace vx

@@ -35,4 +35,41 @@ std::string DescribeInputFile(const std::string& path)
     return DescribeFileProblem(p, err, path);
 }
 
+FileProblem ProblemOfErrno(int e)
+{
+    switch (e) {
+    case ENOENT:
+    case ENOTDIR:
+        return FileProblem::Missing;
+    case ELOOP:
+        return FileProblem::LinkLoop;
+    case EACCES:
+    case EPERM:
+        return FileProblem::NoPermission;
+    case ENAMETOOLONG:
+        return FileProblem::NameTooLong;
+    case EISDIR:
+        return FileProblem::Folder;
+    default:
+        return FileProblem::Other;
+    }
+}
+
+FileProblem ProblemOf(const EntryInfo& entry)
+{
+    switch (entry.kind) {
+    case EntryKind::File:
+        return FileProblem::None;
+    case EntryKind::Folder:
+        return FileProblem::Folder;
+    case EntryKind::Special:
+        return FileProblem::NotRegular;
+    case EntryKind::Missing:
+        return FileProblem::Missing;
+    case EntryKind::Error:
+        break;
+    }
+    return ProblemOfErrno(entry.sysError);
+}
+
 } // namespace vx

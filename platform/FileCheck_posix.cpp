@@ -8,30 +8,6 @@
 
 namespace vx {
 
-namespace {
-
-FileProblem FromErrno(int e)
-{
-    switch (e) {
-    case ENOENT:
-    case ENOTDIR:
-        return FileProblem::Missing;
-    case ELOOP:
-        return FileProblem::LinkLoop;
-    case EACCES:
-    case EPERM:
-        return FileProblem::NoPermission;
-    case ENAMETOOLONG:
-        return FileProblem::NameTooLong;
-    case EISDIR:
-        return FileProblem::Folder;
-    default:
-        return FileProblem::Other;
-    }
-}
-
-} // namespace
-
 const char* KindOfPath(const std::string& path)
 {
     struct stat st;
@@ -58,7 +34,7 @@ FileProblem CheckInputFile(const std::string& path, int* sysError)
     struct stat st;
     if (stat(path.c_str(), &st) != 0) {
         err = errno;
-        return FromErrno(err);
+        return ProblemOfErrno(err);
     }
     if (S_ISDIR(st.st_mode))
         return FileProblem::Folder;
@@ -68,10 +44,35 @@ FileProblem CheckInputFile(const std::string& path, int* sysError)
     int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         err = errno;
-        return FromErrno(err);
+        return ProblemOfErrno(err);
     }
     close(fd);
     return FileProblem::None;
+}
+
+EntryInfo LookAtEntry(const std::string& path)
+{
+    EntryInfo e;
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) {
+        e.sysError = errno;
+        e.kind = ProblemOfErrno(e.sysError) == FileProblem::Missing ? EntryKind::Missing : EntryKind::Error;
+        return e;
+    }
+    if (S_ISLNK(st.st_mode)) {
+        e.bLink = true;
+        if (stat(path.c_str(), &st) != 0) {
+            e.sysError = errno;
+            e.kind = ProblemOfErrno(e.sysError) == FileProblem::Missing ? EntryKind::Missing : EntryKind::Error;
+            return e;
+        }
+    }
+    e.device = static_cast<uint64_t>(st.st_dev);
+    e.inode = static_cast<uint64_t>(st.st_ino);
+    e.kind = S_ISDIR(st.st_mode)   ? EntryKind::Folder
+             : S_ISREG(st.st_mode) ? EntryKind::File
+                                   : EntryKind::Special;
+    return e;
 }
 
 int MaxFileNameBytes(const std::string& folder)

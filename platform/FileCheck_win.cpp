@@ -76,6 +76,42 @@ FileProblem CheckInputFile(const std::string& path, int* sysError)
     return type == FILE_TYPE_DISK ? FileProblem::None : FileProblem::NotRegular;
 }
 
+EntryInfo LookAtEntry(const std::string& path)
+{
+    EntryInfo e;
+    const std::wstring wide = win::WidePath(path);
+    auto failed = [&e](DWORD code) {
+        e.sysError = win::ErrnoOf(code);
+        e.kind = FromError(code) == FileProblem::Missing ? EntryKind::Missing : EntryKind::Error;
+        return e;
+    };
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data))
+        return failed(GetLastError());
+    e.bLink = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    // No access asked for: nothing is read, and a pipe or device is not held up. The handle
+    // follows links to what they name, whose identity tells a folder seen before.
+    HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return failed(GetLastError());
+    BY_HANDLE_FILE_INFORMATION info;
+    const DWORD type = GetFileType(h);
+    const bool known = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    if (known) {
+        e.device = info.dwVolumeSerialNumber;
+        e.inode = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    }
+    if (type != FILE_TYPE_DISK)
+        e.kind = EntryKind::Special;
+    else if (known && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        e.kind = EntryKind::Folder;
+    else
+        e.kind = EntryKind::File;
+    return e;
+}
+
 int MaxFileNameBytes(const std::string& folder)
 {
     std::string root = folder.size() >= 2 && folder[1] == ':' ? folder.substr(0, 2) + "/" : std::string();

@@ -1,7 +1,10 @@
 #pragma once
 // Child processes started from an argument vector (never through a shell), with optional
 // non-blocking output pipes, processor affinity, bounded waits and ends. Only processes we
-// started, or processes whose command names our own executable, are ever ended.
+// started, or processes whose command names our own executable, are ever ended. A child may be
+// tied to its starter: it ends when the starter ends, however that ends (a crash, kill -9), and
+// it carries a note of who started it, so a later look can tell a leftover from a child whose
+// starter still works.
 
 #include <cstdint>
 #include <string>
@@ -26,6 +29,11 @@ struct ProcessOptions
     std::vector<std::string> env; // extra "NAME=value" entries on top of ours
     uint64_t affinityMask = 0;    // 0: no binding
     int niceness = 0;             // added to the child's nice value (0: as ours; higher: lower priority)
+    // The child (and whatever it replaces itself with) is ended when we end, and records us as
+    // its starter (see StarterOf). On Linux the end comes when the thread that started it ends,
+    // so start such a child on a thread that outlives it (our encoders run on the thread that
+    // waits for them). Not with detached.
+    bool endWithStarter = false;
 };
 
 class CProcess
@@ -68,12 +76,26 @@ private:
 // Process ids whose first command-line word (argv[0]) is exactly path. Our own encoders are
 // started by their codecs/ path, so this finds them and nothing else.
 std::vector<ProcessId> FindProcessesByArgv0(const std::string& path);
+// As FindProcessesByArgv0, plus scripts at path run by a shell ("sh path ...").
+std::vector<ProcessId> FindProcessesStartedFrom(const std::string& path);
 // Every process id of the machine (that this user may see).
 std::vector<ProcessId> AllProcessIds();
 // The first count words of a process's command line; empty when it cannot be read.
 std::vector<std::string> ProcessArgs(ProcessId pid, size_t count);
+
+// What became of the process that started pid with endWithStarter.
+enum class StarterState
+{
+    Unknown, // pid carries no note of its starter (started otherwise, or unreadable)
+    Running, // the starter still runs and is still above pid
+    Gone,    // the starter has ended: pid is a leftover
+};
+StarterState StarterOf(ProcessId pid);
 // Process ids whose executable (/proc/<pid>/exe) is exactly path.
 std::vector<ProcessId> FindProcessesByExe(const std::string& path);
+// True while pid exists and has not ended (an ended child that nobody has reaped yet counts as
+// ended).
+bool ProcessRunning(ProcessId pid);
 // Sends SIGTERM then SIGKILL after graceMs to a process found above; true when it is gone.
 bool EndProcess(ProcessId pid, int graceMs = 2000);
 // Applies an affinity mask to a running process (0 does nothing).

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <cwctype>
 #include <map>
@@ -377,6 +378,79 @@ std::vector<ProcessId> FindProcessesByExe(const std::string& path)
     return found;
 }
 
+std::vector<ProcessId> FindProcessesStartedFrom(const std::string& path)
+{
+    // No encoder of ours runs as a script here: the program file is the whole answer.
+    return FindProcessesByExe(path);
+}
+
+namespace {
+
+// The creation time of a process, as a number that orders processes by their start.
+bool CreationTime(HANDLE h, uint64_t* when)
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(h, &created, &exited, &kernel, &user))
+        return false;
+    *when = (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+    return true;
+}
+
+DWORD ParentOf(DWORD pid)
+{
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE)
+        return 0;
+    PROCESSENTRY32W e;
+    e.dwSize = sizeof(e);
+    DWORD parent = 0;
+    for (BOOL ok = Process32FirstW(snap, &e); ok; ok = Process32NextW(snap, &e))
+        if (e.th32ProcessID == pid) {
+            parent = e.th32ParentProcessID;
+            break;
+        }
+    CloseHandle(snap);
+    return parent;
+}
+
+} // namespace
+
+StarterState StarterOf(ProcessId pid)
+{
+    // The system keeps the id of the process that created another; the id may belong to a later
+    // process once the starter has ended, which then started after its supposed child.
+    const DWORD parent = ParentOf(static_cast<DWORD>(pid));
+    if (parent == 0)
+        return StarterState::Unknown;
+    HANDLE child = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (!child)
+        return StarterState::Unknown;
+    uint64_t childStart = 0, parentStart = 0;
+    const bool childKnown = CreationTime(child, &childStart);
+    CloseHandle(child);
+    if (!childKnown)
+        return StarterState::Unknown;
+    HANDLE starter = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, parent);
+    if (!starter)
+        return StarterState::Gone;
+    const bool alive = WaitForSingleObject(starter, 0) == WAIT_TIMEOUT;
+    const bool older = CreationTime(starter, &parentStart) && parentStart <= childStart;
+    CloseHandle(starter);
+    return alive && older ? StarterState::Running : StarterState::Gone;
+}
+
+bool ProcessRunning(ProcessId pid)
+{
+    if (pid <= 0)
+        return false;
+    HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    if (!h)
+        return GetLastError() == ERROR_ACCESS_DENIED; // exists, but not ours to look at
+    const bool running = WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
+    CloseHandle(h);
+    return running;
+}
+
 bool EndProcess(ProcessId pid, int graceMs)
 {
     HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
@@ -399,6 +473,28 @@ bool SetProcessAffinity(ProcessId pid, uint64_t mask)
     bool ok = SetProcessAffinityMask(h, static_cast<DWORD_PTR>(mask)) != 0;
     CloseHandle(h);
     return ok;
+}
+
+bool RunInPlace(const std::string& exe, const std::vector<std::string>& args, std::string* errText)
+{
+    // Windows cannot replace a running program: the child runs in our job (so it ends with us)
+    // on our console and standard handles, and its exit code becomes ours.
+    std::string program = exe;
+    if (exe.find_first_of("/\\") == std::string::npos) {
+        wchar_t found[32768];
+        const DWORD n = SearchPathW(nullptr, win::Wide(exe).c_str(), L".exe", 32768, found, nullptr);
+        if (n > 0 && n < 32768)
+            program = win::PathText(std::wstring(found, n));
+    }
+    CProcess child;
+    ProcessOptions opt;
+    opt.inheritStdin = true;
+    if (!child.Start(program, args, opt, errText))
+        return false;
+    int code = 1;
+    child.Wait(-1, &code);
+    std::fflush(nullptr);
+    ExitProcess(static_cast<UINT>(code));
 }
 
 } // namespace vx

@@ -61,6 +61,9 @@ void CSpaceRequestQueue::Push(SpaceJob job)
 void CSpaceRequestQueue::DropWaiting()
 {
     m_waiting.clear();
+    // The request on the wire belongs to the session that ends: it finishes, and its result is
+    // dropped rather than applied to the next one.
+    m_current.apply = nullptr;
     if (!m_bInFlight)
         SetBusy(false);
 }

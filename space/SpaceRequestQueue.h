@@ -36,7 +36,7 @@ public:
     CSpaceRequestQueue& operator=(const CSpaceRequestQueue&) = delete;
 
     void Push(SpaceJob job);
-    // Drops the jobs that have not started (sign-out); a running one still applies.
+    // Drops the jobs that have not started (sign-out); a running one finishes unapplied.
     void DropWaiting();
     bool IsBusy() const { return m_bInFlight || !m_waiting.empty(); }
 

@@ -114,10 +114,10 @@ bool IsWorkingStatus(int32_t status)
 
 int ConvertFailTextNo(int code)
 {
-    // -1 .. -15 in order; -12 (stopped or a step failed) and -15 have later texts.
-    static constexpr int kTexts[15] = {2250, 2251, 2252, 2253, 2254, 2255, 2256, 2257,
-                                       2258, 2259, 2260, 2273, 2261, 2262, 2278};
-    if (code <= -1 && code >= -15)
+    // -1 .. -16 in order; -12 (stopped or a step failed), -15 and -16 have later texts.
+    static constexpr int kTexts[16] = {2250, 2251, 2252, 2253, 2254, 2255, 2256, 2257,
+                                       2258, 2259, 2260, 2273, 2261, 2262, 2278, 2293};
+    if (code <= -1 && code >= -16)
         return kTexts[-code - 1];
     return code == 1 || code == 2 ? 0 : kConvertFailedText;
 }
@@ -141,9 +141,36 @@ int UploadFailTextNo(int code)
         return 2268;
     case -109:
         return 2274;
+    case -110:
+        return 2294;
     default:
         return 0; // -105 renames and retries; other codes carry no text
     }
+}
+
+} // namespace vx
+
+namespace vx {
+
+int SourceProblemTextNo(FileProblem problem)
+{
+    switch (problem) {
+    case FileProblem::None:
+        return 0;
+    case FileProblem::Missing:
+        return 2255;
+    case FileProblem::NoPermission:
+        return 2290;
+    case FileProblem::NotRegular:
+        return 2291;
+    case FileProblem::LinkLoop:
+        return 2292;
+    case FileProblem::Folder:
+    case FileProblem::NameTooLong:
+    case FileProblem::Other:
+        break;
+    }
+    return 2277;
 }
 
 } // namespace vx

@@ -4,6 +4,8 @@
 // for a task that was paused, a transfer result for a record the user converted again) cannot
 // move a record backwards or past a stage it never went through.
 
+#include "platform/FileCheck.h"
+
 #include <cstdint>
 
 namespace vx {
@@ -50,12 +52,15 @@ const char* StatusName(int32_t status);
 bool IsWorkingStatus(int32_t status);
 
 // Language texts of the failures, shared by the lists and the command line.
-// A conversion result: -1..-15 its own text; 0 and any other unknown failure the generic
+// A conversion result: -1..-16 its own text; 0 and any other unknown failure the generic
 // kConvertFailedText; 1 and 2 (success, progress) none (0).
 constexpr int kConvertFailedText = 2275;
 int ConvertFailTextNo(int code);
-// An upload result -101..-109: its text; -105 (renamed and retried) and anything else none (0).
+// An upload result -101..-110: its text; -105 (renamed and retried) and anything else none (0).
 int UploadFailTextNo(int code);
+// The text of a source that cannot be read (missing, not readable by this user, not a regular
+// file, a loop of links, ...); 0 for a readable one.
+int SourceProblemTextNo(FileProblem problem);
 // The upload file could not be renamed after the server refused the name (both attempts).
 constexpr int kRenameFailedText = 2276;
 // The file server refused the upload because the organisation's space is full.

@@ -63,6 +63,9 @@ const TableDef kTables[] = {
                 "KEY(userid,SelTabNum,dirid) )"},
     {"Fileserverinfo", "create table Fileserverinfo( fileindex TEXT PRIMARY KEY NOT NULL,strIP TEXT , port "
                        "INTEGER  , mask Text  )"},
+    // Course files that a program stored while another one worked the queue: the worker lists
+    // them from here (and empties it) without reading the whole queue again.
+    {"queueinbox", "create table queueinbox(fileindex TEXT PRIMARY KEY NOT NULL, userid BIGINT NOT NULL)"},
 };
 constexpr int kTableCount = sizeof(kTables) / sizeof(kTables[0]);
 constexpr int kSortRowTable = 6;

@@ -86,13 +86,23 @@ public:
     // Course files
     bool SaveCourseFiles(const std::vector<_sLCItemData>& records, int64_t userId);
     // Records with fresh file indexes (just added): inserted without looking for a stored copy
-    // first, all or nothing.
-    bool InsertNewCourseFiles(const std::vector<_sLCItemData>& records, int64_t userId);
+    // first, all or nothing. forQueueWorker: another program works the queue; the records are
+    // also noted for it (TakeQueueInbox), in the same transaction.
+    bool InsertNewCourseFiles(const std::vector<_sLCItemData>& records, int64_t userId,
+                              bool forQueueWorker = false);
     bool CheckFile(const std::string& fileIndex, int64_t userId);
     // The user's stored records (enabled 0, status -1..15) exactly as stored.
     bool GetCourseFile(int64_t userId, std::vector<_sLCItemData>* out);
     // As GetCourseFile, with each record folded back the way a restart resumes it.
     bool LoadCourseFiles(int64_t userId, std::vector<_sLCItemData>* out);
+    // The queue's worker starting: as LoadCourseFiles, and the notes for the worker emptied in
+    // the same transaction (everything they name is among the records read).
+    bool LoadQueue(int64_t userId, std::vector<_sLCItemData>* out);
+    // The records other programs stored for the queue's worker since the last call, folded
+    // back; their notes are removed in the same transaction.
+    bool TakeQueueInbox(int64_t userId, std::vector<_sLCItemData>* out);
+    // Whether such records wait. Never waits for a background job (the window asks on a timer).
+    bool HasQueueInbox(int64_t userId);
     // Users that have course files, ascending.
     bool GetCourseUsers(std::vector<int64_t>* out);
     // One row. A record without strModifyTime gets every field but the time; bConvertOnly (for a
@@ -130,8 +140,14 @@ public:
     const std::string& LastError() const { return m_strLastError; }
 
 private:
-    // One transaction; fresh: the records' file indexes are new, so none is looked up first.
-    bool SaveCourseBatch(const std::vector<_sLCItemData>& records, int64_t userId, bool fresh);
+    // One transaction; fresh: the records' file indexes are new, so none is looked up first;
+    // inbox: noted for the queue's worker too.
+    bool SaveCourseBatch(const std::vector<_sLCItemData>& records, int64_t userId, bool fresh,
+                         bool inbox = false);
+    // GetCourseFile's rows; inboxOnly: only those noted for the queue's worker.
+    bool ReadCourseFiles(int64_t userId, bool inboxOnly, std::vector<_sLCItemData>* out);
+    // ReadCourseFiles, folded back, and the user's notes for the worker removed, in one transaction.
+    bool TakeCourseFiles(int64_t userId, bool inboxOnly, std::vector<_sLCItemData>* out);
     friend class CSqlStatement;
     friend class CDbTransaction;
 

@@ -48,7 +48,8 @@ bool CLocalDb::SaveCourseFiles(const std::vector<_sLCItemData>& records, int64_t
     return SaveCourseBatch(records, userId, false);
 }
 
-bool CLocalDb::SaveCourseBatch(const std::vector<_sLCItemData>& records, int64_t userId, bool fresh)
+bool CLocalDb::SaveCourseBatch(const std::vector<_sLCItemData>& records, int64_t userId, bool fresh,
+                               bool inbox)
 {
     WaitForBackground();
     if (!m_db)
@@ -77,7 +78,9 @@ bool CLocalDb::SaveCourseBatch(const std::vector<_sLCItemData>& records, int64_t
                                            r.i64FileStart, r.strMd5, r.strFileIndex, userId)
                                   .Run()
                             : InsertCourseFile(r, userId);
-        if (!ok) {
+        if (!ok || (inbox && !Prepare("insert or replace into queueinbox(fileindex, userid) values (?,?)")
+                                  .BindAll(r.strFileIndex, userId)
+                                  .Run())) {
             LogSaveFailure(exists == 1 ? "Update" : "insert", r, userId, Error());
             return false;
         }
@@ -89,9 +92,10 @@ bool CLocalDb::SaveCourseBatch(const std::vector<_sLCItemData>& records, int64_t
     return false;
 }
 
-bool CLocalDb::InsertNewCourseFiles(const std::vector<_sLCItemData>& records, int64_t userId)
+bool CLocalDb::InsertNewCourseFiles(const std::vector<_sLCItemData>& records, int64_t userId,
+                                    bool forQueueWorker)
 {
-    return SaveCourseBatch(records, userId, true);
+    return SaveCourseBatch(records, userId, true, forQueueWorker);
 }
 
 bool CLocalDb::CheckFile(const std::string& fileIndex, int64_t userId)
@@ -108,16 +112,28 @@ bool CLocalDb::CheckFile(const std::string& fileIndex, int64_t userId)
 bool CLocalDb::GetCourseFile(int64_t userId, std::vector<_sLCItemData>* out)
 {
     WaitForBackground();
+    return ReadCourseFiles(userId, false, out);
+}
+
+bool CLocalDb::ReadCourseFiles(int64_t userId, bool inboxOnly, std::vector<_sLCItemData>* out)
+{
     out->clear();
     if (!m_db)
         return false;
     constexpr int kLow = -1, kHigh = 15;
-    CSqlStatement q =
-        Prepare("select fileindex, fileid, direcid, filename, filepath, convertpath, status, "
-                "filesize, filestart, filemd5, width, height, filebits, filetype, modifytime, "
-                "fileend, cvrfileBits, cvrfiletime from coursefile where userid=? and enabled=? "
-                "and status>=?  and status <=? order by rowid");
+#define VX_COURSE_COLUMNS                                                                                    \
+    "select fileindex, fileid, direcid, filename, filepath, convertpath, status, "                           \
+    "filesize, filestart, filemd5, width, height, filebits, filetype, modifytime, "                          \
+    "fileend, cvrfileBits, cvrfiletime from coursefile where userid=? and enabled=? "                        \
+    "and status>=?  and status <=? "
+    CSqlStatement q = inboxOnly
+                          ? Prepare(VX_COURSE_COLUMNS "and fileindex in (select fileindex from queueinbox "
+                                                      "where userid=?) order by rowid")
+                          : Prepare(VX_COURSE_COLUMNS "order by rowid");
+#undef VX_COURSE_COLUMNS
     q.BindAll(userId, 0, kLow, kHigh);
+    if (inboxOnly)
+        q.Bind(userId);
     int rc;
     while ((rc = q.Next()) == 1) {
         _sLCItemData r;
@@ -158,6 +174,38 @@ bool CLocalDb::LoadCourseFiles(int64_t userId, std::vector<_sLCItemData>* out)
     for (_sLCItemData& r : *out)
         r.FoldBackForLoad();
     return true;
+}
+
+bool CLocalDb::LoadQueue(int64_t userId, std::vector<_sLCItemData>* out)
+{
+    return TakeCourseFiles(userId, false, out);
+}
+
+bool CLocalDb::TakeQueueInbox(int64_t userId, std::vector<_sLCItemData>* out)
+{
+    return TakeCourseFiles(userId, true, out);
+}
+
+bool CLocalDb::TakeCourseFiles(int64_t userId, bool inboxOnly, std::vector<_sLCItemData>* out)
+{
+    WaitForBackground();
+    CDbTransaction tx(*this);
+    if (!tx.Started() || !ReadCourseFiles(userId, inboxOnly, out) ||
+        !Prepare("delete from queueinbox where userid=?").BindAll(userId).Run() || !tx.Commit()) {
+        Log(g_log, "Error : the queue of user %lld could not be read. Error msg is : %s", LL(userId),
+            Error().c_str());
+        out->clear();
+        return false;
+    }
+    for (_sLCItemData& r : *out)
+        r.FoldBackForLoad();
+    return true;
+}
+
+bool CLocalDb::HasQueueInbox(int64_t userId)
+{
+    CSqlStatement q = Prepare("select 1 from queueinbox where userid=? limit 1");
+    return q.BindAll(userId).Next() == 1;
 }
 
 bool CLocalDb::GetCourseUsers(std::vector<int64_t>* out)

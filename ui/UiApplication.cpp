@@ -3,7 +3,10 @@
 #include "ui/LoopBridge.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 static void InitIconResource()
 {
@@ -19,6 +22,30 @@ void InitUiResources()
         done = true;
         InitIconResource();
     }
+}
+
+QString InstallQtTranslations(const QLocale& locale)
+{
+    // One translator for the process, replaced when asked again.
+    static QTranslator* installed = nullptr;
+    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    auto* t = new QTranslator(QCoreApplication::instance());
+    // An English system has no catalogue (Qt's own texts are English): Chinese then, as the
+    // rest of the program speaks.
+    const bool ok = (locale.language() != QLocale::English && locale.language() != QLocale::C &&
+                     t->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), dir)) ||
+                    t->load(QStringLiteral("qtbase_zh_CN"), dir);
+    if (!ok) {
+        delete t;
+        return QString();
+    }
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+    }
+    QCoreApplication::installTranslator(t);
+    installed = t;
+    return QFileInfo(t->filePath()).completeBaseName();
 }
 
 namespace {
@@ -42,6 +69,7 @@ CUiApplication::CUiApplication(int& argc, char** argv)
     for (int s : {16, 24, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/vexora_%1.png").arg(s));
     QApplication::setWindowIcon(icon);
+    InstallQtTranslations(QLocale::system());
     m_bridge = std::make_unique<CQtLoopBridge>();
 }
 

@@ -8,9 +8,12 @@
 // started on its offscreen platform, so the program's headless start-up keeps working on
 // servers and in scripts.
 
+#include <QLocale>
+#include <QString>
 #include <memory>
 
 class QApplication;
+class QTranslator;
 
 namespace vx {
 
@@ -18,6 +21,11 @@ class CQtLoopBridge;
 
 // Registers the icon resources of the static library (idempotent).
 void InitUiResources();
+
+// Qt's own texts (the file dialog, standard buttons) in the language of locale when Qt has a
+// translation for it, else in Chinese like the program's texts. Returns the translation's
+// file name ("qtbase_zh_CN"), empty when none could be loaded (the dialogs stay in English).
+QString InstallQtTranslations(const QLocale& locale);
 
 class CUiApplication
 {

@@ -213,8 +213,10 @@ bool CVXEditWnd::Commit(bool keepEditingOnRefusal)
         ShowTip();
         return false;
     }
-    if (!result.isEmpty() && m_pOwner)
+    if (!result.isEmpty() && m_pOwner) {
+        emit Committed(result);
         PostNotify(m_pOwner, QStringLiteral("editnewtext"), result.size() + 1, 0, result);
+    }
     Finish();
     return true;
 }

@@ -48,6 +48,11 @@ public:
     // or a forbidden character).
     QString ResultFor(const QString& text, bool* refused = nullptr) const;
 
+signals:
+    // The committed name, before "editnewtext" is posted: a caller that connects here knows
+    // which item this edit was started for, whatever other edits start meanwhile.
+    void Committed(const QString& name);
+
 protected:
     void keyPressEvent(QKeyEvent* e) override;
     void inputMethodEvent(QInputMethodEvent* e) override;

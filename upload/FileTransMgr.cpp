@@ -246,45 +246,47 @@ void CFileTransMgr::Process()
         int r = CEvent::WaitAny({&m_hStop, &m_hWork}, -1);
         if (r == 0)
             break;
-        if (r == 1)
-            StartNewWork();
-        else
+        if (r == 1) {
+            // A worker that refused is still returning from its last run: look again shortly
+            // rather than spin on the event, which stays set.
+            if (!StartNewWork() && m_hStop.Wait(kRefusedRetryMs))
+                break;
+        } else {
             Log(g_transLog, "Warning : FileTransMgr process wait for event return=%d", r);
+        }
     }
 }
 
-void CFileTransMgr::StartNewWork()
+bool CFileTransMgr::StartNewWork()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_workLock);
-        Log(g_transLog,
-            "Info : StartNewWork--m_listBusyWorker:-start:%d,m_listAvailableWorker:%d,m_listTransData:%d ",
-            static_cast<int>(m_listBusyWorker.size()), static_cast<int>(m_listAvailableWorker.size()),
-            static_cast<int>(m_listTransData.size()));
-    }
-    // Spreads the starts; a stop cuts the pause short.
-    if (m_bInit.load() && m_hStop.Wait(kAssignPauseMs))
-        return;
     std::lock_guard<std::mutex> lock(m_workLock);
-    if (m_bInit.load() && !m_listTransData.empty() && m_listBusyWorker.size() < m_uMaxWorkNum.load() &&
-        !m_listAvailableWorker.empty()) {
-        // A worker whose last run is still returning refuses; the next free one may take it.
-        for (auto it = m_listAvailableWorker.begin(); it != m_listAvailableWorker.end(); ++it) {
-            if ((*it)->AssignTask(m_listTransData.front()) != TRANS_ASSIGNED)
-                continue;
-            m_listBusyWorker.push_back(std::move(*it));
-            m_listAvailableWorker.erase(it);
-            m_listTransData.pop_front();
-            if (m_listAvailableWorker.empty() || m_listTransData.empty())
-                m_hWork.Reset();
+    Log(g_transLog,
+        "Info : StartNewWork--m_listBusyWorker:-start:%d,m_listAvailableWorker:%d,m_listTransData:%d ",
+        static_cast<int>(m_listBusyWorker.size()), static_cast<int>(m_listAvailableWorker.size()),
+        static_cast<int>(m_listTransData.size()));
+    // Every free slot takes the next queued file at once. A worker frees its slot only after its
+    // connection is closed, so the server never sees more than m_uMaxWorkNum uploads at a time.
+    bool refused = false;
+    while (m_bInit.load() && !m_listTransData.empty() && m_listBusyWorker.size() < m_uMaxWorkNum.load() &&
+           !m_listAvailableWorker.empty()) {
+        auto it = m_listAvailableWorker.begin();
+        while (it != m_listAvailableWorker.end() &&
+               (*it)->AssignTask(m_listTransData.front()) != TRANS_ASSIGNED)
+            ++it;
+        if (it == m_listAvailableWorker.end()) {
+            refused = true;
             break;
         }
-    } else {
-        m_hWork.Reset();
+        m_listBusyWorker.push_back(std::move(*it));
+        m_listAvailableWorker.erase(it);
+        m_listTransData.pop_front();
     }
+    if (!refused)
+        m_hWork.Reset();
     Log(g_transLog, "Info : StartNewWork--m_listBusyWorker:-end:%d,m_uMaxWorkNum:%d,m_listTransData:%d ",
         static_cast<int>(m_listBusyWorker.size()), m_uMaxWorkNum.load(),
         static_cast<int>(m_listTransData.size()));
+    return !refused;
 }
 
 void CFileTransMgr::RecycleWork(CFileTransThread* worker)

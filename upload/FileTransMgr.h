@@ -1,9 +1,9 @@
 #pragma once
-// The transfer manager: a queue of uploads handed one at a time to a bounded pool of reusable
-// upload workers. Its thread wakes on the work event, gives the first queued task to a free
-// worker, and keeps doing so every 300 ms while tasks and free workers remain. Workers report
-// through the manager: code 21 puts the worker back into the pool, every other report is
-// posted to the window as WM_TRANS_RESULT.
+// The transfer manager: a queue of uploads handed to a bounded pool of reusable upload workers.
+// Its thread wakes on the work event and gives queued tasks to free workers until either runs
+// out, so a file starts the moment a slot is free. Workers report through the manager: code 21
+// puts the worker back into the pool, every other report is posted to the window as
+// WM_TRANS_RESULT.
 //
 // Locks: the manager lock (Init, Reconfigure, StopWork) before the worker lock (the task list
 // and both worker lists). Nothing ever waits for a worker while holding the worker lock, since
@@ -66,7 +66,8 @@ public:
     // Waits for the workers; call before Init (recvnum of Config.ini is used when -1).
     void SetTuning(const _sTransTuning& t) { m_tuning = t; }
 
-    static constexpr int kAssignPauseMs = 300;
+    // How soon the manager looks again when every free worker refused (still returning).
+    static constexpr int kRefusedRetryMs = 20;
 
 protected:
     void Process() override;
@@ -74,7 +75,8 @@ protected:
 private:
     using WorkerPtr = std::unique_ptr<CFileTransThread>;
 
-    void StartNewWork();
+    // Assigns queued tasks to free workers; false when a free worker refused (look again soon).
+    bool StartNewWork();
     void RecycleWork(CFileTransThread* worker);
     void OnReport(TransReportPtr report);
     void ClearWork();

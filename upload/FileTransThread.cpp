@@ -60,8 +60,10 @@ std::string CFileTransThread::GetFileIndex() const
 int CFileTransThread::AssignTask(const _sTransTask& task)
 {
     // The previous run reports its end from inside its thread, so it may still be returning
-    // when the manager hands out the next task: refuse and let the manager try again.
-    if (m_bBusy.load() || IsRunning())
+    // when the manager hands out the next task: all that is left of it is a log line, so it is
+    // waited for briefly; only a run that does not return in time is refused (the manager tries
+    // again later).
+    if (m_bBusy.load() || (IsRunning() && !Join(kReturnWaitMs)))
         return TRANS_BUSY;
     m_run = task;
     if (!task.strSvrHost.empty()) {
@@ -155,7 +157,7 @@ void CFileTransThread::Process()
     }
     // These results have not reported themselves yet; a stop reports no failure.
     if (!m_bStop && (ret == TRANS_OTHER_RESULT || ret == TRANS_NO_CONFIRM || ret == TRANS_BAD_ANSWER ||
-                     ret == TRANS_SHORT)) {
+                     ret == TRANS_SHORT || ret == TRANS_NO_ANSWER)) {
         Log(g_log, " FIleTransRet  failed :result:%d,time:%d", ret, 2);
         Report(static_cast<int8_t>(ret), m_run.i64StartPos);
     }
@@ -172,6 +174,7 @@ void CFileTransThread::Process()
 int CFileTransThread::DoTransFile()
 {
     m_nSvrResult = 0;
+    m_bNoAnswer = false;
     Report(TR_PROGRESS, 0, 0);
     // A zero-length or inverted range has nothing a server could confirm.
     if (m_run.i64FileId < 0 || m_run.i64ParentId < 0 || m_run.strPath.empty() || m_run.i64EndPos <= 0 ||
@@ -246,15 +249,19 @@ int CFileTransThread::DoTransFile()
                 ret = r;
                 break;
             default:
-                ret = TRANS_BAD_ANSWER;
+                // Silence is not garbage: the user is told the server did not answer.
+                ret = m_bNoAnswer ? TRANS_NO_ANSWER : TRANS_BAD_ANSWER;
                 break;
             }
         }
     }
     Log(g_transLog, "Info : DoTransFile end, thread_index=%d, sock=%d", m_nIndex, m_sock.Fd());
     CloseSocket();
-    for (int waited = 0; waited < m_tuning.nClosePauseMs && !m_bStop; waited += 50)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // After a failure the server is given a moment to let go of the connection before this
+    // worker may connect again; a confirmed upload frees its slot at once.
+    if (ret != TRANS_OK)
+        for (int waited = 0; waited < m_tuning.nClosePauseMs && !m_bStop; waited += 50)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
     return ret;
 }
 
@@ -499,6 +506,7 @@ bool CFileTransThread::DoRecv(void* buf, size_t capacity, size_t* got)
     size_t total = 0;
     while (*got < need) {
         if (m_bStop || steps <= 0) {
+            m_bNoAnswer = !m_bStop && *got == 0; // silence, not a stalled answer
             Log(g_transLog,
                 "Error : Stop=%d ,times=%d, transfer file(%s), DoRecv, time out, len=%d, code=%d, "
                 "thread_index=%d",

@@ -42,7 +42,8 @@ enum TransResult : int
     TRANS_BAD_TASK = -106,
     TRANS_OTHER_RESULT = -107,
     TRANS_NO_MD5 = -108,
-    TRANS_REFUSED_4 = -109
+    TRANS_REFUSED_4 = -109,
+    TRANS_NO_ANSWER = -110 // the file server took the connection but did not answer in time
 };
 
 using TransReportFn = std::function<void(TransReportPtr)>;
@@ -63,7 +64,7 @@ struct _sTransTuning
 {
     int nRecvNum = -1; // answer wait steps of 100 ms; -1: recvnum of Config.ini
     int nConnectTimeoutMs = 10000;
-    int nClosePauseMs = 800; // pause after closing, before the run reports its end
+    int nClosePauseMs = 800; // pause after closing a failed run, before it reports its end
 };
 
 class CFileTransThread : public CThread
@@ -73,7 +74,7 @@ public:
     ~CFileTransThread() override;
 
     // 11 when the task was taken and a run started; -11 while the worker is busy or its previous
-    // run has not returned yet (the manager tries again later).
+    // run does not return within kReturnWaitMs (the manager tries again later).
     int AssignTask(const _sTransTask& task);
 
     // Asks the current run to end; it notices between every step, wait step and block.
@@ -103,6 +104,7 @@ public:
     static constexpr size_t kReadBlock = 1 << 20; // file read size
     static constexpr size_t kSendPiece = 1 << 18; // bytes per send call
     static constexpr int kProgressMs = 1000;      // at most one progress report per second
+    static constexpr int kReturnWaitMs = 200;     // wait for a finished run to return
 
 protected:
     void Process() override;
@@ -143,6 +145,7 @@ private:
     CSocket m_sock;
     std::vector<char> m_buf;  // file read buffer, kept between runs
     int32_t m_nSvrResult = 0; // the server's refusal in this run (only the run's thread)
+    bool m_bNoAnswer = false; // a wait for an answer ran out with nothing received (ditto)
     std::atomic<int64_t> m_i64LastSent{0};
     std::atomic<int64_t> m_i64LastSendUs{0};
 };

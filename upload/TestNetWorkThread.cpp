@@ -48,7 +48,14 @@ std::string CTestNetWorkThread::DottedFromAddress(uint32_t address)
            std::to_string(b[3]);
 }
 
-CTestNetWorkThread::CTestNetWorkThread(MsgTarget wnd, uint32_t msgId) : m_hWnd(wnd), m_uMsgId(msgId) {}
+namespace {
+std::atomic<uint64_t> g_lastTestId{0};
+}
+
+CTestNetWorkThread::CTestNetWorkThread(MsgTarget wnd, uint32_t msgId)
+    : m_hWnd(wnd), m_uMsgId(msgId), m_uId(++g_lastTestId)
+{
+}
 
 CTestNetWorkThread::~CTestNetWorkThread()
 {
@@ -103,6 +110,12 @@ bool CTestNetWorkThread::GetResult(std::string* host, uint16_t* port) const
     *host = DottedFromAddress(m_uResultAddr);
     *port = m_usResultPort;
     return true;
+}
+
+bool CTestNetWorkThread::HasResult() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_bHaveResult;
 }
 
 void CTestNetWorkThread::Process()
@@ -194,6 +207,7 @@ void CTestNetWorkThread::Measure()
     // Ending the wait at the first answer would leave out servers that answer a moment later,
     // and the choice would follow who spoke first instead of who takes data fastest.
     auto deadline = Clock::now() + std::chrono::milliseconds(m_nTimeBudgetMs / 3);
+    bool firstPosted = false;
     while (!m_bDone && Clock::now() < deadline) {
         bool anyWaiting = false;
         for (Entry& e : m_listServer) {
@@ -210,6 +224,11 @@ void CTestNetWorkThread::Measure()
             }
             if (b[2] == kTransKindTest && GetLe(b, 2) == 0) {
                 e.answered = true;
+                if (!firstPosted && m_hWnd != 0) {
+                    FileServerChoice c{DottedFromAddress(e.address), e.port};
+                    CMessageLoop::Main().PostMsg(m_hWnd, WM_FILESERVER_FIRST, m_uId, MakePayload(c));
+                    firstPosted = true;
+                }
             } else {
                 e.refused = true;
                 Log(g_log, "Info : Test speed,code:%d  ", b[3]);

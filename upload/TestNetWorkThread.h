@@ -4,7 +4,9 @@
 // same fixed time, and reports the server
 // that accepted the most bytes (the first in list order on a tie) as WM_FILESERVER_TEST.
 // With no server in the list it reports "no server" at once, so the uploads waiting for the
-// test go on with the configured file server instead of waiting for ever.
+// test go on with the configured file server instead of waiting for ever. The first server
+// that agrees to the test is posted at once as WM_FILESERVER_FIRST, so uploads need not wait
+// for the whole measurement.
 
 #include "media/Thread.h"
 #include "platform/MessageLoop.h"
@@ -41,6 +43,10 @@ public:
     void StopEx();
     // The choice of the finished run: false when no server took any data (or no run ended).
     bool GetResult(std::string* host, uint16_t* port) const;
+    // True once the run has come to its result (and posted it), whatever it was.
+    bool HasResult() const;
+    // A number of this test's own, carried by its WM_FILESERVER_FIRST.
+    uint64_t Id() const { return m_uId; }
 
     static constexpr int kConnectMs = 3000;
     static constexpr int kBlock = 1400;
@@ -85,6 +91,7 @@ private:
     uint32_t m_uMsgId;
     int m_nTimeBudgetMs = 10000;
     std::atomic<bool> m_bDone{false};
+    const uint64_t m_uId;
     bool m_bHaveResult = false;
     uint32_t m_uResultAddr = kNoServerAddress;
     uint16_t m_usResultPort = 0;

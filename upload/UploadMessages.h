@@ -17,6 +17,10 @@ constexpr uint32_t WM_TRANS_RESULT = WM_USER + 2005; // 3029
 // payload MakePayload(FileServerChoice).
 constexpr uint32_t WM_FILESERVER_TEST = WM_USER + 2021; // 3045
 
+// The first file server that agreed to the running speed test: wParam the test's number
+// (CTestNetWorkThread::Id), payload MakePayload(FileServerChoice).
+constexpr uint32_t WM_FILESERVER_FIRST = WM_USER + 2025; // 3049
+
 constexpr uint32_t kNoServerAddress = 0xFFFFFFFFu;
 
 // What the speed test chose; port 0 and an empty host when no server took any data.

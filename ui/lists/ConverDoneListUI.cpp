@@ -9,6 +9,7 @@
 #include "ui/lists/ListPaint.h"
 
 #include <QPainter>
+#include <algorithm>
 
 namespace vx {
 
@@ -29,7 +30,11 @@ std::vector<ColumnSpec> CConverDoneListUI::Columns() const
         {QStringLiteral("时长"), 100, CConverDoneListModel::kColDuration},
         {QStringLiteral("码率"), 100, CConverDoneListModel::kColBitRate},
         {QString(), 20, 0},
-        {QStringLiteral("转换时间"), 130, CConverDoneListModel::kColTime},
+        // Wide enough for a whole time stamp in the list's font, so it never runs under the
+        // scroll bar or the window's edge.
+        {QStringLiteral("转换时间"),
+         std::max(130, fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")) + 16),
+         CConverDoneListModel::kColTime},
     };
 }
 

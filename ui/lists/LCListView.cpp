@@ -39,12 +39,26 @@ const char* CLCListView::DeleteLogLine() const
     return "CLCListView::DoEvent  ~~~~ SendNotify(l_pControl, DUI_VXMSGTYPE_DELETE ";
 }
 
-void CLCListView::RemoveAll()
+std::vector<_sLCItemData> CLCListView::Unfinished() const
 {
     std::vector<_sLCItemData> keep;
     for (const _sLCItemData& r : m_pList->AllRecords())
         if (r.nStatus != CS_UPLOADED)
             keep.push_back(r);
+    return keep;
+}
+
+bool CLCListView::StoreUnfinished()
+{
+    std::vector<_sLCItemData> keep = Unfinished();
+    if (!m_ctx.db || !m_ctx.config || keep.empty())
+        return true;
+    return m_ctx.db->UpdateCourseFiles(keep, m_ctx.config->m_i64UserId);
+}
+
+void CLCListView::RemoveAll()
+{
+    std::vector<_sLCItemData> keep = Unfinished();
     if (m_ctx.db && m_ctx.config && !keep.empty())
         m_ctx.db->UpdateCourseFilesInBackground(std::move(keep), m_ctx.config->m_i64UserId);
     m_pList->Clear();

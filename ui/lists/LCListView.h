@@ -38,6 +38,9 @@ public:
     bool Add(const _sLCItemData& record, bool visible) { return m_pList->Add(record, visible); }
     // Stores the records that are not uploaded, then empties the list.
     void RemoveAll();
+    // Stores the records that are not uploaded now (the program ends); false when the database
+    // refused.
+    bool StoreUnfinished();
     bool Search(const QString& text) { return m_pList->Search(text); }
 
 protected:
@@ -48,6 +51,8 @@ protected:
     const char* DeleteLogLine() const override;
 
 private:
+    std::vector<_sLCItemData> Unfinished() const;
+
     CLCListModel* m_pList;
 };
 

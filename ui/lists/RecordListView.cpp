@@ -250,14 +250,21 @@ void CRecordListView::keyPressEvent(QKeyEvent* e)
             Log(g_log, "CLCListView::  is not  selected~");
             return;
         }
-        const std::vector<std::string> indexes = m_pModel->SelectedIndexes();
-        SendNotify(this, QStringLiteral("delete"));
-        Log(g_log, "%s", DeleteLogLine());
-        if (m_ctx.host)
-            m_ctx.host->DeleteItems(m_nList, indexes);
+        SendNotify(this, QStringLiteral("delete"), 0, kDeleteKey);
+        DeleteSelected();
         return;
     }
     QListView::keyPressEvent(e);
+}
+
+void CRecordListView::DeleteSelected()
+{
+    const std::vector<std::string> indexes = m_pModel->SelectedIndexes();
+    if (indexes.empty())
+        return;
+    Log(g_log, "%s", DeleteLogLine());
+    if (m_ctx.host)
+        m_ctx.host->DeleteItems(m_nList, indexes);
 }
 
 } // namespace vx

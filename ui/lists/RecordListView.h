@@ -43,6 +43,9 @@ class CRecordListView : public QListView
 
 public:
     static constexpr int kRowHeight = 34;
+    // lParam of the "delete" the Delete key sends (the list has asked for the deletion itself);
+    // a menu's "delete" carries 0 and the window answers it with DeleteSelected.
+    static constexpr int64_t kDeleteKey = 1;
     static constexpr int kHeaderHeight = 28;
 
     // list: 1 the course list, 2 the converted list (what DeleteItems names).
@@ -80,6 +83,8 @@ public:
     bool SortDescending() const { return m_bSortDescending; }
     // The file index of the row the context menu was opened on ("" when none).
     std::string MenuFileIndex() const { return m_menuFileIndex; }
+    // Asks for the deletion of the selected rows (the Delete key, the menu's "删除").
+    void DeleteSelected();
     CVXMenuWnd* OpenMenu() const { return m_pMenu; }
 
 protected:

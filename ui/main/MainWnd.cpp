@@ -1,6 +1,7 @@
 #include "ui/main/MainWnd.h"
 
 #include "app/LogFile.h"
+#include "platform/FileLock.h"
 #include "platform/PowerRequest.h"
 #include "space/SpaceController.h"
 #include "ui/DesktopShell.h"
@@ -22,6 +23,7 @@
 #include "ui/main/MainSpaceModels.h"
 #include "ui/settings/AutoShutDownWnd.h"
 #include "ui/settings/SetDataWnd.h"
+#include "ui/settings/StartSetWnd.h"
 #include "ui/settings/VXAboutWnd.h"
 #include "ui/space/UserSpaceView.h"
 #include "ui_MainWnd.h"
@@ -30,7 +32,9 @@
 #include <QButtonGroup>
 #include <QFileInfo>
 #include <QScreen>
+#include <QSessionManager>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vx {
@@ -129,6 +133,10 @@ CMainWnd::CMainWnd(const Deps& d, QWidget* parent)
     setProperty("windowClass", QString::fromLatin1(kClassName));
     setWindowTitle(QStringLiteral("Vexora"));
     setAcceptDrops(true);
+    // The frameless window keeps a border of its own to be resized by (and the hover cursor
+    // that shows it).
+    m_form->mainLayout->setContentsMargins(kResizeBorder, kResizeBorder, kResizeBorder, kResizeBorder);
+    setMouseTracking(true);
     m_target = m_loop.Register(this);
 
     m_pCourseProcessList = m_form->inprocessPageList;
@@ -141,6 +149,7 @@ CMainWnd::CMainWnd(const Deps& d, QWidget* parent)
     m_form->spacePageLayout->addWidget(m_pSpaceView);
     connect(m_pSpaceView, &CUserSpaceView::AddFilesRequested, this,
             [this] { m_loop.PostMsg(m_target, WM_ADD_FILES); });
+    connect(m_pSpaceView, &CUserSpaceView::SearchBannerChanged, this, &CMainWnd::OnSpaceSearchBanner);
     m_pSpaceModels = std::make_unique<CMainSpaceModels>(*m_pSpace);
 
     if (!d.power)
@@ -157,6 +166,15 @@ CMainWnd::CMainWnd(const Deps& d, QWidget* parent)
                       *this,
                       power};
     PipelineTuning tuning = d.tuning;
+    // The window works the queue of its database only while no other program does; it takes up
+    // what the others add meanwhile.
+    if (!tuning.queueLock) {
+        tuning.queueLock = std::make_shared<CFileLock>(QueueLockPath(m_db.Path()));
+        tuning.queueOwner = "VexoraV2 (pid " + std::to_string(CurrentProcessId()) + ")";
+        tuning.waitForQueue = true;
+    }
+    if (tuning.pickUpMs <= 0)
+        tuning.pickUpMs = kQueuePickUpMs;
     if (!tuning.checkSignOut)
         tuning.checkSignOut = [this](std::function<void(bool)> done) {
             m_pSpace->CheckSignOut(std::move(done));
@@ -172,11 +190,31 @@ CMainWnd::CMainWnd(const Deps& d, QWidget* parent)
     NameHeaders(m_pConverDoneList, kDoneHeaders);
 
     BindControls();
+    // The end of a batch is looked for when the lists change, and then every second until the
+    // pipeline has stayed idle.
+    m_pBatchCheck = new QTimer(this);
+    m_pBatchCheck->setSingleShot(true);
+    connect(m_pBatchCheck, &QTimer::timeout, this, &CMainWnd::CheckBatch);
+    auto listChanged = [this] {
+        if (!m_pBatchCheck->isActive())
+            m_pBatchCheck->start(kBatchCheckMs / 2);
+    };
+    for (QAbstractItemModel* model : {static_cast<QAbstractItemModel*>(m_pCourseProcessList->List()),
+                                      static_cast<QAbstractItemModel*>(m_pConverDoneList->List())}) {
+        connect(model, &QAbstractItemModel::dataChanged, this, listChanged);
+        connect(model, &QAbstractItemModel::rowsInserted, this, listChanged);
+        connect(model, &QAbstractItemModel::rowsRemoved, this, listChanged);
+        connect(model, &QAbstractItemModel::modelReset, this, listChanged);
+    }
+    connect(qApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager&) { EndOfSession("the desktop session ends"); });
     m_missing = MissingControls(this, RequiredControls());
     for (const QString& name : m_missing)
         Log(g_log, "Error : MainWnd lacks the control %s", name.toUtf8().constData());
 
-    if (d.trayIcon && QSystemTrayIcon::isSystemTrayAvailable()) {
+    m_trayAvailable =
+        d.trayAvailable ? d.trayAvailable : [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    if (d.trayIcon) {
         m_pTray = new QSystemTrayIcon(QApplication::windowIcon(), this);
         m_pTray->setToolTip(QStringLiteral("Vexora"));
         connect(m_pTray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
@@ -237,7 +275,20 @@ void CMainWnd::BindControls()
     f.logo->setPixmap(QIcon(QStringLiteral(":/icons/vexora_32.png")).pixmap(28, 28));
     for (const char* entry : {"设置", "关于", "退出登录", "退出"})
         f.SetComBox->Add(new CVXSiElementUI(QString::fromUtf8(entry)));
+    // The no-result banners: white over the list, the key first, then what it means.
+    f.searchErrTab->setAutoFillBackground(true);
+    QPalette bannerPalette = f.searchErrTab->palette();
+    bannerPalette.setColor(QPalette::Window, Qt::white);
+    f.searchErrTab->setPalette(bannerPalette);
+    for (QWidget* page : {f.searchErrPage0, f.searchErrPage1, f.searchErrPage2})
+        if (auto* column = qobject_cast<QVBoxLayout*>(page->layout()))
+            column->addStretch(1);
+    for (QLabel* key : {f.ProcesearchKey, f.DonesearchKey, f.SpacesearchKey})
+        key->setStyleSheet(QStringLiteral("color: #CC3333; font-weight: bold;"));
+    m_pSpaceView->SearchEdit()->installEventFilter(this);
+    SetSearchFocusLook(m_pSpaceView->SearchEdit(), false);
     for (CHintEditUI* edit : {f.ProceSearchEdit, f.doneSearchEdit}) {
+        SetSearchFocusLook(edit, false);
         edit->installEventFilter(this);
         connect(edit, &QLineEdit::returnPressed, this,
                 [this, edit] { SearchUi(true, SearchPageOf(edit->objectName()), false); });
@@ -327,7 +378,11 @@ void CMainWnd::Notify(TNotifyUI& msg)
                 m_loop.PostMsg(m_target, WM_WINDOW_COMMAND, static_cast<uint64_t>(index));
         }
     } else if (msg.sType == QLatin1String("delete")) {
-        // The list asked its host itself; nothing more to do here.
+        // The menu's "删除" deletes the selected rows as the Delete key does; the key's own
+        // notification has asked already.
+        auto* list = qobject_cast<CRecordListView*>(msg.pSender.data());
+        if (list && msg.lParam != CRecordListView::kDeleteKey)
+            list->DeleteSelected();
     } else {
         OnMenuEntry(msg.sType, msg.pSender);
     }
@@ -539,8 +594,12 @@ void CMainWnd::OnWindowCommand(int index)
 
 void CMainWnd::CloseChildWindows()
 {
-    for (QWidget* w : {m_pSetData.data(), m_pDetail.data(), m_pStartSet.data(), m_pShutdown.data(),
-                       m_pAbout.data(), static_cast<QWidget*>(m_pSpaceInfo.data())})
+    // The start-up settings refuse to close until a size is set; the session they were asked
+    // for has ended, so they go without the check (and without going on with it).
+    if (auto* start = qobject_cast<CStartSetWnd*>(m_pStartSet.data()))
+        start->Dismiss();
+    for (QWidget* w : {m_pSetData.data(), m_pDetail.data(), m_pShutdown.data(), m_pAbout.data(),
+                       static_cast<QWidget*>(m_pSpaceInfo.data())})
         if (w)
             w->close();
     if (m_pSpaceInfo)

@@ -29,6 +29,8 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <set>
+#include <string>
 
 namespace Ui {
 class MainWnd;
@@ -36,6 +38,9 @@ class MainWnd;
 class QSystemTrayIcon;
 class QButtonGroup;
 class QLabel;
+class QLineEdit;
+class QMouseEvent;
+class QTimer;
 
 namespace vx {
 
@@ -82,6 +87,8 @@ public:
         IPowerRequest* power = nullptr;    // null: the system's inhibitor
         PipelineTuning tuning;
         bool trayIcon = true;
+        // Whether the desktop shows tray icons now (a panel may come and go); empty: ask Qt.
+        std::function<bool()> trayAvailable;
     };
     explicit CMainWnd(const Deps& deps, QWidget* parent = nullptr);
     ~CMainWnd() override;
@@ -115,10 +122,18 @@ public:
     int MessageBox(const std::string& text, int type) override;
     void SpaceWarning(int64_t spaceLeft, const std::string& title) override;
     void RevealFile(const std::string& path) override;
+    void DropSkipped(const std::vector<std::pair<std::string, std::string>>& entries) override;
     void OfferShutdown() override;
     void CountsChanged() override { RefreshTabCounts(); }
     void SignedOut() override;
     void SessionStarted() override;
+    // The start-up settings window, window-modal over this one; done once it is closed.
+    void AskStartSettings(std::function<void()> done) override;
+
+    // The end of the desktop session (SIGTERM, the session manager's request to save): the
+    // orderly close of "exit", without the question about running conversions, so records are
+    // written back and encoders ended within the few seconds the session manager allows.
+    void EndOfSession(const std::string& why);
 
     // Helpers of the window, public for its tests.
     void RefreshTabCounts();
@@ -152,11 +167,25 @@ public:
     void SetMessageBoxHook(BoxHook hook) { m_boxHook = std::move(hook); }
     // Called instead of quitting the application when the window ends the program.
     void SetQuitHook(std::function<void()> hook) { m_quit = std::move(hook); }
+    // Desktop notifications (the tray icon's messages); tests record them.
+    using NotifyHook = std::function<void(const QString& title, const QString& text)>;
+    void SetNotifyHook(NotifyHook hook) { m_notifyHook = std::move(hook); }
+    // A tray icon the desktop shows: the window can hide and come back from there.
+    bool HasTray() const;
+    // The open start-up settings window (null when none).
+    QWidget* StartSettings() const { return m_pStartSet; }
+
+    // The frameless window's resize border: a press within it resizes the window by the edges
+    // it touches (none while maximised).
+    static constexpr int kResizeBorder = 4;
+    Qt::Edges ResizeEdgesAt(const QPoint& pos) const;
     // The add-file dialog's filters.
     static QStringList FileFilters();
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void leaveEvent(QEvent* e) override;
     void changeEvent(QEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void moveEvent(QMoveEvent* e) override;
@@ -189,7 +218,21 @@ private:
     void ShowSpace(const SpaceQuota& q);
     void Quit();
     void UpdateMaxButtons();
-    void SetSearchFocusLook(CHintEditUI* edit, bool focused);
+    void SetSearchFocusLook(QLineEdit* edit, bool focused);
+    void OnSpaceSearchBanner(const QString& key);
+    QRect SearchBannerRect() const;
+    // Without a tray to come back from, the close button minimises instead of hiding.
+    void HideOrMinimize();
+    // What an addition could not do beyond the rules the user knows (an unreadable folder, the
+    // database refusing the records): shown once it is finished.
+    void ReportIntakeFailures();
+    // A batch is the work between the pipeline's being busy and its falling idle; its end is
+    // announced on the desktop while the window is hidden.
+    void CheckBatch();
+    void AnnounceBatchEnd();
+    // A press on the resize border starts resizing (true); the moves follow it.
+    bool StartResize(QMouseEvent* e);
+    bool FollowResize(QMouseEvent* e);
     QString Text(int number) const;
     int SearchPageOf(const QString& controlName) const;
     CHintEditUI* SearchEdit(int page) const;
@@ -227,7 +270,22 @@ private:
     bool m_bQuitting = false;
     FilePicker m_picker;
     BoxHook m_boxHook;
+    NotifyHook m_notifyHook;
+    std::function<bool()> m_trayAvailable;
     std::function<void()> m_quit;
+    struct Batch
+    {
+        bool bActive = false;
+        int nIdleChecks = 0;                // looks in a row that found nothing in flight
+        size_t uploadedBefore = 0;          // uploaded records when it began
+        std::set<std::string> failedBefore; // records already failed when it began
+    } m_batch;
+    static constexpr int kBatchCheckMs = 1000;
+    static constexpr int kBatchIdleChecks = 3;
+    QTimer* m_pBatchCheck = nullptr;
+    Qt::Edges m_resizeEdges; // resizing by these edges without the window manager
+    QPoint m_resizeStart;
+    QRect m_resizeGeometry;
 };
 
 } // namespace vx

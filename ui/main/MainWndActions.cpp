@@ -1,8 +1,9 @@
-// The main window's behaviours around the pages: search boxes, close and hide, the caption,
-// the tray, the space information window, the course detail window, adding files by dialog and
-// by drop, sign-out, and what the pipeline asks of the user.
+// The main window's behaviours around the pages: close and hide, the caption, the tray, the
+// space information window, the course detail window, adding files by dialog and by drop,
+// sign-out, and what the pipeline asks of the user. The search boxes are in MainWndSearch.cpp.
 
 #include "app/LogFile.h"
+#include "media/ConvertMgr.h"
 #include "space/SpaceController.h"
 #include "ui/CourseDetailWnd.h"
 #include "ui/DesktopShell.h"
@@ -37,126 +38,6 @@
 
 namespace vx {
 
-int CMainWnd::SearchPageOf(const QString& name) const
-{
-    if (name.startsWith(QLatin1String("Proce")) || name.startsWith(QLatin1String("QuitProce")))
-        return kSearchCourse;
-    if (name.startsWith(QLatin1String("done")) || name.startsWith(QLatin1String("Quitdone")))
-        return kSearchDone;
-    return kSearchSpace;
-}
-
-CHintEditUI* CMainWnd::SearchEdit(int page) const
-{
-    return page == kSearchCourse ? m_form->ProceSearchEdit
-           : page == kSearchDone ? m_form->doneSearchEdit
-                                 : nullptr;
-}
-
-void CMainWnd::SetSearchFocusLook(CHintEditUI* edit, bool focused)
-{
-    QFrame* border = edit == m_form->ProceSearchEdit ? m_form->ProcesSearchBorder : m_form->doneSearchBorder;
-    QPushButton* btn = edit == m_form->ProceSearchEdit ? m_form->ProcesearchBtn : m_form->doneSearchBtn;
-    border->setStyleSheet(
-        QStringLiteral("#%1 { border: 1px solid %2; border-radius: 3px; background: white; }")
-            .arg(border->objectName(), focused ? QStringLiteral("#328CDF") : QStringLiteral("#DDDDDD")));
-    btn->setIcon(
-        QIcon(focused ? QStringLiteral(":/icons/search_focus.png") : QStringLiteral(":/icons/search.png")));
-}
-
-void CMainWnd::SearchUi(bool start, int page, bool clear)
-{
-    CHintEditUI* edit = SearchEdit(page);
-    QPushButton* searchBtn = page == kSearchCourse ? m_form->ProcesearchBtn : m_form->doneSearchBtn;
-    QPushButton* quitBtn = page == kSearchCourse ? m_form->QuitProcesearchBtn : m_form->QuitdoneSearchBtn;
-    if (page == kSearchSpace) {
-        if (!start)
-            m_pSpace->EndSearch();
-        return;
-    }
-    if (!edit)
-        return;
-    if (start) {
-        if (edit->text().trimmed().isEmpty())
-            return; // Enter in an empty box changes nothing
-        quitBtn->show();
-        searchBtn->hide();
-        m_loop.PostMsg(m_target, WM_SEARCH, static_cast<uint64_t>(page));
-        return;
-    }
-    if (page == kSearchCourse)
-        m_pCourseProcessList->List()->SetSearching(false);
-    else
-        m_pConverDoneList->List()->SetSearching(false);
-    if (clear) {
-        QSignalBlocker block(edit);
-        edit->clear();
-    }
-    quitBtn->hide();
-    searchBtn->show();
-    (page == kSearchCourse ? m_form->ProcesearchKey : m_form->DonesearchKey)->clear();
-    m_form->searchErrTab->hide();
-    if (m_nSearchPage == page)
-        m_nSearchPage = kSearchNone;
-}
-
-void CMainWnd::OnSearchMessage(int page)
-{
-    m_nSearchPage = page;
-    m_form->searchErrTab->hide();
-    if (page == kSearchSpace)
-        return; // the space page searches with its own box
-    CHintEditUI* edit = SearchEdit(page);
-    if (!edit)
-        return;
-    const QString key = edit->text().trimmed();
-    if (key.isEmpty()) {
-        SearchUi(false, page, true);
-        return;
-    }
-    bool found;
-    if (page == kSearchCourse) {
-        m_pCourseProcessList->List()->SetSearching(true);
-        found = m_pCourseProcessList->Search(key);
-    } else {
-        m_pConverDoneList->List()->SetSearching(true);
-        found = m_pConverDoneList->Search(key);
-    }
-    ShowSearchBanner(key, found);
-}
-
-void CMainWnd::ShowSearchBanner(const QString& key, bool found)
-{
-    QStackedWidget* banner = m_form->searchErrTab;
-    const int page = m_nSearchPage == kSearchDone ? 1 : 0;
-    const int top = 145;
-    banner->setGeometry(0, top, width(), std::max(0, height() - top));
-    QLabel* label = page == 0 ? m_form->ProcesearchKey : m_form->DonesearchKey;
-    if (found) {
-        label->clear();
-        banner->hide();
-        return;
-    }
-    label->setText(QStringLiteral("“%1”").arg(key));
-    const int textWidth = label->fontMetrics().horizontalAdvance(label->text());
-    label->setFixedWidth(banner->width() < textWidth + 270 ? std::max(10, banner->width() - 300)
-                                                           : textWidth + 8);
-    banner->setCurrentIndex(page);
-    banner->show();
-    banner->raise();
-}
-
-bool CMainWnd::eventFilter(QObject* watched, QEvent* e)
-{
-    if (auto* edit = qobject_cast<CHintEditUI*>(watched)) {
-        if (e->type() == QEvent::FocusIn)
-            SetSearchFocusLook(edit, true);
-        else if (e->type() == QEvent::FocusOut)
-            SetSearchFocusLook(edit, false);
-    }
-    return QWidget::eventFilter(watched, e);
-}
-
 // --- close, caption, tray ------------------------------------------------------------------
 
 void CMainWnd::OnCloseButton()
@@ -165,7 +46,7 @@ void CMainWnd::OnCloseButton()
         m_loop.PostMsg(m_target, WM_CLOSE);
         return;
     }
-    hide();
+    HideOrMinimize();
     if (!(m_config.m_setData.nUinfo & kOptShowMin)) {
         _sSetData options = m_config.m_setData;
         options.nUinfo |= kOptShowMin;
@@ -183,14 +64,19 @@ void CMainWnd::closeEvent(QCloseEvent* e)
         return;
     }
     e->ignore();
-    hide();
+    HideOrMinimize();
 }
 
 void CMainWnd::Quit()
 {
     Log(g_log, "Info : the program ends");
     m_bQuitting = true;
+    const bool session = HasSession();
     m_pPipeline->ReleaseTaskS();
+    // The workers are stopped: the records go back to the database as they stand, so the next
+    // start continues from there.
+    if (session && !m_pCourseProcessList->StoreUnfinished())
+        Log(g_log, "Error : the course files could not be written back to %s", m_db.Path().c_str());
     CloseChildWindows();
     if (m_pLogin)
         m_pLogin->hide();
@@ -221,6 +107,8 @@ bool CMainWnd::IsCaptionPoint(const QPoint& pos) const
 
 void CMainWnd::mousePressEvent(QMouseEvent* e)
 {
+    if (e->button() == Qt::LeftButton && StartResize(e))
+        return;
     if (e->button() == Qt::LeftButton && IsCaptionPoint(e->position().toPoint())) {
         m_bDragging = true;
         m_dragOffset = e->globalPosition().toPoint() - frameGeometry().topLeft();
@@ -234,6 +122,8 @@ void CMainWnd::mousePressEvent(QMouseEvent* e)
 
 void CMainWnd::mouseMoveEvent(QMouseEvent* e)
 {
+    if (FollowResize(e))
+        return;
     if (m_bDragging && !isMaximized())
         move(e->globalPosition().toPoint() - m_dragOffset);
     QWidget::mouseMoveEvent(e);
@@ -242,6 +132,7 @@ void CMainWnd::mouseMoveEvent(QMouseEvent* e)
 void CMainWnd::mouseReleaseEvent(QMouseEvent* e)
 {
     m_bDragging = false;
+    m_resizeEdges = {};
     QWidget::mouseReleaseEvent(e);
 }
 
@@ -268,7 +159,7 @@ void CMainWnd::resizeEvent(QResizeEvent* e)
 {
     QWidget::resizeEvent(e);
     if (m_form->searchErrTab->isVisible())
-        m_form->searchErrTab->setGeometry(0, 145, width(), std::max(0, height() - 145));
+        m_form->searchErrTab->setGeometry(SearchBannerRect());
     ShowSpaceInfoWindow();
 }
 
@@ -425,7 +316,14 @@ void CMainWnd::QueueAddition(std::function<bool(IntakeJob*)> begin)
         return HasSession() && m_config.m_i64UserId == user && m_pPipeline->IsSessionRunning();
     };
     m_pRequests->AddFiles(
-        [sameSession, begin = std::move(begin)](IntakeJob* job) { return sameSession() && begin(job); },
+        [this, sameSession, begin = std::move(begin)](IntakeJob* job) {
+            if (!sameSession())
+                return false;
+            if (begin(job))
+                return true;
+            ReportIntakeFailures(); // refused as a whole: what the scan met is told now
+            return false;
+        },
         [this, sameSession](IntakeJob&& job) {
             if (!sameSession())
                 return;
@@ -458,6 +356,7 @@ void CMainWnd::AdditionDone()
 {
     ShowSpace(m_pPipeline->Quota());
     RefreshTabCounts();
+    ReportIntakeFailures();
 }
 
 bool CMainWnd::IsAddingFiles() const
@@ -521,7 +420,10 @@ void CMainWnd::SpaceWarning(int64_t spaceLeft, const std::string& title)
         m_boxHook(QString::fromStdString(title), MB_WARNING);
         return;
     }
-    CVxSpaceMsgWnd w(this, QStringLiteral("剩余空间：%1G").arg(spaceLeft), SpaceLinks::FromConfig(m_config));
+    // The language's explanation with the links to buy or free space, then the figure.
+    const QString text =
+        QString::fromStdString(m_config.GetText(2088)) + QStringLiteral("\n\n剩余空间：%1G").arg(spaceLeft);
+    CVxSpaceMsgWnd w(this, text, SpaceLinks::FromConfig(m_config));
     w.setWindowTitle(QString::fromStdString(title));
     w.CenterOverOwner();
     w.exec();
@@ -530,6 +432,18 @@ void CMainWnd::SpaceWarning(int64_t spaceLeft, const std::string& title)
 void CMainWnd::RevealFile(const std::string& path)
 {
     Desktop().RevealFile(QString::fromStdString(path));
+}
+
+void CMainWnd::DropSkipped(const std::vector<std::pair<std::string, std::string>>& entries)
+{
+    // The paths tell the user enough; the causes are in the log. A long list is cut short.
+    constexpr size_t kShown = 8;
+    std::string text = m_config.GetText(2091);
+    for (size_t i = 0; i < entries.size() && i < kShown; ++i)
+        text += "\n    " + entries[i].first;
+    if (entries.size() > kShown)
+        text += "\n    … (" + std::to_string(entries.size() - kShown) + ")";
+    MessageBox(text, MB_INFO);
 }
 
 void CMainWnd::OfferShutdown()
@@ -562,9 +476,12 @@ void CMainWnd::SignOut(bool kicked)
         m_pPipeline->ReleaseTaskS();
         MessageBox(m_config.GetText(15), MB_WARNING);
     } else {
-        const int converting = m_pPipeline->IsCourseWorking() ? 1 : 0;
-        if (converting > 0 && m_pPipeline->ConvertMgr()) {
-            const std::string question = m_config.GetText(2052) + "1" + m_config.GetText(2053);
+        // Only conversions that really run are lost: a waiting or paused upload is not asked
+        // about.
+        const size_t converting = m_pPipeline->ConvertMgr() ? m_pPipeline->ConvertMgr()->BusyCount() : 0;
+        if (converting > 0) {
+            const std::string question =
+                m_config.GetText(2052) + std::to_string(converting) + m_config.GetText(2053);
             if (MessageBox(question, MB_QUESTION) != 1)
                 return;
         }
@@ -573,12 +490,18 @@ void CMainWnd::SignOut(bool kicked)
     m_pIntake->DropFinish();
     m_pConverDoneList->List()->Clear();
     m_pCourseProcessList->RemoveAll();
+    m_pPipeline->ReleaseQueue(); // after the write-back that RemoveAll queued
     m_pSpace->Reset();
     m_pRequests->DropWaiting();
     m_config.m_i64UserId = -1;
     m_config.SetCookie(std::string());
     for (int page : {kSearchCourse, kSearchDone})
         SearchUi(false, page, true);
+    // The space search ended with the reset above; its box and banner go too.
+    m_pSpaceView->ClearSearchText();
+    OnSpaceSearchBanner(QString());
+    m_batch = Batch();
+    m_pBatchCheck->stop();
     m_config.SetUserOptions(_sSetData());
     CloseChildWindows();
     RefreshTabCounts();

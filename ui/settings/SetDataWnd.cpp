@@ -1,6 +1,7 @@
 #include "ui/settings/SetDataWnd.h"
 
 #include "account/AccountMessages.h"
+#include "app/LogFile.h"
 #include "platform/Paths.h"
 #include "ui/DesktopShell.h"
 #include "ui/VXCheckBox.h"
@@ -136,9 +137,11 @@ void CSetDataWnd::OpenFolder()
     if (path.isEmpty())
         return;
     const std::string folder = path.toStdString();
-    if (!DirExists(folder))
-        MakeDirs(folder);
-    Desktop().OpenUrl(QUrl::fromLocalFile(path).toString());
+    if (!DirExists(folder) && !MakeDirs(folder)) {
+        Log(g_log, "Error : the conversion folder %s cannot be created", folder.c_str());
+        return;
+    }
+    Desktop().OpenFolder(path);
 }
 
 void CSetDataWnd::ShowRefusal(const SetDataCommit& r)

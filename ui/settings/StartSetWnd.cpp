@@ -59,6 +59,13 @@ bool CStartSetWnd::SizeErrorShown() const
     return m_form->unknowErr->isVisible() && m_form->Erruknowsize->isVisible();
 }
 
+void CStartSetWnd::Dismiss()
+{
+    m_bDone = true;
+    hide();
+    deleteLater();
+}
+
 void CStartSetWnd::OnNotify(TNotifyUI& msg)
 {
     if (m_bShowing)

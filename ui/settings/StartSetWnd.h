@@ -27,6 +27,9 @@ public:
     ~CStartSetWnd() override;
 
     bool SizeErrorShown() const;
+    // Goes without the completion check and without telling anyone (the session it was shown
+    // for has ended).
+    void Dismiss();
 
     static QStringList RequiredControls();
 

@@ -16,6 +16,7 @@
 #include "ui_UserSpaceView.h"
 
 #include <QCursor>
+#include <QIcon>
 #include <QLineEdit>
 #include <QMetaObject>
 #include <QProgressBar>
@@ -63,7 +64,7 @@ CUserSpaceView::CUserSpaceView(CSpaceController& controller, const CLanguageTabl
     m_form->SpaceRefreshbtn->setText(Text(2001, "刷新"));
     m_form->AddFileBtn->setText(Text(2061, "添加文件"));
     m_form->QuitSpaceSearchbtn->hide();
-    m_form->SpacesearchKey->hide();
+    m_form->SpaceSearchbtn->setIcon(QIcon(QStringLiteral(":/icons/search.png")));
     m_form->SpaceBusy->hide();
     m_form->SpaceSplitter->setStretchFactor(1, 1);
     m_form->SpaceSplitter->setSizes({m_nTreeWidth, 660});
@@ -116,7 +117,7 @@ QStringList CUserSpaceView::RequiredControls()
             QStringLiteral("spaceCourseInfo"),    QStringLiteral("SpaceFileNametbn"),
             QStringLiteral("SpaceUpTimebtn"),     QStringLiteral("SpaceFilezidebtn"),
             QStringLiteral("SpaceSearchtext"),    QStringLiteral("SpaceSearchbtn"),
-            QStringLiteral("QuitSpaceSearchbtn"), QStringLiteral("SpacesearchKey")};
+            QStringLiteral("QuitSpaceSearchbtn"), QStringLiteral("SpaceSearchBorder")};
 }
 
 QString CUserSpaceView::Text(int number, const char* fallback) const
@@ -183,10 +184,11 @@ void CUserSpaceView::Notify(TNotifyUI& msg)
             OpenMenu(m_pTree, {SpaceSource::TreeItem, true, msg.wParam}, true);
         else if (fromList)
             OpenMenu(m_pList, ListRef(static_cast<int>(msg.wParam)), msg.wParam >= 0);
-    } else if (type == QLatin1String("editnewtext")) {
-        m_controller.CommitRename(m_renameRef, msg.strData.toStdString());
     } else if (type == QLatin1String("firstpaint")) {
-        StartEdit(m_renameRef);
+        // The item to edit travels with the notification (lParam: a folder); a later rename
+        // started meanwhile cannot take its place.
+        StartEdit({fromTree ? SpaceSource::TreeItem : SpaceSource::ListItem, fromTree || msg.lParam != 0,
+                   msg.wParam});
     } else if (type == QLatin1String("addressItemclick")) {
         m_controller.OnAddressItemClick(msg.wParam);
     } else if (type == QLatin1String("addressSizechanged")) {
@@ -278,8 +280,13 @@ void CUserSpaceView::StartEdit(const SpaceItemRef& item)
         rect = QRect(m_pList->viewport()->mapTo(window(), r.topLeft()), r.size());
         text = QString::fromStdString(m_controller.List().Rows()[row].entry.strName);
     }
-    m_renameRef = item;
-    CVXEditWnd::Start(owner, rect, text, nullptr, false);
+    // The edit reports to the item it was started for (its name goes nowhere else).
+    CVXEditWnd* edit = CVXEditWnd::Start(owner, rect, text, nullptr, false);
+    if (edit)
+        connect(
+            edit, &CVXEditWnd::Committed, this,
+            [this, item](const QString& name) { m_controller.CommitRename(item, name.toStdString()); },
+            Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------- what the controller asks
@@ -311,11 +318,10 @@ void CUserSpaceView::SpaceChanged(unsigned changes)
 
 void CUserSpaceView::BeginRename(const SpaceItemRef& item)
 {
-    m_renameRef = item;
     // After the pending redraw, so the new row exists and has its place.
     SpaceChanged(0);
     PostNotify(item.source == SpaceSource::TreeItem ? static_cast<QWidget*>(m_pTree) : m_pList,
-               QStringLiteral("firstpaint"), item.i64Id);
+               QStringLiteral("firstpaint"), item.i64Id, item.bFolder ? 1 : 0);
 }
 
 void CUserSpaceView::SetBusy(bool busy)
@@ -358,8 +364,10 @@ void CUserSpaceView::ApplyPending()
     m_form->spaceCourseInfo->setText(QString::fromStdString(m_controller.CourseInfoText()));
     const bool search = m_controller.List().IsSearch();
     const QString banner = QString::fromStdString(m_controller.SearchBanner());
-    m_form->SpacesearchKey->setText(banner);
-    m_form->SpacesearchKey->setVisible(!banner.isEmpty());
+    if (banner != m_strBanner) {
+        m_strBanner = banner;
+        emit SearchBannerChanged(banner);
+    }
     m_form->QuitSpaceSearchbtn->setVisible(search);
     m_form->SpaceSearchbtn->setVisible(!search);
     ApplyButtons();
@@ -379,6 +387,27 @@ void CUserSpaceView::ApplyButtons()
     apply(m_form->padrename, b.padRename);
     apply(m_form->AddFileBtn, b.addFile);
     apply(m_form->SpaceRefreshbtn, b.refresh);
+}
+
+QLineEdit* CUserSpaceView::SearchEdit() const
+{
+    return m_form->SpaceSearchtext;
+}
+
+QFrame* CUserSpaceView::SearchBorder() const
+{
+    return m_form->SpaceSearchBorder;
+}
+
+QPushButton* CUserSpaceView::SearchButton() const
+{
+    return m_form->SpaceSearchbtn;
+}
+
+void CUserSpaceView::ClearSearchText()
+{
+    QSignalBlocker block(m_form->SpaceSearchtext);
+    m_form->SpaceSearchtext->clear();
 }
 
 } // namespace vx

@@ -10,6 +10,10 @@
 
 #include <QStringList>
 #include <QWidget>
+
+class QFrame;
+class QLineEdit;
+class QPushButton;
 #include <memory>
 
 namespace Ui {
@@ -44,6 +48,12 @@ public:
     CSpaceDrag* Drag() const { return m_pDrag; }
     // The last text shown to the user (message boxes are modeless and may be gone).
     const QString& LastMessage() const { return m_strLastMessage; }
+    // The search box and its frame (the window gives them its focus look).
+    QLineEdit* SearchEdit() const;
+    QFrame* SearchBorder() const;
+    QPushButton* SearchButton() const;
+    // Sign-out: the next user finds the box empty.
+    void ClearSearchText();
 
     void Notify(TNotifyUI& msg) override;
 
@@ -57,6 +67,8 @@ public:
 signals:
     // "AddFileBtn": the window opens its add-file dialog.
     void AddFilesRequested();
+    // The search found nothing: key is what was searched; empty when the banner goes.
+    void SearchBannerChanged(const QString& key);
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -86,8 +98,8 @@ private:
     bool m_bApplyQueued = false;
     SpaceItemRef m_menuRef;
     bool m_bMenuOnItem = false;
-    SpaceItemRef m_renameRef;
     QString m_strLastMessage;
+    QString m_strBanner;
     int m_nTreeWidth = 300; // the tree's width when the page is wide enough
     bool m_bSizing = false;
 };

@@ -1,5 +1,6 @@
 #include "StallEnv.h"
 
+#include "app/UserOptions.h"
 #include "app/Utils.h"
 #include "net/Session.h"
 #include "platform/Paths.h"
@@ -53,7 +54,7 @@ CStallEnv::CStallEnv(const std::string& folder, const std::string& ini, const st
     m_bridge = std::make_unique<CQtLoopBridge>(m_loop);
     m_db = std::make_unique<CLocalDb>(JoinPath(folder, "DB/vexora_v2.0.db"));
     m_config = std::make_unique<CAppConfig>(myIni);
-    CMainWnd::Deps deps{*m_config, *m_db, m_loop, nullptr, &m_power, {}, false};
+    CMainWnd::Deps deps{*m_config, *m_db, m_loop, nullptr, &m_power, {}, false, {}};
     deps.tuning.speedTestMs = 1000;
     deps.tuning.strProgramFolder = programFolder;
     deps.tuning.strConvertPath = JoinPath(folder, "converted");
@@ -83,6 +84,11 @@ bool CStallEnv::Login(const std::string& user, const std::string& password)
 
 void CStallEnv::StartSession()
 {
+    // A user who completed the start-up settings long ago: no window waits for an answer.
+    _sSetData options;
+    m_db->GetSetData(options, m_config->m_i64UserId);
+    options.nUinfo |= kOptStartSetDone;
+    m_db->UpDateSetData(options, m_config->m_i64UserId);
     m_loop.PostMsg(m_wnd->Target(), WM_FILESERVER_LIST);
 }
 

@@ -7,13 +7,19 @@
 #include "common/TestUtil.h"
 #include "platform/MessageLoop.h"
 #include "platform/Paths.h"
+#include "platform/SecretStore.h"
 #include "store/LocalDb.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <sqlite3.h>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace vx::test {
@@ -42,6 +48,62 @@ public:
 private:
     CMessageLoop& m_loop;
     MsgTarget m_target;
+};
+
+// A keyring that takes its time (an unlock prompt nobody has answered yet) and may refuse (the
+// prompt was dismissed). The real one cannot be made to prompt here.
+class CPromptingSecrets : public ISecretStore
+{
+public:
+    bool Available() override { return true; }
+    bool Store(const std::string& account, const std::string& secret) override
+    {
+        Wait();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (refuse) {
+            m_error = "the unlock prompt was dismissed";
+            return false;
+        }
+        m_kept[account] = secret;
+        return true;
+    }
+    bool Lookup(const std::string& account, std::string* secret) override
+    {
+        Wait();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto it = m_kept.find(account);
+        if (it == m_kept.end())
+            return false;
+        *secret = it->second;
+        return true;
+    }
+    bool Remove(const std::string& account) override
+    {
+        Wait();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_kept.erase(account);
+        return true;
+    }
+    const std::string& LastError() const override { return m_error; }
+    void Put(const std::string& account, const std::string& secret)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_kept[account] = secret;
+    }
+    std::string Kept(const std::string& account)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_kept.count(account) ? m_kept[account] : std::string();
+    }
+
+    std::atomic<int> delayMs{0};
+    std::atomic<bool> refuse{false};
+
+private:
+    void Wait() { std::this_thread::sleep_for(std::chrono::milliseconds(delayMs.load())); }
+    std::mutex m_mutex;
+    std::map<std::string, std::string> m_kept;
+    std::string m_error;
 };
 
 // Copies the shipped language texts beside a Config.ini in folder.

@@ -7,6 +7,10 @@
 #include "net/Session.h"
 #include "platform/secret/SecretServiceStore.h"
 
+#include "app/LogFile.h"
+#include "platform/Paths.h"
+
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
@@ -151,4 +155,76 @@ TEST(KeyringAccountStore, AHashLeftInTheColumnMovesIntoTheServiceAndRemoveForget
     EXPECT_FALSE(secrets.Lookup("zhao", &found));
     EXPECT_TRUE(secrets.Lookup("qian", &found));
     EXPECT_EQ(Column(path, "zhao"), "<no row>");
+}
+
+namespace {
+
+size_t Count(const std::string& text, const std::string& what)
+{
+    size_t n = 0;
+    for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1))
+        ++n;
+    return n;
+}
+
+} // namespace
+
+// With a loop, the keyring is asked on a thread of its own: loading and saving return at once
+// however long it takes, a hash stays in the column until the keyring has taken it, and a
+// refusal leaves it there and is said once.
+TEST(AccountStore, TheKeyringIsAskedOffTheCallersThreadAndARefusalLeavesTheHashWhereItWas)
+{
+    CTempDir dir;
+    CScopedDataDir data;
+    OpenLogs();
+    const std::string path = dir.File("DB/vexora_v2.0.db");
+    CLocalDb db(path);
+    CMessageLoop loop;
+    auto secrets = std::make_shared<CPromptingSecrets>();
+    secrets->delayMs = 1200;
+    secrets->refuse = true;
+    ASSERT_TRUE(db.SaveUser(Account("li", kHash, true, true, 7))); // left by a run without a keyring
+    {
+        CAccountStore store(db, secrets, loop);
+        const auto t0 = std::chrono::steady_clock::now();
+        std::vector<_sUserAccount> users;
+        ASSERT_TRUE(store.Load(&users));
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
+        ASSERT_EQ(users.size(), 1u);
+        EXPECT_EQ(users[0].strPassword, kHash); // the login goes on with the hash it has
+        ASSERT_TRUE(store.Save(Account("li", kHash, true, true, 7)));
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
+        ASSERT_TRUE(loop.PumpUntil([&] { return !store.Busy(); }, 10000));
+        EXPECT_EQ(Column(path, "li"), kHash);
+        EXPECT_EQ(Count(ReadFile(GetDataFolder() + "Log/log.txt"), "did not take the password"), 1u);
+
+        // The keyring takes it now: the column holds it until then, and is emptied after.
+        secrets->refuse = false;
+        ASSERT_TRUE(store.Save(Account("li", kHash, true, true, 7)));
+        EXPECT_EQ(Column(path, "li"), kHash);
+        ASSERT_TRUE(loop.PumpUntil([&] { return !store.Busy(); }, 10000));
+        EXPECT_EQ(Column(path, "li"), "");
+        EXPECT_EQ(secrets->Kept("li"), kHash);
+    }
+    // The next start lists the account at once; its hash follows from the keyring.
+    CAccountStore again(db, secrets, loop);
+    std::string heard;
+    again.SetHashListener([&](const std::string& account, const std::string& hash) {
+        if (account == "li")
+            heard = hash;
+    });
+    std::vector<_sUserAccount> users;
+    ASSERT_TRUE(again.Load(&users));
+    ASSERT_EQ(users.size(), 1u);
+    EXPECT_EQ(users[0].strPassword, "");
+    EXPECT_TRUE(again.HashPending("li"));
+    ASSERT_TRUE(loop.PumpUntil([&] { return !heard.empty(); }, 10000));
+    EXPECT_EQ(heard, kHash);
+    EXPECT_FALSE(again.HashPending("li"));
+    // Removing the account: the row at once, the keyring's entry after.
+    ASSERT_TRUE(again.Remove(Account("li", "", false, false, 0)));
+    EXPECT_EQ(Column(path, "li"), "<no row>");
+    ASSERT_TRUE(loop.PumpUntil([&] { return !again.Busy(); }, 10000));
+    EXPECT_EQ(secrets->Kept("li"), "");
+    CloseLogs();
 }

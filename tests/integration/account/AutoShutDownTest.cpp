@@ -3,6 +3,9 @@
 #include "account/AutoShutDown.h"
 #include "AccountFixture.h"
 
+#include <chrono>
+#include <thread>
+
 using namespace vx;
 using namespace vx::test;
 
@@ -84,8 +87,43 @@ TEST(AutoShutDown, TheConfiguredCommandRunsWithoutAShellAndFailuresAreReported)
         shown = e;
     });
     sd.ShutDownNow();
-    EXPECT_TRUE(done);
+    EXPECT_TRUE(loop.PumpUntil([&] { return done; }, 10000));
     EXPECT_FALSE(ranOk);
     EXPECT_NE(shown.find("status 3"), std::string::npos);
 }
 #endif
+
+// A shut-down command that waits (for a password prompt, a slow service) holds its own thread,
+// not the loop: the countdown answers at once and its outcome arrives when the command ends.
+TEST(AutoShutDown, ACommandThatTakesItsTimeDoesNotHoldTheLoop)
+{
+    CMessageLoop loop;
+    auto slow = [](const std::string&, std::string* error) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        *error = "refused by the policy agent";
+        return false;
+    };
+    CAutoShutDown sd("systemctl poweroff", slow, loop);
+    bool done = false, ranOk = true;
+    std::string shown;
+    sd.SetDoneCallback([&](bool r, const std::string& e) {
+        done = true;
+        ranOk = r;
+        shown = e;
+    });
+    const auto t0 = std::chrono::steady_clock::now();
+    sd.ShutDownNow();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
+    EXPECT_TRUE(sd.CommandRunning());
+    EXPECT_FALSE(done);
+    // Meanwhile the loop goes on turning: a timer of someone else's fires.
+    CMainWndRecorder other(loop);
+    loop.SetTimer(other.Target(), 1, 50);
+    EXPECT_TRUE(loop.PumpUntil([&] { return other.Count(WM_TIMER) > 0; }, 1000));
+    loop.KillTimer(other.Target(), 1);
+    EXPECT_FALSE(done);
+    ASSERT_TRUE(loop.PumpUntil([&] { return done; }, 10000));
+    EXPECT_FALSE(ranOk);
+    EXPECT_EQ(shown, "refused by the policy agent");
+    EXPECT_FALSE(sd.CommandRunning());
+}

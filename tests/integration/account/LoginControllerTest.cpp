@@ -379,3 +379,34 @@ TEST(KeyringLogin, ARememberedLoginKeepsItsHashInTheKeyringAndLogsInWithItAgain)
     }
     secrets.Remove(CSimProcess::DemoUser());
 }
+
+// The remembered hash lives in a keyring that is slow to answer (an unlock prompt): the account
+// shows at once, its hash when the keyring gives it, and the automatic login waits for it.
+TEST_F(LoginFixture, TheAutomaticLoginWaitsForAHashTheKeyringIsSlowToGive)
+{
+    StartSim();
+    const std::string hash = CSession::PasswordHash(CSimProcess::DemoPassword());
+    auto secrets = std::make_shared<CPromptingSecrets>();
+    secrets->Put(CSimProcess::DemoUser(), hash);
+    secrets->delayMs = 1500;
+    _sUserAccount a;
+    a.strUserName = CSimProcess::DemoUser();
+    a.bRememberPsw = true;
+    a.bAutoLogin = true;
+    a.i64UserId = 1;
+    ASSERT_TRUE(m_db->SaveUser(a)); // the column is empty: the hash is in the keyring
+    m_store = std::make_unique<CAccountStore>(*m_db, secrets, m_loop);
+    auto c = MakeController();
+    c->SetAutoLoginDelay(100);
+    const auto t0 = std::chrono::steady_clock::now();
+    c->Init(true);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
+    EXPECT_EQ(c->View().userName, CSimProcess::DemoUser());
+    EXPECT_EQ(c->View().password, "");
+    ASSERT_TRUE(m_loop.PumpUntil([&] { return m_main.Count(WM_FILESERVER_LIST) == 1; }, 20000))
+        << c->View().panelText;
+    EXPECT_EQ(c->View().password, hash);
+    EXPECT_EQ(LoginRequestsSettled(1), 1);
+    c.reset();
+    m_store.reset(); // before the loop it answers on
+}

@@ -229,11 +229,12 @@ void ConvertEnv::TearDown()
     m_data.reset();
 }
 
-void ConvertEnv::WriteConfig(int checkDurMs, bool needCheck)
+void ConvertEnv::WriteConfig(int checkDurMs, bool needCheck, bool bindCpu)
 {
     const std::string ini = m_data->Path() + "Config.ini";
     WriteFile(ini, "[convert]\nneedcheck=" + std::string(needCheck ? "true" : "false") +
-                       "\ncheckdurtime=" + std::to_string(checkDurMs) + "\nCodecOption=1\nMaskOfBindCPU=1\n");
+                       "\ncheckdurtime=" + std::to_string(checkDurMs) +
+                       "\nCodecOption=1\nMaskOfBindCPU=" + (bindCpu ? "1" : "0") + "\n");
     CAppConfig::DestroyInstance();
     CAppConfig::SetConfigPath(ini);
     CAppConfig::Instance();

@@ -46,8 +46,9 @@ class ConvertEnv : public ::testing::Test
 protected:
     void SetUp() override;
     void TearDown() override;
-    // Rewrites the configuration (the conversion reads it at each step).
-    void WriteConfig(int checkDurMs, bool needCheck);
+    // Rewrites the configuration (the conversion reads it at each step). bindCpu pins each
+    // encoder to its worker's processor.
+    void WriteConfig(int checkDurMs, bool needCheck, bool bindCpu = true);
 
     std::unique_ptr<CScopedDataDir> m_data;
     std::unique_ptr<CTempDir> m_out;

@@ -47,7 +47,7 @@ public:
 std::vector<pid_t> EncodersIn(const std::string& folder)
 {
     std::vector<pid_t> found;
-    for (pid_t pid : FindLeftoverEncoders(CodecsDir())) {
+    for (pid_t pid : FindEncoders(CodecsDir())) {
         char buf[4096];
         ssize_t n = readlink(("/proc/" + std::to_string(pid) + "/cwd").c_str(), buf, sizeof(buf) - 1);
         if (n > 0 && std::string(buf, static_cast<size_t>(n)) == folder)

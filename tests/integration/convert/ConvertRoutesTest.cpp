@@ -4,8 +4,10 @@
 #include "app/AppConfig.h"
 #include "app/Utils.h"
 #include "integration/convert/ConvertFixture.h"
+#include "media/DestMiData.h"
 #include "media/KillLeftoverEncoders.h"
 #include "media/RateControl.h"
+#include "platform/FileOps.h"
 #include "platform/Paths.h"
 
 #include <chrono>
@@ -69,6 +71,65 @@ TEST_F(ConvertRoutes, VideoSourcesAreEncoded)
     EXPECT_EQ(avi.info.nCrf, 24);
     EXPECT_EQ(avi.info.vProbes.size(), 1u);
     EXPECT_EQ(Probe(avi.outPath).strVideoCodec, "AVC");
+}
+
+TEST_F(ConvertRoutes, AShortClipIsEncodedOnce)
+{
+    // ffmpeg behind a stand-in that notes every run. A short clip's prediction encodes all of it
+    // with the final line; when its CRF stands, that output is the converted file, byte for byte
+    // what a separate final encode makes. The still picture meets the target at once, the noise
+    // only after several tries (or at the limit). x264 notes its thread count in the stream, so
+    // the encoders are not pinned to one processor here, like the bare run below.
+    WriteConfig(600000, true, false);
+    CTempDir tools;
+    const std::string runs = tools.Path() + "runs";
+    const std::string ffmpeg = tools.Path() + "ffmpeg";
+    WriteFile(ffmpeg, "#!/bin/sh\necho \"$*\" >> '" + runs + "'\nexec '" + CodecsDir() + "ffmpeg' \"$@\"\n");
+    chmod(ffmpeg.c_str(), 0755);
+    for (const char* name : {"mpeg4.avi", "noise.mp4"}) {
+        SCOPED_TRACE(name);
+        const std::string src = Media(name);
+        RemoveFileIfAny(runs);
+        _sConvertOptions o = MakeOptions(m_out->Path() + "out");
+        o.strFfmpegPath = ffmpeg;
+        RunOutcome r = RunWorker(_sConvertTask{src, NewFileIndex(), Probe(src)}, o);
+        ExpectTaggedFlv(r, src);
+        ASSERT_EQ(r.info.strRoute, "vbr");
+        EXPECT_TRUE(r.info.bPredictionKept);
+        std::istringstream lines(ReadFile(runs));
+        size_t encodes = 0;
+        for (std::string line; std::getline(lines, line);)
+            encodes += line.find(" -crf ") != std::string::npos;
+        EXPECT_EQ(encodes, r.info.vProbes.size()) << ReadFile(runs);
+        EXPECT_EQ(r.info.nCrf, r.info.vProbes.back().first);
+
+        // The final encode run on its own, tagged with the same text.
+        MiData in = Probe(src), out = Probe(r.outPath);
+        MiData dst = in;
+        ASSERT_EQ(MakeDestMiData(in, o, "idx", &dst, 1), 0);
+        const std::string bare = tools.Path() + "bare.flv", tagged = tools.Path() + "bare.tagged.flv";
+        RemoveFileIfAny(bare);
+        RemoveFileIfAny(tagged);
+        CCommandLine line = MakeVbrCommand(
+            CodecsDir() + "ffmpeg", src, EncodeTarget{dst.nChannels, dst.fFrameRate, dst.nWidth, dst.nHeight},
+            r.info.nCrf, "", bare);
+        ASSERT_EQ(RunProgram(line.exe, line.args, {}, 120000).exitCode, 0);
+        ASSERT_EQ(
+            RunProgram(CodecsDir() + "Yamdi-Extend", {"-i", bare, "-o", tagged, "-c", out.strEncodedApp})
+                .exitCode,
+            0);
+        MiData ref = Probe(tagged);
+        EXPECT_EQ(out.strVideoCodec, ref.strVideoCodec);
+        EXPECT_EQ(out.strAudioCodec, ref.strAudioCodec);
+        EXPECT_EQ(out.nWidth, ref.nWidth);
+        EXPECT_EQ(out.nHeight, ref.nHeight);
+        EXPECT_EQ(out.nChannels, ref.nChannels);
+        for (int s : {MI_GENERAL, MI_VIDEO, MI_AUDIO}) {
+            EXPECT_EQ(out.nDuration[s], ref.nDuration[s]) << s;
+            EXPECT_EQ(out.nBitRate[s], ref.nBitRate[s]) << s;
+        }
+        EXPECT_TRUE(ReadFile(r.outPath) == ReadFile(tagged)) << "the kept prediction differs from the encode";
+    }
 }
 
 TEST_F(ConvertRoutes, VariableRateSourcesGoThroughMiddleFiles)

@@ -181,6 +181,31 @@ TEST(EncoderLines, EveryRouteCarriesItsWholeTemplate)
     EXPECT_EQ(Argv(MakeTagCommand("/c/Yamdi-Extend", "/o/copy.flv", "/o/tag.copy.flv", tm)), y);
 }
 
+TEST(EncoderLines, OnlyTheSameEncodeMayStandForTheFinalOne)
+{
+    // A short input's prediction line is the final line (the forced High profile aside); a
+    // sample, another CRF, size, rate, input or program is another file.
+    const EncodeTarget t{2, 25.0f, 640, 360};
+    const CCommandLine all = MakePredictCommand(kFf, "/i/a.mp4", -1, t, 30, "/o/predict.flv");
+    EXPECT_TRUE(SameEncodeBesidesOutput(all, MakeVbrCommand(kFf, "/i/a.mp4", t, 30, "", "/o/a.flv")));
+    EXPECT_TRUE(
+        SameEncodeBesidesOutput(all, MakeVbrCommand(kFf, "/i/a.mp4", t, 30, "-profile:v high", "/o/a.flv")));
+    EXPECT_FALSE(SameEncodeBesidesOutput(all, MakeVbrCommand(kFf, "/i/a.mp4", t, 31, "", "/o/a.flv")));
+    EXPECT_FALSE(SameEncodeBesidesOutput(all, MakeVbrCommand(kFf, "/i/b.mp4", t, 30, "", "/o/a.flv")));
+    EXPECT_FALSE(
+        SameEncodeBesidesOutput(all, MakeVbrCommand("/c/ffmpeg2", "/i/a.mp4", t, 30, "", "/o/a.flv")));
+    EXPECT_FALSE(SameEncodeBesidesOutput(
+        all, MakeVbrCommand(kFf, "/i/a.mp4", {2, 25.0f, 640, 352}, 30, "", "/o/a.flv")));
+    EXPECT_FALSE(SameEncodeBesidesOutput(
+        all, MakeVbrCommand(kFf, "/i/a.mp4", {1, 25.0f, 640, 360}, 30, "", "/o/a.flv")));
+    EXPECT_FALSE(SameEncodeBesidesOutput(
+        all, MakeVbrCommand(kFf, "/i/a.mp4", {2, 24.0f, 640, 360}, 30, "", "/o/a.flv")));
+    const CCommandLine sample = MakePredictCommand(kFf, "/i/a.mp4", 240, t, 30, "/o/predict.flv");
+    EXPECT_FALSE(SameEncodeBesidesOutput(sample, MakeVbrCommand(kFf, "/i/a.mp4", t, 30, "", "/o/a.flv")));
+    EXPECT_FALSE(
+        SameEncodeBesidesOutput(all, MakeCbrCommand(kFf, "/i/a.mp4", t, false, 400, "", "/o/a.flv")));
+}
+
 // --- the target's stream values -------------------------------------------------------------
 
 MiData Video(int w, int h, float fps, int videoRate = 800000, int channels = 2)

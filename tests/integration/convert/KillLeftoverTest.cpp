@@ -1,4 +1,5 @@
-// Leftover encoders: only processes started from our codecs/ folder are ended.
+// Leftover encoders: only processes started from our codecs/ folder are ended, and of those only
+// the ones whose starter has gone.
 
 #include "common/TestUtil.h"
 #include "media/KillLeftoverEncoders.h"
@@ -38,6 +39,35 @@ TEST(KillLeftoverEncoders, OnlyOurCodecsFolder)
     EXPECT_TRUE(script.Wait(3000, &code));
     EXPECT_FALSE(other.TryWait(&code)); // untouched
     other.Terminate(500);
+}
+
+TEST(KillLeftoverEncoders, AnEncoderWhoseStarterStillWorksIsLeftAlone)
+{
+    CTempDir ours;
+    const std::string ffmpeg = ours.Path() + "ffmpeg";
+    ASSERT_EQ(symlink("/bin/sleep", ffmpeg.c_str()), 0);
+    ProcessOptions tied;
+    tied.endWithStarter = true;
+    CProcess working;
+    ASSERT_TRUE(working.Start(ffmpeg, {"30"}, tied)); // as a conversion starts its encoder
+    // One that lost its starter: started by a shell of ours that has ended.
+    tied.captureStdout = true;
+    CProcess shell;
+    ASSERT_TRUE(shell.Start("/bin/sh", {"-c", "\"$0\" 30 >/dev/null 2>&1 & echo $!", ffmpeg}, tied));
+    int code = 0;
+    ASSERT_TRUE(shell.Wait(5000, &code));
+    std::string out;
+    shell.ReadStdout(&out);
+    const pid_t orphan = static_cast<pid_t>(atol(out.c_str()));
+    ASSERT_GT(orphan, 0) << out;
+    usleep(200 * 1000);
+
+    EXPECT_EQ(FindEncoders(ours.Path()).size(), 2u);
+    EXPECT_EQ(FindLeftoverEncoders(ours.Path()), std::vector<pid_t>{orphan});
+    EXPECT_EQ(KillLeftoverEncoders(ours.Path()), 1);
+    EXPECT_FALSE(working.TryWait(&code)) << "a working encoder was ended";
+    EXPECT_FALSE(ProcessRunning(orphan));
+    working.Terminate(500);
 }
 
 } // namespace

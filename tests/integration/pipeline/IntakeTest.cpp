@@ -8,9 +8,11 @@
 
 #include <json/json.h>
 
+#include <atomic>
 #include <set>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace vx;
@@ -95,6 +97,64 @@ TEST_F(Intake, DropOfANestedTreeMirrorsItWithEmptyFoldersInOneBatch)
     ASSERT_TRUE(RunUntilIdle());
     EXPECT_EQ(RemoteFiles(week1).count("notes \"draft\" v2.pdf"), 1u);
     EXPECT_EQ(RemoteFiles(er).count("last.swf"), 1u);
+}
+
+// Links that lead back up the tree, or a second way to a folder or file, must not multiply the
+// files (each loop used to nest the tree about forty times over); named pipes inside a tree are
+// left out without a word, and named when dropped themselves.
+TEST_F(Intake, DropVisitsEachRealFolderAndFileOnce)
+{
+    const std::string top = dir->File("looped");
+    MakeFile("looped/a.pdf", "%PDF-1.4 a");
+    MakeFile("looped/sub/b.pdf", "%PDF-1.4 b");
+    MakeFile("elsewhere/c.pdf", "%PDF-1.4 c");
+    ASSERT_EQ(symlink(".", (top + "/self").c_str()), 0);
+    ASSERT_EQ(symlink("..", (top + "/sub/up").c_str()), 0);
+    ASSERT_EQ(symlink("a.pdf", (top + "/alias.pdf").c_str()), 0);
+    ASSERT_EQ(symlink(dir->File("elsewhere/c.pdf").c_str(), (top + "/sub/c-link.pdf").c_str()), 0);
+    ASSERT_EQ(symlink(dir->File("elsewhere").c_str(), (top + "/other").c_str()), 0);
+    ASSERT_EQ(symlink(dir->File("elsewhere").c_str(), (top + "/sub/other-again").c_str()), 0);
+    ASSERT_EQ(symlink("nothing.pdf", (top + "/dangling.pdf").c_str()), 0);
+    ASSERT_EQ(mkfifo((top + "/pipe.mp4").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo(dir->File("lone.mp4").c_str(), 0644), 0);
+
+    CCourseIntake intake(*pipeline);
+    // a.pdf, b.pdf, and c.pdf once (through sub/c-link.pdf or through other/).
+    ASSERT_EQ(intake.OnDropFiles({top, dir->File("lone.mp4")}, root, 1), 3) << intake.Error();
+    std::set<std::string> names;
+    for (const std::string& idx : intake.Added())
+        names.insert(courses.Find(idx)->strFileName);
+    EXPECT_EQ(names.size(), 3u);
+    EXPECT_EQ(names.count("a.pdf") + names.count("alias.pdf"), 1u);
+    EXPECT_EQ(names.count("b.pdf"), 1u);
+    EXPECT_EQ(names.count("c.pdf") + names.count("c-link.pdf"), 1u);
+
+    std::map<std::string, std::string> skipped(intake.Skipped().begin(), intake.Skipped().end());
+    EXPECT_EQ(ui.skipped, intake.Skipped()) << "the user is shown what was left out";
+    EXPECT_NE(skipped[top + "/self"].find("a loop"), std::string::npos);
+    EXPECT_NE(skipped[top + "/sub/up"].find("a loop"), std::string::npos);
+    EXPECT_NE(skipped[top + "/dangling.pdf"].find("a link to nothing"), std::string::npos);
+    EXPECT_EQ(skipped.count(top + "/other") + skipped.count(top + "/sub/other-again"), 1u)
+        << "the second way into a folder is left out";
+    EXPECT_EQ(skipped.count(top + "/pipe.mp4"), 0u) << "a named pipe in a tree goes without a word";
+    std::map<std::string, std::string> refused(intake.Refused().begin(), intake.Refused().end());
+    EXPECT_EQ(refused.count(top + "/pipe.mp4"), 0u);
+    EXPECT_EQ(refused[dir->File("lone.mp4")], "not a regular file (a named pipe)");
+
+    // The remote tree holds each real folder once: looped, sub and one of the two links.
+    int64_t looped = FolderNamed(root, "looped");
+    ASSERT_GT(looped, 0);
+    EXPECT_EQ(Folders(looped).size(), 2u - skipped.count(top + "/other"));
+    EXPECT_EQ(FolderNamed(looped, "self"), 0);
+    EXPECT_EQ(Folders(FolderNamed(looped, "sub")).size(), 1u - skipped.count(top + "/sub/other-again"));
+
+    // A drop interrupted while its tree is scanned adds nothing and creates no folder.
+    MakeFile("second/d.pdf", "%PDF-1.4 d");
+    std::atomic<bool> stop{true};
+    intake.SetCancelFlag(&stop);
+    EXPECT_EQ(intake.OnDropFiles({dir->File("second")}, root, 1), 0);
+    EXPECT_NE(intake.Error().find("interrupted"), std::string::npos) << intake.Error();
+    EXPECT_EQ(FolderNamed(root, "second"), 0);
 }
 
 TEST_F(Intake, DropWithoutAnyFileCreatesNothing)

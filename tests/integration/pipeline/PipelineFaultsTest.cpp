@@ -13,6 +13,8 @@
 
 #include <chrono>
 
+#include <sys/stat.h>
+
 using namespace vx;
 using namespace vx::test;
 
@@ -458,4 +460,72 @@ TEST_F(PipelineTest, AFileServerPresetInTheShippedDefaultsHoldsForTheSessionStar
     ASSERT_EQ(cfg->m_strPreFileSvrHost, "127.0.0.1");
     StartSession();
     EXPECT_EQ(sim.LogText().find("/ajax/getVexoraServerIpList"), std::string::npos);
+}
+
+TEST_F(PipelineRules, AFailedProbeOrAMissingSourceNamesTheFilesOwnTrouble)
+{
+    cfg->Language().Load(BinDir() + "Language/SimpleChinese"); // texts to tell apart
+    const std::string pipe = dir->File("pipe.mp4");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    _sLCItemData fifo = Rec("pipe", CS_WAIT_MEDIAINFO);
+    fifo.strFilePath = pipe;
+    Put(fifo);
+    Put(Rec("gone", CS_WAIT_MEDIAINFO)); // deleted before this session
+    _sLCItemData bad = Rec("bad", CS_WAIT_MEDIAINFO);
+    bad.strFilePath = MakeFile("bad.mp4", "no media in here");
+    Put(bad);
+    pipeline->CheckMediaInfo(0);
+    ASSERT_TRUE(loop.PumpUntil(
+        [&] {
+            for (const char* idx : {"pipe", "gone", "bad"})
+                if (courses.Find(idx)->nStatus != CS_MEDIA_FAILED)
+                    return false;
+            return true;
+        },
+        30000));
+    ASSERT_FALSE(cfg->GetText(2255).empty());
+    EXPECT_EQ(courses.store.Tooltip("gone"), cfg->GetText(2255));
+    EXPECT_EQ(courses.store.Tooltip("pipe"), cfg->GetText(2291));
+    const std::string unreadable = courses.store.Tooltip("bad");
+    EXPECT_TRUE(unreadable == cfg->GetText(2025) || unreadable == cfg->GetText(2277)) << unreadable;
+
+    // Gone between the probe and the conversion: it fails saying so, instead of waiting for a
+    // conversion that can never start.
+    Put(Rec("moved", CS_WAIT_CONVERT));
+    pipeline->OnMediaInfoResult(1, Rec("any", CS_WAIT_CONVERT));
+    EXPECT_EQ(courses.Find("moved")->nStatus, CS_CONVERT_FAILED);
+    EXPECT_NE(courses.store.Tooltip("moved").find(cfg->GetText(2255)), std::string::npos);
+}
+
+// An upload that fails for a passing cause goes again after a pause, a bounded number of times;
+// once the cause has passed it ends uploaded.
+TEST_F(PipelineTest, PassingUploadFailuresAreTriedAgainAFewTimes)
+{
+    tune = [](PipelineTuning& t) {
+        t.uploadRetries = 2;
+        t.retryFirstMs = 100;
+    };
+    Boot();
+    cfg->Language().Load(BinDir() + "Language/SimpleChinese");
+    StartSession();
+    ASSERT_TRUE(loop.PumpUntil([&] { return !pipeline->HasWorkInFlight(); }, 10000)) << "the speed test ends";
+    ASSERT_TRUE(sim.SetFault("drop-after", "1")); // every connection lost after a byte
+    CCourseIntake intake(*pipeline);
+    ASSERT_EQ(intake.AddFileToProcess(std::vector<std::string>{MakeFile("lost.pdf", "%PDF-1.4 lost")}), 1);
+    const std::string lost = intake.Added().front();
+    ASSERT_TRUE(RunUntilIdle(60000));
+    EXPECT_EQ(courses.Find(lost)->nStatus, CS_UPLOAD_FAILED);
+    EXPECT_EQ(pipeline->UploadRetries(lost), 2) << "no more than allowed";
+    // The small file was sent whole before the connection went: its digest was never confirmed.
+    EXPECT_NE(courses.store.Tooltip(lost).find(cfg->GetText(2267)), std::string::npos)
+        << courses.store.Tooltip(lost);
+
+    ASSERT_EQ(intake.AddFileToProcess(std::vector<std::string>{MakeFile("back.pdf", "%PDF-1.4 back")}), 1);
+    const std::string back = intake.Added().front();
+    ASSERT_TRUE(loop.PumpUntil([&] { return pipeline->UploadRetries(back) == 1; }, 60000));
+    ASSERT_TRUE(sim.SetFault("drop-after", "off"));
+    ASSERT_TRUE(RunUntilIdle(60000));
+    EXPECT_EQ(courses.Find(back), nullptr) << "uploaded";
+    EXPECT_EQ(RemoteFiles(root).count("back.pdf"), 1u);
+    EXPECT_EQ(pipeline->UploadRetries(), 3);
 }

@@ -32,6 +32,10 @@ public:
     }
     void SpaceWarning(int64_t left, const std::string& title) override { warnings.push_back({left, title}); }
     void RevealFile(const std::string& path) override { revealed.push_back(path); }
+    void DropSkipped(const std::vector<std::pair<std::string, std::string>>& entries) override
+    {
+        skipped.insert(skipped.end(), entries.begin(), entries.end());
+    }
     void OfferShutdown() override { ++shutdownOffers; }
     void SignedOut() override { ++signedOut; }
 
@@ -43,6 +47,7 @@ public:
     std::vector<Box> boxes;
     std::vector<std::pair<int64_t, std::string>> warnings;
     std::vector<std::string> revealed;
+    std::vector<std::pair<std::string, std::string>> skipped;
     int shutdownOffers = 0;
     int signedOut = 0;
     int answer = 1;

@@ -5,9 +5,11 @@
 #include "integration/media/TestMedia.h"
 #include "media/ConvertMgr.h"
 #include "platform/Paths.h"
+#include "upload/FileTransMgr.h"
 #include "upload/TestNetWorkThread.h"
 
 #include <algorithm>
+#include <optional>
 
 using namespace vx;
 using namespace vx::test;
@@ -57,8 +59,8 @@ TEST_F(PipelineTest, DocumentGoesFromProbeToUploadWithoutAnEncoder)
 
 TEST_F(PipelineTest, ClipIsConvertedDigestedAndUploadedWhileTheSpeedTestDecides)
 {
-    // A long speed test: the document is digested before it ends, so its hand-over waits (-4)
-    // and timer 103 hands it over once the test has reported.
+    // A long speed test: the clip and the document are converted and digested while it measures,
+    // and both land once the test has reported.
     Boot({}, 6000);
     StartSession();
     CTestMedia& media = CTestMedia::Get();
@@ -67,16 +69,6 @@ TEST_F(PipelineTest, ClipIsConvertedDigestedAndUploadedWhileTheSpeedTestDecides)
     CCourseIntake intake(*pipeline);
     ASSERT_EQ(intake.AddFileToProcess(std::vector<std::string>{pdf, media.Mp4()}), 2);
     const std::string doc = intake.Added()[0], clip = intake.Added()[1];
-    ASSERT_TRUE(loop.PumpUntil(
-        [&] {
-            const _sLCItemData* r = courses.Find(doc);
-            return r && r->nStatus == CS_WAIT_UPLOAD;
-        },
-        20000));
-    ASSERT_NE(pipeline->SpeedTest(), nullptr);
-    EXPECT_FALSE(pipeline->SpeedTest()->IsDone());
-    EXPECT_EQ(pipeline->AddTransItem(doc), -4);
-    EXPECT_EQ(courses.Find(doc)->nTransTimes, 0) << "a wait is not a hand-over";
     ASSERT_TRUE(RunUntilIdle());
     EXPECT_EQ(Record(doc)->nStatus, CS_UPLOADED);
     EXPECT_EQ(Record(clip)->nStatus, CS_UPLOADED);
@@ -89,6 +81,70 @@ TEST_F(PipelineTest, ClipIsConvertedDigestedAndUploadedWhileTheSpeedTestDecides)
     int port = 0;
     db->GetFileServer(clip, &ip, &port);
     EXPECT_EQ(ip, "127.0.0.1");
+}
+
+TEST_F(PipelineTest, DocumentsUploadWhileTheSpeedTestMeasuresOnePerFreeSlot)
+{
+    // One upload at a time and every answer of the simulator slowed, so an upload lasts most of
+    // a second and the speed test (6 s over two file servers) ends with documents still waiting.
+    // Meanwhile the first server that answered the test takes the documents one per free slot;
+    // the rest wait (-4) and go to the server the test chose once it reports.
+    Boot({}, 6000);
+    _sSetData options;
+    ASSERT_TRUE(db->GetSetData(options, cfg->m_i64UserId));
+    options.nUploadMax = 1;
+    ASSERT_TRUE(db->UpDateSetData(options, cfg->m_i64UserId));
+    std::map<std::string, bool> handedDuringTest;
+    auto base = courses.onChanged;
+    courses.onChanged = [&, base](const std::string& idx, const _sLCItemData* r) {
+        base(idx, r);
+        if (r && r->nStatus == CS_UPLOAD_QUEUED && !handedDuringTest.count(idx))
+            handedDuringTest[idx] = pipeline->ProvisionalServer().has_value();
+    };
+    StartSession();
+    ASSERT_TRUE(sim.SetFault("delay", "400"));
+    std::vector<std::string> pdfs;
+    for (int i = 0; i < 10; ++i)
+        pdfs.push_back(MakeFile("in/slide" + std::to_string(i) + ".pdf",
+                                "%PDF-1.4\n" + std::string(2000 + i, static_cast<char>('a' + i))));
+    CCourseIntake intake(*pipeline);
+    ASSERT_EQ(intake.AddFileToProcess(pdfs), 10);
+    std::optional<FileServerChoice> first;
+    bool uploadedDuringTest = false;
+    size_t mostQueued = 0;
+    ASSERT_TRUE(loop.PumpUntil(
+        [&] {
+            if (auto p = pipeline->ProvisionalServer()) {
+                first = p;
+                mostQueued = std::max(mostQueued, pipeline->TransMgr()->QueuedCount());
+                for (const std::string& idx : intake.Added())
+                    uploadedDuringTest = uploadedDuringTest || Record(idx)->nStatus == CS_UPLOADED;
+            }
+            return !pipeline->IsCourseWorking() && loop.NextTimerDueMs() < 0;
+        },
+        120000));
+    ASSERT_TRUE(sim.SetFault("delay", "0"));
+    ASSERT_TRUE(first.has_value()) << "no server answered the speed test";
+    EXPECT_TRUE(uploadedDuringTest) << "the uploads waited for the speed test";
+    // Nothing piles up in the transfer manager's queue: at most the next file, waiting for the
+    // slot the last one is leaving.
+    EXPECT_LE(mostQueued, 1u) << "the documents were all handed to the first server at once";
+    ASSERT_TRUE(pipeline->SpeedTest()->IsDone());
+    EXPECT_FALSE(pipeline->ProvisionalServer().has_value());
+    const uint16_t chosen = cfg->m_usFileSvrPort;
+    size_t during = 0, after = 0;
+    for (const std::string& idx : intake.Added()) {
+        EXPECT_EQ(Record(idx)->nStatus, CS_UPLOADED);
+        ASSERT_TRUE(handedDuringTest.count(idx));
+        std::string ip;
+        int port = 0;
+        ASSERT_TRUE(db->GetFileServer(idx, &ip, &port));
+        EXPECT_EQ(port, handedDuringTest[idx] ? first->usPort : chosen) << idx;
+        ++(handedDuringTest[idx] ? during : after);
+    }
+    EXPECT_GT(during, 0u);
+    EXPECT_GT(after, 0u) << "every upload finished before the test ended: nothing went to its choice";
+    EXPECT_EQ(RemoteFiles(root).size(), 10u);
 }
 
 TEST_F(PipelineTest, UploadIntoADeletedFolderGoesToTheRootFolder)

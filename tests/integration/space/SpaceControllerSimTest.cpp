@@ -387,3 +387,42 @@ TEST_F(SpaceSim, ChangesRefusedBecauseAnotherClientMovedOrDeletedTheFolderReload
     EXPECT_EQ(m_ctl->List().DirId(), dest);
     EXPECT_FALSE(m_ctl->Tree().Contains(inner));
 }
+
+// A request still on the wire when the session ends (sign-out) finishes, but nothing of it
+// reaches the next session: no folders refill the emptied tree, no error box opens over the
+// login window, no cache rows are written.
+TEST_F(SpaceSim, ARequestInFlightAtSignOutIsNotApplied)
+{
+    Start("teacher");
+    LoadTreeAndWait();
+    const int64_t root = OwnRoot();
+    const int64_t a = MakeDir(root, "Semester 1");
+    ASSERT_TRUE(m_sim.SetFault("delay", "1200"));
+    std::vector<SpaceRow> before;
+    ASSERT_TRUE(m_db->GetDirectories(root, UserId(), &before));
+    ASSERT_EQ(FindRow(before, a), nullptr); // made by another client: not cached yet
+    // A folder listing on the wire (it would cache the new folder and fill the tree).
+    m_ctl->ShowDirList(root);
+    ASSERT_TRUE(m_ctl->IsBusy());
+    m_ctl->Reset();
+    Wait();
+    EXPECT_EQ(m_ctl->Tree().Count(), 0u);
+    EXPECT_EQ(m_ctl->List().Count(), 0u);
+    EXPECT_EQ(m_ctl->List().DirId(), -1);
+    std::vector<SpaceRow> after;
+    ASSERT_TRUE(m_db->GetDirectories(root, UserId(), &after));
+    EXPECT_EQ(after.size(), before.size());
+    EXPECT_EQ(FindRow(after, a), nullptr);
+    // A listing the server refuses (it would open an error box over the login window).
+    const size_t messages = m_view.messages.size();
+    m_ctl->ShowDirList(987654321);
+    ASSERT_TRUE(m_ctl->IsBusy());
+    m_ctl->Reset();
+    Wait();
+    EXPECT_EQ(m_view.messages.size(), messages);
+    ASSERT_TRUE(m_sim.SetFault("delay", "0"));
+    // Signed in again, the same listing is applied as usual.
+    LoadTreeAndWait();
+    Show(root);
+    EXPECT_NE(Row("Semester 1"), -1);
+}

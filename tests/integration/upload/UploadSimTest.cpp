@@ -295,7 +295,7 @@ TEST_F(UploadSimTest, EveryAnswerGivesItsCodeAndNothingHangs)
         {"wrong-digest", "on", TRANS_BAD_ANSWER},
         {"garbage", "file", TRANS_BAD_ANSWER},
         {"bad-confirm", "on", TRANS_NO_CONFIRM},
-        {"delay", "3000", TRANS_BAD_ANSWER}, // no answer within the wait
+        {"delay", "3000", TRANS_NO_ANSWER}, // no answer within the wait
     };
     uint32_t seed = 40;
     for (const Case& c : cases) {

@@ -15,12 +15,18 @@ public:
         opened << path;
         return true;
     }
+    bool OpenFolder(const QString& path) override
+    {
+        folders << path;
+        return true;
+    }
     bool OpenUrl(const QString& url) override
     {
         opened << url;
         return true;
     }
     QStringList opened;
+    QStringList folders; // opened with OpenFolder
 };
 
 } // namespace vx::test

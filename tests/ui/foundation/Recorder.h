@@ -44,12 +44,18 @@ public:
         revealed << path;
         return true;
     }
+    bool OpenFolder(const QString& path) override
+    {
+        folders << path;
+        return true;
+    }
     bool OpenUrl(const QString& url) override
     {
         opened << url;
         return true;
     }
     QStringList revealed;
+    QStringList folders;
     QStringList opened;
 };
 

@@ -271,6 +271,21 @@ private slots:
         QVERIFY(w->RegisterUrl().endsWith(QStringLiteral("/registerRedirect.do?action=toRegister")));
     }
 
+    void anUnknownNameShowsTheServersWordsWithTheMarkOnTheirLine()
+    {
+        const std::vector<std::string> args;
+        Env env(&args);
+        auto w = env.Open(true);
+        Type(w.get(), "usernameEdit", QStringLiteral("nobody"));
+        Type(w.get(), "passwordEdit", QStringLiteral("whatever"));
+        QVERIFY(vx::test::ClickControl(w.get(), QStringLiteral("loginbtn")));
+        QVERIFY(WaitIdle(*w));
+        QTRY_VERIFY(Child<QWidget>(w.get(), "errorPsw")->isVisible());
+        // The simulator refuses without a count of tries: no "！" alone on a line below.
+        QCOMPARE(Child<QLabel>(w.get(), "elabel5")->text(), QStringLiteral("用户名不存在！"));
+        VX_SCREENSHOT(w.get(), "login-unknown-name");
+    }
+
     void aRefusedPermissionShowsTheNetworkPanelAndTheWindowStays()
     {
         const std::vector<std::string> args = {"--account", "guest:guest1:-"};

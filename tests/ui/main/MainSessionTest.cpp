@@ -10,6 +10,7 @@
 #include "common/TestRegistry.h"
 #include "media/ConvertMgr.h"
 #include "net/Session.h"
+#include "net/SpaceApi.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
 #include "space/SpaceController.h"
@@ -28,57 +29,15 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <map>
 #include <set>
+
+#include <unistd.h>
 
 using namespace vx;
 using namespace vx::test;
 
 namespace {
-
-bool Ffmpeg(const std::vector<std::string>& args)
-{
-    std::vector<std::string> a = {"-v", "error", "-y"};
-    a.insert(a.end(), args.begin(), args.end());
-    return RunProgram("/usr/bin/ffmpeg", a, {}, 60000).exitCode == 0;
-}
-
-bool SignIn(MainEnv& env)
-{
-    CSession session(*env.config);
-    if (!session.Login({CSimProcess::DemoUser(), CSimProcess::DemoPassword(), false, false}) ||
-        !session.PermissionGranted())
-        return false;
-    env.loop.PostMsg(env.wnd->Target(), WM_FILESERVER_LIST);
-    return QTest::qWaitFor(
-        [&] {
-            return env.wnd->Pipeline().IsSessionRunning() && env.wnd->isVisible() &&
-                   env.wnd->Space().Tree().RootIdOf(env.config->m_i64UserId) > 0;
-        },
-        30000);
-}
-
-// Signed in with the user's root folder shown in the space page.
-bool SignInAtRoot(MainEnv& env)
-{
-    if (!SignIn(env))
-        return false;
-    CSpaceController& space = env.wnd->Space();
-    space.ShowDirList(space.Tree().RootIdOf(env.config->m_i64UserId));
-    return space.WaitIdle(20000);
-}
-
-bool MakeClip(const std::string& path, const char* size, int seconds)
-{
-    return Ffmpeg({"-f", "lavfi", "-i", std::string("testsrc=size=") + size + ":rate=25", "-t",
-                   std::to_string(seconds), "-c:v", "libx264", "-preset", "ultrafast", path});
-}
-
-// Adds one file as the add-file dialog does and waits until the server's answers were applied.
-bool AddAndWait(CMainWnd& w, const std::string& path)
-{
-    w.AddFiles({QString::fromStdString(path)});
-    return QTest::qWaitFor([&] { return !w.IsAddingFiles(); }, 30000) && w.CourseList()->List()->Count() == 1;
-}
 
 const SpaceTreeItem* ChildFolder(CSpaceController& space, int64_t parent, const std::string& name)
 {
@@ -202,6 +161,28 @@ private slots:
         delete w.Login();
         QVERIFY(SignIn(env));
         QTRY_COMPARE(int(w.DoneList()->List()->Count()), 5);
+    }
+
+    void aDroppedTreeWithLinkLoopsAddsEachFileOnceAndSaysWhatItLeftOut()
+    {
+        MainEnv env(true);
+        OpenLogs();
+        env.config->Language().Load(BinDir() + "Language/SimpleChinese");
+        CMainWnd& w = *env.wnd;
+        QVERIFY(SignInAtRoot(env));
+        const std::string top = env.dir.File("looped");
+        QVERIFY(MakeDirs(top + "/sub"));
+        QVERIFY(WriteFile(top + "/a.pdf", "%PDF-1.4 a"));
+        QVERIFY(WriteFile(top + "/sub/b.pdf", "%PDF-1.4 b"));
+        QCOMPARE(symlink(".", (top + "/self").c_str()), 0);
+        QCOMPARE(symlink("..", (top + "/sub/up").c_str()), 0);
+        QVERIFY(Drop(w, {top}));
+        QVERIFY(QTest::qWaitFor([&] { return !w.IsAddingFiles(); }, 60000));
+        QCOMPARE(int(w.CourseList()->List()->Count() + w.DoneList()->List()->Count()), 2);
+        const QString shown = env.boxes.join(QLatin1Char('|'));
+        QVERIFY2(shown.contains(QString::fromStdString(env.config->GetText(2091))), qPrintable(shown));
+        QVERIFY2(shown.contains(QString::fromStdString(top + "/self")), qPrintable(shown));
+        QVERIFY2(shown.contains(QString::fromStdString(top + "/sub/up")), qPrintable(shown));
     }
 
     void aSlowServerLeavesTheWindowUsableAndAdditionsLandInOrder()
@@ -381,6 +362,101 @@ private slots:
         QTRY_COMPARE(env.quits, 1); // and the program ends
     }
 
+    void theWindowAndARunWorkTheQueueOneAtATime()
+    {
+        MainEnv env(true);
+        OpenLogs();
+        CMainWnd& w = *env.wnd;
+        const std::string folder = env.dir.File("queue"), clip = folder + "/clip.mp4";
+        QVERIFY(MakeDirs(folder));
+        QVERIFY(MakeClip(clip, "640x360", 15));
+        const std::string pdf = env.dir.File("later/notes.pdf");
+        QVERIFY(MakeDirs(env.dir.File("later")));
+        QVERIFY(WriteFile(pdf, "%PDF-1.4\n" + std::string(5000, 'n')));
+        CSession session(*env.config);
+        QVERIFY(session.Login({CSimProcess::DemoUser(), CSimProcess::DemoPassword(), false, false}) &&
+                session.PermissionGranted());
+        _sSetData options;
+        options.strConvertPath = env.dir.File("converted");
+        QVERIFY(env.db->UpDateSetData(options, env.config->m_i64UserId));
+        // The companion on the window's database.
+        auto startRun = [&](QProcess& p, const QStringList& args) {
+            QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+            e.insert(QStringLiteral("VEXORA_DATA_DIR"), QString::fromStdString(env.dir.Path()));
+            e.insert(QStringLiteral("VEXORA_CONFIG"), QString::fromStdString(env.config->ConfigPath()));
+            e.insert(QStringLiteral("VEXORA_USER"), QString::fromStdString(CSimProcess::DemoUser()));
+            e.insert(QStringLiteral("VEXORA_PASSWORD"), QString::fromStdString(CSimProcess::DemoPassword()));
+            p.setProcessEnvironment(e);
+            p.start(QString::fromStdString(BinDir() + "vexora"), QStringList{QStringLiteral("run")} + args);
+            return p.waitForStarted(10000);
+        };
+        auto stored = [&](int status) {
+            std::vector<_sLCItemData> rows;
+            env.db->GetCourseFile(env.config->m_i64UserId, &rows);
+            for (const _sLCItemData& r : rows)
+                if (r.nStatus == status)
+                    return true;
+            return false;
+        };
+
+        // A run works the queue when the window signs in: the window waits, and says for whom.
+        QProcess run;
+        QVERIFY(startRun(
+            run, {QStringLiteral("--test-ms"), QStringLiteral("300"), QString::fromStdString(folder)}));
+        QVERIFY(QTest::qWaitFor([&] { return stored(CS_CONVERTING); }, 120000));
+        env.loop.PostMsg(w.Target(), WM_FILESERVER_LIST);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return env.boxes.join(QLatin1Char('|')).contains(QStringLiteral("vexora run (pid")); },
+            30000));
+        QVERIFY(!w.Pipeline().IsSessionRunning());
+        QCOMPARE(int(w.CourseList()->List()->Count()), 0);
+        VX_SCREENSHOT(&w, "session-queue-held");
+
+        // The run ends; the window takes the queue and lists what the run did.
+        QVERIFY(QTest::qWaitFor([&] { return run.state() == QProcess::NotRunning; }, 240000));
+        QVERIFY2(run.exitCode() == 0, run.readAllStandardError().constData());
+        QVERIFY(QTest::qWaitFor([&] { return w.Pipeline().IsSessionRunning(); }, 30000));
+        QCOMPARE(int(w.DoneList()->List()->Count()), 1);
+        QCOMPARE(w.DoneList()->List()->Find(w.DoneList()->List()->Indexes()[0])->nStatus, CS_UPLOADED);
+
+        // Now the window works it: a run adding a document leaves it to the window, which takes it
+        // up and uploads it.
+        QProcess adding;
+        QVERIFY(startRun(adding,
+                         {QStringLiteral("--test-ms"), QStringLiteral("300"), QString::fromStdString(pdf)}));
+        QVERIFY(QTest::qWaitFor([&] { return adding.state() == QProcess::NotRunning; }, 120000));
+        const QString said = QString::fromUtf8(adding.readAllStandardError());
+        QCOMPARE(adding.exitCode(), 1);
+        QVERIFY2(said.contains(QStringLiteral("which VexoraV2 (pid")), qPrintable(said));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                if (w.DoneList()->List()->Count() != 2)
+                    return false;
+                for (const std::string& idx : w.DoneList()->List()->Indexes())
+                    if (w.DoneList()->List()->Find(idx)->nStatus != CS_UPLOADED)
+                        return false;
+                return true;
+            },
+            120000));
+        // Each once on the server (a second upload would land under another name): the document
+        // in the root folder, the clip in the folder mirrored from its own.
+        CSpaceApi api(*env.config);
+        auto entriesIn = [&](int64_t folder) {
+            std::vector<SpaceEntry> entries;
+            std::string err;
+            api.RequestForDirList(folder, true, &entries, &err);
+            std::multimap<std::string, int64_t> byName;
+            for (const SpaceEntry& e : entries)
+                byName.emplace(e.strName, e.i64Id);
+            return byName;
+        };
+        auto top = entriesIn(w.Space().Tree().RootIdOf(env.config->m_i64UserId));
+        QCOMPARE(int(top.count("notes.pdf")), 1);
+        QCOMPARE(int(top.count("queue")), 1);
+        QCOMPARE(int(entriesIn(top.find("queue")->second).size()), 1);
+        QCOMPARE(int(top.size()), 3); // with the demo account's own "Lessons"
+    }
+
     void aSecondProgramRaisesTheFirstAndEnds()
     {
         MainEnv env;
@@ -423,22 +499,6 @@ private slots:
     }
 
 private:
-    // A real drop of local paths' URLs on the window.
-    static bool Drop(QWidget& w, const std::vector<std::string>& paths)
-    {
-        QList<QUrl> urls;
-        for (const std::string& p : paths)
-            urls << QUrl::fromLocalFile(QString::fromStdString(p));
-        QMimeData mime;
-        mime.setUrls(urls);
-        QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&w, &enter);
-        if (!enter.isAccepted())
-            return false;
-        QDropEvent drop(QPointF(300, 300), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&w, &drop);
-        return drop.isAccepted();
-    }
     static QWidget* Child(QWidget& w, const char* name)
     {
         return w.findChild<QWidget*>(QString::fromLatin1(name));

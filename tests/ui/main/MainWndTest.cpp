@@ -7,12 +7,17 @@
 #include "common/TestRegistry.h"
 #include "platform/Paths.h"
 #include "ui/HintEditUI.h"
+#include "ui/VXMenuWnd.h"
 #include "ui/VXOptionEx.h"
 #include "ui/VxMessageWnd.h"
 #include "ui/lists/ConverDoneListUI.h"
 #include "ui/lists/LCListView.h"
 
+#include <QAbstractButton>
+#include <QAbstractScrollArea>
+#include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
@@ -44,6 +49,43 @@ template <typename T> T* Child(QWidget* w, const char* name)
 bool Enabled(QWidget* w, const char* name)
 {
     return Child<QWidget>(w, name)->isEnabled();
+}
+
+// Visible controls that do not fit: outside their parent, or outside the window's border, or
+// too narrow for their text. The rows of lists and trees scroll and are not counted.
+QStringList ClippedControls(CMainWnd* w)
+{
+    QStringList out;
+    const QRect inner = w->rect().adjusted(CMainWnd::kResizeBorder, CMainWnd::kResizeBorder,
+                                           -CMainWnd::kResizeBorder, -CMainWnd::kResizeBorder);
+    for (QWidget* c : w->findChildren<QWidget*>()) {
+        if (!c->isVisibleTo(w) || c->isWindow() || c->objectName().startsWith(QLatin1String("qt_")))
+            continue;
+        bool scrolled = false;
+        for (QWidget* p = c->parentWidget(); p && p != w; p = p->parentWidget())
+            if (auto* area = qobject_cast<QAbstractScrollArea*>(p->parentWidget());
+                area && area->viewport() == p)
+                scrolled = true;
+        if (scrolled)
+            continue;
+        const QString name =
+            c->objectName().isEmpty() ? QString::fromLatin1(c->metaObject()->className()) : c->objectName();
+        const QRect inWindow(c->mapTo(w, QPoint(0, 0)), c->size());
+        if (c->width() <= 1 || c->height() <= 1)
+            continue; // collapsed on purpose ("searchtext")
+        if (!inner.contains(inWindow))
+            out << name + QStringLiteral(" leaves the window");
+        else if (c->parentWidget() && !c->parentWidget()->rect().contains(c->geometry()))
+            out << name + QStringLiteral(" leaves its parent");
+        QString text;
+        if (auto* b = qobject_cast<QAbstractButton*>(c))
+            text = b->text();
+        else if (auto* l = qobject_cast<QLabel*>(c); l && !l->wordWrap())
+            text = l->text();
+        if (!text.isEmpty() && c->fontMetrics().horizontalAdvance(text) > c->contentsRect().width())
+            out << name + QStringLiteral(" cuts its text");
+    }
+    return out;
 }
 
 } // namespace
@@ -128,7 +170,8 @@ private slots:
         QTRY_VERIFY(banner->isVisible());
         QCOMPARE(banner->currentIndex(), 0);
         QVERIFY(Child<QLabel>(&w, "ProcesearchKey")->text().contains(QStringLiteral("化学")));
-        QCOMPARE(banner->y(), 145);
+        // Over the list, below its header.
+        QCOMPARE(banner->y(), w.CourseList()->viewport()->mapTo(&w, QPoint(0, 0)).y());
         VX_SCREENSHOT(&w, "main-search-no-result");
 
         // Emptying the box restores the whole list and hides the banner.
@@ -192,7 +235,7 @@ private slots:
 
     void closingHidesFirstAndStoresTheBitThenExitsWithTheOption()
     {
-        MainEnv env;
+        MainEnv env(false, std::string(), true); // the desktop shows a tray icon
         CMainWnd& w = *env.wnd;
         env.config->m_i64UserId = 7;
         _sSetData o;
@@ -219,6 +262,178 @@ private slots:
         w.show();
         QVERIFY(vx::test::ClickControl(&w, QStringLiteral("closebtn")));
         QTRY_COMPARE(env.quits, 1);
+    }
+
+    void withoutATrayTheCloseButtonMinimisesInsteadOfHiding()
+    {
+        MainEnv env; // no tray icon: a hidden window could never come back
+        OpenLogs();
+        CMainWnd& w = *env.wnd;
+        env.config->m_i64UserId = 7;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(vx::test::ClickControl(&w, QStringLiteral("closebtn")));
+        QTRY_VERIFY(w.isMinimized());
+        QVERIFY(w.isVisible());
+        QCOMPARE(env.quits, 0);
+        QVERIFY(ReadFile(GetDataFolder() + "Log/log.txt").find("no system tray") != std::string::npos);
+        // The window manager's close the same way.
+        w.showNormal();
+        QVERIFY(!w.close());
+        QTRY_VERIFY(w.isMinimized());
+        QVERIFY(w.isVisible());
+        // With "close exits" the program ends.
+        _sSetData o = env.config->m_setData;
+        o.nUinfo |= kOptExitApp;
+        env.config->SetUserOptions(o);
+        w.showNormal();
+        QVERIFY(vx::test::ClickControl(&w, QStringLiteral("closebtn")));
+        QTRY_COMPARE(env.quits, 1);
+    }
+
+    void theMenusDeleteRemovesTheSelectedRowsAsTheDeleteKeyDoes()
+    {
+        MainEnv env;
+        CMainWnd& w = *env.wnd;
+        w.resize(960, 640);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTest::mouseClick(Child<CVXOptionEx>(&w, "HandlingOp"), Qt::LeftButton);
+        CLCListModel* course = w.CourseList()->List();
+        for (const char* name : {"第一课.mp4", "第二课.mp4", "第三课.pdf"})
+            course->AddRecord(Record(name, 4), true);
+        const std::vector<std::string> before = course->Indexes();
+        auto rowCenter = [](CRecordListView* list, int row) {
+            return list->visualRect(list->model()->index(row, 0)).center();
+        };
+        // Right click on the selected second row, then "删除" in its menu.
+        QTest::mouseClick(w.CourseList()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          rowCenter(w.CourseList(), 1));
+        QTest::mouseClick(w.CourseList()->viewport(), Qt::RightButton, Qt::NoModifier,
+                          rowCenter(w.CourseList(), 1));
+        CVXMenuWnd* menu = w.CourseList()->OpenMenu();
+        QVERIFY(menu);
+        QVERIFY(menu->Entries().contains(QStringLiteral("delete")));
+        VX_SCREENSHOT(menu, "main-course-menu");
+        QVERIFY(vx::test::ClickControl(menu, QStringLiteral("delete")));
+        QTRY_COMPARE(course->Count(), size_t(2));
+        QVERIFY(!course->Find(before[1]));
+        QVERIFY(course->Find(before[0]) && course->Find(before[2]));
+
+        // The converted list's menu the same way.
+        QTest::mouseClick(Child<CVXOptionEx>(&w, "ConvertedOp"), Qt::LeftButton);
+        CConverDoneListModel* done = w.DoneList()->List();
+        for (const char* name : {"第一课.flv", "第二课.flv"}) {
+            _sLCItemData r = Record(name, 11);
+            r.strConvertPath = std::string("/nowhere/") + name;
+            done->AddRecord(r, true);
+        }
+        const std::vector<std::string> converted = done->Indexes();
+        QTest::mouseClick(w.DoneList()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          rowCenter(w.DoneList(), 0));
+        QTest::mouseClick(w.DoneList()->viewport(), Qt::RightButton, Qt::NoModifier,
+                          rowCenter(w.DoneList(), 0));
+        QVERIFY(w.DoneList()->OpenMenu());
+        QVERIFY(vx::test::ClickControl(w.DoneList()->OpenMenu(), QStringLiteral("delete")));
+        QTRY_COMPARE(done->Count(), size_t(1));
+        QVERIFY(done->Find(converted[1]));
+    }
+
+    void nothingIsClippedAtTheDefaultSizeOrDownToTheMinimum()
+    {
+        MainEnv env;
+        CMainWnd& w = *env.wnd;
+        QVERIFY(w.minimumWidth() > 0 && w.minimumHeight() > 0);
+        for (int i = 0; i < 30; ++i) {
+            _sLCItemData r = Record("第" + std::to_string(i) + "课 高等数学 微积分初步 课堂录像.mp4", 6);
+            r.nProgress = 42;
+            r.nWidth = 1280;
+            r.nHeight = 720;
+            r.nFileBits = 1500;
+            r.nSpeed = 3 * 1024 * 1024;
+            w.CourseList()->List()->AddRecord(r, true);
+            r.nStatus = 11;
+            r.strConvertPath = "/out/" + r.strFileName + ".flv";
+            r.strModifyTime = "2024-03-01 10:20:30";
+            w.DoneList()->List()->AddRecord(r, true);
+        }
+        w.RefreshTabCounts();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QSize sizes[] = {QSize(960, 640), w.minimumSize()};
+        const char* pages[] = {"HandlingOp", "ConvertedOp", "UserSpaceOp"};
+        for (const QSize& size : sizes) {
+            w.resize(size);
+            QCOMPARE(w.size(), size);
+            for (int p = 0; p < 3; ++p) {
+                QTest::mouseClick(Child<CVXOptionEx>(&w, pages[p]), Qt::LeftButton);
+                QApplication::processEvents();
+                const QString where = QStringLiteral("%1x%2 %3")
+                                          .arg(size.width())
+                                          .arg(size.height())
+                                          .arg(QLatin1String(pages[p]));
+                QStringList clipped = ClippedControls(&w);
+                // The rows' last column holds a whole time stamp inside the list, clear of its
+                // edge (the scroll bar or the window's border follows).
+                CConverDoneListUI* done = w.DoneList();
+                const QRect time = done->ColumnRects(done->viewport()->rect()).back();
+                const int stamp =
+                    done->fontMetrics().horizontalAdvance(QStringLiteral("2024-03-01 10:20:30"));
+                if (p == 1 && (time.right() >= done->viewport()->width() || stamp + 8 > time.width()))
+                    clipped << QStringLiteral("the converted time column");
+                QVERIFY2(clipped.isEmpty(),
+                         qPrintable(where + QStringLiteral(": ") + clipped.join(QStringLiteral(", "))));
+                VX_SCREENSHOT(
+                    &w, QStringLiteral("main-fit-%1x%2-page%3").arg(size.width()).arg(size.height()).arg(p));
+            }
+        }
+    }
+
+    void theBorderResizesTheFramelessWindowDownToItsMinimum()
+    {
+        MainEnv env;
+        CMainWnd& w = *env.wnd;
+        w.resize(960, 640);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QPoint corner(w.width() - 2, w.height() - 2);
+        QCOMPARE(w.ResizeEdgesAt(corner), Qt::RightEdge | Qt::BottomEdge);
+        QCOMPARE(w.ResizeEdgesAt(QPoint(1, 300)), Qt::Edges(Qt::LeftEdge));
+        QCOMPARE(w.ResizeEdgesAt(QPoint(300, 300)), Qt::Edges());
+        // The border belongs to the window: nothing of the form covers it.
+        QCOMPARE(w.childAt(corner), nullptr);
+        QCOMPARE(w.childAt(QPoint(w.width() / 2, 1)), nullptr);
+        QTest::mouseMove(&w, corner);
+        QCOMPARE(w.cursor().shape(), Qt::SizeFDiagCursor);
+
+        // Dragging the corner outwards grows the window; far inwards it stops at the minimum.
+        QTest::mousePress(&w, Qt::LeftButton, Qt::NoModifier, corner);
+        QTest::mouseMove(&w, corner + QPoint(80, 40));
+        QTRY_COMPARE(w.size(), QSize(1040, 680));
+        QTest::mouseMove(&w, corner - QPoint(2000, 2000));
+        QTRY_COMPARE(w.size(), w.minimumSize().expandedTo(w.minimumSizeHint()));
+        QTest::mouseRelease(&w, Qt::LeftButton, Qt::NoModifier, corner - QPoint(2000, 2000));
+        // Maximised there is no border to pull.
+        w.showMaximized();
+        QTRY_VERIFY(w.isMaximized());
+        QCOMPARE(w.ResizeEdgesAt(QPoint(w.width() - 1, w.height() - 1)), Qt::Edges());
+    }
+
+    void theSpaceSearchBoxHasTheFocusLookOfTheOthers()
+    {
+        MainEnv env;
+        CMainWnd& w = *env.wnd;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto* border = Child<QFrame>(&w, "SpaceSearchBorder");
+        auto* edit = Child<QLineEdit>(&w, "SpaceSearchtext");
+        QVERIFY(border && edit);
+        QVERIFY(border->isAncestorOf(edit));
+        QVERIFY(border->styleSheet().contains(QStringLiteral("#DDDDDD")));
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QTRY_VERIFY(border->styleSheet().contains(QStringLiteral("#328CDF")));
+        QTest::mouseClick(Child<QLineEdit>(&w, "ProceSearchEdit"), Qt::LeftButton);
+        QTRY_VERIFY(border->styleSheet().contains(QStringLiteral("#DDDDDD")));
     }
 
     void theCaptionDragsExceptOnItsNamesAndButtons()

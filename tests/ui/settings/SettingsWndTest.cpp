@@ -7,10 +7,12 @@
 #include "account/AccountMessages.h"
 #include "app/Utils.h"
 #include "common/MessageRecorder.h"
+#include "common/ShellRecorder.h"
 #include "common/TestRegistry.h"
 #include "common/TestUtil.h"
 #include "common/UiTestUtil.h"
 #include "platform/Paths.h"
+#include "ui/DesktopShell.h"
 #include "ui/LoopBridge.h"
 #include "ui/UiApplication.h"
 #include "ui/VXCheckBox.h"
@@ -190,6 +192,26 @@ private slots:
             QTRY_COMPARE(env.main.params.size(), size_t(3));
             QCOMPARE(env.main.params.back(), uint64_t(3));
         }
+    }
+
+    void openShowsTheConversionFolderInTheFileManager()
+    {
+        Env env;
+        vx::test::CShellRecorder shell;
+        SetDesktop(&shell);
+        CSetDataWnd w(nullptr, env.main.Target(), *env.config, *env.db, env.loop);
+        w.show();
+        ClickOption(&w, "fileopt");
+        // A folder that does not exist yet is made, then opened as a folder (not as a web page).
+        const QString folder = QString::fromStdString(env.dir.File("转换 输出/第一周"));
+        auto* path = Child<QLineEdit>(&w, "savepath");
+        path->selectAll();
+        vx::test::TypeText(path, folder);
+        QVERIFY(vx::test::ClickControl(&w, QStringLiteral("openfilepath")));
+        QCOMPARE(shell.folders, QStringList{folder});
+        QVERIFY(shell.opened.isEmpty());
+        QVERIFY(DirExists(folder.toStdString()));
+        SetDesktop(nullptr);
     }
 
     void theClosingChoiceLoadsWithExitWinning()

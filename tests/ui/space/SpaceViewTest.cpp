@@ -471,6 +471,44 @@ private slots:
         QCOMPARE(tree->SelectedId(), many);
         VX_SCREENSHOT(m_page.get(), QStringLiteral("space_after_changes"));
     }
+
+    void aNameTypedForOneFolderGoesToItWhileANewFolderArrives()
+    {
+        const int64_t shown = MakeDir(m_root, QStringLiteral("改名测试"));
+        QVERIFY(MakeDir(shown, QStringLiteral("第三周")) > 0);
+        QVERIFY(ShowFolder(shown));
+        // The server is slow: the new folder arrives while the user renames another one.
+        QVERIFY(m_sim.SetFault("delay", "1500"));
+        QTest::mouseClick(m_page->findChild<QPushButton*>(QStringLiteral("SpaceCreatedirbtn")),
+                          Qt::LeftButton);
+        CVXDirListUI* list = m_page->List();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          RowCenter(QStringLiteral("第三周")));
+        QTest::mouseClick(m_page->findChild<QPushButton*>(QStringLiteral("SpaceRenamebtn")), Qt::LeftButton);
+        CVXEditWnd* edit = nullptr;
+        QVERIFY(QTest::qWaitFor([&] { return (edit = m_page->findChild<CVXEditWnd*>()) != nullptr; }, 5000));
+        QCOMPARE(edit->text(), QStringLiteral("第三周"));
+        edit->selectAll();
+        vx::test::TypeText(edit, QStringLiteral("第三周 作业"));
+        // The new folder's editor opens over its row and takes the focus: the first edit ends.
+        CVXEditWnd* second = nullptr;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                for (CVXEditWnd* e : m_page->findChildren<CVXEditWnd*>())
+                    if (e->isVisible() && e->text() == QStringLiteral("新建文件夹"))
+                        second = e;
+                return second != nullptr;
+            },
+            10000));
+        QTest::keyClick(second, Qt::Key_Escape);
+        QVERIFY(m_sim.SetFault("delay", "0"));
+        QVERIFY(Settle());
+        const std::vector<SpaceEntry> names = ServerList(shown);
+        QVERIFY(Holds(names, "第三周 作业"));
+        QVERIFY(Holds(names, "新建文件夹"));
+        QVERIFY(Row(QStringLiteral("第三周 作业")) >= 0);
+        QVERIFY(Row(QStringLiteral("新建文件夹")) >= 0);
+    }
 };
 
 int main(int argc, char** argv)

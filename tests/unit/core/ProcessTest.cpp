@@ -2,6 +2,8 @@
 #include "common/TestUtil.h"
 
 #include <gtest/gtest.h>
+#include <memory>
+#include <thread>
 #include <unistd.h>
 
 using namespace vx;
@@ -79,4 +81,52 @@ TEST(Process, ChildrenNeverReadOurTerminal)
     std::string out;
     p.ReadStdout(&out);
     EXPECT_EQ(out, "done\n");
+}
+
+// A child tied to its starter ends with it, however the starter ends, and carries a note of
+// who started it: a child of a live starter is told from an orphan, and from a process that
+// never had a note.
+TEST(Process, ChildTiedToItsStarterEndsWithItAndNamesIt)
+{
+    ProcessOptions tied;
+    tied.endWithStarter = true;
+
+    // The thread that started it ends: so does the child, although nothing waited for it or
+    // ended it (a kill -9 of the whole program ends every such thread at once).
+    std::unique_ptr<CProcess> orphanCandidate;
+    std::thread starter([&] {
+        orphanCandidate = std::make_unique<CProcess>();
+        ASSERT_TRUE(orphanCandidate->Start("/bin/sleep", {"30"}, tied));
+        EXPECT_EQ(StarterOf(orphanCandidate->Pid()), StarterState::Running);
+    });
+    starter.join();
+    int code = 0;
+    EXPECT_TRUE(orphanCandidate->Wait(3000, &code)) << "the child outlived its starter";
+    EXPECT_EQ(code, 128 + 9);
+
+    // Started the ordinary way: no note.
+    CProcess plain;
+    ASSERT_TRUE(plain.Start("/bin/sleep", {"30"}));
+    EXPECT_EQ(StarterOf(plain.Pid()), StarterState::Unknown);
+    plain.Terminate(500);
+
+    // A grandchild whose parent went: the note is inherited, the starter is no longer above
+    // it, so it is a leftover.
+    ProcessOptions capture = tied;
+    capture.captureStdout = true;
+    CProcess shell;
+    ASSERT_TRUE(shell.Start("/bin/sh", {"-c", "sleep 30 >/dev/null 2>&1 & echo $!"}, capture));
+    ASSERT_TRUE(shell.Wait(5000, &code));
+    std::string out;
+    shell.ReadStdout(&out);
+    const pid_t left = static_cast<pid_t>(atol(out.c_str()));
+    ASSERT_GT(left, 0) << out;
+    EXPECT_EQ(StarterOf(left), StarterState::Gone);
+    EXPECT_TRUE(EndProcess(left, 1000)) << "an orphan that has ended counts as ended";
+
+    // A program that is not there is named, and no child is left behind.
+    std::string err;
+    CProcess missing;
+    EXPECT_FALSE(missing.Start("/nonexistent/ffmpeg", {}, tied, &err));
+    EXPECT_NE(err.find("No such file"), std::string::npos) << err;
 }

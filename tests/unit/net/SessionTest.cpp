@@ -170,7 +170,9 @@ TEST(Session, RefusedLoginsSayWhy)
     std::vector<Case> cases = {
         {R"({"success":false,"message":"密码错误","tryTimesLeft":2})", LoginErrorKind::Account,
          "密码错误\n,您还有2次输入机会！", 0},
-        {R"({"success":false,"message":"密码错误"})", LoginErrorKind::Account, "密码错误\n！", 0},
+        // No count: the mark follows the message on its line (none added after a full stop).
+        {R"({"success":false,"message":"密码错误"})", LoginErrorKind::Account, "密码错误！", 0},
+        {R"({"success":false,"message":"账号已锁定。"})", LoginErrorKind::Account, "账号已锁定。", 0},
         {R"({"success":false,"alertMessage":"系统维护"})", LoginErrorKind::Network, "系统维护", 0},
         {R"({"success":false})", LoginErrorKind::Network, "", 9},
         {R"({"id":1})", LoginErrorKind::Network, "", 2},

@@ -87,17 +87,25 @@ TEST(CourseStatus, FoldBackTextsAndWork)
 TEST(CourseStatus, FailureTextsOfConversionAndUpload)
 {
     const int convert[] = {2250, 2251, 2252, 2253, 2254, 2255, 2256, 2257,
-                           2258, 2259, 2260, 2273, 2261, 2262, 2278};
-    for (int c = -1; c >= -15; --c)
+                           2258, 2259, 2260, 2273, 2261, 2262, 2278, 2293};
+    for (int c = -1; c >= -16; --c)
         EXPECT_EQ(ConvertFailTextNo(c), convert[-c - 1]) << c;
     // A result of 0 is a failure without a cause of its own: the generic text, never none.
     EXPECT_EQ(ConvertFailTextNo(0), kConvertFailedText);
-    EXPECT_EQ(ConvertFailTextNo(-16), kConvertFailedText);
+    EXPECT_EQ(ConvertFailTextNo(-17), kConvertFailedText);
     EXPECT_EQ(ConvertFailTextNo(1), 0);
     EXPECT_EQ(ConvertFailTextNo(2), 0);
     const std::pair<int, int> upload[] = {{-101, 2265}, {-102, 2266}, {-103, 2267}, {-104, 2269}, {-105, 0},
                                           {-106, 2270}, {-107, 2271}, {-108, 2268}, {-109, 2274}, {-100, 0},
-                                          {-110, 0},    {1, 0},       {2, 0}};
+                                          {-110, 2294}, {-111, 0},    {1, 0},       {2, 0}};
     for (auto [code, text] : upload)
         EXPECT_EQ(UploadFailTextNo(code), text) << code;
+
+    // A source that cannot be read names the file's own trouble.
+    EXPECT_EQ(SourceProblemTextNo(FileProblem::None), 0);
+    EXPECT_EQ(SourceProblemTextNo(FileProblem::Missing), 2255);
+    EXPECT_EQ(SourceProblemTextNo(FileProblem::NoPermission), 2290);
+    EXPECT_EQ(SourceProblemTextNo(FileProblem::NotRegular), 2291);
+    EXPECT_EQ(SourceProblemTextNo(FileProblem::LinkLoop), 2292);
+    EXPECT_EQ(SourceProblemTextNo(FileProblem::Other), 2277);
 }

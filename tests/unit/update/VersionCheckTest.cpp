@@ -273,18 +273,27 @@ TEST(VersionReplyTest, ThirtyTwoBytesAreAReply)
         EXPECT_EQ(stub.TcpCount(), 0);
     }
     for (bool tcp : {false, true}) {
-        // The length says 40 but 9 text bytes came: the text is what arrived, nothing beyond.
+        // An update whose address was cut short on the way ("http://127" of 40 announced bytes)
+        // is a broken reply, not an update to a truncated address.
         CVersionStub stub;
-        auto reply = [](const Bytes&) { return std::vector<Bytes>{Reply(800, 0, "http://h/", 40)}; };
+        auto reply = [](const Bytes&) { return std::vector<Bytes>{Reply(800, 0, "http://127", 40)}; };
         (tcp ? stub.tcp : stub.udp) = reply;
         ASSERT_TRUE(stub.Start());
-        EXPECT_EQ(Ask(stub, &text, &cause), VersionResult::UpdateDue) << cause;
-        EXPECT_EQ(text, "http://h/");
+        cause.clear();
+        EXPECT_EQ(Ask(stub, &text, &cause, ShortWaits()), VersionResult::Failed);
+        EXPECT_EQ(text, "");
+        EXPECT_NE(cause.find("40 bytes announced, 10 arrived"), std::string::npos) << cause;
     }
+    // Without the length field the reply carries no text; one byte short of the text is broken.
     Bytes r = Reply(800, 0, "abc", 3000);
     EXPECT_EQ(ParseVersionReply(r.data(), 33, &text, &cause), VersionResult::UpdateDue);
     EXPECT_EQ(text, "");
     EXPECT_EQ(ParseVersionReply(r.data(), 31, &text, &cause), VersionResult::Failed);
+    r = Reply(800, 0, "http://h/");
+    EXPECT_EQ(ParseVersionReply(r.data(), r.size(), &text, &cause), VersionResult::UpdateDue);
+    EXPECT_EQ(text, "http://h/");
+    EXPECT_EQ(ParseVersionReply(r.data(), r.size() - 1, &text, &cause), VersionResult::Failed);
+    EXPECT_EQ(text, "");
 }
 
 TEST(VersionReplyTest, OversizedLengthIsLimitedToTheBuffer)

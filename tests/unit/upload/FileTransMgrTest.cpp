@@ -19,7 +19,8 @@ namespace {
 using namespace std::chrono_literals;
 
 // A server that takes every upload whole, holding each connection holdMs before it confirms,
-// and counts how many uploads it serves at once.
+// and counts how many uploads it serves at once: an upload counts from its connection until the
+// server confirms it (the client cannot start its next one before the confirmation arrives).
 class CGoodServer
 {
 public:
@@ -44,6 +45,12 @@ private:
         int now = ++m_active;
         for (int p = m_peak.load(); now > p && !m_peak.compare_exchange_weak(p, now);) {
         }
+        bool counted = true;
+        auto ended = [&] {
+            if (counted)
+                --m_active;
+            counted = false;
+        };
         SeenAnnounce a;
         if (c.ReadAnnounce(&a)) {
             {
@@ -60,6 +67,7 @@ private:
                         std::lock_guard<std::mutex> lock(m_mutex);
                         m_stored[a.name] = data;
                     }
+                    ended();
                     if (!c.Write(MakeHead(0, 1, 1))) {
                         std::lock_guard<std::mutex> lock(m_mutex);
                         m_stored.erase(a.name);
@@ -67,7 +75,7 @@ private:
                 }
             }
         }
-        --m_active;
+        ended();
         c.ReadRest(1000);
     }
 

@@ -273,7 +273,7 @@ TEST_F(FileTransThreadTest, EachServerResultGivesItsCode)
         {"unknown kind", MakeAnswer(9, 1, 0, 5000, md5, 1), TRANS_BAD_ANSWER},
         {"garbage", "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n", TRANS_BAD_ANSWER},
         {"too short", "\x05", TRANS_BAD_ANSWER},
-        {"no answer", "", TRANS_BAD_ANSWER},
+        {"no answer", "", TRANS_NO_ANSWER}, // silence is told apart from a bad answer
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

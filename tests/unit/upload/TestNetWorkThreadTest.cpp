@@ -22,6 +22,7 @@ struct Choice
 {
     uint64_t address = 0;
     FileServerChoice server;
+    bool beforeChoice = false;
 };
 
 class CChoiceWindow : public IMsgHandler
@@ -31,6 +32,15 @@ public:
     ~CChoiceWindow() override { CMessageLoop::Main().Unregister(m_target); }
     void OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CMsgPayload> payload) override
     {
+        if (id == WM_FILESERVER_FIRST) {
+            Choice c;
+            c.address = wParam; // the test's number here
+            if (auto* p = PayloadAs<FileServerChoice>(payload))
+                c.server = *p;
+            c.beforeChoice = m_choices.empty();
+            m_first.push_back(c);
+            return;
+        }
         if (id != WM_FILESERVER_TEST)
             return;
         Choice c;
@@ -45,6 +55,7 @@ public:
     }
     MsgTarget m_target;
     std::vector<Choice> m_choices;
+    std::vector<Choice> m_first; // the first server that agreed, posted as soon as it did
 };
 
 // Answers the test request with `answer`, then reads what comes, pausing pauseMs per read.
@@ -85,6 +96,13 @@ TEST(TestNetWorkThread, TheServerThatTakesMoreDataWins)
     EXPECT_EQ(wnd.m_choices[0].address, CTestNetWorkThread::AddressFromDotted("127.0.0.1"));
     EXPECT_EQ(wnd.m_choices[0].server.strHost, "127.0.0.1");
     EXPECT_EQ(wnd.m_choices[0].server.usPort, fast.Port());
+    // Uploads may start before the measurement ends: the first server that agreed is named
+    // at once (never the one that refused), once.
+    ASSERT_EQ(wnd.m_first.size(), 1u);
+    EXPECT_EQ(wnd.m_first[0].address, t.Id());
+    EXPECT_TRUE(wnd.m_first[0].beforeChoice);
+    EXPECT_EQ(wnd.m_first[0].server.strHost, "127.0.0.1");
+    EXPECT_TRUE(wnd.m_first[0].server.usPort == slow.Port() || wnd.m_first[0].server.usPort == fast.Port());
     ASSERT_TRUE(t.Join(3000));
     EXPECT_TRUE(t.IsDone());
     std::string host;
@@ -120,6 +138,7 @@ TEST(TestNetWorkThread, ReportsNoServerWhenNoneCanBeMeasured)
         EXPECT_LT(std::chrono::steady_clock::now() - t0, 3s);
         EXPECT_EQ(wnd.m_choices[0].address, kNoServerAddress);
         EXPECT_EQ(wnd.m_choices[0].server.usPort, 0);
+        EXPECT_TRUE(wnd.m_first.empty()) << "a server named that never agreed to the test";
         ASSERT_TRUE(t.Join(3000));
         EXPECT_TRUE(t.IsDone());
         std::string host;
