@@ -3,6 +3,7 @@
 // kept here so the code above this layer stays free of operating-system headers. Each keeps
 // errno as the call left it, so callers can log the system's code as before.
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -19,6 +20,9 @@ bool RemoveTree(const std::string& path, const std::function<void(const std::str
 // fopen for a UTF-8 path (the wide-character call on Windows); mode as fopen's, where "e" (do
 // not hand the file to child processes) is understood on both sides.
 FILE* OpenFile(const std::string& path, const char* mode);
+// Moves a file opened so to offset from its start, with 64-bit offsets on both sides (fseek
+// takes a 32-bit long on Windows); false (errno) on failure.
+bool SeekFile(FILE* f, int64_t offset);
 
 // A second name for an existing file (a hard link); false (errno) when the file system has
 // none or the names lie on different ones.

@@ -45,6 +45,11 @@ FILE* OpenFile(const std::string& path, const char* mode)
     return fopen(path.c_str(), mode);
 }
 
+bool SeekFile(FILE* f, int64_t offset)
+{
+    return fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
 bool MakeHardLink(const std::string& existing, const std::string& newName)
 {
     return link(existing.c_str(), newName.c_str()) == 0;

@@ -72,6 +72,11 @@ FILE* OpenFile(const std::string& path, const char* mode)
     return _wfopen(win::WidePath(path).c_str(), m.c_str());
 }
 
+bool SeekFile(FILE* f, int64_t offset)
+{
+    return _fseeki64(f, offset, SEEK_SET) == 0;
+}
+
 bool MakeHardLink(const std::string& existing, const std::string& newName)
 {
     return CreateHardLinkW(win::WidePath(newName).c_str(), win::WidePath(existing).c_str(), nullptr) != 0 ||

@@ -391,7 +391,7 @@ int64_t CFileTransThread::DoTrans()
             PathText(), errno, m_nIndex);
         return 0;
     }
-    if (m_run.i64StartPos > 0 && fseeko(f, static_cast<off_t>(m_run.i64StartPos), SEEK_SET) != 0) {
+    if (m_run.i64StartPos > 0 && !SeekFile(f, m_run.i64StartPos)) {
         Log(g_transLog, "Error : transfter file(%s), but file position failed, code=%d, thread_index=%d",
             PathText(), errno, m_nIndex);
         fclose(f);
