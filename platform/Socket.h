@@ -82,6 +82,8 @@ public:
     bool SetRecvTimeout(int ms);
     // Shuts both directions; the socket stays open until Close.
     void Shutdown();
+    // Ends the sending direction only: the peer reads its end, answers still arrive.
+    void ShutdownSend();
     // Closes with a reset (linger 0), so the peer sees the drop at once.
     void CloseReset();
 

@@ -193,6 +193,12 @@ void CSocket::Shutdown()
         ::shutdown(m_fd, SHUT_RDWR);
 }
 
+void CSocket::ShutdownSend()
+{
+    if (m_fd >= 0)
+        ::shutdown(m_fd, SHUT_WR);
+}
+
 bool CSocket::Listen(const std::string& host, uint16_t port, int backlog, uint16_t* bound)
 {
     Close();

@@ -282,6 +282,12 @@ void CSocket::Shutdown()
         ::shutdown(Handle(m_fd), SD_BOTH);
 }
 
+void CSocket::ShutdownSend()
+{
+    if (m_fd >= 0)
+        ::shutdown(Handle(m_fd), SD_SEND);
+}
+
 bool CSocket::Listen(const std::string& host, uint16_t port, int backlog, uint16_t* bound)
 {
     Close();

@@ -121,6 +121,17 @@ std::string CSimProcess::LogText() const
     return ReadFile(m_dir.Path() + "sim.log");
 }
 
+bool CSimProcess::WaitForLog(const std::string& text, int timeoutMs) const
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (LogText().find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
 std::string CSimProcess::WriteConfig(const std::string& folder) const
 {
     std::string path = folder;

@@ -47,6 +47,9 @@ public:
     std::string RootDir() const { return m_root; }
     // What the simulator logged so far (one line per request).
     std::string LogText() const;
+    // Waits up to timeoutMs for text to show in the log (a request is logged after its answer
+    // went out, so a client can be faster than the line); true when it did.
+    bool WaitForLog(const std::string& text, int timeoutMs = 5000) const;
 
     // Writes <folder>/Config.ini pointing login, web, file and version servers at this
     // simulator (the first file server is the default), with the digest rule it uses; returns

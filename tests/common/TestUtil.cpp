@@ -2,6 +2,7 @@
 
 #include "platform/Crypto.h"
 #include "platform/Env.h"
+#include "platform/File.h"
 #include "platform/FileOps.h"
 #include "platform/FsPath.h"
 #include "platform/Paths.h"
@@ -63,6 +64,15 @@ bool WriteFile(const std::string& path, const std::string& content)
     std::ofstream out(FsPath(path), std::ios::binary | std::ios::trunc);
     out << content;
     return static_cast<bool>(out);
+}
+
+bool WriteSparseFile(const std::string& path, int64_t size, const std::string& tail)
+{
+    CFile f;
+    if (!f.CreateFresh(path, false) || !f.Truncate(size))
+        return false;
+    const int64_t at = size - static_cast<int64_t>(tail.size());
+    return tail.empty() || f.WriteAt(tail.data(), tail.size(), at);
 }
 
 std::string BinDir()

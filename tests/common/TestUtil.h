@@ -1,6 +1,7 @@
 #pragma once
 // Shared test helpers: a private temporary folder per test and a way to run our programs.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,9 @@ private:
 
 std::string ReadFile(const std::string& path);
 bool WriteFile(const std::string& path, const std::string& content);
+// Creates path afresh, size bytes long, ending in tail; what comes before the tail is a hole
+// where the file system keeps them, so multi-gigabyte files cost nothing.
+bool WriteSparseFile(const std::string& path, int64_t size, const std::string& tail = "");
 
 struct RunResult
 {

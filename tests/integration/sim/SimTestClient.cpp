@@ -2,18 +2,13 @@
 
 #include "common/LoopbackServer.h"
 #include "platform/Crypto.h"
+#include "platform/File.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cctype>
 #include <chrono>
 #include <cstring>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sstream>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace vx::test::sim {
 
@@ -38,30 +33,22 @@ Json::Value HttpReply::JsonBody() const
     return v;
 }
 
-int Connect(int port)
+CSocket Connect(int port)
 {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
-    if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0) {
-        if (fd >= 0)
-            close(fd);
-        return -1;
-    }
-    return fd;
+    CSocket s;
+    s.Connect("127.0.0.1", static_cast<uint16_t>(port), 10000);
+    return s;
 }
 
-bool SendAll(int fd, const void* data, size_t len)
+bool SendAll(CSocket& s, const void* data, size_t len)
 {
-    return SendAllBytes(fd, data, len);
+    return s.SendAll(data, len, 10000) == SockResult::Ok;
 }
 
-bool RecvExact(int fd, void* buf, size_t len, int timeoutMs)
+bool RecvExact(CSocket& s, void* buf, size_t len, int timeoutMs)
 {
     std::string got;
-    bool ok = vx::test::RecvExact(fd, &got, len, timeoutMs);
+    bool ok = vx::test::RecvExact(s.Fd(), &got, len, timeoutMs);
     memcpy(buf, got.data(), got.size());
     return ok;
 }
@@ -69,10 +56,10 @@ bool RecvExact(int fd, void* buf, size_t len, int timeoutMs)
 HttpReply RawHttp(int port, const std::string& rawRequest, int timeoutMs)
 {
     HttpReply r;
-    int fd = Connect(port);
-    if (fd < 0)
+    CSocket s = Connect(port);
+    if (!s.IsValid())
         return r;
-    SendAll(fd, rawRequest.data(), rawRequest.size());
+    SendAll(s, rawRequest.data(), rawRequest.size());
     std::string resp;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     char buf[65536];
@@ -80,17 +67,19 @@ HttpReply RawHttp(int port, const std::string& rawRequest, int timeoutMs)
         int left = static_cast<int>(
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
                 .count());
-        pollfd pf{fd, POLLIN, 0};
-        if (left <= 0 || poll(&pf, 1, left) <= 0)
+        if (left <= 0)
             break;
-        ssize_t n = recv(fd, buf, sizeof(buf), 0);
-        if (n <= 0) {
+        size_t n = 0;
+        SockResult got = s.RecvSome(buf, sizeof(buf), left, &n);
+        if (got == SockResult::Timeout)
+            break;
+        if (got != SockResult::Ok) {
             r.closedByPeer = true;
             break;
         }
-        resp.append(buf, static_cast<size_t>(n));
+        resp.append(buf, n);
     }
-    close(fd);
+    s.Close();
     size_t end = resp.find("\r\n\r\n");
     if (end == std::string::npos)
         return r;
@@ -101,8 +90,8 @@ HttpReply RawHttp(int port, const std::string& rawRequest, int timeoutMs)
     r.hasContentLength = r.head.find("\r\nContent-Length: ") != std::string::npos;
     for (size_t p = r.head.find("\r\nSet-Cookie: "); p != std::string::npos;
          p = r.head.find("\r\nSet-Cookie: ", p + 1)) {
-        size_t s = p + 14;
-        r.setCookies.push_back(r.head.substr(s, r.head.find("\r\n", s) - s));
+        size_t s2 = p + 14;
+        r.setCookies.push_back(r.head.substr(s2, r.head.find("\r\n", s2) - s2));
     }
     return r;
 }
@@ -225,17 +214,17 @@ std::vector<uint8_t> Announce::Bytes() const
     return b;
 }
 
-bool ReadAnswer(int fd, AnswerMsg* a)
+bool ReadAnswer(CSocket& s, AnswerMsg* a)
 {
     uint8_t head[7];
-    if (!RecvExact(fd, head, 7, 15000))
+    if (!RecvExact(s, head, 7, 15000))
         return false;
     a->length = static_cast<uint16_t>(Take(head, 2));
     a->kind = head[2];
     a->result = static_cast<int32_t>(Take(head + 3, 4));
     std::vector<uint8_t> all(7 + static_cast<size_t>(a->length));
     memcpy(all.data(), head, 7);
-    if (a->length > 0 && !RecvExact(fd, all.data() + 7, a->length, 15000))
+    if (a->length > 0 && !RecvExact(s, all.data() + 7, a->length, 15000))
         return false;
     if (a->length >= 48) {
         const uint8_t* p = all.data();
@@ -249,20 +238,20 @@ bool ReadAnswer(int fd, AnswerMsg* a)
 
 void SampledMd5(const std::string& path, bool whole, int rule, uint8_t out[16])
 {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    off_t size = lseek(fd, 0, SEEK_END);
+    CFile in;
+    in.Open(path, CFile::Mode::Read);
+    const int64_t size = in.Size();
     CMd5 md5;
     // Reads a megabyte or so at a time and hashes blocks 0, rule, 2*rule ... of 1024 bytes.
-    const off_t stride = whole ? 1024 : 1024 * rule;
+    const int64_t stride = whole ? 1024 : 1024 * static_cast<int64_t>(rule);
     std::vector<uint8_t> buf(static_cast<size_t>(stride) * 256);
-    for (off_t off = 0; off < size; off += static_cast<off_t>(buf.size())) {
-        ssize_t n = pread(fd, buf.data(), buf.size(), off);
+    for (int64_t off = 0; off < size; off += static_cast<int64_t>(buf.size())) {
+        int64_t n = in.ReadAt(buf.data(), buf.size(), off);
         if (n <= 0)
             break;
-        for (off_t b = 0; b < n; b += stride)
-            md5.Update(buf.data() + b, static_cast<size_t>(std::min<off_t>(1024, n - b)));
+        for (int64_t b = 0; b < n; b += stride)
+            md5.Update(buf.data() + b, static_cast<size_t>(std::min<int64_t>(1024, n - b)));
     }
-    close(fd);
     Md5Digest d{};
     md5.Final(&d);
     memcpy(out, d.data(), 16);

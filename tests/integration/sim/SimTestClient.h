@@ -2,6 +2,8 @@
 // Small raw clients for the simulator's tests, written from the wire layouts alone: a plain
 // HTTP/1.1 exchange over a socket, the upload announce, and the sampled digest.
 
+#include "platform/Socket.h"
+
 #include <cstdint>
 #include <json/json.h>
 #include <string>
@@ -35,11 +37,11 @@ std::string Login(int port, const std::string& user, const std::string& password
 // The client's name encoding: letters and digits kept, blank as '+', other bytes as %XX.
 std::string Encode(const std::string& text);
 
-// A connected TCP socket to 127.0.0.1:port, or -1.
-int Connect(int port);
-bool SendAll(int fd, const void* data, size_t len);
+// A connected TCP socket to 127.0.0.1:port; not valid when nobody answered.
+CSocket Connect(int port);
+bool SendAll(CSocket& s, const void* data, size_t len);
 // Reads exactly len bytes within timeoutMs in all; false on close, error or time-out.
-bool RecvExact(int fd, void* buf, size_t len, int timeoutMs = 10000);
+bool RecvExact(CSocket& s, void* buf, size_t len, int timeoutMs = 10000);
 
 struct Announce
 {
@@ -67,7 +69,7 @@ struct AnswerMsg
     int64_t fileId = 0;
 };
 // Reads one answer (7-byte head, then the announced rest); false when none arrived.
-bool ReadAnswer(int fd, AnswerMsg* a);
+bool ReadAnswer(CSocket& s, AnswerMsg* a);
 
 // Digest as the client computes it: whole, or 1024-byte blocks 0, rule, 2*rule ...; reads only
 // the hashed blocks so sparse multi-gigabyte files are quick.

@@ -6,14 +6,12 @@
 #include "SimTestClient.h"
 #include "common/SimHarness.h"
 #include "platform/Crypto.h"
+#include "platform/File.h"
 #include "platform/Paths.h"
 
 #include <cstring>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 namespace vx::test::sim {
 
@@ -82,34 +80,30 @@ struct RunResult
 RunResult Upload(int port, const Announce& a, const std::string& path, int confirmMs = 20000)
 {
     RunResult r;
-    int fd = Connect(port);
-    if (fd < 0)
+    CSocket s = Connect(port);
+    if (!s.IsValid())
         return r;
     std::vector<uint8_t> msg = a.Bytes();
-    if (!SendAll(fd, msg.data(), msg.size()) || !ReadAnswer(fd, &r.answer)) {
-        close(fd);
+    if (!SendAll(s, msg.data(), msg.size()) || !ReadAnswer(s, &r.answer))
         return r;
-    }
     if (r.answer.kind != 0 || r.answer.result != 1) {
         r.confirm = 1000 + r.answer.kind;
-        close(fd);
         return r;
     }
-    int in = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    CFile in;
+    in.Open(path, CFile::Mode::Read);
     char buf[1400];
     int64_t pos = r.answer.start;
     while (pos < r.answer.end) {
-        ssize_t n = pread(in, buf, sizeof(buf), pos);
-        if (n <= 0 || !SendAll(fd, buf, static_cast<size_t>(n)))
+        int64_t n = in.ReadAt(buf, sizeof(buf), pos);
+        if (n <= 0 || !SendAll(s, buf, static_cast<size_t>(n)))
             break;
         pos += n;
         r.sent += n;
     }
-    close(in);
     uint8_t conf[7];
-    if (RecvExact(fd, conf, 7, confirmMs) && conf[0] == 0 && conf[1] == 0 && conf[2] == 1)
+    if (RecvExact(s, conf, 7, confirmMs) && conf[0] == 0 && conf[1] == 0 && conf[2] == 1)
         r.confirm = static_cast<int8_t>(conf[3]);
-    close(fd);
     return r;
 }
 
@@ -295,27 +289,26 @@ TEST(SimUpload, SpeedTestAnswersInOneWriteThenTakesData)
 {
     CSimProcess sim;
     ASSERT_TRUE(sim.Start());
-    int fd = Connect(sim.FilePorts()[1]);
-    ASSERT_GE(fd, 0);
+    CSocket conn = Connect(sim.FilePorts()[1]);
+    ASSERT_TRUE(conn.IsValid());
     uint8_t req[7] = {0, 0, 2, 0, 0, 0, 0};
-    ASSERT_TRUE(SendAll(fd, req, 7));
+    ASSERT_TRUE(SendAll(conn, req, 7));
     uint8_t ans[7];
-    ASSERT_TRUE(RecvExact(fd, ans, 7));
+    ASSERT_TRUE(RecvExact(conn, ans, 7));
     EXPECT_EQ(ans[0], 0);
     EXPECT_EQ(ans[1], 0);
     EXPECT_EQ(ans[2], 2);
     std::vector<uint8_t> block(1400, 0);
     memcpy(block.data(), req, 7);
     for (int i = 0; i < 2000; ++i)
-        ASSERT_TRUE(SendAll(fd, block.data(), block.size()));
-    close(fd);
+        ASSERT_TRUE(SendAll(conn, block.data(), block.size()));
+    conn.Close();
 
     ASSERT_TRUE(sim.SetFault("garbage", "file"));
-    fd = Connect(sim.FilePorts()[1]);
-    ASSERT_TRUE(SendAll(fd, req, 7));
-    ASSERT_TRUE(RecvExact(fd, ans, 7));
+    conn = Connect(sim.FilePorts()[1]);
+    ASSERT_TRUE(SendAll(conn, req, 7));
+    ASSERT_TRUE(RecvExact(conn, ans, 7));
     EXPECT_NE(ans[2], 2);
-    close(fd);
 }
 
 TEST(SimUpload, MalformedAnnouncesNeverHurtTheServer)
@@ -330,12 +323,10 @@ TEST(SimUpload, MalformedAnnouncesNeverHurtTheServer)
     Announce good = MakeAnnounce(c, path, "x.flv");
 
     auto answerOf = [&](const std::vector<uint8_t>& bytes, AnswerMsg* a) {
-        int fd = Connect(port);
-        SendAll(fd, bytes.data(), bytes.size());
-        shutdown(fd, SHUT_WR);
-        bool got = ReadAnswer(fd, a);
-        close(fd);
-        return got;
+        CSocket s = Connect(port);
+        SendAll(s, bytes.data(), bytes.size());
+        s.ShutdownSend();
+        return ReadAnswer(s, a);
     };
     AnswerMsg a;
     // Names that escape the folder, decode to nothing, or are not UTF-8: an error answer.
@@ -412,11 +403,7 @@ TEST(SimUpload, SparseFileBeyondFourGigabytes)
     // A sparse local file of 4 GiB + 5000 bytes whose last 5000 bytes carry data.
     const int64_t length = (int64_t(4) << 30) + 5000;
     std::string path = dir.File("big.flv");
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0);
-    std::string tail = Pattern(5000, 77);
-    ASSERT_EQ(pwrite(fd, tail.data(), tail.size(), length - 5000), 5000);
-    close(fd);
+    ASSERT_TRUE(WriteSparseFile(path, length, Pattern(5000, 77)));
     Announce a = MakeAnnounce(c, path, "big.flv");
     ASSERT_EQ(a.end, length);
 
@@ -424,10 +411,7 @@ TEST(SimUpload, SparseFileBeyondFourGigabytes)
     // earlier run), so only the end crosses the wire.
     std::string partial = sim.RootDir() + "partial/" + std::to_string(c.org) + "_" + Hex(a.md5) + "_" +
                           std::to_string(length) + ".part";
-    fd = open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(ftruncate(fd, length - 7000), 0);
-    close(fd);
+    ASSERT_TRUE(WriteSparseFile(partial, length - 7000));
 
     a.start = length - 7000;
     RunResult r = Upload(sim.FilePorts()[0], a, path, 180000);

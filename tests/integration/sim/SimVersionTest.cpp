@@ -5,12 +5,7 @@
 #include "common/LoopbackServer.h"
 #include "common/SimHarness.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace vx::test::sim {
 
@@ -39,28 +34,23 @@ std::vector<uint8_t> Request(uint16_t a, uint16_t b, uint16_t c, uint16_t d)
 // One datagram exchange; empty when nothing came back within the time.
 std::vector<uint8_t> Udp(int port, const std::vector<uint8_t>& req, int waitMs = 2000)
 {
-    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
-    sendto(fd, req.data(), req.size(), 0, reinterpret_cast<sockaddr*>(&a), sizeof(a));
+    CSocket s;
     std::vector<uint8_t> buf(1400, 0);
-    pollfd p{fd, POLLIN, 0};
-    ssize_t n = poll(&p, 1, waitMs) > 0 ? recv(fd, buf.data(), buf.size(), 0) : -1;
-    close(fd);
-    buf.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    size_t n = 0;
+    if (!s.OpenUdp() || !s.SendTo("127.0.0.1", static_cast<uint16_t>(port), req.data(), req.size()) ||
+        s.RecvFrom(buf.data(), buf.size(), waitMs, &n, nullptr, nullptr) != SockResult::Ok)
+        n = 0;
+    buf.resize(n);
     return buf;
 }
 
 std::vector<uint8_t> Tcp(int port, const std::vector<uint8_t>& req)
 {
-    int fd = Connect(port);
-    if (fd < 0)
+    CSocket s = Connect(port);
+    if (!s.IsValid())
         return {};
-    SendAll(fd, req.data(), req.size());
-    std::string got = RecvUntilQuiet(fd, 3000);
-    close(fd);
+    SendAll(s, req.data(), req.size());
+    std::string got = RecvUntilQuiet(s.Fd(), 3000);
     return std::vector<uint8_t>(got.begin(), got.end());
 }
 

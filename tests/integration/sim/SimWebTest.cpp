@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <thread>
-#include <unistd.h>
 
 namespace vx::test::sim {
 
@@ -160,11 +159,11 @@ TEST(SimWeb, CookieTimeToLiveMakesTheCheckAskForARelogin)
         return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count() % 1000;
     };
     while (msInSecond() < 850) // log in during the last 150 ms of a second
-        usleep(10 * 1000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     auto loggedIn = steady_clock::now();
     Session s = LogInDemo(sim);
     while (msInSecond() >= 850) // and check once the next second has begun
-        usleep(10 * 1000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (steady_clock::now() - loggedIn < milliseconds(900)) {
         EXPECT_FALSE(Api(sim, s, "/check.do?action=checkIfOut")["isOverdue"].asBool());
     }

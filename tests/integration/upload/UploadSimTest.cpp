@@ -9,6 +9,8 @@
 #include "media/FileMd5.h"
 #include "net/Session.h"
 #include "net/SpaceApi.h"
+#include "platform/File.h"
+#include "platform/FsPath.h"
 #include "platform/Paths.h"
 #include "unit/upload/RawServer.h"
 #include "unit/upload/UploadTestUtil.h"
@@ -18,9 +20,7 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
+#include <filesystem>
 
 namespace vx::test {
 namespace {
@@ -28,11 +28,11 @@ namespace {
 std::vector<std::string> FilesIn(const std::string& dir)
 {
     std::vector<std::string> out;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.')
-                out.push_back(dir + e->d_name);
-        closedir(d);
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(FsPath(dir), ec)) {
+        const std::string name = FsPathText(e.path().filename());
+        if (name[0] != '.')
+            out.push_back(dir + name);
     }
     return out;
 }
@@ -259,9 +259,11 @@ TEST_F(UploadSimTest, EveryAnswerGivesItsCodeAndNothingHangs)
 
     // Result -30000: over the quota (a sparse file: only its length matters before the data).
     t = Task("huge.flv", 1000, 34);
-    int fd = open(t.strPath.c_str(), O_WRONLY);
-    ASSERT_EQ(ftruncate(fd, 500LL << 30), 0);
-    close(fd);
+    {
+        CFile huge;
+        ASSERT_TRUE(huge.Open(t.strPath, CFile::Mode::Write));
+        ASSERT_TRUE(huge.Truncate(500LL << 30));
+    }
     t.i64EndPos = 500LL << 30;
     EXPECT_EQ(Codes(Upload(t)), std::vector<int>{TRANS_REFUSED});
 
@@ -351,20 +353,13 @@ TEST_F(UploadSimTest, PositionsBeyondFourGibibytesReachTheServerWhole)
     // as after an interrupted upload, so only the tail travels.
     const int64_t head = 4LL << 30;
     std::string path = m_dir.File("big.flv");
-    int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0);
-    std::string tail = MakeSampleFile(m_dir.File("tail"), 1000, 60);
-    ASSERT_EQ(pwrite(fd, tail.data(), tail.size(), head), 1000);
-    close(fd);
+    ASSERT_TRUE(WriteSparseFile(path, head + 1000, MakeSampleFile(m_dir.File("tail"), 1000, 60)));
     FileMd5Result r;
     ASSERT_EQ(GetFileMd5(path, s_sim->Md5Rule(), nullptr, &r), MD5_OK);
     ASSERT_EQ(r.i64Length, head + 1000);
     std::string partial = s_sim->RootDir() + "partial/" + std::to_string(s_cfg->m_i64OrgId) + "_" + r.strMd5 +
                           "_" + std::to_string(head + 1000) + ".part";
-    fd = open(partial.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(ftruncate(fd, head), 0);
-    close(fd);
+    ASSERT_TRUE(WriteSparseFile(partial, head));
 
     _sTransTask t;
     t.strFileIndex = "big";

@@ -1,8 +1,7 @@
 #include "unit/upload/UploadTestUtil.h"
 
+#include "common/TestUtil.h"
 #include "platform/Crypto.h"
-
-#include <cstdio>
 
 namespace vx::test {
 
@@ -16,11 +15,7 @@ std::string MakeSampleFile(const std::string& path, int64_t size, uint32_t seed)
         x ^= x << 5;
         c = static_cast<char>(x & 0xFF);
     }
-    FILE* f = fopen(path.c_str(), "wb");
-    if (f) {
-        fwrite(data.data(), 1, data.size(), f);
-        fclose(f);
-    }
+    WriteFile(path, data); // UTF-8 names arrive whole on Windows too
     return data;
 }
 
