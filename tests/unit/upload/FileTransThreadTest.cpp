@@ -5,7 +5,6 @@
 #include "app/LogFile.h"
 #include "app/Utils.h"
 #include "common/TestUtil.h"
-#include "platform/File.h"
 #include "unit/upload/RawServer.h"
 #include "unit/upload/UploadTestUtil.h"
 #include "upload/TransProtocol.h"
@@ -427,11 +426,10 @@ TEST_F(FileTransThreadTest, PositionsBeyondFourGibibytesTravelWhole)
 {
     std::string path = m_dir.File("big.flv");
     const int64_t size = (4LL << 30) + 100; // sparse: costs no disk
-    {
-        CFile file;
-        ASSERT_TRUE(file.Open(path, CFile::Mode::Write));
-        ASSERT_TRUE(file.Truncate(size));
-    }
+    // The last 100 bytes differ from the zeros before them, so a position cut to 32 bits
+    // (the head of the file) is told apart from the right one.
+    const std::string tail = MakeSampleFile(m_dir.File("tail"), 100, 7);
+    ASSERT_TRUE(WriteSparseFile(path, size, tail));
     SeenAnnounce seen;
     std::string got;
     CRawServer srv([&](CRawConn& c) {
@@ -452,7 +450,7 @@ TEST_F(FileTransThreadTest, PositionsBeyondFourGibibytesTravelWhole)
     t.usSvrPort = srv.Port();
     RunOnce(t);
     EXPECT_EQ(seen.end, size);
-    EXPECT_EQ(got, std::string(100, '\0'));
+    EXPECT_EQ(got, tail);
     ASSERT_EQ(m_log.Of(TR_UPLOADED).size(), 1u);
     EXPECT_EQ(m_log.Of(TR_UPLOADED)[0].i64Pos, size);
 }
