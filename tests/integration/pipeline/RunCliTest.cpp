@@ -451,59 +451,60 @@ TEST_F(RunCli, ADiskFullWhileConvertingIsNamed)
     auto cfg = LoggedIn();
     ASSERT_FALSE(cfg->GetText(2293).empty());
     EXPECT_NE(r.err.find(cfg->GetText(2293)), std::string::npos) << r.err;
+}
 
-    // The file server's "space full" reaches the user as such: the record ends failed with that
-    // cause on the first refusal, under its own name (no renaming), and the run ends 1.
-    TEST_F(RunCli, AFullSpaceEndsTheUploadWithItsCause)
-    {
-        const std::string doc = dir.File("full/handout.pdf");
-        MakeDirs(dir.File("full"));
-        WriteFile(doc, "%PDF-1.4\n" + std::string(5000, 'h'));
-        // First the file server answers garbage: the record waits in the queue, failed.
-        ASSERT_TRUE(sim.SetFault("garbage", "file"));
-        EXPECT_EQ(Run({"run", "--test-ms", "300", doc}).exitCode, 1);
-        // Then the space is full.
-        sim.Stop();
-        ASSERT_TRUE(sim.Start({"--quota-gb", "0"}));
-        config = sim.WriteConfig(dir.Path());
-        RunResult r = Run({"run", "--test-ms", "300"});
-        EXPECT_EQ(r.exitCode, 1) << r.err;
-        auto cfg = LoggedIn();
-        EXPECT_NE(r.err.find(cfg->GetText(kSpaceFullText)), std::string::npos) << r.err;
-        EXPECT_NE(r.err.find("handout.pdf"), std::string::npos) << r.err;
-        const std::string log = sim.LogText();
-        size_t refusals = 0;
-        for (size_t at = log.find("announce -> -30000"); at != std::string::npos;
-             at = log.find("announce -> -30000", at + 1))
-            ++refusals;
-        EXPECT_EQ(refusals, 1u) << "refused once, never renamed and tried again";
-        DbOpenOptions o;
-        o.bReadOnly = true;
-        CLocalDb db(data.Path() + "DB/vexora_v2.0.db", o);
-        std::vector<_sLCItemData> rows;
-        ASSERT_TRUE(db.GetCourseFile(cfg->m_i64UserId, &rows));
-        ASSERT_EQ(rows.size(), 1u);
-        EXPECT_EQ(rows[0].nStatus, CS_UPLOAD_FAILED);
-        EXPECT_EQ(rows[0].strConvertPath.substr(rows[0].strConvertPath.find_last_of('/') + 1), "handout.pdf");
-    }
+// The file server's "space full" reaches the user as such: the record ends failed with that
+// cause on the first refusal, under its own name (no renaming), and the run ends 1.
+TEST_F(RunCli, AFullSpaceEndsTheUploadWithItsCause)
+{
+    const std::string doc = dir.File("full/handout.pdf");
+    MakeDirs(dir.File("full"));
+    WriteFile(doc, "%PDF-1.4\n" + std::string(5000, 'h'));
+    // First the file server answers garbage: the record waits in the queue, failed.
+    ASSERT_TRUE(sim.SetFault("garbage", "file"));
+    EXPECT_EQ(Run({"run", "--test-ms", "300", doc}).exitCode, 1);
+    // Then the space is full.
+    sim.Stop();
+    ASSERT_TRUE(sim.Start({"--quota-gb", "0"}));
+    config = sim.WriteConfig(dir.Path());
+    RunResult r = Run({"run", "--test-ms", "300"});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    auto cfg = LoggedIn();
+    EXPECT_NE(r.err.find(cfg->GetText(kSpaceFullText)), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("handout.pdf"), std::string::npos) << r.err;
+    const std::string log = sim.LogText();
+    size_t refusals = 0;
+    for (size_t at = log.find("announce -> -30000"); at != std::string::npos;
+         at = log.find("announce -> -30000", at + 1))
+        ++refusals;
+    EXPECT_EQ(refusals, 1u) << "refused once, never renamed and tried again";
+    DbOpenOptions o;
+    o.bReadOnly = true;
+    CLocalDb db(data.Path() + "DB/vexora_v2.0.db", o);
+    std::vector<_sLCItemData> rows;
+    ASSERT_TRUE(db.GetCourseFile(cfg->m_i64UserId, &rows));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].nStatus, CS_UPLOAD_FAILED);
+    EXPECT_EQ(rows[0].strConvertPath.substr(rows[0].strConvertPath.find_last_of('/') + 1), "handout.pdf");
+}
 
-    // Two copies of one file in one run: the server answers the second "busy" while it takes the
-    // first; the second is tried again and both are uploaded.
-    TEST_F(RunCli, TwoCopiesOfOneFileAreBothUploaded)
-    {
-        const std::string bytes = "%PDF-1.4\n" + PatternBytes(400000, 9);
-        MakeDirs(dir.File("pair"));
-        WriteFile(dir.File("pair/first.pdf"), bytes);
-        WriteFile(dir.File("pair/second.pdf"), bytes);
-        ASSERT_TRUE(sim.SetFault("delay", "1500"));
-        RunResult r = Run({"run", "--test-ms", "300", dir.File("pair")});
-        ASSERT_TRUE(sim.SetFault("delay", "0"));
-        EXPECT_EQ(r.exitCode, 0) << r.err << r.out;
-        EXPECT_NE(sim.LogText().find("announce -> -5 "), std::string::npos) << "the copies never met";
-        auto cfg = LoggedIn();
-        CSpaceApi api(*cfg);
-        int64_t root = Folders(api, 0).begin()->second;
-        auto files = Files(api, Folders(api, root)["pair"]);
-        EXPECT_EQ(files["first.pdf"], 1);
-        EXPECT_EQ(files["second.pdf"], 1);
-    }
+// Two copies of one file in one run: the server answers the second "busy" while it takes the
+// first; the second is tried again and both are uploaded.
+TEST_F(RunCli, TwoCopiesOfOneFileAreBothUploaded)
+{
+    const std::string bytes = "%PDF-1.4\n" + PatternBytes(400000, 9);
+    MakeDirs(dir.File("pair"));
+    WriteFile(dir.File("pair/first.pdf"), bytes);
+    WriteFile(dir.File("pair/second.pdf"), bytes);
+    ASSERT_TRUE(sim.SetFault("delay", "1500"));
+    RunResult r = Run({"run", "--test-ms", "300", dir.File("pair")});
+    ASSERT_TRUE(sim.SetFault("delay", "0"));
+    EXPECT_EQ(r.exitCode, 0) << r.err << r.out;
+    EXPECT_NE(sim.LogText().find("announce -> -5 "), std::string::npos) << "the copies never met";
+    auto cfg = LoggedIn();
+    CSpaceApi api(*cfg);
+    int64_t root = Folders(api, 0).begin()->second;
+    auto files = Files(api, Folders(api, root)["pair"]);
+    EXPECT_EQ(files["first.pdf"], 1);
+    EXPECT_EQ(files["second.pdf"], 1);
+}
