@@ -122,6 +122,16 @@ QString PickFromSetMenu(QToolButton* button, const std::function<void()>& open, 
     return picked;
 }
 
+// Waits for the child window of type T to show, then closes it.
+template <typename T> bool ShownThenClosed(QWidget& owner)
+{
+    T* child = nullptr;
+    if (!QTest::qWaitFor([&] { return (child = owner.findChild<T*>()) && child->isVisible(); }, 5000))
+        return false;
+    child->close();
+    return QTest::qWaitFor([&] { return !owner.findChild<T*>(); }, 5000);
+}
+
 // Moves the keyboard focus through the window with Tab until it reaches target (at most 60 steps).
 bool TabTo(QWidget* window, QWidget* target)
 {
@@ -509,10 +519,7 @@ private slots:
         // By mouse: "设置" opens the settings window.
         const auto click = [button] { QTest::mouseClick(button, Qt::LeftButton); };
         QCOMPARE(PickFromSetMenu(button, click, 0, true), QStringLiteral("设置"));
-        CSetDataWnd* settings = nullptr;
-        QTRY_VERIFY((settings = w.findChild<CSetDataWnd*>()) && settings->isVisible());
-        settings->close();
-        QTRY_VERIFY(!w.findChild<CSetDataWnd*>());
+        QVERIFY(ShownThenClosed<CSetDataWnd>(w));
 
         // By keyboard: Tab reaches the button, Enter opens the menu, "关于" opens the about window.
         w.activateWindow();
@@ -520,10 +527,7 @@ private slots:
         QVERIFY(TabTo(&w, button));
         const auto key = [button](Qt::Key k) { return [button, k] { QTest::keyClick(button, k); }; };
         QCOMPARE(PickFromSetMenu(button, key(Qt::Key_Return), 1, false), QStringLiteral("关于"));
-        QWidget* about = nullptr;
-        QTRY_VERIFY((about = w.findChild<CVXAboutWnd*>()) && about->isVisible());
-        about->close();
-        QTRY_VERIFY(!w.findChild<CVXAboutWnd*>());
+        QVERIFY(ShownThenClosed<CVXAboutWnd>(w));
 
         // Escape closes the menu without a command.
         w.activateWindow();
