@@ -220,7 +220,11 @@ void CCoursePipeline::OnSessionAnswers(SessionAnswers&& a)
     m_fileServers = std::move(a.servers);
     if (!m_pTestNetWork) {
         m_pTestNetWork = std::move(a.speedTest);
+        // A short test may have reported before it was handed over: its choice is applied
+        // already, and nothing else will come from it.
+        const bool appliedEarly = m_bTestApplied;
         ForgetSpeedTest();
+        m_bTestApplied = appliedEarly && m_pTestNetWork && m_pTestNetWork->HasResult();
     } else if (a.speedTest)
         a.speedTest->StopEx();
     if (a.serversFailed && !a.serversError.empty())

@@ -378,6 +378,7 @@ private slots:
                 session.PermissionGranted());
         _sSetData options;
         options.strConvertPath = env.dir.File("converted");
+        options.nUinfo |= kOptStartSetDone;
         QVERIFY(env.db->UpDateSetData(options, env.config->m_i64UserId));
         // The companion on the window's database.
         auto startRun = [&](QProcess& p, const QStringList& args) {

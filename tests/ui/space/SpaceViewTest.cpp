@@ -474,11 +474,16 @@ private slots:
 
     void aNameTypedForOneFolderGoesToItWhileANewFolderArrives()
     {
+        // The editors end when they lose the focus, which only an active window hands around
+        // (an earlier case may have left another window active).
+        m_page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_page.get()));
         const int64_t shown = MakeDir(m_root, QStringLiteral("改名测试"));
         QVERIFY(MakeDir(shown, QStringLiteral("第三周")) > 0);
         QVERIFY(ShowFolder(shown));
-        // The server is slow: the new folder arrives while the user renames another one.
-        QVERIFY(m_sim.SetFault("delay", "1500"));
+        // The server is slow: the new folder arrives while the user renames another one (slow
+        // enough that the typing is done first, however busy the machine).
+        QVERIFY(m_sim.SetFault("delay", "4000"));
         QTest::mouseClick(m_page->findChild<QPushButton*>(QStringLiteral("SpaceCreatedirbtn")),
                           Qt::LeftButton);
         CVXDirListUI* list = m_page->List();
@@ -499,7 +504,7 @@ private slots:
                         second = e;
                 return second != nullptr;
             },
-            10000));
+            20000));
         QTest::keyClick(second, Qt::Key_Escape);
         QVERIFY(m_sim.SetFault("delay", "0"));
         QVERIFY(Settle());

@@ -10,7 +10,8 @@ using vx::test::StoreTest;
 
 namespace {
 
-const char* kAllTables = "Fileserverinfo|appoptions|coursefile|directory|setdata|sortrow|spacefile|users";
+const char* kAllTables =
+    "Fileserverinfo|appoptions|coursefile|directory|queueinbox|setdata|sortrow|spacefile|users";
 
 int Mode(const std::string& path)
 {
