@@ -4,7 +4,9 @@ TESTDIR ?= build/test
 RELDIR  ?= build/release
 CTEST_ARGS ?=
 
-.PHONY: all deps test build-test demo build-release package bench fuzz format clean
+WINDIR  ?= build/windows
+
+.PHONY: all deps test build-test demo build-release package bench fuzz format clean windows test-windows
 
 all: build-release
 
@@ -19,8 +21,23 @@ build-test: deps $(TESTDIR)/CMakeCache.txt
 
 # Installs what is missing, builds the sanitizer build and runs every test.
 test: build-test
+	@scripts/check-layers
 	cd $(TESTDIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 QT_QPA_PLATFORM=offscreen \
 		ctest --output-on-failure -j$(JOBS) $(CTEST_ARGS)
+
+# Windows x64: the core libraries, vexora.exe and vexora-sim.exe (and the tests) cross-built
+# with MinGW-w64; the tests run under Wine with a private prefix in $(WINDIR)/wineprefix.
+$(WINDIR)/CMakeCache.txt:
+	cmake -S . -B $(WINDIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+		-DVX_TESTS=ON
+
+windows:
+	@scripts/install-deps --windows
+	@$(MAKE) --no-print-directory $(WINDIR)/CMakeCache.txt
+	cmake --build $(WINDIR) -j$(JOBS)
+
+test-windows: windows
+	@scripts/test-windows $(WINDIR) $(JOBS) $(CTEST_ARGS)
 
 $(RELDIR)/CMakeCache.txt:
 	cmake -S . -B $(RELDIR) -DCMAKE_BUILD_TYPE=Release -DVX_TESTS=OFF

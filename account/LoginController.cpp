@@ -2,8 +2,7 @@
 
 #include "account/AccountMessages.h"
 #include "app/LogFile.h"
-
-#include <strings.h>
+#include "platform/Utf8.h"
 
 namespace vx {
 
@@ -119,7 +118,7 @@ void CLoginController::DeleteItem(int index)
         return;
     const std::string name = m_view.items[index];
     if (!name.empty()) {
-        if (strcasecmp(name.c_str(), m_view.userName.c_str()) == 0) {
+        if (EqualsNoCase(name, m_view.userName)) {
             m_view.userName.clear();
             m_view.password.clear();
         }

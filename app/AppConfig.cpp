@@ -1,16 +1,17 @@
 #include "app/AppConfig.h"
 
 #include "app/LogFile.h"
+#include "platform/FsPath.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Socket.h"
+#include "platform/Utf8.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <strings.h>
-#include <unistd.h>
+#include <thread>
 
 namespace vx {
 
@@ -37,10 +38,9 @@ void ParseEndpoint(const std::string& text, std::string* host, int* port)
 {
     size_t eq = text.find('=');
     std::string rest = eq == std::string::npos ? text : text.substr(eq + 1);
-    for (const char* scheme : {"http://", "https://"}) {
-        size_t n = strlen(scheme);
-        if (rest.size() >= n && strncasecmp(rest.c_str(), scheme, n) == 0) {
-            rest.erase(0, n);
+    for (const std::string scheme : {"http://", "https://"}) {
+        if (StartsWithNoCase(rest, scheme)) {
+            rest.erase(0, scheme.size());
             break;
         }
     }
@@ -109,7 +109,7 @@ void CAppConfig::Load()
     m_strWebHost = webHost;
     m_nWebPort = webPort;
 
-    m_bNeedCheck = strcasecmp(read("convert", "needcheck").c_str(), "false") != 0;
+    m_bNeedCheck = !EqualsNoCase(read("convert", "needcheck"), "false");
     struct Tuning
     {
         const char* section;
@@ -141,7 +141,7 @@ void CAppConfig::Load()
         }
     }
 
-    long cpus = sysconf(_SC_NPROCESSORS_ONLN);
+    long cpus = static_cast<long>(std::thread::hardware_concurrency());
     if (cpus > 0)
         m_nCpuCount = static_cast<int>(cpus);
 
@@ -209,7 +209,7 @@ bool CAppConfig::PrepareUserCopy()
         m_strLastSaveError = "cannot create folder " + folder + ": " + strerror(errno);
         return false;
     }
-    std::ofstream out(m_strConfigPath, std::ios::binary | std::ios::app);
+    std::ofstream out(FsPath(m_strConfigPath), std::ios::binary | std::ios::app);
     out << "; Your own Vexora settings. Keys set here override " << m_strDefaultsPath << ".\n";
     out.flush();
     if (!out) {

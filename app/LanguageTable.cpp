@@ -1,5 +1,6 @@
 #include "app/LanguageTable.h"
 
+#include "platform/FileOps.h"
 #include "platform/Utf8.h"
 #include <cstdio>
 #include <cstdlib>
@@ -23,7 +24,7 @@ void HandleLine(std::string line, std::map<int, std::string>* texts)
 void CLanguageTable::Load(const std::string& path)
 {
     m_texts.clear();
-    FILE* f = fopen(path.c_str(), "rb");
+    FILE* f = OpenFile(path, "rb");
     if (!f)
         return;
     std::string content;

@@ -1,5 +1,6 @@
 #include "app/LogFile.h"
 
+#include "platform/LocalTime.h"
 #include "platform/Paths.h"
 
 #include <cstdarg>
@@ -61,8 +62,7 @@ void CLogFile::WriteLines(const std::vector<std::string>& texts)
     if (m_file.Replaced())
         m_file.Open(m_path, kRotateSize, BackupPath(m_path));
     time_t now = time(nullptr);
-    struct tm local;
-    localtime_r(&now, &local);
+    struct tm local = LocalTimeOf(now);
     char stamp[20] = {0};
     if (strftime(stamp, sizeof(stamp), "%m/%d %X : ", &local) == 0)
         stamp[0] = '\0';

@@ -5,6 +5,7 @@
 // file drops lines silently: logging never fails visibly.
 
 #include "platform/AppendFile.h"
+#include "platform/PrintfFormat.h"
 
 #include <mutex>
 #include <string>
@@ -56,7 +57,7 @@ void OpenLogs();
 void CloseLogs();
 
 // printf-style; the format must be a literal of ours. Texts from outside go through %s.
-void Log(CLogFile* channel, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void Log(CLogFile* channel, const char* format, ...) VX_PRINTF_FORMAT(2, 3);
 // Writes text as it stands (no format processing).
 void LogText(CLogFile* channel, const std::string& text);
 // Lines as they stand, in one append.

@@ -3,15 +3,12 @@
 #include "app/LogFile.h"
 #include "app/Version.h"
 #include "platform/Crypto.h"
+#include "platform/FileOps.h"
 #include "platform/Utf8.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <dirent.h>
-#include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vx {
 
@@ -60,12 +57,6 @@ std::string FormatDuration(int t)
 
 namespace {
 
-bool EndsWithNoCase(const std::string& s, const char* suffix)
-{
-    size_t n = strlen(suffix);
-    return s.size() >= n && strcasecmp(s.c_str() + s.size() - n, suffix) == 0;
-}
-
 // Length of the extension part of name (0 when there is none).
 size_t ExtLength(const std::string& name)
 {
@@ -95,26 +86,9 @@ std::string GetFileNameNoExt(const std::string& name)
 
 bool DeleteDirectory(const std::string& path)
 {
-    std::string base = path;
-    while (base.size() > 1 && base.back() == '/')
-        base.pop_back();
-    DIR* dir = opendir(base.c_str());
-    if (!dir)
-        return false;
-    while (dirent* e = readdir(dir)) {
-        if (strcmp(e->d_name, ".") == 0 || strcmp(e->d_name, "..") == 0)
-            continue;
-        std::string child = base + "/" + e->d_name;
-        struct stat st;
-        // lstat: a link to a folder is removed as a link, never followed out of the tree.
-        if (lstat(child.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-            DeleteDirectory(child);
-        } else if (unlink(child.c_str()) != 0) {
-            Log(g_log, "Error: filename: %s  delete  is failed  code:%d", child.c_str(), errno);
-        }
-    }
-    closedir(dir);
-    return rmdir(base.c_str()) == 0;
+    return RemoveTree(path, [](const std::string& file, int code) {
+        Log(g_log, "Error: filename: %s  delete  is failed  code:%d", file.c_str(), code);
+    });
 }
 
 std::string UrlEncode(const std::string& text)

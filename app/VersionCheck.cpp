@@ -6,12 +6,10 @@
 #include "platform/Socket.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <sys/socket.h>
 
 namespace vx {
 
@@ -31,10 +29,10 @@ uint16_t GetLe16(const uint8_t* p)
 // The address as the logs show it: the 32-bit network-order value read as an unsigned number.
 unsigned IpValue(const std::string& dotted)
 {
-    in_addr a{};
-    if (inet_pton(AF_INET, dotted.c_str(), &a) != 1)
+    uint32_t a = 0;
+    if (!ParseIpv4(dotted, &a))
         return 0xFFFFFFFFu;
-    return a.s_addr;
+    return a;
 }
 
 // Closing the way the version server expects: no lingering data, both directions shut.
@@ -43,7 +41,7 @@ void CloseHard(CSocket& s)
     if (!s.IsValid())
         return;
     s.SetLinger(true, 0);
-    shutdown(s.Fd(), SHUT_RDWR);
+    s.Shutdown();
     s.Close();
 }
 

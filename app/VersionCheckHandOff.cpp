@@ -5,19 +5,9 @@
 #include "platform/Paths.h"
 #include "platform/Process.h"
 
-#include <climits>
-#include <unistd.h>
-
 namespace vx {
 
 namespace {
-
-std::string OwnExecutablePath()
-{
-    char buf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
-    return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
-}
 
 std::string JoinForLog(const std::vector<std::string>& args)
 {
@@ -95,7 +85,7 @@ bool NeedUpate(const std::vector<std::string>& ownArgs, const VersionCheckHooks&
         Log(g_log, "Error : Check Version, update address refused, not an http url(%s)", text.c_str());
         return false;
     }
-    std::vector<std::string> args = BuildUpdaterArgs(text, "Vexora", OwnExecutablePath(), ownArgs);
+    std::vector<std::string> args = BuildUpdaterArgs(text, "Vexora", GetProgramPath(), ownArgs);
     std::string updater = hooks.updaterPath.empty() ? GetHelperFolder() + "Update" : hooks.updaterPath;
     // A missing updater ends the program after the message, as it always has: only a new
     // installation helps there.

@@ -27,8 +27,6 @@
 #include "platform/Terminal.h"
 #include "store/LocalDb.h"
 
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <climits>
@@ -50,10 +48,7 @@ extern "C" void OnStopSignal(int)
 
 std::string Absolute(const std::string& path)
 {
-    if (!path.empty() && path[0] == '/')
-        return path;
-    char cwd[PATH_MAX];
-    return getcwd(cwd, sizeof cwd) ? JoinPath(cwd, path) : path;
+    return MakeAbsolute(path);
 }
 
 // The folder the files go to: --dir when given (looked up below the top-level folders so its

@@ -2,6 +2,7 @@
 
 #include "cli/CliCommand.h"
 #include "platform/Paths.h"
+#include "platform/Process.h"
 #include "store/LocalDb.h"
 
 #include <atomic>

@@ -5,8 +5,10 @@
 #include "app/Utils.h"
 #include "cli/CliCommand.h"
 #include "cli/CliHelpers.h"
+#include "platform/CommandLine.h"
 #include "platform/Paths.h"
 #include "platform/Socket.h"
+#include "platform/Terminal.h"
 #include "platform/Utf8.h"
 
 #include <algorithm>
@@ -69,7 +71,9 @@ void PrintHelp()
 
 int main(int argc, char** argv)
 {
+    UseUtf8Arguments(&argc, &argv);
     InitUtf8Locale();
+    PrepareConsole();
     IgnoreSigpipe();
     for (int i = 1; i < argc; ++i) {
         if (strcmp(argv[i], "--version") == 0) {

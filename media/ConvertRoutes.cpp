@@ -140,7 +140,7 @@ int CConvertThread::DumptoMiddleFile(const std::string& src, const MiData& srcMi
     // The middle tools get our own name for the source. A hard link costs nothing; a copy is
     // made only across file systems, and it stops when the task is withdrawn.
     std::string input = copied;
-    if (link(src.c_str(), copied.c_str()) != 0 && !CopyFileReplace(src, copied, &m_bCancel)) {
+    if (!MakeHardLink(src, copied) && !CopyFileReplace(src, copied, &m_bCancel)) {
         Log(g_convertLog, "Error : DumptoMiddleFile, copy file to destination failed, code=%d", errno);
         input = src; // the argument vector carries the original name safely as well
     }
@@ -170,7 +170,7 @@ int CConvertThread::DumptoMiddleFile(const std::string& src, const MiData& srcMi
     } else if (!FileExists(m_options.strTsMuxerPath)) {
         ret = CV_NO_MIDDLE_TOOL;
     } else {
-        FILE* f = fopen(meta.c_str(), "wb");
+        FILE* f = OpenFile(meta, "wb");
         if (!f) {
             Log(g_convertLog, "Error : dump to TS, but create meta file(%s) failed, code=%d", meta.c_str(),
                 errno);

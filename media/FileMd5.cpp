@@ -2,10 +2,8 @@
 
 #include "app/Utils.h"
 #include "platform/Crypto.h"
+#include "platform/File.h"
 #include "platform/Paths.h"
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -32,39 +30,6 @@ std::string Utf8Right(const std::string& s, size_t n)
     return s.substr(pos);
 }
 
-class CFd
-{
-public:
-    explicit CFd(int fd) : m_fd(fd) {}
-    ~CFd()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-// Fills buf up to len bytes; returns the count (less only at the end of the file) or -1.
-ssize_t ReadFull(int fd, uint8_t* buf, size_t len)
-{
-    size_t got = 0;
-    while (got < len) {
-        ssize_t n = read(fd, buf + got, len - got);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (n == 0)
-            break;
-        got += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(got);
-}
-
 } // namespace
 
 bool IsWholeFileMd5(const std::string& path)
@@ -86,14 +51,13 @@ int GetFileMd5ByRule(const std::string& path, int rule, bool whole, const std::a
             *out = result;
         return MD5_FILE_MISSING;
     }
-    CFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0) {
-        result.nErrno = errno;
+    CFile file;
+    if (!file.Open(path, CFile::Mode::ReadSequential)) {
+        result.nErrno = file.LastError();
         if (out)
             *out = result;
         return MD5_READ_FAILED;
     }
-    posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
     std::unique_ptr<uint8_t[]> buf(new uint8_t[kChunkSize]);
     CMd5 md5;
@@ -104,10 +68,10 @@ int GetFileMd5ByRule(const std::string& path, int rule, bool whole, const std::a
             code = MD5_STOPPED;
             break;
         }
-        ssize_t n = ReadFull(fd.Get(), buf.get(), kChunkSize);
+        int64_t n = file.ReadFull(buf.get(), kChunkSize);
         if (n < 0) {
             // A failed read is not the end of the file: a digest of part of it would be wrong.
-            result.nErrno = errno;
+            result.nErrno = file.LastError();
             code = MD5_READ_FAILED;
             break;
         }

@@ -16,19 +16,19 @@ const std::vector<std::string>& EncoderNames()
     return names;
 }
 
-std::vector<pid_t> FindEncoders(const std::string& codecsFolder)
+std::vector<ProcessId> FindEncoders(const std::string& codecsFolder)
 {
-    std::set<pid_t> found;
+    std::set<ProcessId> found;
     for (const std::string& name : EncoderNames())
-        for (pid_t pid : FindProcessesStartedFrom(JoinPath(codecsFolder, name)))
+        for (ProcessId pid : FindProcessesStartedFrom(JoinPath(codecsFolder, name)))
             found.insert(pid);
     return {found.begin(), found.end()};
 }
 
-std::vector<pid_t> FindLeftoverEncoders(const std::string& codecsFolder)
+std::vector<ProcessId> FindLeftoverEncoders(const std::string& codecsFolder)
 {
-    std::vector<pid_t> leftovers;
-    for (pid_t pid : FindEncoders(codecsFolder))
+    std::vector<ProcessId> leftovers;
+    for (ProcessId pid : FindEncoders(codecsFolder))
         if (StarterOf(pid) != StarterState::Running)
             leftovers.push_back(pid);
     return leftovers;
@@ -38,7 +38,7 @@ int KillLeftoverEncoders(const std::string& codecsFolder)
 {
     const std::string folder = codecsFolder.empty() ? GetCodecsFolder() : codecsFolder;
     int ended = 0;
-    for (pid_t pid : FindLeftoverEncoders(folder)) {
+    for (ProcessId pid : FindLeftoverEncoders(folder)) {
         if (EndProcess(pid, 1000)) {
             ++ended;
             Log(g_log, "Info : ended leftover encoder process %d", static_cast<int>(pid));

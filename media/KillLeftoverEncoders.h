@@ -5,8 +5,9 @@
 // ended; and of those only leftovers: an encoder whose starter (a `vexora run`, a `vexora
 // convert`, another window, a test) still works is its starter's business.
 
+#include "platform/Process.h"
+
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace vx {
@@ -15,10 +16,10 @@ namespace vx {
 const std::vector<std::string>& EncoderNames();
 
 // Processes of this user started from one of our encoders in codecsFolder, whoever started them.
-std::vector<pid_t> FindEncoders(const std::string& codecsFolder);
+std::vector<ProcessId> FindEncoders(const std::string& codecsFolder);
 // Those of them whose starter has ended, or that carry no note of their starter (an older
 // version's, or one started by hand).
-std::vector<pid_t> FindLeftoverEncoders(const std::string& codecsFolder);
+std::vector<ProcessId> FindLeftoverEncoders(const std::string& codecsFolder);
 
 // Ends the leftovers; returns how many were ended. codecsFolder defaults to our codecs/ folder
 // (GetCodecsFolder).

@@ -1,10 +1,10 @@
 #include "media/MediaInfo.h"
 
 #include "app/Utils.h"
+#include "platform/Env.h"
 #include "platform/Paths.h"
+#include "platform/SharedLibrary.h"
 #include "platform/Utf8.h"
-
-#include <dlfcn.h>
 
 #include <climits>
 #include <cstdlib>
@@ -13,7 +13,8 @@
 namespace vx {
 namespace {
 
-// The library's flat wide-character interface (wchar_t is UTF-32 here, like the library's).
+// The library's flat wide-character interface (wchar_t as the library has it: UTF-32 on Linux,
+// UTF-16 on Windows).
 using FnNew = void* (*)();
 using FnDelete = void (*)(void*);
 using FnOpen = size_t (*)(void*, const wchar_t*);
@@ -25,7 +26,8 @@ using FnOption = const wchar_t* (*)(void*, const wchar_t*, const wchar_t*);
 struct Library
 {
     std::mutex lock;
-    void* module = nullptr;
+    CSharedLibrary module;
+    bool bound = false;
     FnNew pNew = nullptr;
     FnDelete pDelete = nullptr;
     FnOpen pOpen = nullptr;
@@ -67,15 +69,20 @@ bool CMediaInfo::BindLibrary()
 {
     Library& lib = Lib();
     std::lock_guard<std::mutex> guard(lib.lock);
-    if (lib.module)
+    if (lib.bound)
         return true;
-    const char* name = getenv("VEXORA_MEDIAINFO_LIB");
-    if (!name || !*name)
+    std::string name = GetEnvVar("VEXORA_MEDIAINFO_LIB");
+    if (name.empty())
         name = kLibraryName;
-    void* module = dlopen(name, RTLD_NOW | RTLD_LOCAL);
-    if (!module)
+#ifdef _WIN32
+    // Beside the program, never wherever the search order of the system would find one.
+    if (!IsAbsolutePath(name))
+        name = GetProgramFolder() + name;
+#endif
+    CSharedLibrary& module = lib.module;
+    if (!module.Open(name))
         return false;
-    auto sym = [module](const char* s) { return dlsym(module, s); };
+    auto sym = [&module](const char* s) { return module.Symbol(s); };
     lib.pNew = reinterpret_cast<FnNew>(sym("MediaInfo_New"));
     lib.pDelete = reinterpret_cast<FnDelete>(sym("MediaInfo_Delete"));
     lib.pOpen = reinterpret_cast<FnOpen>(sym("MediaInfo_Open"));
@@ -84,7 +91,7 @@ bool CMediaInfo::BindLibrary()
     lib.pCountGet = reinterpret_cast<FnCountGet>(sym("MediaInfo_Count_Get"));
     lib.pOption = reinterpret_cast<FnOption>(sym("MediaInfo_Option"));
     if (!lib.pNew || !lib.pDelete || !lib.pOpen || !lib.pClose || !lib.pGet || !lib.pCountGet) {
-        dlclose(module);
+        module.Close();
         return false;
     }
     if (lib.pOption) {
@@ -95,7 +102,7 @@ bool CMediaInfo::BindLibrary()
         const wchar_t* v = lib.pOption(nullptr, L"Info_Version", L"");
         lib.version = v ? WideToUtf8(v) : std::string();
     }
-    lib.module = module; // published last: a bound library is complete
+    lib.bound = true; // published last: a bound library is complete
     return true;
 }
 
@@ -103,7 +110,7 @@ bool CMediaInfo::IsLibraryBound()
 {
     Library& lib = Lib();
     std::lock_guard<std::mutex> guard(lib.lock);
-    return lib.module != nullptr;
+    return lib.bound;
 }
 
 std::string CMediaInfo::LibraryVersion()

@@ -50,7 +50,11 @@ public:
     // The library's version text ("MediaInfoLib - v23.04"), empty when not bound.
     static std::string LibraryVersion();
 
+#ifdef _WIN32
+    static constexpr const char* kLibraryName = "MediaInfo.dll";
+#else
     static constexpr const char* kLibraryName = "libmediainfo.so.0";
+#endif
     static constexpr const char* kUnableText = "Unable to load libmediainfo.so.0";
 
 private:

@@ -3,10 +3,8 @@
 #include "app/LogFile.h"
 #include "media/MediaInfo.h"
 #include "media/MediaMessages.h"
+#include "platform/File.h"
 #include "platform/Paths.h"
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 
@@ -88,17 +86,17 @@ void CMediaInfoThread::GetMediaInfo()
     } else if (m_bTerminate) {
         return;
     } else if (item.nFileType == 1) {
-        int fd = open(item.strFilePath.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
+        CFile file;
+        if (!file.Open(item.strFilePath, CFile::Mode::Read)) {
             Log(g_log, "Error : CMediaInfoThread::Process, Open file(%s) failed, code=%d",
-                item.strFilePath.c_str(), errno);
+                item.strFilePath.c_str(), file.LastError());
             code = -2;
         } else {
-            off_t end = lseek(fd, 0, SEEK_END);
-            close(fd);
+            int64_t end = file.Size();
+            file.Close();
             if (end < 0) {
                 Log(g_log, "Error : CMediaInfoThread::Process, Open file(%s) failed, code=%d",
-                    item.strFilePath.c_str(), errno);
+                    item.strFilePath.c_str(), file.LastError());
                 code = -2;
             } else if (!m_bTerminate) {
                 item.i64FileSize = end;

@@ -2,16 +2,12 @@
 
 #include "app/LogFile.h"
 
+#include "platform/Utf8.h"
+
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace vx {
 
@@ -113,7 +109,7 @@ std::string FormatText(const char* format, ...)
 bool CHttpClient::ParseUrl(const std::string& url, std::string* server, std::string* object, uint16_t* port)
 {
     static const char kScheme[] = "http://";
-    if (url.size() <= sizeof(kScheme) - 1 || strncasecmp(url.c_str(), kScheme, sizeof(kScheme) - 1) != 0)
+    if (url.size() <= sizeof(kScheme) - 1 || !StartsWithNoCase(url, kScheme))
         return false;
     size_t hostStart = sizeof(kScheme) - 1;
     size_t pathStart = url.find_first_of("/?", hostStart);
@@ -344,57 +340,42 @@ bool CHttpClient::Fail(int code, const std::string& text)
 
 bool CHttpClient::ConnectTo(const std::string& server, uint16_t port)
 {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return Fail(errno, FormatText("Build Socket Error, The Error = %d", errno));
-    m_socket = CSocket(fd);
-    timeval tv{m_timeouts.recvTimeoutMs / 1000, (m_timeouts.recvTimeoutMs % 1000) * 1000};
-    if (setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv)) != 0)
-        m_strErrorText = FormatText("Set recv time out, The Error = %d", errno);
-
     std::string dotted;
-    in_addr addr{};
-    if (!ResolveHost(server, &dotted) || inet_pton(AF_INET, dotted.c_str(), &addr) != 1) {
+    uint32_t addr = 0;
+    if (!ResolveHost(server, &dotted) || !ParseIpv4(dotted, &addr)) {
         m_strCause = "cannot resolve host " + server;
         return Fail(kErrHostNotFound, FormatText("请检查网络连接情况, The Error = %d", kErrHostNotFound));
     }
-    const auto* b = reinterpret_cast<const unsigned char*>(&addr.s_addr);
+    const auto* b = reinterpret_cast<const unsigned char*>(&addr);
     m_strRequestLog += FormatText("Info : Requested host [IP %s ADDR = %d.%d.%d.%d, PORT = %d]. ",
                                   server.c_str(), b[0], b[1], b[2], b[3], port);
 
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(port);
-    sa.sin_addr = addr;
     std::string where = dotted + ":" + std::to_string(port);
-    int flags = fcntl(fd, F_GETFL, 0);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
-        return Fail(errno, FormatText("Do Connect, but set non-blocking failed, code = %d", errno));
-    int err = 0;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof(sa)) != 0) {
-        if (errno != EINPROGRESS) {
-            err = errno;
-        } else if (!WaitWritable(fd, WaitBudget(m_timeouts.connectMs))) {
+    CSocket::ConnectFailure f;
+    if (!m_socket.ConnectDotted(dotted, port, WaitBudget(m_timeouts.connectMs), &f)) {
+        switch (f.step) {
+        case CSocket::ConnectStep::Create:
+            return Fail(f.code, FormatText("Build Socket Error, The Error = %d", f.code));
+        case CSocket::ConnectStep::NonBlocking:
+            return Fail(f.code, FormatText("Do Connect, but set non-blocking failed, code = %d", f.code));
+        case CSocket::ConnectStep::Blocking:
+            return Fail(f.code, FormatText("Do Connect, but set blocking failed, code = %d", f.code));
+        case CSocket::ConnectStep::Timeout:
             m_strRequestLog += "do connect, but select time out";
             if (OverallExpired())
                 return FailOverall();
             m_strCause = "connection timed out at " + where + " after " + LimitText(m_timeouts.connectMs) +
                          " (the connect limit)";
             return Fail(ETIMEDOUT, FormatText("Connected to host failed, The Error = %d", ETIMEDOUT));
-        } else {
-            socklen_t elen = sizeof(err);
-            if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &elen) != 0)
-                err = errno;
+        default:
+            m_strCause =
+                std::string(f.code == ECONNREFUSED ? "connection refused" : SocketErrorText(f.code)) +
+                " at " + where;
+            return Fail(f.code, FormatText("Connected to host failed, The Error = %d", f.code));
         }
     }
-    if (err != 0) {
-        m_strCause = std::string(err == ECONNREFUSED ? "connection refused" : strerror(err)) + " at " + where;
-        return Fail(err, FormatText("Connected to host failed, The Error = %d", err));
-    }
-    if (fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
-        return Fail(errno, FormatText("Do Connect, but set blocking failed, code = %d", errno));
-    int one = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
+    if (!m_socket.SetRecvTimeout(m_timeouts.recvTimeoutMs))
+        m_strErrorText = FormatText("Set recv time out, The Error = %d", LastSocketError());
     return true;
 }
 
@@ -407,7 +388,8 @@ bool CHttpClient::SendBytes(const char* data, size_t len)
         SockResult r =
             wait > 0 ? m_socket.SendAll(data + off, std::min(kSlice, len - off), wait) : SockResult::Timeout;
         if (r != SockResult::Ok) {
-            m_nErrorCode = r == SockResult::Timeout ? ETIMEDOUT : (errno != 0 ? errno : EPIPE);
+            m_nErrorCode =
+                r == SockResult::Timeout ? ETIMEDOUT : (LastSocketError() != 0 ? LastSocketError() : EPIPE);
             m_bOverall = r == SockResult::Timeout && OverallExpired();
             return false;
         }
@@ -434,7 +416,7 @@ size_t CHttpClient::Receive(std::string* into, size_t room)
             continue;
         }
         if (r != SockResult::Ok) {
-            m_nErrorCode = r == SockResult::Closed ? 0 : errno;
+            m_nErrorCode = r == SockResult::Closed ? 0 : LastSocketError();
             return 0;
         }
         into->append(buf, got);

@@ -5,6 +5,7 @@
 // and every size is capped, so a server that stalls, trickles or sends garbage costs a bounded
 // time and a fixed amount of memory.
 
+#include "platform/PrintfFormat.h"
 #include "platform/Socket.h"
 
 #include <chrono>
@@ -45,7 +46,7 @@ std::string RedactHead(const std::string& head);
 // text with every "%" doubled, for loggers that treat the text as a format.
 std::string DoublePercent(const std::string& text);
 // printf into a string of any length.
-std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatText(const char* format, ...) VX_PRINTF_FORMAT(1, 2);
 
 class CHttpClient
 {

@@ -4,6 +4,7 @@
 #include "app/Utils.h"
 #include "net/HttpClient.h"
 #include "pipeline/ConvertSettings.h"
+#include "platform/FsPath.h"
 #include "platform/FileCheck.h"
 #include "platform/Paths.h"
 #include "platform/Utf8.h"
@@ -53,7 +54,7 @@ void CCourseIntake::Refuse(const std::string& path, const std::string& cause)
 
 bool CCourseIntake::LoadExtensions(std::vector<std::string>* lines) const
 {
-    std::ifstream in(m_strExtFile);
+    std::ifstream in(FsPath(m_strExtFile));
     if (!in) {
         Log(g_log, "Error : open file failed :%s,code:%d", m_strExtFile.c_str(), errno);
         return false;
@@ -503,7 +504,7 @@ bool CCourseIntake::ScanFolder(const PathEntry& folder, int depth, ScanState& st
 {
     namespace fs = std::filesystem;
     std::error_code ec;
-    fs::directory_iterator it(folder.strPath, ec), end;
+    fs::directory_iterator it(FsPath(folder.strPath), ec), end;
     if (ec) {
         Log(g_log, "Error : the folder %s cannot be read: %s", folder.strPath.c_str(), ec.message().c_str());
         Refuse(folder.strPath, "the folder cannot be read: " + ec.message());
@@ -516,7 +517,7 @@ bool CCourseIntake::ScanFolder(const PathEntry& folder, int depth, ScanState& st
         if (Cancelled())
             return false;
         PathEntry e;
-        e.strPath = it->path().string();
+        e.strPath = FsPathText(it->path());
         e.strClientPid = folder.strClientId;
         const EntryInfo info = LookAtEntry(e.strPath);
         const ScanState::Key key = ScanState::KeyOf(info);

@@ -4,6 +4,8 @@
 #include "app/LogFile.h"
 #include "app/UserOptions.h"
 #include "app/Utils.h"
+#include "platform/FileOps.h"
+#include "platform/LocalTime.h"
 #include "store/CourseStatus.h"
 #include "upload/FileTransThread.h"
 #include "upload/TransProtocol.h"
@@ -27,12 +29,7 @@ int64_t SteadyMs()
 
 struct tm LocalNow()
 {
-    const time_t t = time(nullptr);
-    struct tm tm
-    {
-    };
-    localtime_r(&t, &tm);
-    return tm;
+    return LocalTimeNow();
 }
 
 std::string LocalTimeText()
@@ -211,7 +208,7 @@ bool CCourseReports::RenameUploadFile(_sLCItemData& r) const
     // rename() replaces an existing target and refuses to cross file systems (EXDEV), which
     // takes the failure path: a copy would leave two large files behind.
     if (old.empty() || name.empty() || renamed == old || !CanChangeStatus(r.nStatus, CS_WAIT_UPLOAD) ||
-        std::rename(old.c_str(), renamed.c_str()) != 0) {
+        !RenameReplace(old, renamed)) {
         Log(g_log, "Error: CLCListView::ReNameCourseFile-- Rename  is failed  FileName:%s   ErrorCode : %d ",
             old.c_str(), errno);
         return false;

@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <sys/types.h>
 
 namespace vx {
 
@@ -35,9 +34,9 @@ public:
 
 private:
     std::string m_path;
-    int m_fd = -1;
-    dev_t m_dev = 0;
-    ino_t m_ino = 0;
+    intptr_t m_fd = -1; // descriptor (a handle on Windows)
+    uint64_t m_dev = 0; // the file's identity: device and inode (volume and file index)
+    uint64_t m_ino = 0;
 };
 
 } // namespace vx

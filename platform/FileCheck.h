@@ -30,6 +30,8 @@ FileProblem CheckInputFile(const std::string& path, int* sysError = nullptr);
 std::string DescribeInputFile(const std::string& path);
 std::string DescribeFileProblem(FileProblem problem, int sysError, const std::string& path);
 
+// " (a named pipe)", " (a device)", " (a socket)" for such a path; empty otherwise.
+const char* KindOfPath(const std::string& path);
 // What a name in a folder tree stands for, as a walk over the tree needs to know it: the kind of
 // thing it names once links are followed, whether the name itself is a link, and the identity
 // of what it names (device and inode; volume and file index on Windows), so that a walk can tell
@@ -58,6 +60,8 @@ struct EntryInfo
 EntryInfo LookAtEntry(const std::string& path);
 // The FileProblem of an entry that is not a regular file, for DescribeFileProblem.
 FileProblem ProblemOf(const EntryInfo& entry);
+// The FileProblem behind an errno value (ENOENT: Missing, ELOOP: LinkLoop, ...).
+FileProblem ProblemOfErrno(int sysError);
 
 // The longest file name (in bytes) the file system holding folder accepts; 255 when unknown.
 int MaxFileNameBytes(const std::string& folder);

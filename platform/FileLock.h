@@ -3,6 +3,7 @@
 // for the others to read. The lock goes with the process that holds it, so a crash or kill -9
 // never leaves it taken. The file itself is never removed.
 
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -27,10 +28,7 @@ public:
 private:
     std::string m_path;
     mutable std::mutex m_mutex; // the holder may be asked from another thread than the taker
-    int m_fd = -1;
+    intptr_t m_fd = -1; // the descriptor (the handle on Windows)
 };
-
-// Our own process id, for texts that say who holds something.
-long CurrentProcessId();
 
 } // namespace vx

@@ -1,11 +1,12 @@
 #include "platform/IniFile.h"
 
+#include "platform/FileOps.h"
+#include "platform/FsPath.h"
 #include "platform/Utf8.h"
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
-#include <strings.h>
-#include <unistd.h>
 #include <vector>
 
 namespace vx {
@@ -14,7 +15,7 @@ namespace {
 
 bool SameName(const std::string& a, const std::string& b)
 {
-    return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
+    return EqualsNoCase(a, b);
 }
 
 // "[name]" -> name; empty optional when the line is no section header.
@@ -47,7 +48,7 @@ bool KeyValue(const std::string& line, std::string* key, std::string* value)
 std::vector<std::string> ReadLines(const std::string& path, bool* exists)
 {
     std::vector<std::string> lines;
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(FsPath(path), std::ios::binary);
     *exists = static_cast<bool>(in);
     std::string line;
     while (std::getline(in, line)) {
@@ -134,7 +135,7 @@ bool IniWrite(const std::string& path, const std::string& section, const std::st
         out << l << "\n";
     std::string tmp = path + ".tmp";
     {
-        std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
+        std::ofstream f(FsPath(tmp), std::ios::binary | std::ios::trunc);
         if (!f)
             return false;
         f << out.str();
@@ -142,8 +143,8 @@ bool IniWrite(const std::string& path, const std::string& section, const std::st
         if (!f)
             return false;
     }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        unlink(tmp.c_str());
+    if (!RenameReplace(tmp, path)) {
+        RemoveFileIfAny(tmp);
         return false;
     }
     return true;

@@ -7,7 +7,11 @@ namespace vx {
 std::tm LocalTimeOf(std::time_t t)
 {
     std::tm out{};
+#ifdef _WIN32
+    localtime_s(&out, &t);
+#else
     localtime_r(&t, &out);
+#endif
     return out;
 }
 

@@ -8,8 +8,18 @@
 
 namespace vx {
 
-// Folder of the running executable (/proc/self/exe), ending in '/'.
+// Full path of the running executable (/proc/self/exe); empty when it cannot be read.
+const std::string& GetProgramPath();
+// Folder of the running executable, ending in '/'.
 const std::string& GetProgramFolder();
+// path with every link and "." or ".." resolved; empty when it does not exist.
+std::string RealPath(const std::string& path);
+// True for a path that does not depend on the working folder.
+bool IsAbsolutePath(const std::string& path);
+// path against the working folder, unchanged when absolute or when that folder is unknown.
+std::string MakeAbsolute(const std::string& path);
+// s ending in exactly one more '/' when it did not end in one.
+std::string WithSlash(std::string s);
 
 // $VEXORA_DATA_DIR, else $XDG_DATA_HOME (or ~/.local/share) + "Tolvane/VexoraV2/"; created with
 // its parents on first use. Read once per process unless ResetDataFolderCache is called.

@@ -8,10 +8,15 @@
 
 #include <cstdint>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace vx {
+
+// A process id as the system gives it.
+using ProcessId = int;
+
+// The id of this process.
+ProcessId CurrentProcessId();
 
 struct ProcessOptions
 {
@@ -43,7 +48,7 @@ public:
     bool Start(const std::string& exe, const std::vector<std::string>& args, const ProcessOptions& opt = {},
                std::string* errText = nullptr);
 
-    pid_t Pid() const { return m_pid; }
+    ProcessId Pid() const { return m_pid; }
     // Reads what the pipe holds now, without blocking; false once the pipe is closed and empty.
     bool ReadStdout(std::string* append);
     bool ReadStderr(std::string* append);
@@ -59,19 +64,24 @@ public:
     bool Running() const { return m_pid > 0 && !m_reaped; }
 
 private:
-    pid_t m_pid = -1;
+    ProcessId m_pid = -1;
     int m_out = -1;
     int m_err = -1;
     bool m_reaped = false;
     bool m_detached = false;
     int m_exitCode = -1;
+    intptr_t m_handle = 0; // the process handle (Windows; the pipes above hold handles there too)
 };
 
 // Process ids whose first command-line word (argv[0]) is exactly path. Our own encoders are
 // started by their codecs/ path, so this finds them and nothing else.
-std::vector<pid_t> FindProcessesByArgv0(const std::string& path);
+std::vector<ProcessId> FindProcessesByArgv0(const std::string& path);
 // As FindProcessesByArgv0, plus scripts at path run by a shell ("sh path ...").
-std::vector<pid_t> FindProcessesStartedFrom(const std::string& path);
+std::vector<ProcessId> FindProcessesStartedFrom(const std::string& path);
+// Every process id of the machine (that this user may see).
+std::vector<ProcessId> AllProcessIds();
+// The first count words of a process's command line; empty when it cannot be read.
+std::vector<std::string> ProcessArgs(ProcessId pid, size_t count);
 
 // What became of the process that started pid with endWithStarter.
 enum class StarterState
@@ -80,16 +90,16 @@ enum class StarterState
     Running, // the starter still runs and is still above pid
     Gone,    // the starter has ended: pid is a leftover
 };
-StarterState StarterOf(pid_t pid);
+StarterState StarterOf(ProcessId pid);
 // Process ids whose executable (/proc/<pid>/exe) is exactly path.
-std::vector<pid_t> FindProcessesByExe(const std::string& path);
+std::vector<ProcessId> FindProcessesByExe(const std::string& path);
 // True while pid exists and has not ended (an ended child that nobody has reaped yet counts as
 // ended).
-bool ProcessRunning(pid_t pid);
+bool ProcessRunning(ProcessId pid);
 // Sends SIGTERM then SIGKILL after graceMs to a process found above; true when it is gone.
-bool EndProcess(pid_t pid, int graceMs = 2000);
+bool EndProcess(ProcessId pid, int graceMs = 2000);
 // Applies an affinity mask to a running process (0 does nothing).
-bool SetProcessAffinity(pid_t pid, uint64_t mask);
+bool SetProcessAffinity(ProcessId pid, uint64_t mask);
 
 // Runs exe with args (argv[0] is exe) in place of the calling program: its exit code becomes
 // ours, and whatever ends this process ends it too. A name without a '/' is looked up in PATH.

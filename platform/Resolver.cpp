@@ -1,10 +1,17 @@
 #include "platform/Resolver.h"
 
+#include "platform/Socket.h"
+
 #include <algorithm>
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#endif
 
 namespace vx {
 
@@ -18,6 +25,7 @@ std::vector<std::string> ResolveHostAll(const std::string& name)
         out.push_back(name);
         return out;
     }
+    IgnoreSigpipe(); // on Windows: the sockets library must be started before a name is resolved
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM; // one entry per address, not one per socket type

@@ -1,7 +1,9 @@
 #pragma once
-// One running copy per user: an exclusive lock on a file in the data folder stands in for the
-// named mutex. The lock goes with the process, so a crashed instance never blocks the next.
+// One running copy per user: an exclusive lock on a file in the data folder (a named mutex on
+// Windows, named after that file). The lock goes with the process, so a crashed instance never
+// blocks the next.
 
+#include <cstdint>
 #include <string>
 
 namespace vx {
@@ -20,7 +22,7 @@ public:
 
 private:
     std::string m_path;
-    int m_fd = -1;
+    intptr_t m_fd = -1; // the lock file's descriptor, or the mutex's handle
 };
 
 } // namespace vx

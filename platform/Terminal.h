@@ -22,4 +22,8 @@ bool IsTerminal(StdStream stream);
 // False when standard input is no terminal, or at the end of input before any character.
 bool ReadHiddenLine(const std::string& prompt, std::string* line);
 
+// Makes the console show and read UTF-8 (Windows); nothing to do where terminals speak the
+// locale's encoding already.
+void PrepareConsole();
+
 } // namespace vx

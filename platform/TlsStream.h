@@ -7,7 +7,6 @@
 #include <atomic>
 #include <cstddef>
 #include <string>
-#include <sys/types.h>
 
 typedef struct ssl_st SSL;
 typedef struct ssl_ctx_st SSL_CTX;
@@ -38,7 +37,7 @@ public:
     bool SendAll(const char* data, size_t len, int timeoutMs, const std::atomic<bool>* stop);
     // Bytes read (> 0), 0 when the peer closed, -1 on an error, -2 when no whole record has
     // arrived yet (wait for the socket to become readable and ask again).
-    ssize_t Recv(char* buf, size_t len);
+    long Recv(char* buf, size_t len);
     // Decrypted bytes waiting to be read: the socket may be quiet while these are there.
     bool Pending() const;
     // Frees the session; the socket stays open for its owner to close.

@@ -93,7 +93,14 @@ std::wstring Utf8ToWide(const std::string& s)
             cp = 0xFFFD;
             n = 1;
         }
-        w += static_cast<wchar_t>(cp);
+        if (sizeof(wchar_t) == 2 && cp >= 0x10000) {
+            // UTF-16 (Windows): a surrogate pair.
+            cp -= 0x10000;
+            w += static_cast<wchar_t>(0xD800 + (cp >> 10));
+            w += static_cast<wchar_t>(0xDC00 + (cp & 0x3FF));
+        } else {
+            w += static_cast<wchar_t>(cp);
+        }
         i += n;
     }
     return w;
@@ -103,8 +110,19 @@ std::string WideToUtf8(const std::wstring& w)
 {
     std::string s;
     s.reserve(w.size());
-    for (wchar_t wc : w) {
-        auto c = static_cast<uint32_t>(wc);
+    for (size_t i = 0; i < w.size(); ++i) {
+        auto c = static_cast<uint32_t>(w[i]);
+        if constexpr (sizeof(wchar_t) == 2) {
+            c &= 0xFFFF;
+            // UTF-16 (Windows): join a surrogate pair; a lone half becomes U+FFFD below.
+            if (c >= 0xD800 && c <= 0xDBFF && i + 1 < w.size()) {
+                auto lo = static_cast<uint32_t>(w[i + 1]) & 0xFFFF;
+                if (lo >= 0xDC00 && lo <= 0xDFFF) {
+                    c = 0x10000 + ((c - 0xD800) << 10) + (lo - 0xDC00);
+                    ++i;
+                }
+            }
+        }
         if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
             c = 0xFFFD;
         if (c < 0x80) {
@@ -177,6 +195,39 @@ void InitUtf8Locale()
     }
     // Numbers in logs, INI files and wire texts always use '.'.
     setlocale(LC_NUMERIC, "C");
+}
+
+namespace {
+
+char AsciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameNoCase(const char* a, const char* b, size_t n)
+{
+    for (size_t i = 0; i < n; ++i)
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool EqualsNoCase(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && SameNoCase(a.data(), b.data(), a.size());
+}
+
+bool StartsWithNoCase(const std::string& s, const std::string& prefix)
+{
+    return s.size() >= prefix.size() && SameNoCase(s.data(), prefix.data(), prefix.size());
+}
+
+bool EndsWithNoCase(const std::string& s, const std::string& suffix)
+{
+    return s.size() >= suffix.size() &&
+           SameNoCase(s.data() + s.size() - suffix.size(), suffix.data(), suffix.size());
 }
 
 } // namespace vx

@@ -1,6 +1,6 @@
 #pragma once
 // UTF-8 is the text of the core. These helpers count and cut in code points and convert to and
-// from wchar_t (UTF-32 here) for libraries with wide interfaces.
+// from wchar_t (UTF-32 on Linux, UTF-16 on Windows) for libraries and calls with wide interfaces.
 
 #include <cstddef>
 #include <string>
@@ -18,6 +18,10 @@ std::string WideToUtf8(const std::wstring& w);
 // are identity conversions. Empty input gives empty output.
 std::wstring AnsiToWide(const std::string& s);
 std::string WideToAnsi(const std::wstring& w);
+// Comparisons that ignore the case of ASCII letters (names, schemes, keywords).
+bool EqualsNoCase(const std::string& a, const std::string& b);
+bool StartsWithNoCase(const std::string& s, const std::string& prefix);
+bool EndsWithNoCase(const std::string& s, const std::string& suffix);
 // s without leading and trailing blanks (space, tab, CR, LF, VT, FF).
 std::string Trim(const std::string& s);
 // setlocale(LC_ALL, "") and, when that leaves the C locale, C.UTF-8 (non-ASCII file names need it).

@@ -5,15 +5,15 @@
 #include "sim/SimLog.h"
 #include "sim/SimText.h"
 
+#include "platform/File.h"
+#include "platform/FileOps.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
+#include <memory>
 #include <mutex>
-#include <poll.h>
 #include <set>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
 
 namespace vx::sim {
@@ -69,7 +69,7 @@ struct Answer
     int64_t fileId = 0;
 };
 
-bool SendAnswer(int fd, const Answer& a)
+bool SendAnswer(CSocket& fd, const Answer& a)
 {
     uint8_t b[kAnswerLen] = {0};
     PutU16(b, static_cast<uint16_t>(kAnswerLen - 7));
@@ -83,7 +83,7 @@ bool SendAnswer(int fd, const Answer& a)
     return SendExact(fd, b, sizeof(b));
 }
 
-bool SendConfirm(int fd, int32_t result)
+bool SendConfirm(CSocket& fd, int32_t result)
 {
     uint8_t b[7] = {0};
     b[2] = 1;
@@ -91,7 +91,7 @@ bool SendConfirm(int fd, int32_t result)
     return SendExact(fd, b, sizeof(b));
 }
 
-bool SendGarbage(int fd, size_t len)
+bool SendGarbage(CSocket& fd, size_t len)
 {
     std::vector<uint8_t> b(len);
     RandomBytes(b.data(), b.size());
@@ -125,9 +125,10 @@ std::string CFileServer::PartialName(int64_t org, const std::string& md5Hex, int
 
 int CFileServer::Start(int port)
 {
-    m_listenFd = ListenTcp(m_opts.bindHost, port, &m_port);
-    if (m_listenFd < 0)
+    uint16_t bound = 0;
+    if (!m_listen.Listen(m_opts.bindHost, static_cast<uint16_t>(port), 64, &bound))
         return -1;
+    m_port = bound;
     m_acceptThread = std::thread([this] { AcceptLoop(); });
     return m_port;
 }
@@ -138,19 +139,16 @@ void CFileServer::Stop()
     if (m_acceptThread.joinable())
         m_acceptThread.join();
     m_conns.JoinAll();
-    if (m_listenFd >= 0) {
-        close(m_listenFd);
-        m_listenFd = -1;
-    }
+    m_listen.Close();
 }
 
 void CFileServer::AcceptLoop()
 {
     while (!m_stop) {
-        int fd = AcceptWithin(m_listenFd, 200);
-        if (fd < 0)
+        auto conn = std::make_shared<CSocket>(m_listen.Accept(200));
+        if (!conn->IsValid())
             continue;
-        m_conns.Spawn([this, fd] { Serve(fd); });
+        m_conns.Spawn([this, conn] { Serve(*conn); });
     }
 }
 
@@ -161,23 +159,23 @@ void CFileServer::Delay()
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-void CFileServer::Serve(int fd)
+void CFileServer::Serve(CSocket& fd)
 {
     uint8_t head[7];
     if (!RecvExact(fd, head, sizeof(head), kReadTimeoutMs, &m_stop)) {
-        close(fd);
+        fd.Close();
         return;
     }
     uint16_t len = GetU16(head);
     uint8_t kind = head[2];
     if (kind == 2) {
         SpeedTest(fd);
-        close(fd);
+        fd.Close();
         return;
     }
     if (kind != 0) {
         SimLog("[file:%d] unknown message kind %u, closing", m_port, kind);
-        CloseReset(fd);
+        fd.CloseReset();
         return;
     }
     // The rest of the announce: at most 65535 bytes by its 16-bit length, so it fits a buffer.
@@ -186,14 +184,14 @@ void CFileServer::Serve(int fd)
     if (len > 0 && !RecvExact(fd, msg.data() + 7, len, 10000, &m_stop)) {
         SimLog("[file:%d] announce cut short (expected %u more bytes), closing", m_port,
                static_cast<unsigned>(len));
-        CloseReset(fd);
+        fd.CloseReset();
         return;
     }
     Announce(fd, msg.data(), msg.size());
-    close(fd);
+    fd.Close();
 }
 
-void CFileServer::SpeedTest(int fd)
+void CFileServer::SpeedTest(CSocket& fd)
 {
     Delay();
     if (m_faults.garbageFile) {
@@ -210,12 +208,11 @@ void CFileServer::SpeedTest(int fd)
     std::vector<uint8_t> buf(64 * 1024);
     int idle = 0;
     while (!m_stop && idle < kReadTimeoutMs) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 200) <= 0) {
+        if (!fd.WaitReadable(200)) {
             idle += 200;
             continue;
         }
-        ssize_t n = recv(fd, buf.data(), buf.size(), 0);
+        long n = fd.ReceiveOnce(buf.data(), buf.size());
         if (n <= 0)
             break;
         total += n;
@@ -224,7 +221,7 @@ void CFileServer::SpeedTest(int fd)
     SimLog("[file:%d] speed test: %lld bytes taken", m_port, static_cast<long long>(total));
 }
 
-void CFileServer::Announce(int fd, const uint8_t* msg, size_t len)
+void CFileServer::Announce(CSocket& fd, const uint8_t* msg, size_t len)
 {
     Answer a;
     auto reply = [&](int32_t result, const char* why) {
@@ -342,12 +339,12 @@ void CFileServer::Announce(int fd, const uint8_t* msg, size_t len)
         bool match = FileDigest(partial, whole, m_opts.md5Rule, digest, &size) && size == length &&
                      memcmp(digest, msg + 23, 16) == 0;
         if (!match || m_faults.badConfirm) {
-            remove(partial.c_str());
+            RemoveFileIfAny(partial);
             m_store.ForgetPartial(key);
             return false;
         }
         rec.blob = std::to_string(org) + "_" + md5Hex + "_" + std::to_string(length);
-        if (rename(partial.c_str(), (m_store.FilesDir() + rec.blob).c_str()) != 0)
+        if (!RenameReplace(partial, m_store.FilesDir() + rec.blob))
             return false;
         m_store.ForgetPartial(key);
         m_store.AddFile(rec);
@@ -388,17 +385,15 @@ void CFileServer::Announce(int fd, const uint8_t* msg, size_t len)
         SendConfirm(fd, ok ? 1 : -1);
 }
 
-bool CFileServer::ReceiveData(int fd, const std::string& path, int64_t have, int64_t length)
+bool CFileServer::ReceiveData(CSocket& fd, const std::string& path, int64_t have, int64_t length)
 {
-    int out = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (out < 0) {
+    CFile out;
+    if (!out.Open(path, CFile::Mode::Write)) {
         SimLog("[file:%d] cannot open %s", m_port, path.c_str());
         return false;
     }
-    if (ftruncate(out, have) != 0) {
-        close(out);
+    if (!out.Truncate(have))
         return false;
-    }
     int64_t dropAfter = m_faults.dropAfterBytes;
     int64_t received = 0;
     std::vector<uint8_t> buf(256 * 1024);
@@ -409,9 +404,7 @@ bool CFileServer::ReceiveData(int fd, const std::string& path, int64_t have, int
             ok = false;
             break;
         }
-        pollfd p{fd, POLLIN, 0};
-        int r = poll(&p, 1, 200);
-        if (r <= 0) {
+        if (!fd.WaitReadable(200)) {
             idle += 200;
             if (idle >= kReadTimeoutMs) {
                 ok = false;
@@ -423,12 +416,12 @@ bool CFileServer::ReceiveData(int fd, const std::string& path, int64_t have, int
         int64_t want = std::min<int64_t>(static_cast<int64_t>(buf.size()), length - have);
         if (dropAfter >= 0)
             want = std::min(want, dropAfter - received);
-        ssize_t n = want > 0 ? recv(fd, buf.data(), static_cast<size_t>(want), 0) : 0;
+        long n = want > 0 ? fd.ReceiveOnce(buf.data(), static_cast<size_t>(want)) : 0;
         if (n <= 0) {
             ok = false;
             break;
         }
-        if (pwrite(out, buf.data(), static_cast<size_t>(n), have) != n) {
+        if (!out.WriteAt(buf.data(), static_cast<size_t>(n), have)) {
             ok = false;
             break;
         }
@@ -437,12 +430,12 @@ bool CFileServer::ReceiveData(int fd, const std::string& path, int64_t have, int
         if (dropAfter >= 0 && received >= dropAfter && have < length) {
             SimLog("[file:%d] dropping the connection after %lld data bytes (drop-after switch)", m_port,
                    static_cast<long long>(received));
-            close(out);
-            shutdown(fd, SHUT_RDWR);
+            out.Close();
+            fd.Shutdown();
             return false;
         }
     }
-    close(out);
+    out.Close();
     if (!ok)
         SimLog("[file:%d] upload stopped at %lld of %lld bytes; kept for a resume", m_port,
                static_cast<long long>(have), static_cast<long long>(length));

@@ -31,16 +31,16 @@ public:
 
 private:
     void AcceptLoop();
-    void Serve(int fd);
-    void SpeedTest(int fd);
-    void Announce(int fd, const uint8_t* msg, size_t len);
-    bool ReceiveData(int fd, const std::string& path, int64_t have, int64_t length);
+    void Serve(CSocket& s);
+    void SpeedTest(CSocket& s);
+    void Announce(CSocket& s, const uint8_t* msg, size_t len);
+    bool ReceiveData(CSocket& s, const std::string& path, int64_t have, int64_t length);
     void Delay();
 
     const SimOptions& m_opts;
     SimFaults& m_faults;
     CSimStore& m_store;
-    int m_listenFd = -1;
+    CSocket m_listen;
     int m_port = 0;
     std::atomic<bool> m_stop{false};
     std::thread m_acceptThread;

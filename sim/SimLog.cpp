@@ -1,5 +1,7 @@
 #include "sim/SimLog.h"
 
+#include "platform/LocalTime.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdarg>
@@ -27,8 +29,7 @@ void SimLog(const char* fmt, ...)
     time_t t = std::chrono::system_clock::to_time_t(now);
     int ms = static_cast<int>(
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000);
-    struct tm tmv;
-    localtime_r(&t, &tmv);
+    struct tm tmv = LocalTimeOf(t);
     char stamp[32];
     strftime(stamp, sizeof(stamp), "%H:%M:%S", &tmv);
     char line[2048];

@@ -1,6 +1,7 @@
 #include "sim/SimSessions.h"
 
 #include "platform/Crypto.h"
+#include "platform/FileOps.h"
 #include "platform/Paths.h"
 #include "sim/SimLog.h"
 #include "sim/SimText.h"
@@ -97,7 +98,7 @@ bool CSimSessions::SaveLocked()
         if (!out)
             return false;
     }
-    return std::rename(tmp.c_str(), m_path.c_str()) == 0;
+    return RenameReplace(tmp, m_path);
 }
 
 std::string CSimSessions::New(int64_t userId)

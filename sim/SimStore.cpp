@@ -1,6 +1,7 @@
 #include "sim/SimStore.h"
 
 #include "platform/Crypto.h"
+#include "platform/FileOps.h"
 #include "platform/Paths.h"
 #include "sim/SimText.h"
 
@@ -118,7 +119,7 @@ bool CSimStore::Open(const std::string& root, int64_t quotaBytes, std::string* e
         std::string aside = state + ".bad";
         for (int i = 1; FileExists(aside); ++i)
             aside = state + ".bad." + std::to_string(i);
-        std::rename(state.c_str(), aside.c_str());
+        RenameReplace(state, aside);
         // Said even with --quiet: whoever runs the simulator must learn that the state was reset.
         fprintf(stderr,
                 "vexora-sim: state file %s is damaged (%s); kept as %s, starting with a clean state\n",
@@ -197,7 +198,7 @@ bool CSimStore::SaveLocked()
         if (!out)
             return false;
     }
-    return std::rename(tmp.c_str(), (m_root + "state.json").c_str()) == 0;
+    return RenameReplace(tmp, m_root + "state.json");
 }
 
 int64_t CSimStore::NextId(const char* kind)

@@ -1,14 +1,14 @@
 #include "sim/SimText.h"
 
 #include "platform/Crypto.h"
+#include "platform/File.h"
+#include "platform/LocalTime.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <ctime>
-#include <fcntl.h>
-#include <unistd.h>
 #include <vector>
 
 namespace vx::sim {
@@ -191,15 +191,13 @@ bool FileDigest(const std::string& path, bool whole, int rule, uint8_t out[16], 
 {
     if (rule <= 0)
         rule = 1;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    CFile file;
+    if (!file.Open(path, CFile::Mode::Read))
         return false;
     CMd5 md5;
-    int64_t size = lseek(fd, 0, SEEK_END);
-    if (size < 0) {
-        close(fd);
+    int64_t size = file.Size();
+    if (size < 0)
         return false;
-    }
     // Large reads, hashing only the sampled 1024-byte blocks inside each: one system call per
     // 256 samples keeps a multi-gigabyte check quick, with the same result as reading block by
     // block.
@@ -209,19 +207,12 @@ bool FileDigest(const std::string& path, bool whole, int rule, uint8_t out[16], 
     bool ok = true;
     for (int64_t off = 0; off < size && ok; off += chunk) {
         int64_t want = std::min<int64_t>(chunk, size - off);
-        int64_t got = 0;
-        while (got < want) {
-            ssize_t n = pread(fd, buf.data() + got, static_cast<size_t>(want - got), off + got);
-            if (n <= 0) {
-                ok = false;
-                break;
-            }
-            got += n;
-        }
+        if (file.ReadAt(buf.data(), static_cast<size_t>(want), off) != want)
+            ok = false;
         for (int64_t b = 0; ok && b < want; b += stride)
             md5.Update(buf.data() + b, static_cast<size_t>(std::min<int64_t>(1024, want - b)));
     }
-    close(fd);
+    file.Close();
     Md5Digest d{};
     if (!ok || !md5.Final(&d))
         return false;
@@ -235,8 +226,7 @@ bool FileDigest(const std::string& path, bool whole, int rule, uint8_t out[16], 
 std::string NowText()
 {
     time_t t = time(nullptr);
-    struct tm tmv;
-    localtime_r(&t, &tmv);
+    struct tm tmv = LocalTimeOf(t);
     char buf[32];
     strftime(buf, sizeof(buf), "%Y-%m-%d %H:%M:%S", &tmv);
     return buf;

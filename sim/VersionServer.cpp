@@ -4,14 +4,10 @@
 #include "sim/SimLog.h"
 #include "sim/SimText.h"
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <memory>
 
 namespace vx::sim {
 
@@ -19,22 +15,6 @@ namespace {
 
 const uint16_t kVersionType = 800;
 const size_t kRequestLen = 41;
-
-int BindUdp(const std::string& host, int port)
-{
-    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    if (inet_pton(AF_INET, host.c_str(), &a.sin_addr) != 1 ||
-        bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 } // namespace
 
@@ -57,21 +37,18 @@ int CVersionServer::Start(int port)
     // With port 0 the TCP side picks the number and UDP must get the same one; another
     // program may hold that UDP port, so a few numbers are tried.
     for (int attempt = 0; attempt < 20; ++attempt) {
-        int bound = 0;
-        m_tcpFd = ListenTcp(m_opts.bindHost, port, &bound);
-        if (m_tcpFd < 0)
+        uint16_t bound = 0;
+        if (!m_tcp.Listen(m_opts.bindHost, static_cast<uint16_t>(port), 64, &bound))
             return -1;
-        m_udpFd = BindUdp(m_opts.bindHost, bound);
-        if (m_udpFd >= 0) {
+        if (m_udp.BindUdp(m_opts.bindHost, bound)) {
             m_port = bound;
             break;
         }
-        close(m_tcpFd);
-        m_tcpFd = -1;
+        m_tcp.Close();
         if (port != 0)
             return -1;
     }
-    if (m_udpFd < 0)
+    if (!m_udp.IsValid())
         return -1;
     m_udpThread = std::thread([this] { UdpLoop(); });
     m_tcpThread = std::thread([this] { TcpLoop(); });
@@ -86,11 +63,8 @@ void CVersionServer::Stop()
     if (m_tcpThread.joinable())
         m_tcpThread.join();
     m_conns.JoinAll();
-    if (m_udpFd >= 0)
-        close(m_udpFd);
-    if (m_tcpFd >= 0)
-        close(m_tcpFd);
-    m_udpFd = m_tcpFd = -1;
+    m_udp.Close();
+    m_tcp.Close();
 }
 
 std::vector<uint8_t> CVersionServer::Reply(const uint8_t* req, size_t len)
@@ -136,42 +110,39 @@ void CVersionServer::UdpLoop()
 {
     uint8_t buf[2048];
     while (!m_stop) {
-        pollfd p{m_udpFd, POLLIN, 0};
-        if (poll(&p, 1, 200) <= 0)
-            continue;
-        sockaddr_in from{};
-        socklen_t fromLen = sizeof(from);
-        ssize_t n = recvfrom(m_udpFd, buf, sizeof(buf), 0, reinterpret_cast<sockaddr*>(&from), &fromLen);
-        if (n <= 0)
+        size_t n = 0;
+        std::string fromHost;
+        uint16_t fromPort = 0;
+        if (m_udp.RecvFrom(buf, sizeof(buf), 200, &n, &fromHost, &fromPort) != SockResult::Ok || n == 0)
             continue;
         if (m_faults.noUdp) {
             SimLog("[version] datagram ignored (no-udp switch)");
             continue;
         }
-        std::vector<uint8_t> out = Answer(buf, static_cast<size_t>(n));
+        std::vector<uint8_t> out = Answer(buf, n);
         if (out.empty()) {
-            SimLog("[version] malformed datagram of %zd bytes ignored", n);
+            SimLog("[version] malformed datagram of %zu bytes ignored", n);
             continue;
         }
-        sendto(m_udpFd, out.data(), out.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLen);
+        m_udp.SendTo(fromHost, fromPort, out.data(), out.size());
     }
 }
 
 void CVersionServer::TcpLoop()
 {
     while (!m_stop) {
-        int fd = AcceptWithin(m_tcpFd, 200);
-        if (fd >= 0)
-            m_conns.Spawn([this, fd] { ServeTcp(fd); });
+        auto conn = std::make_shared<CSocket>(m_tcp.Accept(200));
+        if (conn->IsValid())
+            m_conns.Spawn([this, conn] { ServeTcp(*conn); });
     }
 }
 
-void CVersionServer::ServeTcp(int fd)
+void CVersionServer::ServeTcp(CSocket& fd)
 {
     uint8_t buf[kRequestLen];
     if (!RecvExact(fd, buf, sizeof(buf), 5000, &m_stop)) {
         SimLog("[version] TCP request cut short, closing");
-        close(fd);
+        fd.Close();
         return;
     }
     std::vector<uint8_t> out = Answer(buf, sizeof(buf));
@@ -179,7 +150,7 @@ void CVersionServer::ServeTcp(int fd)
         SimLog("[version] malformed TCP request, closing");
     else
         SendExact(fd, out.data(), out.size());
-    close(fd);
+    fd.Close();
 }
 
 } // namespace vx::sim

@@ -35,14 +35,15 @@ private:
     std::vector<uint8_t> Answer(const uint8_t* req, size_t len);
     void UdpLoop();
     void TcpLoop();
-    void ServeTcp(int fd);
+    void ServeTcp(CSocket& s);
 
     const SimOptions& m_opts;
     SimFaults& m_faults;
     std::function<std::string()> m_updateText;
     int m_latest[4] = {0, 0, 0, 0};
     bool m_hasLatest = false;
-    int m_tcpFd = -1, m_udpFd = -1, m_port = 0;
+    CSocket m_tcp, m_udp;
+    int m_port = 0;
     std::atomic<bool> m_stop{false};
     std::thread m_udpThread, m_tcpThread;
     CConnThreads m_conns;

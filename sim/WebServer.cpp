@@ -1,6 +1,7 @@
 #include "sim/WebServer.h"
 
 #include "platform/Paths.h"
+#include "platform/Socket.h"
 #include "sim/ConnTaskQueue.h"
 #include "sim/SimLog.h"
 #include "sim/SimText.h"
@@ -156,7 +157,7 @@ int CWebServer::Start(int port)
     if (port <= 0)
         return -1;
     m_port = port;
-    if (!WidenListenBacklog(port, kMaxConnections))
+    if (!WidenListenQueue(static_cast<uint16_t>(port), kMaxConnections))
         SimLog("[web] could not widen the listen queue of port %d; bursts of connections may wait", port);
     m_thread = std::thread([this] { m_server->listen_after_bind(); });
     return port;

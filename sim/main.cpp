@@ -1,7 +1,10 @@
 // vexora-sim: the local stand-in for the Vexora platform's servers (see --help).
 
+#include "platform/CommandLine.h"
+#include "platform/FileOps.h"
 #include "platform/Paths.h"
 #include "platform/Socket.h"
+#include "platform/StopSignal.h"
 #include "sim/FileServer.h"
 #include "sim/SimLog.h"
 #include "sim/SimOptions.h"
@@ -9,12 +12,9 @@
 #include "sim/VersionServer.h"
 #include "sim/WebServer.h"
 
-#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <memory>
-#include <pthread.h>
-#include <sys/stat.h>
 
 using namespace vx;
 using namespace vx::sim;
@@ -31,14 +31,16 @@ bool WriteDemoInstaller(const std::string& path)
     for (int i = 0; i < 512; ++i)
         out << pad << '\n';
     out.close();
-    chmod(path.c_str(), 0755);
-    return static_cast<bool>(out);
+    bool ok = static_cast<bool>(out);
+    MakeExecutable(path);
+    return ok;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    UseUtf8Arguments(&argc, &argv);
     IgnoreSigpipe();
     SimOptions opts;
     SimFaults faults;
@@ -53,12 +55,9 @@ int main(int argc, char** argv)
     }
     SetLogQuiet(opts.quiet);
 
-    // SIGINT and SIGTERM are taken by sigwait below; every server thread inherits the mask.
-    sigset_t sigs;
-    sigemptyset(&sigs);
-    sigaddset(&sigs, SIGINT);
-    sigaddset(&sigs, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &sigs, nullptr);
+    // Ctrl-C and termination requests are taken by the wait below; every server thread
+    // inherits that.
+    HoldStopRequests();
 
     CSimStore store;
     if (!store.Open(opts.root, opts.quotaGb << 30, &err, int64_t(opts.cookieTtlSec) * 1000)) {
@@ -119,8 +118,7 @@ int main(int argc, char** argv)
     fflush(stdout);
     SimLog("vexora-sim ready, state in %s (demo account: demo / demo123)", store.Root().c_str());
 
-    int sig = 0;
-    sigwait(&sigs, &sig);
+    int sig = WaitForStopRequest();
     SimLog("stopping on signal %d", sig);
     web.Stop();
     for (auto& fs : fileServers)

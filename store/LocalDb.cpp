@@ -2,14 +2,15 @@
 
 #include "app/LogFile.h"
 #include "platform/FileOps.h"
+#include "platform/LocalTime.h"
 #include "platform/Paths.h"
+#include "platform/Utf8.h"
 #include "store/DbTransaction.h"
 #include "store/SqlStatement.h"
 
 #include <cerrno>
 #include <ctime>
 #include <sqlite3.h>
-#include <strings.h>
 #include <thread>
 
 namespace vx {
@@ -77,8 +78,7 @@ long long LL(int64_t v)
 std::string NowText()
 {
     const time_t t = time(nullptr);
-    struct tm lt;
-    localtime_r(&t, &lt);
+    struct tm lt = LocalTimeOf(t);
     char buf[32];
     strftime(buf, sizeof(buf), "%Y-%m-%d %H:%M:%S", &lt);
     return buf;
@@ -229,7 +229,7 @@ bool CLocalDb::CheckTables()
     for (int i = 0; i < kTableCount; ++i) {
         bool present = false;
         for (const std::string& n : names)
-            present = present || strcasecmp(n.c_str(), kTables[i].name) == 0;
+            present = present || EqualsNoCase(n, kTables[i].name);
         if (!present)
             ok = CreateTable(i) && ok;
         else if (i == kSortRowTable)

@@ -9,7 +9,7 @@
 // a kill loses at most the last commits, never the file, and single status writes stay cheap.
 
 #include "app/UserOptions.h"
-#include "store/ConvertFolder.h"
+#include "platform/ConvertFolder.h"
 #include "store/LCItemData.h"
 #include "store/SpaceRow.h"
 #include "store/UserAccount.h"

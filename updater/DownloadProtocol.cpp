@@ -1,11 +1,11 @@
 #include "updater/DownloadProtocol.h"
 
+#include "platform/Utf8.h"
 #include "updater/DownloadStatus.h"
 
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <strings.h>
 
 namespace vx {
 
@@ -50,7 +50,7 @@ int SplitDownloadUrl(const std::string& url, unsigned tick, DownloadUrl* out)
         return DS_PARSE_URL;
     std::string host = url.substr(hostStart, hostEnd - hostStart);
     // An https address is only ever fetched over TLS, never in clear text.
-    out->tls = scheme != std::string::npos && scheme == 6 && strncasecmp(url.c_str(), "https:", 6) == 0;
+    out->tls = scheme != std::string::npos && scheme == 6 && StartsWithNoCase(url, "https:");
     out->port = out->tls ? 443 : 80;
     out->path = url.substr(hostEnd);
     // Proxies and caches between us and the server must not hand out an old installer.

@@ -1,5 +1,6 @@
 #include "updater/DownloadWnd.h"
 
+#include "platform/Paths.h"
 #include "ui/FormContract.h"
 #include "ui_DownloadWnd.h"
 #include "updater/DownloadStatus.h"
@@ -15,7 +16,6 @@
 #include <QStackedWidget>
 #include <QUrl>
 #include <cstdio>
-#include <sys/stat.h>
 
 namespace vx {
 
@@ -23,10 +23,10 @@ namespace {
 
 constexpr int kCaptionHeight = 41; // the title bar drags the window
 
-bool FileExists(const std::string& path)
+// Anything by that name, a file or not.
+bool PathExists(const std::string& path)
 {
-    struct stat st;
-    return !path.empty() && stat(path.c_str(), &st) == 0;
+    return !path.empty() && (FileExists(path) || DirExists(path));
 }
 
 } // namespace
@@ -141,7 +141,7 @@ void CDownloadWnd::OnDownloadStatus(int status, uint32_t value)
             return;
         }
         if (!m_args.mainProgramPath.empty()) {
-            if (!FileExists(m_args.mainProgramPath)) {
+            if (!PathExists(m_args.mainProgramPath)) {
                 SelectPage(kPageMessage);
                 SetLabel(m_pCmdLabel, QStringLiteral("安装失败，路径不存在"));
                 return;

@@ -1,6 +1,6 @@
 #include "updater/HttpDownload.h"
 
-#include "platform/DownloadIo.h"
+#include "platform/File.h"
 #include "platform/FileOps.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
@@ -46,8 +46,8 @@ struct CHttpDownload::Job
     std::atomic<bool> stop{false};
 
     std::vector<char> buffer = std::vector<char>(kBufferSize);
-    int fd = -1;
-    int sock = -1;
+    CFile file;
+    CSocket sock;
     CTlsStream tls; // in use when parts.tls
     int status = DS_NONE;
     uint32_t sysErr = 0;
@@ -71,8 +71,7 @@ struct CHttpDownload::Job
     void CloseSocket()
     {
         tls.Close();
-        CloseDescriptor(sock);
-        sock = -1;
+        sock.Close();
     }
 
     // 1 data ready, -1 socket error, -2 silence for timeoutMs or stopped.
@@ -80,15 +79,15 @@ struct CHttpDownload::Job
     {
         if (parts.tls && tls.Pending())
             return 1; // already decrypted: the socket itself may stay quiet
-        return WaitReadableStoppable(sock, timeoutMs, kStepMs, stop);
+        return sock.WaitReadable(timeoutMs, kStepMs, stop);
     }
 
     // Bytes read (> 0), 0 peer closed, -1 error, -2 a TLS record is still incomplete.
-    ssize_t Receive(char* buf, size_t len)
+    long Receive(char* buf, size_t len)
     {
         if (parts.tls)
             return tls.Recv(buf, len);
-        return ReceiveSome(sock, buf, len);
+        return sock.ReceiveOnce(buf, len);
     }
 
     bool Connect();
@@ -102,12 +101,13 @@ struct CHttpDownload::Job
 bool CHttpDownload::Job::Connect()
 {
     CloseSocket();
-    int err = 0;
-    sock = ConnectStoppable(address, parts.port, settings.connectMs, kStepMs, stop, &err);
-    if (sock < 0) {
-        SetStatus(DS_CONNECT, err);
+    CSocket::ConnectFailure failure;
+    if (!sock.ConnectDotted(address, parts.port, settings.connectMs, &failure, &stop)) {
+        SetStatus(DS_CONNECT, failure.code);
         return false;
     }
+    // A server that goes quiet in the middle of a record cannot hold a read for ever.
+    sock.SetRecvTimeout(10000);
     return true;
 }
 
@@ -115,7 +115,7 @@ bool CHttpDownload::Job::StartTls()
 {
     std::string err;
     CTlsStream::Result r =
-        tls.Handshake(sock, parts.hostName, settings.caFile, settings.connectMs, &stop, &err);
+        tls.Handshake(sock.Fd(), parts.hostName, settings.caFile, settings.connectMs, &stop, &err);
     if (r == CTlsStream::Result::Ok)
         return true;
     SetStatus(r == CTlsStream::Result::Untrusted ? DS_TLS_UNTRUSTED : DS_TLS, 0);
@@ -129,13 +129,13 @@ bool CHttpDownload::Job::RequestAndReadHeader(uint32_t start, size_t* headerLen,
     std::string req = BuildRangeRequest(parts, start);
     if (parts.tls) {
         if (!tls.SendAll(req.data(), req.size(), settings.stallMs, &stop)) {
-            SetStatus(DS_SEND, errno);
+            SetStatus(DS_SEND, LastSocketError());
             return false;
         }
     } else {
-        ssize_t sent = SendOnce(sock, req.data(), req.size());
-        if (sent != static_cast<ssize_t>(req.size())) {
-            SetStatus(DS_SEND, sent < 0 ? errno : 0);
+        long sent = sock.SendOnce(req.data(), req.size());
+        if (sent != static_cast<long>(req.size())) {
+            SetStatus(DS_SEND, sent < 0 ? LastSocketError() : 0);
             return false;
         }
     }
@@ -145,14 +145,14 @@ bool CHttpDownload::Job::RequestAndReadHeader(uint32_t start, size_t* headerLen,
     while (!stop && *got < buffer.size()) {
         int w = WaitData(settings.stallMs);
         if (w <= 0) {
-            lastErr = w == -1 ? errno : 0;
+            lastErr = w == -1 ? LastSocketError() : 0;
             break;
         }
-        ssize_t n = Receive(buffer.data() + *got, buffer.size() - *got);
+        long n = Receive(buffer.data() + *got, buffer.size() - *got);
         if (n == -2)
             continue;
         if (n <= 0) {
-            lastErr = n < 0 ? errno : 0;
+            lastErr = n < 0 ? LastSocketError() : 0;
             break;
         }
         *got += static_cast<size_t>(n);
@@ -170,21 +170,15 @@ bool CHttpDownload::Job::RequestAndReadHeader(uint32_t start, size_t* headerLen,
 
 bool CHttpDownload::Job::Write(const char* data, size_t len)
 {
-    if (fd < 0) {
+    if (!file.IsOpen()) {
         // Create afresh: an old file (or a planted link) under that name is never written through.
-        fd = CreateFreshFile(tempPath, 0755);
-        if (fd < 0) {
-            SetStatus(DS_CREATE_FILE, errno);
-            return false;
-        }
-        if (!SeekToStart(fd)) {
-            SetStatus(DS_SEEK_FILE, errno);
+        if (!file.CreateFresh(tempPath, true)) {
+            SetStatus(DS_CREATE_FILE, file.LastError());
             return false;
         }
     }
-    int err = 0;
-    if (!WriteAll(fd, data, len, &err)) {
-        SetStatus(DS_WRITE_FILE, err);
+    if (!file.Write(data, len)) {
+        SetStatus(DS_WRITE_FILE, file.LastError());
         return false;
     }
     return true;
@@ -245,15 +239,15 @@ void CHttpDownload::Job::Body()
         while (!stop && attemptBytes < contentLength) {
             int w = WaitData(settings.stallMs);
             if (w <= 0) {
-                SetStatus(DS_RECV_BODY, w == -1 ? errno : 0);
+                SetStatus(DS_RECV_BODY, w == -1 ? LastSocketError() : 0);
                 break;
             }
             size_t want = contentLength - attemptBytes;
-            ssize_t n = Receive(buffer.data(), want < buffer.size() ? want : buffer.size());
+            long n = Receive(buffer.data(), want < buffer.size() ? want : buffer.size());
             if (n == -2)
                 continue;
             if (n <= 0) {
-                SetStatus(DS_RECV_BODY, n < 0 ? errno : 0);
+                SetStatus(DS_RECV_BODY, n < 0 ? LastSocketError() : 0);
                 break;
             }
             if (!Write(buffer.data(), static_cast<size_t>(n)))
@@ -268,8 +262,7 @@ void CHttpDownload::Job::Body()
             break;
     }
     CloseSocket();
-    CloseDescriptor(fd);
-    fd = -1;
+    file.Close();
     if (stop)
         return;
     if (status != DS_NONE) {

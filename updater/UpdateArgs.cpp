@@ -2,8 +2,6 @@
 
 #include "platform/Utf8.h"
 
-#include <strings.h>
-
 namespace vx {
 
 namespace {
@@ -64,9 +62,9 @@ UpdateArgs SplitUpdateArgs(const std::vector<std::string>& args)
 bool IsWebAddress(const std::string& url)
 {
     size_t hostStart;
-    if (url.size() > 7 && strncasecmp(url.c_str(), "http://", 7) == 0)
+    if (url.size() > 7 && StartsWithNoCase(url, "http://"))
         hostStart = 7;
-    else if (url.size() > 8 && strncasecmp(url.c_str(), "https://", 8) == 0)
+    else if (url.size() > 8 && StartsWithNoCase(url, "https://"))
         hostStart = 8;
     else
         return false;

@@ -1,24 +1,13 @@
 #include "updater/UpdateStartup.h"
 
+#include "platform/Env.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "platform/TempFolder.h"
 
-#include <climits>
 #include <cstdlib>
-#include <sys/stat.h>
 
 namespace vx {
-
-namespace {
-
-std::string RealPath(const std::string& path)
-{
-    char buf[PATH_MAX];
-    return realpath(path.c_str(), buf) ? std::string(buf) : std::string();
-}
-
-} // namespace
 
 bool IsSameFolder(const std::string& exeFolder, const std::string& tempFolder)
 {
@@ -63,7 +52,7 @@ bool IsRelocatedCopy()
 {
     const char* marked = getenv(kRelocatedFolderEnv);
     bool relocated = marked && *marked && IsSameFolder(GetProgramFolder(), marked);
-    unsetenv(kRelocatedFolderEnv);
+    UnsetEnvVar(kRelocatedFolderEnv);
     return relocated;
 }
 
@@ -83,7 +72,7 @@ int EndMainProgram(const std::string& path)
     if (exe.empty())
         return 0; // no such file: nothing of ours can be running from it
     int ended = 0;
-    for (pid_t pid : FindProcessesByExe(exe))
+    for (ProcessId pid : FindProcessesByExe(exe))
         if (EndProcess(pid, 3000))
             ++ended;
     return ended;

@@ -4,7 +4,6 @@
 // and start it again afterwards.
 
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace vx {

@@ -9,22 +9,9 @@
 
 #include <QApplication>
 #include <QScreen>
-#include <climits>
 #include <cstdio>
-#include <unistd.h>
 
 using namespace vx;
-
-namespace {
-
-std::string SelfPath()
-{
-    char buf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
-    return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -36,7 +23,7 @@ int main(int argc, char** argv)
     // (it waits for our exit status and starts normally), so say why and end non-zero.
     if (!IsRelocatedCopy()) {
         std::string err;
-        if (!Relocate(SelfPath(), args, &err)) {
+        if (!Relocate(GetProgramPath(), args, &err)) {
             fprintf(stderr, "Update: cannot run from a private temporary folder: %s\n", err.c_str());
             return 1;
         }

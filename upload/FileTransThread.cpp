@@ -3,6 +3,7 @@
 #include "app/LogFile.h"
 #include "app/Utils.h"
 #include "platform/Crypto.h"
+#include "platform/FileOps.h"
 #include "platform/Paths.h"
 #include "upload/TransProtocol.h"
 
@@ -384,7 +385,7 @@ int CFileTransThread::InformToTrans()
 int64_t CFileTransThread::DoTrans()
 {
     Log(g_transLog, "Info : DoTrans  start, index=%d, startpos=%lld", m_nIndex, ll(m_run.i64StartPos));
-    FILE* f = fopen(m_run.strPath.c_str(), "rbe"); // 'e': not inherited by encoder processes
+    FILE* f = OpenFile(m_run.strPath, "rbe"); // 'e': not inherited by encoder processes
     if (!f) {
         Log(g_transLog, "Error : transfter file(%s), but open the file failed, code=%d, thread_index=%d",
             PathText(), errno, m_nIndex);
@@ -465,7 +466,7 @@ bool CFileTransThread::DoSend(const void* data, size_t len)
     if (len == 0 || !m_sock.IsValid())
         return false;
     int steps = 0;
-    while (!WaitWritable(m_sock.Fd(), kStepMs)) {
+    while (!WaitWritable(m_sock, kStepMs)) {
         if (m_bStop || ++steps >= kSendSteps) {
             Log(g_transLog,
                 "Error : Stop=%d ,transfer file(%s), DoSend, time out, Len=%d, code=%d, thread_index=%d",
@@ -513,7 +514,7 @@ bool CFileTransThread::DoRecv(void* buf, size_t capacity, size_t* got)
                 m_nIndex);
             return false;
         }
-        if (!WaitReadable(m_sock.Fd(), kStepMs)) {
+        if (!WaitReadable(m_sock, kStepMs)) {
             --steps;
             continue;
         }

@@ -189,7 +189,7 @@ void CTestNetWorkThread::Measure()
     const std::string req = BuildTestRequest();
     int sent = 0;
     for (Entry& e : m_listServer) {
-        if (!e.sock.IsValid() || !WaitWritable(e.sock.Fd(), 0))
+        if (!e.sock.IsValid() || !WaitWritable(e.sock, 0))
             continue;
         if (e.sock.SendAll(req.data(), req.size(), 0) == SockResult::Ok)
             ++sent;
@@ -214,7 +214,7 @@ void CTestNetWorkThread::Measure()
             if (!e.sock.IsValid() || e.answered || e.refused)
                 continue;
             anyWaiting = true;
-            if (!WaitReadable(e.sock.Fd(), 0))
+            if (!WaitReadable(e.sock, 0))
                 continue;
             unsigned char b[20] = {};
             size_t n = 0;
@@ -249,7 +249,7 @@ void CTestNetWorkThread::Measure()
         while (!m_bDone && Clock::now() < end) {
             bool wrote = false;
             for (Entry& e : m_listServer) {
-                if (!e.answered || !e.sock.IsValid() || !WaitWritable(e.sock.Fd(), 0))
+                if (!e.answered || !e.sock.IsValid() || !WaitWritable(e.sock, 0))
                     continue;
                 SockResult r = e.sock.SendAll(block.data(), block.size(), 0);
                 if (r == SockResult::Ok) {

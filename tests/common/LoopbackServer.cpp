@@ -1,27 +1,110 @@
 // Included as it stands by fuzz/http_response.cpp (fuzz/run builds each target from one
-// source), hence the plain include and no dependency beyond POSIX.
+// source), hence the plain include and no dependency beyond the system's sockets (POSIX, or
+// Winsock for the Windows tests: descriptors are then socket handles, which fit an int).
 #include "LoopbackServer.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <chrono>
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 namespace vx::test {
 
 namespace {
 
+#ifdef _WIN32
+using socklen_t = int;
+constexpr int SOCK_CLOEXEC = 0;
+constexpr int MSG_NOSIGNAL = 0;
+constexpr int MSG_DONTWAIT = 0; // every receive here follows a readiness check
+
+SOCKET S(int fd)
+{
+    return static_cast<SOCKET>(static_cast<intptr_t>(fd));
+}
+
+int socket(int domain, int type, int protocol)
+{
+    SOCKET s = ::socket(domain, type, protocol);
+    return s == INVALID_SOCKET ? -1 : static_cast<int>(static_cast<intptr_t>(s));
+}
+
+int close(int fd)
+{
+    return closesocket(S(fd));
+}
+
+int poll(pollfd* p, unsigned long n, int timeoutMs)
+{
+    return WSAPoll(p, n, timeoutMs);
+}
+
+int setsockopt(int fd, int level, int name, const void* v, int len)
+{
+    return ::setsockopt(S(fd), level, name, static_cast<const char*>(v), len);
+}
+
+int bind(int fd, const sockaddr* a, int len)
+{
+    return ::bind(S(fd), a, len);
+}
+
+int listen(int fd, int backlog)
+{
+    return ::listen(S(fd), backlog);
+}
+
+int getsockname(int fd, sockaddr* a, int* len)
+{
+    return ::getsockname(S(fd), a, len);
+}
+
+long send(int fd, const void* p, size_t len, int flags)
+{
+    return ::send(S(fd), static_cast<const char*>(p), static_cast<int>(len), flags);
+}
+
+long recv(int fd, void* p, size_t len, int flags)
+{
+    return ::recv(S(fd), static_cast<char*>(p), static_cast<int>(len), flags);
+}
+
+int accept4(int fd, sockaddr* a, int* len, int)
+{
+    SOCKET s = ::accept(S(fd), a, len);
+    return s == INVALID_SOCKET ? -1 : static_cast<int>(static_cast<intptr_t>(s));
+}
+
+pollfd PollIn(int fd)
+{
+    pollfd p{};
+    p.fd = S(fd);
+    p.events = POLLRDNORM;
+    return p;
+}
+#else
+pollfd PollIn(int fd)
+{
+    return pollfd{fd, POLLIN, 0};
+}
+#endif
+
 // Waits up to quietMs for input and appends what is there; false on time-out, close or error.
 bool RecvMore(int fd, std::string* out, int quietMs)
 {
-    pollfd p{fd, POLLIN, 0};
+    pollfd p = PollIn(fd);
     if (poll(&p, 1, quietMs) <= 0)
         return false;
     char buf[65536];
-    ssize_t n = recv(fd, buf, sizeof(buf), 0);
+    long n = recv(fd, buf, sizeof(buf), 0);
     if (n <= 0)
         return false;
     out->append(buf, static_cast<size_t>(n));
@@ -69,7 +152,7 @@ bool SendAllBytes(int fd, const void* data, size_t len)
 {
     const char* p = static_cast<const char*>(data);
     while (len > 0) {
-        ssize_t n = send(fd, p, len, MSG_NOSIGNAL);
+        long n = send(fd, p, len, MSG_NOSIGNAL);
         if (n <= 0)
             return false;
         p += n;
@@ -94,10 +177,10 @@ bool RecvExact(int fd, std::string* out, size_t n, int timeoutMs)
                 .count());
         if (left <= 0)
             return false;
-        pollfd p{fd, POLLIN, 0};
+        pollfd p = PollIn(fd);
         if (poll(&p, 1, left) <= 0)
             return false;
-        ssize_t r = recv(fd, buf, std::min(sizeof(buf), n - out->size()), 0);
+        long r = recv(fd, buf, std::min(sizeof(buf), n - out->size()), 0);
         if (r <= 0)
             return false;
         out->append(buf, static_cast<size_t>(r));
@@ -133,10 +216,19 @@ void HoldUntilPeerCloses(int fd, int maxMs, const std::atomic<bool>& stop)
 {
     char buf[4096];
     for (int waited = 0; waited < maxMs && !stop; waited += 50) {
-        pollfd p{fd, POLLIN, 0};
+        pollfd p = PollIn(fd);
         if (poll(&p, 1, 50) > 0 && recv(fd, buf, sizeof(buf), MSG_DONTWAIT) <= 0)
             return;
     }
+}
+
+void ShutdownBoth(int fd)
+{
+#ifdef _WIN32
+    ::shutdown(S(fd), SD_BOTH);
+#else
+    shutdown(fd, SHUT_RDWR);
+#endif
 }
 
 void PauseMs(int ms)
@@ -176,7 +268,7 @@ void CLoopbackServer::Stop()
 void CLoopbackServer::AcceptLoop()
 {
     while (!m_stop) {
-        pollfd p{m_listen, POLLIN, 0};
+        pollfd p = PollIn(m_listen);
         if (poll(&p, 1, 50) <= 0)
             continue;
         int fd = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);

@@ -36,6 +36,8 @@ std::string RecvUntilQuiet(int fd, int quietMs);
 // maxMs have passed, or stop is set.
 void HoldUntilPeerCloses(int fd, int maxMs, const std::atomic<bool>& stop);
 void PauseMs(int ms);
+// Shuts both directions of a connection (the peer sees its end at once).
+void ShutdownBoth(int fd);
 
 class CLoopbackServer
 {

@@ -1,19 +1,15 @@
 #include "common/SimHarness.h"
 
-#include <arpa/inet.h>
-#include <cerrno>
+#include "platform/FileOps.h"
+#include "platform/Process.h"
+#include "platform/Socket.h"
+
 #include <chrono>
-#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sstream>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace vx::test {
 
@@ -36,37 +32,48 @@ bool CSimProcess::Start(const std::vector<std::string>& extraArgs)
     std::string exe = BinDir() + "vexora-sim";
     std::string outPath = m_dir.Path() + "sim.out";
     std::string logPath = m_dir.Path() + "sim.log";
-    std::vector<std::string> args = {exe,   "--root",         m_root, "--web-port", "0", "--file-ports",
-                                     "0,0", "--version-port", "0"};
+    std::vector<std::string> args = {"--root",       m_root, "--web-port",     "0",
+                                     "--file-ports", "0,0",  "--version-port", "0"};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
 
-    // Output goes to files, never to a pipe that nobody drains once the ports are read.
-    int outFd = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    int logFd = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (outFd < 0 || logFd < 0)
+    auto proc = std::make_unique<CProcess>();
+    ProcessOptions opt;
+    opt.captureStdout = true;
+    opt.captureStderr = true;
+    std::string err;
+    if (!WriteFile(outPath, "") || !proc->Start(exe, args, opt, &err)) {
+        fprintf(stderr, "vexora-sim did not start: %s\n", err.c_str());
         return false;
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(outFd, 1);
-        dup2(logFd, 2);
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(exe.c_str(), argv.data());
-        _exit(127);
     }
-    close(outFd);
-    close(logFd);
-    if (pid < 0)
-        return false;
-    m_pid = pid;
+    m_proc = std::move(proc);
+    // Output goes to files as it comes, never left in a pipe that nobody drains.
+    CProcess* p = m_proc.get();
+    m_drain = std::thread([p, outPath, logPath] {
+        FILE* out = OpenFile(outPath, "ab");
+        FILE* log = OpenFile(logPath, "ab");
+        bool outOpen = true, errOpen = true;
+        while (outOpen || errOpen) {
+            p->WaitOutput(50);
+            std::string o, e;
+            if (outOpen)
+                outOpen = p->ReadStdout(&o);
+            if (errOpen)
+                errOpen = p->ReadStderr(&e);
+            if (out && !o.empty())
+                fwrite(o.data(), 1, o.size(), out), fflush(out);
+            if (log && !e.empty())
+                fwrite(e.data(), 1, e.size(), log), fflush(log);
+        }
+        if (out)
+            fclose(out);
+        if (log)
+            fclose(log);
+    });
 
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
     while (std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_pid = -1;
+        if (m_proc->TryWait(nullptr)) {
+            Stop();
             fprintf(stderr, "vexora-sim ended at start:\n%s\n", LogText().c_str());
             return false;
         }
@@ -95,20 +102,11 @@ bool CSimProcess::Start(const std::vector<std::string>& extraArgs)
 
 void CSimProcess::Stop()
 {
-    if (m_pid <= 0)
-        return;
-    kill(m_pid, SIGTERM); // our own child only
-    int status = 0;
-    for (int i = 0; i < 250; ++i) {
-        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_pid = -1;
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    kill(m_pid, SIGKILL);
-    waitpid(m_pid, &status, 0);
-    m_pid = -1;
+    if (m_proc)
+        m_proc->Terminate(5000); // our own child only
+    if (m_drain.joinable())
+        m_drain.join();
+    m_proc.reset();
 }
 
 bool CSimProcess::Restart()
@@ -148,31 +146,21 @@ std::string CSimProcess::HttpGet(const std::string& pathAndQuery, const std::str
 {
     if (status)
         *status = 0;
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
+    CSocket sock;
+    if (!sock.Connect("127.0.0.1", static_cast<uint16_t>(m_webPort), 10000))
         return "";
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<uint16_t>(m_webPort));
-    inet_pton(AF_INET, "127.0.0.1", &a.sin_addr);
-    timeval tv{10, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof(tv));
-    if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0) {
-        close(fd);
-        return "";
-    }
     std::string req = "GET " + pathAndQuery + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(m_webPort) +
                       "\r\nConnection: close\r\n";
     if (!cookie.empty())
         req += "Cookie: " + cookie + "\r\n";
     req += "\r\n";
-    send(fd, req.data(), req.size(), MSG_NOSIGNAL);
+    sock.SendAll(req.data(), req.size(), 10000);
     std::string resp;
     char buf[8192];
-    ssize_t n;
-    while ((n = recv(fd, buf, sizeof(buf), 0)) > 0)
-        resp.append(buf, static_cast<size_t>(n));
-    close(fd);
+    size_t n = 0;
+    while (sock.RecvSome(buf, sizeof(buf), 10000, &n) == SockResult::Ok)
+        resp.append(buf, n);
+    sock.Close();
     size_t headEnd = resp.find("\r\n\r\n");
     if (headEnd == std::string::npos)
         return "";

@@ -10,9 +10,14 @@
 
 #include "common/TestUtil.h"
 
+#include <memory>
 #include <string>
-#include <sys/types.h>
+#include <thread>
 #include <vector>
+
+namespace vx {
+class CProcess;
+}
 
 namespace vx::test {
 
@@ -28,11 +33,12 @@ public:
     // extraArgs (later options win, so "--file-servers", "3" or "--md5-rule", "1" work). Waits
     // until it has printed its ports; false (with the log on stderr) when it did not start.
     bool Start(const std::vector<std::string>& extraArgs = {});
-    // Stops (SIGTERM, then SIGKILL after 5 s) the simulator this object started.
+    // Stops (SIGTERM, then SIGKILL after 5 s; ended at once on Windows) the simulator this
+    // object started.
     void Stop();
     // Stop and Start with the same state folder and arguments (new ports).
     bool Restart();
-    bool IsRunning() const { return m_pid > 0; }
+    bool IsRunning() const { return m_proc != nullptr; }
 
     int WebPort() const { return m_webPort; }
     std::vector<int> FilePorts() const { return m_filePorts; }
@@ -66,7 +72,9 @@ private:
     CTempDir m_dir;
     std::string m_root;
     std::vector<std::string> m_args;
-    pid_t m_pid = -1;
+    std::unique_ptr<CProcess> m_proc;
+    // Copies the simulator's output into sim.out and sim.log, so its pipes never fill up.
+    std::thread m_drain;
     int m_webPort = 0;
     std::vector<int> m_filePorts;
     int m_versionPort = 0;

@@ -1,10 +1,11 @@
 // Test programs start like ours: UTF-8 locale, no SIGPIPE. Every program a test starts inherits
-// a private XDG_CONFIG_HOME, so no test reads or writes the real user's settings.
+// a private folder for the user's own settings (XDG_CONFIG_HOME; APPDATA on Windows), so no
+// test reads or writes the real user's settings.
 #include "common/TestUtil.h"
+#include "platform/Env.h"
 #include "platform/Socket.h"
 #include "platform/Utf8.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
@@ -12,7 +13,10 @@ int main(int argc, char** argv)
     vx::InitUtf8Locale();
     vx::IgnoreSigpipe();
     vx::test::CTempDir userConfig;
-    setenv("XDG_CONFIG_HOME", userConfig.Path().c_str(), 1);
+    vx::SetEnvVar("XDG_CONFIG_HOME", userConfig.Path());
+#ifdef _WIN32
+    vx::SetEnvVar("APPDATA", userConfig.Path());
+#endif
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

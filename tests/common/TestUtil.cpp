@@ -1,69 +1,58 @@
 #include "common/TestUtil.h"
 
-#include <cerrno>
+#include "platform/Crypto.h"
+#include "platform/Env.h"
+#include "platform/FileOps.h"
+#include "platform/FsPath.h"
+#include "platform/Paths.h"
+#include "platform/Process.h"
+
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <fstream>
-#include <poll.h>
-#include <signal.h>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace vx::test {
 
-namespace {
-
-void RemoveTree(const std::string& path)
-{
-    std::string cmd = "rm -rf '" + path + "'";
-    if (system(cmd.c_str()) != 0) {
-        // best effort: a test folder left behind is harmless
-    }
-}
-
-} // namespace
-
 CTempDir::CTempDir()
 {
-    const char* t = getenv("TMPDIR");
-    std::string tmpl = std::string(t && *t ? t : "/tmp") + "/vxtest-XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    if (mkdtemp(buf.data()))
-        m_path = std::string(buf.data()) + "/";
+    // A fresh name each time: a folder that is already there is never reused.
+    for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+        uint8_t b[6];
+        RandomBytes(b, sizeof(b));
+        std::string name = "vxtest-";
+        for (uint8_t c : b)
+            name += "0123456789abcdef"[c >> 4], name += "0123456789abcdef"[c & 15];
+        const std::string path = GetTempFolder() + name;
+        if (!DirExists(path) && MakeDirs(path))
+            m_path = path + "/";
+    }
 }
 
 CTempDir::~CTempDir()
 {
     if (!m_path.empty() && !getenv("VX_KEEP_TEST_FILES"))
-        RemoveTree(m_path);
+        RemoveTree(m_path, nullptr); // best effort: a test folder left behind is harmless
 }
 
 CScopedDataDir::CScopedDataDir()
 {
-    const char* old = getenv("VEXORA_DATA_DIR");
-    m_hadOld = old != nullptr;
-    if (old)
-        m_old = old;
-    setenv("VEXORA_DATA_DIR", m_dir.Path().c_str(), 1);
+    m_hadOld = getenv("VEXORA_DATA_DIR") != nullptr;
+    m_old = GetEnvVar("VEXORA_DATA_DIR");
+    SetEnvVar("VEXORA_DATA_DIR", m_dir.Path());
 }
 
 CScopedDataDir::~CScopedDataDir()
 {
     if (m_hadOld)
-        setenv("VEXORA_DATA_DIR", m_old.c_str(), 1);
+        SetEnvVar("VEXORA_DATA_DIR", m_old);
     else
-        unsetenv("VEXORA_DATA_DIR");
+        UnsetEnvVar("VEXORA_DATA_DIR");
 }
 
 std::string ReadFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(FsPath(path), std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
@@ -71,15 +60,16 @@ std::string ReadFile(const std::string& path)
 
 bool WriteFile(const std::string& path, const std::string& content)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(FsPath(path), std::ios::binary | std::ios::trunc);
     out << content;
     return static_cast<bool>(out);
 }
 
 std::string BinDir()
 {
-    const char* b = getenv("VX_BIN_DIR");
-    std::string dir = b && *b ? b : VX_BIN_DIR;
+    std::string dir = GetEnvVar("VX_BIN_DIR");
+    if (dir.empty())
+        dir = VX_BIN_DIR;
     if (dir.back() != '/')
         dir += '/';
     return dir;
@@ -89,58 +79,42 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
                      const std::vector<std::string>& env, int timeoutMs)
 {
     RunResult r;
-    std::string exe = program.find('/') == std::string::npos ? BinDir() + program : program;
-    int outPipe[2], errPipe[2];
-    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0)
+    std::string exe = program.find_first_of("/\\") == std::string::npos ? BinDir() + program : program;
+    CProcess p;
+    ProcessOptions opt;
+    opt.captureStdout = true;
+    opt.captureStderr = true;
+    opt.inheritStdin = true;
+    opt.env = env;
+    std::string err;
+    if (!p.Start(exe, args, opt, &err)) {
+        r.err = err;
         return r;
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(outPipe[1], 1);
-        dup2(errPipe[1], 2);
-        for (const std::string& e : env)
-            putenv(strdup(e.c_str()));
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(exe.c_str()));
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(exe.c_str(), argv.data());
-        _exit(127);
     }
-    close(outPipe[1]);
-    close(errPipe[1]);
-    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    int open = 2;
-    while (open > 0) {
+    bool outOpen = true, errOpen = true;
+    while (outOpen || errOpen) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
                                                                           std::chrono::steady_clock::now());
         if (left.count() <= 0) {
-            kill(pid, SIGKILL); // our own child only
+            p.Terminate(0); // our own child only
             break;
         }
-        if (poll(fds, 2, static_cast<int>(left.count())) <= 0)
-            continue;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
-                continue;
-            char buf[4096];
-            ssize_t n = read(fds[i].fd, buf, sizeof(buf));
-            if (n <= 0) {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            } else {
-                (i == 0 ? r.out : r.err).append(buf, static_cast<size_t>(n));
-            }
-        }
+        p.WaitOutput(static_cast<int>(std::min<long long>(left.count(), 100)));
+        if (outOpen)
+            outOpen = p.ReadStdout(&r.out);
+        if (errOpen)
+            errOpen = p.ReadStderr(&r.err);
     }
-    for (auto& f : fds)
-        if (f.fd >= 0)
-            close(f.fd);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    int code = -1;
+    if (p.Wait(5000, &code) && code < 128)
+        r.exitCode = code;
+#ifdef _WIN32
+    // Console programs write their lines with CR LF there; the tests compare lines.
+    for (std::string* s : {&r.out, &r.err})
+        for (size_t i = s->find("\r\n"); i != std::string::npos; i = s->find("\r\n", i))
+            s->erase(i, 1);
+#endif
     return r;
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/LogFile.h"
 #include "platform/FileLock.h"
+#include "platform/Process.h"
 #include "platform/PowerRequest.h"
 #include "space/SpaceController.h"
 #include "ui/DesktopShell.h"

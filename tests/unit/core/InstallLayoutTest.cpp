@@ -1,4 +1,5 @@
 #include "common/TestUtil.h"
+#include "platform/Env.h"
 #include "platform/Paths.h"
 
 #include <cstdlib>
@@ -20,16 +21,16 @@ public:
         if (old)
             m_old = old;
         if (value)
-            setenv(name, value, 1);
+            SetEnvVar(name, value);
         else
-            unsetenv(name);
+            UnsetEnvVar(name);
     }
     ~CScopedEnv()
     {
         if (m_had)
-            setenv(m_name.c_str(), m_old.c_str(), 1);
+            SetEnvVar(m_name, m_old);
         else
-            unsetenv(m_name.c_str());
+            UnsetEnvVar(m_name);
     }
 
 private:
@@ -73,6 +74,13 @@ TEST(InstallLayout, BuildTreeAndLooseCopiesKeepEverythingBesideTheProgram)
     EXPECT_EQ(GetCodecsFolder(), GetProgramFolder() + "codecs/");
 }
 
+#ifdef _WIN32
+TEST(InstallLayout, UserConfigFolderIsUnderAppData)
+{
+    CScopedEnv appData("APPDATA", "C:\\Users\\ann\\AppData\\Roaming");
+    EXPECT_EQ(GetUserConfigFolder(), "C:/Users/ann/AppData/Roaming/Tolvane/VexoraV2/");
+}
+#else
 TEST(InstallLayout, UserConfigFolderFollowsXdgThenHome)
 {
     {
@@ -97,3 +105,4 @@ TEST(InstallLayout, UserConfigFolderFollowsXdgThenHome)
         }
     }
 }
+#endif

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <chrono>
 #include <thread>
 
@@ -332,7 +334,8 @@ TEST(HttpClient, TrickledAnswersEndAtTheOverallLimit)
             EXPECT_GE(ms, 2400) << shape.what; // not one of the single waits
             EXPECT_LT(ms, 4500) << shape.what;
             EXPECT_EQ(c.GetErrorText(),
-                      "Request timed out, the overall limit of 2600 ms ran out, The Error = 110")
+                      "Request timed out, the overall limit of 2600 ms ran out, The Error = " +
+                          std::to_string(ETIMEDOUT))
                 << shape.what;
             EXPECT_NE(c.GetFailureCause().find("within 2600 ms (the overall request limit)"),
                       std::string::npos)

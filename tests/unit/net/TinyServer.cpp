@@ -1,7 +1,5 @@
 #include "unit/net/TinyServer.h"
 
-#include <sys/socket.h>
-
 namespace vx::test {
 
 CTinyServer::CTinyServer(Script script) : m_script(std::move(script))
@@ -61,7 +59,7 @@ void CTinyServer::Serve(int fd)
         m_requests.push_back(req);
     }
     m_script(fd, req);
-    shutdown(fd, SHUT_RDWR);
+    ShutdownBoth(fd);
 }
 
 } // namespace vx::test

@@ -5,6 +5,7 @@
 #include "app/LogFile.h"
 #include "app/Utils.h"
 #include "common/TestUtil.h"
+#include "platform/File.h"
 #include "unit/upload/RawServer.h"
 #include "unit/upload/UploadTestUtil.h"
 #include "upload/TransProtocol.h"
@@ -12,8 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace vx::test {
 namespace {
@@ -428,10 +427,11 @@ TEST_F(FileTransThreadTest, PositionsBeyondFourGibibytesTravelWhole)
 {
     std::string path = m_dir.File("big.flv");
     const int64_t size = (4LL << 30) + 100; // sparse: costs no disk
-    int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(ftruncate(fd, size), 0);
-    close(fd);
+    {
+        CFile file;
+        ASSERT_TRUE(file.Open(path, CFile::Mode::Write));
+        ASSERT_TRUE(file.Truncate(size));
+    }
     SeenAnnounce seen;
     std::string got;
     CRawServer srv([&](CRawConn& c) {

@@ -10,7 +10,7 @@ namespace vx {
 CSingleInstance::~CSingleInstance()
 {
     if (m_fd >= 0)
-        close(m_fd); // releases the lock
+        close(static_cast<int>(m_fd)); // releases the lock
 }
 
 bool CSingleInstance::IsAnotherInstanceRunning()

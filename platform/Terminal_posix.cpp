@@ -101,4 +101,6 @@ bool ReadHiddenLine(const std::string& prompt, std::string* line)
     }
 }
 
+void PrepareConsole() {}
+
 } // namespace vx

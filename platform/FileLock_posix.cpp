@@ -51,10 +51,11 @@ void CFileLock::Unlock()
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_fd < 0)
         return;
-    if (ftruncate(m_fd, 0) != 0) {
+    const int fd = static_cast<int>(m_fd);
+    if (ftruncate(fd, 0) != 0) {
         // A stale text is read only while someone holds the lock, who wrote its own.
     }
-    close(m_fd); // releases the lock
+    close(fd); // releases the lock
     m_fd = -1;
 }
 
@@ -62,11 +63,6 @@ bool CFileLock::Held() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_fd >= 0;
-}
-
-long CurrentProcessId()
-{
-    return static_cast<long>(getpid());
 }
 
 } // namespace vx

@@ -63,7 +63,7 @@ bool CAppendFile::Open(const std::string& path, int64_t rotateAt, const std::str
 void CAppendFile::Close()
 {
     if (m_fd >= 0)
-        close(m_fd);
+        close(static_cast<int>(m_fd));
     m_fd = -1;
 }
 
@@ -72,7 +72,7 @@ bool CAppendFile::Append(const char* data, size_t len)
     if (m_fd < 0)
         return false;
     for (;;) {
-        ssize_t n = write(m_fd, data, len);
+        ssize_t n = write(static_cast<int>(m_fd), data, len);
         if (n < 0 && errno == EINTR)
             continue;
         return n == static_cast<ssize_t>(len);

@@ -1,4 +1,4 @@
-#include "store/ConvertFolder.h"
+#include "platform/ConvertFolder.h"
 
 #include "platform/Paths.h"
 

@@ -130,7 +130,7 @@ bool CTlsStream::SendAll(const char* data, size_t len, int timeoutMs, const std:
     return true;
 }
 
-ssize_t CTlsStream::Recv(char* buf, size_t len)
+long CTlsStream::Recv(char* buf, size_t len)
 {
     if (!m_ssl)
         return -1;

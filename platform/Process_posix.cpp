@@ -87,22 +87,6 @@ pid_t ParentOf(pid_t pid)
     return ReadStat(pid, &state, &parent) ? parent : 0;
 }
 
-std::vector<pid_t> AllPids()
-{
-    std::vector<pid_t> pids;
-    DIR* d = opendir("/proc");
-    if (!d)
-        return pids;
-    while (dirent* e = readdir(d)) {
-        char* end = nullptr;
-        long v = strtol(e->d_name, &end, 10);
-        if (end && *end == '\0' && v > 0)
-            pids.push_back(static_cast<pid_t>(v));
-    }
-    closedir(d);
-    return pids;
-}
-
 // The environment variable that names the starter of a child started with endWithStarter.
 constexpr char kStarterVar[] = "VX_STARTER_PID=";
 
@@ -213,6 +197,32 @@ std::vector<char*> MakeArgv(const std::string& exe, const std::vector<std::strin
 }
 
 } // namespace
+
+std::vector<ProcessId> AllProcessIds()
+{
+    std::vector<pid_t> pids;
+    DIR* d = opendir("/proc");
+    if (!d)
+        return pids;
+    while (dirent* e = readdir(d)) {
+        char* end = nullptr;
+        long v = strtol(e->d_name, &end, 10);
+        if (end && *end == '\0' && v > 0)
+            pids.push_back(static_cast<pid_t>(v));
+    }
+    closedir(d);
+    return pids;
+}
+
+std::vector<std::string> ProcessArgs(ProcessId pid, size_t count)
+{
+    return ReadArgs(pid, count);
+}
+
+ProcessId CurrentProcessId()
+{
+    return getpid();
+}
 
 CProcess::~CProcess()
 {
@@ -414,7 +424,7 @@ void CProcess::Terminate(int graceMs)
 std::vector<pid_t> FindProcessesByArgv0(const std::string& path)
 {
     std::vector<pid_t> found;
-    for (pid_t pid : AllPids())
+    for (pid_t pid : AllProcessIds())
         if (pid != getpid() && ReadArgs(pid, 1) == std::vector<std::string>{path})
             found.push_back(pid);
     return found;
@@ -427,7 +437,7 @@ std::vector<pid_t> FindProcessesStartedFrom(const std::string& path)
         return base == "sh" || base == "bash" || base == "dash";
     };
     std::vector<pid_t> found;
-    for (pid_t pid : AllPids()) {
+    for (pid_t pid : AllProcessIds()) {
         if (pid == getpid())
             continue;
         std::vector<std::string> words = ReadArgs(pid, 2);
@@ -464,7 +474,7 @@ std::vector<pid_t> FindProcessesByExe(const std::string& path)
 {
     std::vector<pid_t> found;
     char buf[4096];
-    for (pid_t pid : AllPids()) {
+    for (pid_t pid : AllProcessIds()) {
         std::string link = "/proc/" + std::to_string(pid) + "/exe";
         ssize_t n = readlink(link.c_str(), buf, sizeof(buf) - 1);
         if (n > 0 && pid != getpid() && std::string(buf, static_cast<size_t>(n)) == path)

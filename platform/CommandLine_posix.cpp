@@ -1,0 +1,7 @@
+#include "platform/CommandLine.h"
+
+namespace vx {
+
+void UseUtf8Arguments(int*, char***) {}
+
+} // namespace vx
