@@ -94,6 +94,9 @@ void CVXSiElementUI::mousePressEvent(QMouseEvent* e)
     if (onIcon) {
         QPointer<CVXsiComboUI> owner = m_pOwner;
         PostNotify(owner, QStringLiteral("deletecomboitem"), m_iIndex, 0);
+        QMetaObject::invokeMethod(
+            owner, [owner, index = m_iIndex] { emit owner->ItemDeleteRequested(index); },
+            Qt::QueuedConnection);
         owner->CloseDropDown();
         return;
     }

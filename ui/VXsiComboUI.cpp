@@ -158,6 +158,7 @@ bool CVXsiComboUI::SelectItem(int index, bool takeFocus)
         e->setFocus();
     e->SetSelectedSilently(true);
     SendNotify(this, QStringLiteral("itemselect"), m_iCurSel, previous);
+    emit ItemSelected(m_iCurSel, previous);
     update();
     return true;
 }

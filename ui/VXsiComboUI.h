@@ -6,7 +6,8 @@
 // Notifications: "dropdown" when the list opens; "itemselect" (wParam new index, lParam
 // previous index) when the current item changes to a valid item; "deletecomboitem" (posted,
 // wParam the item's index) when an item's delete icon is pressed — the item is not selected
-// and the list closes. Items report "itemclick" when pressed.
+// and the list closes. Items report "itemclick" when pressed. ItemSelected and
+// ItemDeleteRequested carry the same two events as signals.
 
 #include "ui/ExpandControl.h"
 
@@ -73,6 +74,12 @@ public:
     uint32_t CurrentBorderColor() const;
 
     QSize sizeHint() const override;
+
+signals:
+    // The current item changed to a valid item (right after "itemselect").
+    void ItemSelected(int index, int previous);
+    // An item's delete icon was pressed; emitted from the event queue, as "deletecomboitem".
+    void ItemDeleteRequested(int index);
 
 protected:
     bool event(QEvent* e) override;

@@ -40,11 +40,14 @@ protected:
     // Call after setupUi: checks the form contract (logging every missing name once), routes
     // button clicks and names the caption area (dragging there moves the window).
     void BindForm(const char* windowName, const QStringList& requiredControls, int captionHeight);
+    // The caption area alone, for a window whose controls are connected to it directly.
+    void SetCaptionHeight(int captionHeight) { m_nCaptionHeight = captionHeight; }
     template <typename T> T* Control(const char* name) const
     {
         return findChild<T*>(QString::fromLatin1(name));
     }
-    virtual void OnNotify(TNotifyUI& msg) = 0;
+    // The notifications of BindForm's windows; a window wired directly has none to handle.
+    virtual void OnNotify(TNotifyUI&) {}
 
     void done(int result) override; // also stops timer 275
     void reject() override;         // Escape and the window's close → result 2

@@ -3,12 +3,12 @@
 #include "app/LogFile.h"
 #include "ui/DesktopShell.h"
 #include "ui/HintEditUI.h"
-#include "ui/VXCheckBox.h"
 #include "ui/VXSiElementUI.h"
 #include "ui/VXsiComboUI.h"
 #include "ui/VxsiComWnd.h"
 #include "ui_LoginWnd.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -26,7 +26,7 @@ CLoginWnd::CLoginWnd(QWidget* owner, MsgTarget mainTarget, CAppConfig& config, C
     m_form->setupUi(this);
     setWindowTitle(QStringLiteral("Vexora"));
     setProperty("windowClass", QString::fromLatin1(kClassName));
-    BindForm("LoginWnd", RequiredControls(), 10000); // any free spot drags the window
+    SetCaptionHeight(10000); // any free spot drags the window
     m_form->usernameEdit->SetExpandControl(m_form->AccountCombo);
     // The combo spans the row under the edit, so its list is as wide as the field; the arrow
     // over its free end lets clicks through to it.
@@ -40,10 +40,7 @@ CLoginWnd::CLoginWnd(QWidget* owner, MsgTarget mainTarget, CAppConfig& config, C
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
 
-    connect(m_form->usernameEdit, &QLineEdit::textEdited, this,
-            [this](const QString& t) { m_pController->UserNameEdited(t.toStdString()); });
-    connect(m_form->passwordEdit, &QLineEdit::textEdited, this,
-            [this](const QString& t) { m_pController->PasswordEdited(t.toStdString()); });
+    BindControls();
 
     m_pController->SetMainTarget(mainTarget);
     m_pController->SetChangedCallback([this] { ScheduleSync(); });
@@ -57,14 +54,51 @@ CLoginWnd::CLoginWnd(QWidget* owner, MsgTarget mainTarget, CAppConfig& config, C
 
 CLoginWnd::~CLoginWnd() = default;
 
-QStringList CLoginWnd::RequiredControls()
+void CLoginWnd::BindControls()
 {
-    return {QStringLiteral("loginWnd"),     QStringLiteral("AccountCombo"), QStringLiteral("usernameEdit"),
-            QStringLiteral("passwordEdit"), QStringLiteral("remPass"),      QStringLiteral("autoLog"),
-            QStringLiteral("loginbtn"),     QStringLiteral("closebtn"),     QStringLiteral("regBtn"),
-            QStringLiteral("fidPassBtn"),   QStringLiteral("forgetpsw"),    QStringLiteral("errorfloat"),
-            QStringLiteral("errorNet"),     QStringLiteral("errorcode"),    QStringLiteral("errorPsw"),
-            QStringLiteral("elabel5"),      QStringLiteral("okbtn")};
+    Ui::LoginWnd& f = *m_form;
+    connect(f.usernameEdit, &QLineEdit::textEdited, this,
+            [this](const QString& t) { m_pController->UserNameEdited(t.toStdString()); });
+    connect(f.passwordEdit, &QLineEdit::textEdited, this,
+            [this](const QString& t) { m_pController->PasswordEdited(t.toStdString()); });
+    connect(f.AccountCombo, &CVXsiComboUI::ItemSelected, this, &CLoginWnd::OnAccountSelected);
+    connect(f.AccountCombo, &CVXsiComboUI::ItemDeleteRequested, this, &CLoginWnd::OnAccountDeleted);
+    connect(f.remPass, &QCheckBox::clicked, this, &CLoginWnd::OnRemPassClicked);
+    connect(f.autoLog, &QCheckBox::clicked, this, &CLoginWnd::OnAutoLogClicked);
+    connect(f.closebtn, &QPushButton::clicked, this, &CLoginWnd::CloseProgram);
+    connect(f.loginbtn, &QPushButton::clicked, this, [this] { m_pController->Login(); });
+    connect(f.regBtn, &QPushButton::clicked, this, [this] { OpenPage(RegisterUrl()); });
+    for (QPushButton* recovery : {f.fidPassBtn, f.forgetpsw})
+        connect(recovery, &QPushButton::clicked, this, [this] { OpenPage(RecoveryUrl()); });
+    connect(f.okbtn, &QPushButton::clicked, this, [this] { m_pController->DismissPanel(); });
+    // Enter logs in from every control; no button is the dialog's default.
+    for (QPushButton* b : findChildren<QPushButton*>())
+        b->setAutoDefault(false);
+}
+
+void CLoginWnd::OnAccountSelected(int index)
+{
+    // The list follows the controller in Sync; only the user's choices go back to it.
+    if (!m_bSyncing)
+        m_pController->SelectItem(index);
+}
+
+void CLoginWnd::OnAccountDeleted(int index)
+{
+    m_pController->DeleteItem(index);
+}
+
+void CLoginWnd::OnRemPassClicked(bool checked)
+{
+    // The controller decides what both boxes show (unchecking this one unchecks the other).
+    m_pController->SetRemPass(checked);
+    ScheduleSync();
+}
+
+void CLoginWnd::OnAutoLogClicked(bool checked)
+{
+    m_pController->SetAutoLog(checked);
+    ScheduleSync();
 }
 
 QString CLoginWnd::RegisterUrl() const
@@ -90,6 +124,7 @@ void CLoginWnd::showEvent(QShowEvent* e)
         m_bInitialised = true;
         m_pController->Init(m_bAutoLoginAllowed);
         Sync();
+        m_form->usernameEdit->setFocus(Qt::OtherFocusReason);
     }
 }
 
@@ -104,8 +139,7 @@ void CLoginWnd::PlaceErrorPanel()
 
 void CLoginWnd::ScheduleSync()
 {
-    // Check boxes report "click" before they change; the window follows the controller once
-    // the control has finished its own change.
+    // The window follows the controller once the control has finished its own change.
     if (m_bSyncQueued)
         return;
     m_bSyncQueued = true;
@@ -143,8 +177,8 @@ void CLoginWnd::Sync()
     const QString password = QString::fromStdString(v.password);
     if (m_form->passwordEdit->text() != password)
         m_form->passwordEdit->setText(password);
-    m_form->remPass->SetCheck(v.remPass);
-    m_form->autoLog->SetCheck(v.autoLog);
+    m_form->remPass->setChecked(v.remPass);
+    m_form->autoLog->setChecked(v.autoLog);
 
     m_form->accountBox->setVisible(v.fieldsVisible);
     m_form->passwordEdit->setVisible(v.fieldsVisible);
@@ -157,7 +191,14 @@ void CLoginWnd::Sync()
         m_form->elabel5->setVisible(!network && !v.panelText.empty());
         PlaceErrorPanel();
     }
+    const bool panelShown = m_form->errorfloat->isVisibleTo(this);
     m_form->errorfloat->setVisible(v.panelVisible);
+    // The keyboard follows the panel: to its button while it shows, back to the fields after.
+    if (v.panelVisible && !panelShown)
+        m_form->okbtn->setFocus(Qt::OtherFocusReason);
+    else if (!v.panelVisible && panelShown && v.fieldsVisible)
+        (v.userName.empty() ? static_cast<QWidget*>(m_form->usernameEdit) : m_form->passwordEdit)
+            ->setFocus(Qt::OtherFocusReason);
 
     m_form->loginbtn->setEnabled(!v.busy);
     m_form->loginbtn->setText(v.busy ? QStringLiteral("正在登录…") : QStringLiteral("登 录"));
@@ -181,35 +222,6 @@ void CLoginWnd::CloseProgram()
     m_bClosing = true;
     m_pController->Close();
     done(kResultClose);
-}
-
-void CLoginWnd::OnNotify(TNotifyUI& msg)
-{
-    if (m_bSyncing)
-        return;
-    const QString& name = msg.senderName;
-    if (msg.sType == QLatin1String("click")) {
-        if (name == QLatin1String("closebtn")) {
-            CloseProgram();
-        } else if (name == QLatin1String("loginbtn")) {
-            m_pController->Login();
-        } else if (name == QLatin1String("regBtn")) {
-            OpenPage(RegisterUrl());
-        } else if (name == QLatin1String("fidPassBtn") || name == QLatin1String("forgetpsw")) {
-            OpenPage(RecoveryUrl());
-        } else if (name == QLatin1String("autoLog")) {
-            // Reported before the box changes: it is about to become the opposite.
-            m_pController->SetAutoLog(!m_form->autoLog->IsSelected());
-        } else if (name == QLatin1String("remPass")) {
-            m_pController->SetRemPass(!m_form->remPass->IsSelected());
-        } else if (name == QLatin1String("okbtn")) {
-            m_pController->DismissPanel();
-        }
-    } else if (msg.sType == QLatin1String("itemselect") && name == QLatin1String("AccountCombo")) {
-        m_pController->SelectItem(static_cast<int>(msg.wParam));
-    } else if (msg.sType == QLatin1String("deletecomboitem") && name == QLatin1String("AccountCombo")) {
-        m_pController->DeleteItem(static_cast<int>(msg.wParam));
-    }
 }
 
 bool CLoginWnd::eventFilter(QObject* watched, QEvent* e)

@@ -4,6 +4,10 @@
 // panel, the busy state) and forwards the user's clicks and keys to it; the requests run on
 // the controller's worker thread, so the window keeps painting and answering meanwhile.
 // Closing it ends the program; a granted login closes it and lets the main window go on.
+//
+// By keyboard: the account field has the first focus, Tab goes through the fields, the two
+// boxes, the links and buttons (in that order, the error panel's when it shows, the close button
+// last), Space presses the focused button or box, and Enter logs in wherever the focus is.
 
 #include "account/AccountStore.h"
 #include "account/LoginController.h"
@@ -38,16 +42,18 @@ public:
     // True once a granted login closed the window.
     bool Succeeded() const { return m_bSucceeded; }
 
-    static QStringList RequiredControls();
-
 protected:
-    void OnNotify(TNotifyUI& msg) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
     void reject() override; // Escape does not close this window
     void closeEvent(QCloseEvent* e) override;
     void showEvent(QShowEvent* e) override;
 
 private:
+    void BindControls();
+    void OnAccountSelected(int index);
+    void OnAccountDeleted(int index);
+    void OnRemPassClicked(bool checked);
+    void OnAutoLogClicked(bool checked);
     void ScheduleSync();
     void Sync();
     void SyncCombo();

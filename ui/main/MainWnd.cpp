@@ -11,8 +11,6 @@
 #include "ui/SpaceLinks.h"
 #include "ui/VXMenuWnd.h"
 #include "ui/VXOptionEx.h"
-#include "ui/VXSiElementUI.h"
-#include "ui/VXsiComboUI.h"
 #include "ui/VxMessageWnd.h"
 #include "ui/VxSpaceInfoWnd.h"
 #include "ui/VxSpaceMsgWnd.h"
@@ -32,10 +30,12 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QFileInfo>
+#include <QMenu>
 #include <QScreen>
 #include <QSessionManager>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace vx {
@@ -118,7 +118,6 @@ QStringList CMainWnd::RequiredControls()
             "spaceCourseInfo",
             "username",
             "orgname",
-            "SetComBox",
             "CaptionBar",
             "minbtn",
             "maxbtn",
@@ -274,8 +273,7 @@ void CMainWnd::BindControls()
     f.QuitProcesearchBtn->setText(QStringLiteral("✕"));
     f.QuitdoneSearchBtn->setText(QStringLiteral("✕"));
     f.logo->setPixmap(QIcon(QStringLiteral(":/icons/vexora_32.png")).pixmap(28, 28));
-    for (const char* entry : {"设置", "关于", "退出登录", "退出"})
-        f.SetComBox->Add(new CVXSiElementUI(QString::fromUtf8(entry)));
+    BindSettingsMenu();
     // The no-result banners: white over the list, the key first, then what it means.
     f.searchErrTab->setAutoFillBackground(true);
     QPalette bannerPalette = f.searchErrTab->palette();
@@ -302,6 +300,38 @@ void CMainWnd::BindControls()
     RefreshTabCounts();
     EnableCourseButtons(0, 0);
     f.doneDel->setEnabled(false);
+}
+
+void CMainWnd::BindSettingsMenu()
+{
+    // The caption's settings button: its menu's entries in the order of WM_WINDOW_COMMAND. A
+    // chosen entry goes through the loop, so the menu has closed before a window opens.
+    QToolButton* button = m_form->SetComBox;
+    auto* menu = new QMenu(button);
+    menu->setObjectName(QStringLiteral("SetMenu"));
+    const struct
+    {
+        const char* name;
+        const char* text;
+    } entries[] = {{"settingsAction", "设置"},
+                   {"aboutAction", "关于"},
+                   {"signOutAction", "退出登录"},
+                   {"exitAction", "退出"}};
+    int command = 0;
+    for (const auto& entry : entries) {
+        QAction* action = menu->addAction(QString::fromUtf8(entry.text));
+        action->setObjectName(QString::fromLatin1(entry.name));
+        connect(action, &QAction::triggered, this, [this, command] { PostWindowCommand(command); });
+        ++command;
+    }
+    button->setMenu(menu);
+    // Tab reaches the button; Enter, Space and Down open its menu.
+    button->installEventFilter(this);
+}
+
+void CMainWnd::PostWindowCommand(int command)
+{
+    m_loop.PostMsg(m_target, WM_WINDOW_COMMAND, static_cast<uint64_t>(command));
 }
 
 QString CMainWnd::Text(int number) const
@@ -371,13 +401,6 @@ void CMainWnd::Notify(TNotifyUI& msg)
         OnClick(name, msg.pSender);
     } else if (msg.sType == QLatin1String("selectchanged")) {
         OnSelectChanged(name, msg);
-    } else if (msg.sType == QLatin1String("itemselect")) {
-        if (name == QLatin1String("SetComBox")) {
-            const int index = static_cast<int>(msg.wParam);
-            m_form->SetComBox->SelectItem(-1);
-            if (index >= 0)
-                m_loop.PostMsg(m_target, WM_WINDOW_COMMAND, static_cast<uint64_t>(index));
-        }
     } else if (msg.sType == QLatin1String("delete")) {
         // The menu's "删除" deletes the selected rows as the Delete key does; the key's own
         // notification has asked already.

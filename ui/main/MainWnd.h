@@ -201,6 +201,8 @@ protected:
 
 private:
     void BindControls();
+    void BindSettingsMenu();
+    void PostWindowCommand(int command);
     void OnUserInfo();
     void OnClick(const QString& name, QWidget* sender);
     void OnSelectChanged(const QString& name, TNotifyUI& msg);

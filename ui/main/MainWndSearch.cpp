@@ -12,6 +12,7 @@
 #include "ui_MainWnd.h"
 
 #include <QFrame>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QScrollBar>
 
@@ -177,6 +178,13 @@ void CMainWnd::ShowSearchBanner(const QString& key, bool found)
 
 bool CMainWnd::eventFilter(QObject* watched, QEvent* e)
 {
+    if (watched == m_form->SetComBox && e->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(e)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Down) {
+            m_form->SetComBox->showMenu();
+            return true;
+        }
+    }
     if (auto* edit = qobject_cast<QLineEdit*>(watched)) {
         if (e->type() == QEvent::FocusIn)
             SetSearchFocusLook(edit, true);

@@ -68,3 +68,8 @@ upd = '''<defs><linearGradient id="g" x1="0" y1="0" x2="0" y2="1">
 <path d="M46 32a14 14 0 1 1-5-10.7" stroke="#fff" stroke-width="6" fill="none" stroke-linecap="round"/>
 <path d="M44 12v13h-13z" fill="#fff"/>'''
 svg("update", 64, upd)
+# The caption's settings button: a gear of eight teeth with a hole through its hub.
+teeth = "".join(f'<rect x="6.6" y="0.6" width="2.8" height="3.4" rx="0.6" fill="#4A5561" '
+                f'transform="rotate({a} 8 8)"/>' for a in range(0, 360, 45))
+svg("settings", 16, teeth + '<path d="M8 3a5 5 0 1 1 0 10a5 5 0 1 1 0-10zM8 5.9a2.1 2.1 0 1 0 0 4.2a2.1 2.1 0 1 0 0-4.2z" '
+    'fill="#4A5561" fill-rule="evenodd"/>')

@@ -13,12 +13,14 @@
 #include "ui/DesktopShell.h"
 #include "ui/LoopBridge.h"
 #include "ui/UiApplication.h"
-#include "ui/VXCheckBox.h"
 #include "ui/VXSiElementUI.h"
 #include "ui/VXsiComboUI.h"
 #include "ui/VxsiComWnd.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEnterEvent>
 #include <QLabel>
@@ -122,6 +124,25 @@ void Hover(QWidget* w)
     QApplication::sendEvent(w, &enter);
 }
 
+QString FocusName()
+{
+    QWidget* f = QApplication::focusWidget();
+    return f ? f->objectName() : QStringLiteral("(none)");
+}
+
+// Presses Tab (or Shift+Tab) on whatever has the focus and returns the name of what has it next.
+QString TabOnce(bool back = false)
+{
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, back ? Qt::ShiftModifier : Qt::NoModifier);
+    return FocusName();
+}
+
+QString AccessibleName(QWidget* w)
+{
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+    return a ? a->text(QAccessible::Name) : QString();
+}
+
 } // namespace
 
 class LoginWndTest : public QObject
@@ -136,7 +157,6 @@ private slots:
     {
         Env env;
         auto w = env.Open(true);
-        VX_VERIFY_FORM_CONTRACT(w.get(), CLoginWnd::RequiredControls());
         QCOMPARE(Child<CVXsiComboUI>(w.get(), "AccountCombo")->GetCount(), 0);
         QCOMPARE(Child<QLineEdit>(w.get(), "usernameEdit")->text(), QString());
         QCOMPARE(Child<QLineEdit>(w.get(), "passwordEdit")->text(), QString());
@@ -153,11 +173,11 @@ private slots:
         auto w = env.Open(false);
         auto* user = Child<QLineEdit>(w.get(), "usernameEdit");
         auto* pass = Child<QLineEdit>(w.get(), "passwordEdit");
-        auto* remPass = Child<CVXCheckBox>(w.get(), "remPass");
-        auto* autoLog = Child<CVXCheckBox>(w.get(), "autoLog");
+        auto* remPass = Child<QCheckBox>(w.get(), "remPass");
+        auto* autoLog = Child<QCheckBox>(w.get(), "autoLog");
         QCOMPARE(user->text(), QStringLiteral("wang"));
         QCOMPARE(pass->text(), QString::fromStdString(CSession::PasswordHash("pw-wang")));
-        QVERIFY(remPass->IsSelected() && autoLog->IsSelected());
+        QVERIFY(remPass->isChecked() && autoLog->isChecked());
         QVERIFY(!w->Controller().AutoLoginArmed()); // opened after an account switch
         VX_SCREENSHOT(w.get(), "login-remembered");
 
@@ -169,8 +189,8 @@ private slots:
         QTest::mouseClick(items[1], Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
         QTRY_COMPARE(user->text(), QStringLiteral("li"));
         QCOMPARE(pass->text(), QString::fromStdString(CSession::PasswordHash("pw-li")));
-        QVERIFY(remPass->IsSelected());
-        QVERIFY(!autoLog->IsSelected());
+        QVERIFY(remPass->isChecked());
+        QVERIFY(!autoLog->isChecked());
 
         // Typing into the name drops the selection and the password.
         Type(w.get(), "usernameEdit", "x");
@@ -180,15 +200,15 @@ private slots:
         // The boxes: checking autoLog checks remPass; unchecking remPass unchecks autoLog; the
         // reverse actions leave the other alone.
         QTest::mouseClick(remPass, Qt::LeftButton);
-        QTRY_VERIFY(!remPass->IsSelected());
+        QTRY_VERIFY(!remPass->isChecked());
         QTest::mouseClick(autoLog, Qt::LeftButton);
-        QTRY_VERIFY(autoLog->IsSelected() && remPass->IsSelected());
+        QTRY_VERIFY(autoLog->isChecked() && remPass->isChecked());
         QTest::mouseClick(autoLog, Qt::LeftButton);
-        QTRY_VERIFY(!autoLog->IsSelected());
-        QVERIFY(remPass->IsSelected());
+        QTRY_VERIFY(!autoLog->isChecked());
+        QVERIFY(remPass->isChecked());
         QTest::mouseClick(autoLog, Qt::LeftButton);
         QTest::mouseClick(remPass, Qt::LeftButton);
-        QTRY_VERIFY(!remPass->IsSelected() && !autoLog->IsSelected());
+        QTRY_VERIFY(!remPass->isChecked() && !autoLog->isChecked());
 
         // Deleting another account leaves the fields; deleting the shown one empties both.
         items = OpenList(*w);
@@ -336,6 +356,91 @@ private slots:
         QTRY_VERIFY(Child<QWidget>(again.get(), "errorNet")->isVisible());
         QVERIFY(!Child<QLabel>(again.get(), "errorcode")->text().isEmpty());
         VX_SCREENSHOT(again.get(), "login-network-error");
+    }
+
+    void everyControlHasANameAndTheBoxesAreCheckBoxes()
+    {
+        Env env;
+        auto w = env.Open(true);
+        QStringList unnamed;
+        for (QWidget* c : w->findChildren<QWidget*>()) {
+            const bool control = (c->focusPolicy() & Qt::TabFocus) || qobject_cast<QAbstractButton*>(c) ||
+                                 qobject_cast<QLineEdit*>(c);
+            if (control && AccessibleName(c).trimmed().isEmpty())
+                unnamed << c->objectName();
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
+        QCOMPARE(AccessibleName(Child<QWidget>(w.get(), "usernameEdit")), QStringLiteral("请输入账号"));
+        QCOMPARE(AccessibleName(Child<QWidget>(w.get(), "closebtn")), QStringLiteral("关闭"));
+        for (const char* box : {"remPass", "autoLog"})
+            QCOMPARE(QAccessible::queryAccessibleInterface(Child<QWidget>(w.get(), box))->role(),
+                     QAccessible::CheckBox);
+        QCOMPARE(AccessibleName(Child<QWidget>(w.get(), "autoLog")), QStringLiteral("自动登录"));
+    }
+
+    void theKeyboardAloneLogsInThroughEveryControlInOrder()
+    {
+        const std::vector<std::string> args;
+        Env env(&args);
+        auto w = env.Open(true);
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        // The first focus is the account field, and what is typed lands there.
+        QTRY_COMPARE(FocusName(), QStringLiteral("usernameEdit"));
+        QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(CSimProcess::DemoUser()));
+        QCOMPARE(Child<QLineEdit>(w.get(), "usernameEdit")->text(),
+                 QString::fromStdString(CSimProcess::DemoUser()));
+
+        // Tab goes round every field, box, link and button; each shows that it has the focus.
+        const QStringList order = {QStringLiteral("passwordEdit"), QStringLiteral("remPass"),
+                                   QStringLiteral("autoLog"),      QStringLiteral("fidPassBtn"),
+                                   QStringLiteral("loginbtn"),     QStringLiteral("regBtn"),
+                                   QStringLiteral("closebtn"),     QStringLiteral("usernameEdit")};
+        QMap<QString, QImage> focused;
+        for (const QString& next : order) {
+            QCOMPARE(TabOnce(), next);
+            focused[next] = QApplication::focusWidget()->grab().toImage();
+        }
+        QCOMPARE(TabOnce(true), QStringLiteral("closebtn"));
+        QCOMPARE(TabOnce(), QStringLiteral("usernameEdit"));
+        for (const QString& name : order) {
+            if (name == QLatin1String("usernameEdit"))
+                continue;
+            QVERIFY2(Child<QWidget>(w.get(), qPrintable(name))->grab().toImage() != focused[name],
+                     qPrintable(name + QStringLiteral(" shows no focus mark")));
+        }
+
+        // Space toggles a box as a click does: the controller follows.
+        QCOMPARE(TabOnce(), QStringLiteral("passwordEdit"));
+        QCOMPARE(TabOnce(), QStringLiteral("remPass"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QTRY_VERIFY(w->Controller().View().remPass);
+        QVERIFY(Child<QCheckBox>(w.get(), "remPass")->isChecked());
+        QVERIFY(!Child<QCheckBox>(w.get(), "autoLog")->isChecked());
+
+        // A wrong password by keys: Enter logs in from the box; the panel takes the focus and
+        // Space on its button gives the fields back.
+        QCOMPARE(TabOnce(true), QStringLiteral("passwordEdit"));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("wrong"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(FocusName(), QStringLiteral("remPass"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(WaitIdle(*w));
+        QTRY_VERIFY(Child<QWidget>(w.get(), "errorfloat")->isVisible());
+        QTRY_COMPARE(FocusName(), QStringLiteral("okbtn"));
+        QCOMPARE(TabOnce(true), QStringLiteral("forgetpsw"));
+        QCOMPARE(TabOnce(), QStringLiteral("okbtn"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QTRY_VERIFY(!Child<QWidget>(w.get(), "errorfloat")->isVisible());
+        QTRY_COMPARE(FocusName(), QStringLiteral("passwordEdit"));
+
+        // The right password and Enter: the login is granted.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(CSimProcess::DemoPassword()));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+        QTRY_VERIFY_WITH_TIMEOUT(env.main.Count(WM_FILESERVER_LIST) == 1, 20000);
+        QVERIFY(w->Succeeded());
+        QCOMPARE(env.main.Count(WM_CLOSE), 0);
     }
 
     void theCloseButtonEndsTheProgram()

@@ -12,16 +12,22 @@
 #include "ui/VxMessageWnd.h"
 #include "ui/lists/ConverDoneListUI.h"
 #include "ui/lists/LCListView.h"
+#include "ui/login/LoginWnd.h"
+#include "ui/settings/SetDataWnd.h"
+#include "ui/settings/VXAboutWnd.h"
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
+#include <functional>
 #include <thread>
 
 using namespace vx;
@@ -86,6 +92,52 @@ QStringList ClippedControls(CMainWnd* w)
             out << name + QStringLiteral(" cuts its text");
     }
     return out;
+}
+
+// Opens the caption's settings menu with open() (a click or a key on its button) and, once it
+// shows, picks an entry: by a click on it, or by Down to it and Return. Returns the entry that
+// was active when picked (empty when the menu never showed).
+QString PickFromSetMenu(QToolButton* button, const std::function<void()>& open, int entry, bool byMouse)
+{
+    QMenu* menu = button->menu();
+    QString picked;
+    QTimer::singleShot(200, menu, [&] {
+        if (!menu->isVisible())
+            return;
+        QAction* action = menu->actions().value(entry);
+        if (byMouse) {
+            QTest::mouseMove(menu, menu->actionGeometry(action).center());
+            picked = action->text();
+            QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(action).center());
+            return;
+        }
+        for (int i = 0; i <= entry; ++i)
+            QTest::keyClick(menu, Qt::Key_Down);
+        picked = menu->activeAction() ? menu->activeAction()->text() : QStringLiteral("(none)");
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    open();
+    if (!QTest::qWaitFor([&] { return !picked.isEmpty() && !menu->isVisible(); }, 5000))
+        return QStringLiteral("(still open)");
+    return picked;
+}
+
+// Waits for the child window of type T to show, then closes it.
+template <typename T> bool ShownThenClosed(QWidget& owner)
+{
+    T* child = nullptr;
+    if (!QTest::qWaitFor([&] { return (child = owner.findChild<T*>()) && child->isVisible(); }, 5000))
+        return false;
+    child->close();
+    return QTest::qWaitFor([&] { return !owner.findChild<T*>(); }, 5000);
+}
+
+// Moves the keyboard focus through the window with Tab until it reaches target (at most 60 steps).
+bool TabTo(QWidget* window, QWidget* target)
+{
+    for (int i = 0; i < 60 && QApplication::focusWidget() != target; ++i)
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, Qt::Key_Tab);
+    return QApplication::focusWidget() == target;
 }
 
 } // namespace
@@ -434,6 +486,76 @@ private slots:
         QTRY_VERIFY(border->styleSheet().contains(QStringLiteral("#328CDF")));
         QTest::mouseClick(Child<QLineEdit>(&w, "ProceSearchEdit"), Qt::LeftButton);
         QTRY_VERIFY(border->styleSheet().contains(QStringLiteral("#DDDDDD")));
+    }
+
+    void theSettingsButtonShowsAndOpensItsMenuByMouseAndKeyboard()
+    {
+        MainEnv env;
+        CMainWnd& w = *env.wnd;
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        auto* button = Child<QToolButton>(&w, "SetComBox");
+        QVERIFY(button && button->isVisible());
+        QVERIFY(!button->icon().isNull());
+        QVERIFY(button->width() >= 32 && button->height() >= 24);
+        QCOMPARE(button->accessibleName(), QStringLiteral("设置"));
+        QCOMPARE(button->popupMode(), QToolButton::InstantPopup);
+        QMenu* menu = button->menu();
+        QVERIFY(menu);
+        QStringList texts;
+        for (QAction* a : menu->actions())
+            texts << a->text();
+        QCOMPARE(texts, (QStringList{QStringLiteral("设置"), QStringLiteral("关于"),
+                                     QStringLiteral("退出登录"), QStringLiteral("退出")}));
+        // The button paints something: it is not the blank spot it once was.
+        const QImage look = button->grab().toImage();
+        int inked = 0;
+        for (int y = 0; y < look.height(); ++y)
+            for (int x = 0; x < look.width(); ++x)
+                inked += look.pixelColor(x, y) != look.pixelColor(0, 0);
+        QVERIFY2(inked > 40, qPrintable(QString::number(inked)));
+
+        // By mouse: "设置" opens the settings window.
+        const auto click = [button] { QTest::mouseClick(button, Qt::LeftButton); };
+        QCOMPARE(PickFromSetMenu(button, click, 0, true), QStringLiteral("设置"));
+        QVERIFY(ShownThenClosed<CSetDataWnd>(w));
+
+        // By keyboard: Tab reaches the button, Enter opens the menu, "关于" opens the about window.
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(TabTo(&w, button));
+        const auto key = [button](Qt::Key k) { return [button, k] { QTest::keyClick(button, k); }; };
+        QCOMPARE(PickFromSetMenu(button, key(Qt::Key_Return), 1, false), QStringLiteral("关于"));
+        QVERIFY(ShownThenClosed<CVXAboutWnd>(w));
+
+        // Escape closes the menu without a command.
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        button->setFocus();
+        bool shown = false;
+        QTimer::singleShot(200, menu, [&] {
+            shown = menu->isVisible();
+            QTest::keyClick(menu, Qt::Key_Escape);
+        });
+        QTest::keyClick(button, Qt::Key_Space);
+        QTRY_VERIFY(shown && !menu->isVisible());
+        QTest::qWait(100);
+        QVERIFY(w.isVisible() && !w.Login() && env.quits == 0);
+
+        // Space opens it too: "退出登录" hides the window and shows the login window.
+        QCOMPARE(PickFromSetMenu(button, key(Qt::Key_Space), 2, false), QStringLiteral("退出登录"));
+        QTRY_VERIFY(w.Login() && w.Login()->isVisible());
+        QVERIFY(!w.isVisible());
+        w.Login()->hide();
+
+        // Down opens it as well: "退出" ends the program.
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        button->setFocus();
+        QCOMPARE(PickFromSetMenu(button, key(Qt::Key_Down), 3, false), QStringLiteral("退出"));
+        QTRY_COMPARE(env.quits, 1);
     }
 
     void theCaptionDragsExceptOnItsNamesAndButtons()

@@ -157,12 +157,12 @@ sleep 2
 sign_out() {
     local before after drop
     before=$(windows | awk '{print $1}' | sort)
-    click $((mx + 960 - 174)) $((my + 24)) # the settings combo
+    click $((mx + 960 - 148)) $((my + 24)) # the settings button
     after=$(windows | awk '{print $1}' | sort)
     drop=$(comm -13 <(echo "$before") <(echo "$after") | head -1)
-    [[ -n $drop ]] || fail "the settings combo did not open"
-    eval "$(xdotool getwindowgeometry --shell "$drop")"
-    click $((X + 24)) $((Y + 70)) # 退出登录
+    [[ -n $drop ]] || fail "the settings menu did not open"
+    xdotool key --delay 150 Down Down Down Return # 退出登录
+    sleep 0.5
 }
 sign_out
 until_ok 50 window_sized 340 170 >/dev/null || fail "no question while a conversion runs: $(windows)"
