@@ -8,11 +8,6 @@
 
 namespace vx {
 
-CFileLock::~CFileLock()
-{
-    Unlock();
-}
-
 bool CFileLock::TryLock(const std::string& owner, std::string* holder)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -57,12 +52,6 @@ void CFileLock::Unlock()
     }
     close(fd); // releases the lock
     m_fd = -1;
-}
-
-bool CFileLock::Held() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_fd >= 0;
 }
 
 } // namespace vx

@@ -26,11 +26,6 @@ bool LockRange(HANDLE h)
 
 } // namespace
 
-CFileLock::~CFileLock()
-{
-    Unlock();
-}
-
 bool CFileLock::TryLock(const std::string& owner, std::string* holder)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -79,12 +74,6 @@ void CFileLock::Unlock()
     SetEndOfFile(h);
     CloseHandle(h); // releases the lock
     m_fd = -1;
-}
-
-bool CFileLock::Held() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_fd >= 0;
 }
 
 } // namespace vx

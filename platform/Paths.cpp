@@ -4,6 +4,17 @@
 
 namespace vx {
 
+const std::string& GetProgramFolder()
+{
+    static const std::string folder = [] {
+        const std::string& exe = GetProgramPath();
+        if (exe.empty())
+            return std::string("./");
+        return exe.substr(0, exe.rfind('/') + 1);
+    }();
+    return folder;
+}
+
 std::string WithSlash(std::string s)
 {
     if (s.empty() || s.back() != '/')

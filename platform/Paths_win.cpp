@@ -56,17 +56,6 @@ const std::string& GetProgramPath()
     return path;
 }
 
-const std::string& GetProgramFolder()
-{
-    static const std::string folder = [] {
-        const std::string& exe = GetProgramPath();
-        if (exe.empty())
-            return std::string("./");
-        return exe.substr(0, exe.rfind('/') + 1);
-    }();
-    return folder;
-}
-
 std::string RealPath(const std::string& path)
 {
     HANDLE h =
