@@ -50,7 +50,9 @@ printf 'md5 of %d MiB:    md5sum %6.2f s, vexora.exe %6.2f s, ratio %.2f (md5sum
 cp "$work/big.pdf" "$work/big.flv"
 printf 'Z' | dd of="$work/big.flv" bs=1 count=1 conv=notrunc status=none # a file the server lacks
 lin=$(secs "$build/bin/vexora" --config "$work/Config.ini" upload --dir "$dir" "$work/big.flv")
-printf 'Y' | dd of="$work/big.flv" bs=1 count=1 conv=notrunc status=none
-ours=$(secs wine "$win/bin/vexora.exe" --config "$work/Config.ini" upload --dir "$dir" "$work/big.flv")
+# Other content under another name: the folder holds the first one already.
+mv "$work/big.flv" "$work/big2.flv"
+printf 'Y' | dd of="$work/big2.flv" bs=1 count=1 conv=notrunc status=none
+ours=$(secs wine "$win/bin/vexora.exe" --config "$work/Config.ini" upload --dir "$dir" "$work/big2.flv")
 printf 'upload of %d MiB: Linux vexora %6.2f s, vexora.exe %6.2f s, ratio %.2f (Linux time / ours)\n' \
     "$mib" "$lin" "$ours" "$(echo "$lin / $ours" | bc -l)"
