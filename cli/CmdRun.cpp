@@ -377,7 +377,8 @@ int RunPipeline(CCliArgs& args)
 
 } // namespace
 
-VX_CLI_COMMAND("run", "run [--dir ID] [--out DIR] [--test-ms MS] [--check-ms MS] [--retries N] [--wait] [PATH...]",
+VX_CLI_COMMAND("run",
+               "run [--dir ID] [--out DIR] [--test-ms MS] [--check-ms MS] [--retries N] [--wait] [PATH...]",
                "the whole pipeline: add files and folder trees, probe, convert, digest, upload (resumable)",
                RunPipeline);
 

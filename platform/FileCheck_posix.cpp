@@ -63,7 +63,8 @@ EntryInfo LookAtEntry(const std::string& path)
         e.bLink = true;
         if (stat(path.c_str(), &st) != 0) {
             e.sysError = errno;
-            e.kind = ProblemOfErrno(e.sysError) == FileProblem::Missing ? EntryKind::Missing : EntryKind::Error;
+            e.kind =
+                ProblemOfErrno(e.sysError) == FileProblem::Missing ? EntryKind::Missing : EntryKind::Error;
             return e;
         }
     }

@@ -28,7 +28,7 @@ public:
 private:
     std::string m_path;
     mutable std::mutex m_mutex; // the holder may be asked from another thread than the taker
-    intptr_t m_fd = -1; // the descriptor (the handle on Windows)
+    intptr_t m_fd = -1;         // the descriptor (the handle on Windows)
 };
 
 } // namespace vx

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <cwctype>
 #include <map>
 #include <mutex>

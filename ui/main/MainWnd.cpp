@@ -2,8 +2,8 @@
 
 #include "app/LogFile.h"
 #include "platform/FileLock.h"
-#include "platform/Process.h"
 #include "platform/PowerRequest.h"
+#include "platform/Process.h"
 #include "space/SpaceController.h"
 #include "ui/DesktopShell.h"
 #include "ui/FormContract.h"
