@@ -19,6 +19,8 @@ CVxSpaceMsgWnd::CVxSpaceMsgWnd(QWidget* owner, const QString& text, const SpaceL
             .replace(QLatin1String("@n"), QLatin1String("\n"));
         i->setText(shown);
     }
+    // The window grows downwards with a longer text (a language's explanation of two paragraphs).
+    adjustSize();
     CenterOverOwner();
 }
 

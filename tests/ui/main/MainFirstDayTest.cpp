@@ -199,10 +199,14 @@ private slots:
         close(fd);
         w.SetMessageBoxHook(nullptr); // the real window
         QString shown, title;
+        bool whole = false;
         WhenModal(
             [&](QWidget* modal) {
-                if (auto* l = modal->findChild<QLabel*>(QStringLiteral("infor")))
+                if (auto* l = modal->findChild<QLabel*>(QStringLiteral("infor"))) {
                     shown = l->text();
+                    // Every line of it shows: the label is as tall as its wrapped text.
+                    whole = l->height() >= l->heightForWidth(l->width());
+                }
                 title = modal->windowTitle();
                 VX_SCREENSHOT(modal, "firstday-space-warning");
                 ClickControl(modal, QStringLiteral("closebtn"));
@@ -211,9 +215,11 @@ private slots:
         w.AddFiles({QString::fromStdString(big)});
         QTRY_VERIFY_WITH_TIMEOUT(!shown.isEmpty(), 30000);
         QString text2088 = QString::fromStdString(env.config->GetText(2088));
+        QVERIFY(!text2088.isEmpty());
         QVERIFY2(shown.startsWith(text2088), qPrintable(shown));
         QVERIFY(shown.contains(QStringLiteral("\n\n")));
         QVERIFY(shown.contains(QStringLiteral("剩余空间：")));
+        QVERIFY(whole);
         QCOMPARE(title, QStringLiteral("SpaceInsufWnd"));
         QTRY_VERIFY(!w.IsAddingFiles());
         QCOMPARE(w.CourseList()->List()->Count(), size_t(0));

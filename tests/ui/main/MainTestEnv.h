@@ -55,6 +55,9 @@ struct MainEnv
             WriteFile(ini, "[server]\nHostIP=127.0.0.1:1\n");
         if (!extraIni.empty())
             WriteFile(ini, ReadFile(ini) + "\n" + extraIni);
+        // The program's texts beside the configuration, as the installed program has them.
+        MakeDirs(dir.File("Language"));
+        WriteFile(dir.File("Language/SimpleChinese"), ReadFile(BinDir() + "Language/SimpleChinese"));
         config = std::make_unique<CAppConfig>(ini);
         CMainWnd::Deps deps{*config, *db, loop, nullptr, &power, {}, tray, [tray] { return tray; }};
         deps.tuning.speedTestMs = 1000;
