@@ -3,6 +3,7 @@
 #include "ui/LoopBridge.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
@@ -11,6 +12,7 @@
 static void InitIconResource()
 {
     Q_INIT_RESOURCE(icons); // outside any namespace, as the macro requires
+    Q_INIT_RESOURCE(style);
 }
 
 namespace vx {
@@ -22,6 +24,16 @@ void InitUiResources()
         done = true;
         InitIconResource();
     }
+}
+
+bool ApplyStyleSheet(QApplication& app)
+{
+    InitUiResources();
+    QFile f(QStringLiteral(":/style/vexora.qss"));
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    app.setStyleSheet(QString::fromUtf8(f.readAll()));
+    return true;
 }
 
 QString InstallQtTranslations(const QLocale& locale)
@@ -64,7 +76,7 @@ CUiApplication::CUiApplication(int& argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     m_app = std::make_unique<QApplication>(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VexoraV2"));
-    InitUiResources();
+    ApplyStyleSheet(*m_app);
     QIcon icon;
     for (int s : {16, 24, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/vexora_%1.png").arg(s));

@@ -19,8 +19,11 @@ namespace vx {
 
 class CQtLoopBridge;
 
-// Registers the icon resources of the static library (idempotent).
+// Registers the icon and style resources of the static library (idempotent).
 void InitUiResources();
+// Gives every window the program's one stylesheet (resources/style/vexora.qss). Called once,
+// right after the application object is made. False when the resource is missing.
+bool ApplyStyleSheet(QApplication& app);
 
 // Qt's own texts (the file dialog, standard buttons) in the language of locale when Qt has a
 // translation for it, else in Chinese like the program's texts. Returns the translation's

@@ -13,7 +13,7 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    vx::InitUiResources();
+    vx::ApplyStyleSheet(app);
     const char* only = (argc > 1 && argv[1][0] != '-') ? argv[1] : nullptr;
     std::vector<char*> args{argv[0]};
     for (int i = only ? 2 : 1; i < argc; ++i)
