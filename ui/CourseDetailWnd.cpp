@@ -1,36 +1,30 @@
 #include "ui/CourseDetailWnd.h"
 
 #include "ui/DesktopShell.h"
-#include "ui_CourseDetail.h"
+#include "ui_CourseDetailWnd.h"
 
 #include <QFontMetrics>
-#include <QLabel>
-#include <QMouseEvent>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 namespace vx {
 
 CCourseDetailWnd::CCourseDetailWnd(QWidget* owner, const QString& sourcePath, const QString& convertedPath,
                                    const QString& spacePath)
-    : CVxDialog(owner), m_form(std::make_unique<Ui::CourseDetail>())
+    : CVxDialog(owner), m_form(std::make_unique<Ui::CourseDetailWnd>())
 {
     m_form->setupUi(this);
-    setWindowTitle(QStringLiteral("Vexora"));
-    BindForm("CourseDetail", RequiredControls(), 32);
-    // Labels have no click of their own: the two clickable paths report through Notify too.
-    for (const char* name : {"sourseFilePath", "DestFilePath", "SpaceFilePath"})
-        if (auto* l = Control<QLabel>(name))
-            l->installEventFilter(this);
+    SetCaptionHeight(32);
+    connect(m_form->sourseFilePath, &QPushButton::clicked, this, &CCourseDetailWnd::OnRevealSource);
+    connect(m_form->DestFilePath, &QPushButton::clicked, this, &CCourseDetailWnd::OnRevealConverted);
+    for (QPushButton* b : {m_form->okbtn, m_form->cancelbtn, m_form->closebtn})
+        connect(b, &QPushButton::clicked, this, [this] { done(1); });
     SetPaths(sourcePath, convertedPath, spacePath);
+    m_form->sourseFilePath->setFocus();
     CenterOverOwner();
 }
 
 CCourseDetailWnd::~CCourseDetailWnd() = default;
-
-QStringList CCourseDetailWnd::RequiredControls()
-{
-    return {QStringLiteral("sourseFilePath"), QStringLiteral("DestFilePath"), QStringLiteral("SpaceFilePath"),
-            QStringLiteral("closebtn"),       QStringLiteral("cancelbtn"),    QStringLiteral("okbtn")};
-}
 
 void CCourseDetailWnd::SetPaths(const QString& sourcePath, const QString& convertedPath,
                                 const QString& spacePath)
@@ -43,20 +37,29 @@ void CCourseDetailWnd::SetPaths(const QString& sourcePath, const QString& conver
 
 void CCourseDetailWnd::RefreshLabels()
 {
-    ShowPath("sourseFilePath", m_strSource);
-    ShowPath("DestFilePath", m_strConverted);
-    ShowPath("SpaceFilePath", m_strSpace);
+    ShowPath(m_form->sourseFilePath, m_strSource);
+    ShowPath(m_form->DestFilePath, m_strConverted);
+    ShowPath(m_form->SpaceFilePath, m_strSpace);
 }
 
-void CCourseDetailWnd::ShowPath(const char* label, const QString& path)
+void CCourseDetailWnd::ShowPath(QWidget* target, const QString& path)
 {
-    auto* l = Control<QLabel>(label);
-    if (!l)
-        return;
-    // Long paths keep their beginning and their file name; the tooltip has the whole path.
-    const int room = std::max(40, l->contentsRect().width() - 8);
-    l->setText(QFontMetrics(l->font()).elidedText(path, Qt::ElideMiddle, room));
-    l->setToolTip(path);
+    // Long paths keep their beginning and their file name; the tooltip and the accessible
+    // name have the whole path.
+    QRect text = target->contentsRect();
+    if (qobject_cast<QPushButton*>(target)) {
+        QStyleOptionButton opt;
+        opt.initFrom(target);
+        text = target->style()->subElementRect(QStyle::SE_PushButtonContents, &opt, target);
+    }
+    const int room = std::max(40, text.width() - 8);
+    const QString shown = QFontMetrics(target->font()).elidedText(path, Qt::ElideMiddle, room);
+    if (auto* b = qobject_cast<QPushButton*>(target))
+        b->setText(shown);
+    else if (auto* l = qobject_cast<QLabel*>(target))
+        l->setText(shown);
+    target->setToolTip(path);
+    target->setAccessibleName(path);
 }
 
 void CCourseDetailWnd::resizeEvent(QResizeEvent* e)
@@ -65,28 +68,14 @@ void CCourseDetailWnd::resizeEvent(QResizeEvent* e)
     RefreshLabels();
 }
 
-bool CCourseDetailWnd::eventFilter(QObject* watched, QEvent* e)
+void CCourseDetailWnd::OnRevealSource()
 {
-    if (e->type() == QEvent::MouseButtonRelease) {
-        auto* me = static_cast<QMouseEvent*>(e);
-        auto* w = qobject_cast<QWidget*>(watched);
-        if (w && me->button() == Qt::LeftButton && w->rect().contains(me->position().toPoint()))
-            SendNotify(w, QStringLiteral("click"));
-    }
-    return CVxDialog::eventFilter(watched, e);
+    Desktop().RevealFile(m_strSource);
 }
 
-void CCourseDetailWnd::OnNotify(TNotifyUI& msg)
+void CCourseDetailWnd::OnRevealConverted()
 {
-    if (msg.sType != QLatin1String("click"))
-        return;
-    if (msg.senderName == QLatin1String("DestFilePath"))
-        Desktop().RevealFile(m_strConverted);
-    else if (msg.senderName == QLatin1String("sourseFilePath"))
-        Desktop().RevealFile(m_strSource);
-    else if (msg.senderName == QLatin1String("closebtn") || msg.senderName == QLatin1String("cancelbtn") ||
-             msg.senderName == QLatin1String("okbtn"))
-        done(1);
+    Desktop().RevealFile(m_strConverted);
 }
 
 } // namespace vx

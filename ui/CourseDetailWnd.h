@@ -9,7 +9,7 @@
 #include <memory>
 
 namespace Ui {
-class CourseDetail;
+class CourseDetailWnd;
 }
 
 namespace vx {
@@ -28,18 +28,18 @@ public:
     QString ConvertedPath() const { return m_strConverted; }
     QString SpacePath() const { return m_strSpace; }
 
-    static QStringList RequiredControls();
+private slots:
+    void OnRevealSource();
+    void OnRevealConverted();
 
 protected:
-    void OnNotify(TNotifyUI& msg) override;
-    bool eventFilter(QObject* watched, QEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 
 private:
-    void ShowPath(const char* label, const QString& path);
+    void ShowPath(QWidget* target, const QString& path);
     void RefreshLabels();
 
-    std::unique_ptr<Ui::CourseDetail> m_form;
+    std::unique_ptr<Ui::CourseDetailWnd> m_form;
     QString m_strSource, m_strConverted, m_strSpace;
 };
 

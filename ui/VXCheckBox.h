@@ -1,79 +1,88 @@
 #pragma once
-// A check box that also works as an option in a group. Without a group a click toggles it;
-// with a group (the "group" attribute) a click selects it and silently unselects the other
-// members of that group in the same window, and only the newly selected box reports
-// "selectchanged". Every activation first sends "click".
-//
-// Look: background colour while selected ("selectbkcolor") or the control's own ("bkcolor"),
-// a status image (normal "bkimage", "hotimage", "checkedimage", "selecthotimage"; names from
-// the icon resources) at the left, and the text in the rectangle less "textpadding" in
-// "textcolor" or, when selected, "seltextcolor".
+// The program's check boxes (CVXCheckBox) and, in VXOptionEx.h, its option buttons. Alone a box
+// toggles; in a group (an exclusive QButtonGroup, from the form or named with SetGroup) a click
+// selects it and the other members fall silent: only the newly selected box reports
+// selectChanged. Every activation (click, Space) reports activated() before the change. The
+// look comes from the stylesheet.
 
-#include <QMargins>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QString>
-#include <QWidget>
-#include <cstdint>
 
-class QPainter;
-class QPixmap;
+class QAbstractButton;
 
 namespace vx {
 
-class CVXCheckBox : public QWidget
+// What check boxes and option buttons share.
+namespace option {
+// Puts b into the exclusive group called name in b's window (made on first use); an empty name
+// takes it out of its group.
+void JoinGroup(QAbstractButton* b, const QString& name);
+// The name of b's group, empty when it has none.
+QString GroupName(const QAbstractButton* b);
+// Checks or unchecks b without a signal; a group's selected member can be unselected too.
+void SetQuietly(QAbstractButton* b, bool on);
+// Checks or unchecks b as code on the user's behalf: a change is reported, except that a
+// group member is unselected silently.
+void SetReported(QAbstractButton* b, bool on);
+// Whether toggled(on) of b is a change to report (a group reports only the selected member).
+bool ReportsToggle(const QAbstractButton* b, bool on);
+} // namespace option
+
+template <class TButton> class TSelectable : public TButton
+{
+public:
+    using TButton::TButton;
+
+    void SetText(const QString& text) { this->setText(text); }
+    QString GetText() const { return this->text(); }
+    bool IsSelected() const { return this->isChecked(); }
+    void SetCheck(bool value) { option::SetReported(this, value); }
+    // The state a window starts with: set without reporting.
+    void SetInitialCheck(bool value) { option::SetQuietly(this, value); }
+    void SetGroup(const QString& group) { option::JoinGroup(this, group); }
+    QString GetGroup() const { return option::GroupName(this); }
+    // Older callers still hand over look attributes (colours, images, alignment); the
+    // stylesheet paints the control now, so they are ignored.
+    void SetAttribute(const QString&, const QString&) {}
+
+protected:
+    // A click or Space that is about to activate the control, before its state changes (Qt
+    // changes the state first and reports clicked() after).
+    virtual void ReportActivation() = 0;
+
+    // The whole box answers the mouse, not only its mark and text.
+    bool hitButton(const QPoint& pos) const override { return this->rect().contains(pos); }
+    void mouseReleaseEvent(QMouseEvent* e) override
+    {
+        if (e->button() == Qt::LeftButton && this->isDown() && this->hitButton(e->position().toPoint()))
+            ReportActivation();
+        TButton::mouseReleaseEvent(e);
+    }
+    void keyReleaseEvent(QKeyEvent* e) override
+    {
+        if (e->key() == Qt::Key_Space && !e->isAutoRepeat() && this->isDown())
+            ReportActivation();
+        TButton::keyReleaseEvent(e);
+    }
+};
+
+class CVXCheckBox : public TSelectable<QCheckBox>
 {
     Q_OBJECT
 
 public:
-    static constexpr uint32_t kStateSelected = 0x02;
-    static constexpr uint32_t kStateHot = 0x08;
-
     explicit CVXCheckBox(QWidget* parent = nullptr);
 
-    virtual QString GetClass() const { return QStringLiteral("VXOptionUI"); }
-    virtual void* GetInterface(const QString& name);
-    virtual void SetAttribute(const QString& name, const QString& value);
-
-    void SetText(const QString& text);
-    QString GetText() const { return m_strText; }
-    bool IsSelected() const { return m_bSelected; }
-    void SetCheck(bool value);
-    // The state a form starts with ("selected"): set without reporting.
-    void SetInitialCheck(bool value);
-    // What a click does: "click", then select (in a group) or toggle.
-    void Activate();
-    void SetGroup(const QString& group);
-    QString GetGroup() const { return m_strGroup; }
-    uint32_t TextStyle() const { return m_uTextStyle; }
-    uint32_t TextColor() const { return m_dwTextColor; }
-    // The image the current state shows (resource path, empty for none).
-    QString StatusImage() const;
-
-    QSize sizeHint() const override;
+signals:
+    // A click or Space on an enabled box, before its state changes.
+    void activated();
+    // The box was selected or unselected (by the user, or by SetCheck).
+    void selectChanged(bool selected);
 
 protected:
-    bool event(QEvent* e) override;
-    void paintEvent(QPaintEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
-    void enterEvent(QEnterEvent* e) override;
-    void leaveEvent(QEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
-    // The text colour for the current state.
-    QColor CurrentTextColor() const;
-    // Fills the background of the current state; returns the state's image (null for none).
-    QPixmap PaintBackground(QPainter& p) const;
-
-    bool m_bSelected = false;
-    uint32_t m_uState = 0;
-    int m_nFont = 0;
-    uint32_t m_uTextStyle = 0;
-    uint32_t m_dwTextColor = 0xFFFFFFFF; // 0: the window's default text colour
-    uint32_t m_dwSelectedTextColor = 0;
-    uint32_t m_dwSelectedBkColor = 0;
-    uint32_t m_dwBkColor = 0;
-    QMargins m_textPadding;
-    QString m_strText;
-    QString m_strBkImage, m_strHotImage, m_strCheckedImage, m_strSelectedHotImage;
-    QString m_strGroup;
+    void ReportActivation() override { emit activated(); }
 };
 
 } // namespace vx

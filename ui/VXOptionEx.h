@@ -1,31 +1,29 @@
 #pragma once
-// A check box whose text is centred on one line (tab selectors). It accepts the count badge
-// attributes ("chunktextcolor", "chunkfont", "chunkimage", "bcount") and keeps them; nothing
-// gives an option a count, so no badge is drawn.
+// An option button: a checkable push button with its text centred on one line (tab
+// selectors, the settings pages). It behaves as CVXCheckBox does: alone it toggles, in a group
+// a click selects it and only the newly selected button reports selectChanged.
 
 #include "ui/VXCheckBox.h"
 
+#include <QPushButton>
+
 namespace vx {
 
-class CVXOptionEx : public CVXCheckBox
+class CVXOptionEx : public TSelectable<QPushButton>
 {
     Q_OBJECT
 
 public:
     explicit CVXOptionEx(QWidget* parent = nullptr);
 
-    QString GetClass() const override { return QStringLiteral("VXOptionEx"); }
-    void* GetInterface(const QString& name) override;
-    void SetAttribute(const QString& name, const QString& value) override;
+signals:
+    // A click or Space on an enabled button, before its state changes.
+    void activated();
+    // The button was selected or unselected (by the user, or by SetCheck).
+    void selectChanged(bool selected);
 
 protected:
-    void paintEvent(QPaintEvent* e) override;
-
-private:
-    uint32_t m_dwChunkTextColor = 0;
-    int m_nChunkFont = 0;
-    QString m_strChunkImage;
-    bool m_bCount = false;
+    void ReportActivation() override { emit activated(); }
 };
 
 } // namespace vx

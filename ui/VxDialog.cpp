@@ -1,11 +1,8 @@
 #include "ui/VxDialog.h"
 
-#include "ui/FormContract.h"
-
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
-#include <cstdio>
 
 namespace vx {
 
@@ -18,24 +15,9 @@ CVxDialog::CVxDialog(QWidget* owner, Qt::WindowFlags flags) : QDialog(owner, fla
 
 CVxDialog::~CVxDialog() = default;
 
-void CVxDialog::BindForm(const char* windowName, const QStringList& requiredControls, int captionHeight)
-{
-    m_nCaptionHeight = captionHeight;
-    m_missing = MissingControls(this, requiredControls);
-    if (!m_missing.isEmpty())
-        fprintf(stderr, "%s\n",
-                FormContractError(QString::fromLatin1(windowName), m_missing).toUtf8().constData());
-    ConnectButtonClicks(this);
-}
-
 void CVxDialog::StartAutoClose(int ms)
 {
     m_autoClose.start(ms);
-}
-
-void CVxDialog::Notify(TNotifyUI& msg)
-{
-    OnNotify(msg);
 }
 
 void CVxDialog::CenterOverOwner()

@@ -1,19 +1,16 @@
 #pragma once
-// Base of the program's skinned dialogs (message box, space windows, course detail): a
-// frameless QDialog built from a Designer form, dragged by its caption, with its controls
-// found by name, every button's "click" routed to Notify, and timer 275 (automatic close with
-// result 2). Subclasses handle their notifications in OnNotify.
-
-#include "ui/Notify.h"
+// Base of the program's own dialogs (message box, space windows, course detail, settings): a
+// frameless QDialog built from a Designer form, dragged by its caption, closed with result 2 by
+// Escape, the window's close and the automatic close (timer 275). Subclasses connect their
+// form's controls to their own slots.
 
 #include <QDialog>
 #include <QPoint>
-#include <QStringList>
 #include <QTimer>
 
 namespace vx {
 
-class CVxDialog : public QDialog, public INotifyUI
+class CVxDialog : public QDialog
 {
     Q_OBJECT
 
@@ -28,26 +25,17 @@ public:
     // Closes the dialog with result 2 after ms milliseconds (timer 275).
     void StartAutoClose(int ms);
     bool AutoCloseActive() const { return m_autoClose.isActive(); }
-    // Form controls the code needs but the form lacks (empty when the form is complete).
-    const QStringList& MissingNames() const { return m_missing; }
-
-    void Notify(TNotifyUI& msg) final;
 
     // Centres the dialog over its owner's window (or the screen).
     void CenterOverOwner();
 
+public slots:
+    // Closes with result 2, as the caption's close button does.
+    void CloseWithoutAnswer() { done(kResultClose); }
+
 protected:
-    // Call after setupUi: checks the form contract (logging every missing name once), routes
-    // button clicks and names the caption area (dragging there moves the window).
-    void BindForm(const char* windowName, const QStringList& requiredControls, int captionHeight);
-    // The caption area alone, for a window whose controls are connected to it directly.
+    // The caption area: dragging there moves the window.
     void SetCaptionHeight(int captionHeight) { m_nCaptionHeight = captionHeight; }
-    template <typename T> T* Control(const char* name) const
-    {
-        return findChild<T*>(QString::fromLatin1(name));
-    }
-    // The notifications of BindForm's windows; a window wired directly has none to handle.
-    virtual void OnNotify(TNotifyUI&) {}
 
     void done(int result) override; // also stops timer 275
     void reject() override;         // Escape and the window's close → result 2
@@ -57,7 +45,6 @@ protected:
 
 private:
     QTimer m_autoClose;
-    QStringList m_missing;
     int m_nCaptionHeight = 0;
     bool m_bDragging = false;
     QPoint m_dragOffset;

@@ -1,50 +1,32 @@
 #include "ui/VxMessageWnd.h"
 
-#include "ui/VXButtonUI.h"
-#include "ui/VXCheckBox.h"
-#include "ui_VXMsgWnd.h"
-
-#include <QHBoxLayout>
-#include <QLabel>
+#include "ui_VxMessageWnd.h"
 
 namespace vx {
 
-namespace {
-
-const char* const kOkAttrs =
-    "name=\"okbtn\" width=\"70\" height=\"25\" bordersize=\"1\" bordercolor=\"#FF328CDF\" "
-    "textcolor=\"#FF328CDF\" bkcolor=\"#FFC0E1FF\" hottextcolor=\"#FFF7F7F7\" "
-    "hotbkcolor=\"#FF328CDF\"";
-const char* const kCancelAttrs =
-    "name=\"cancelbtn\" width=\"70\" height=\"25\" bordersize=\"1\" "
-    "bordercolor=\"#FF328CDF\" textcolor=\"#FF328CDF\" hottextcolor=\"#FFF7F7F7\" "
-    "hotbkcolor=\"#FF328CDF\" pushedtextcolor=\"#FF328CDF\"";
-
-} // namespace
-
 CVxMessageWnd::CVxMessageWnd(QWidget* owner, const QString& caption, const QString& text, int type)
-    : CVxDialog(owner), m_form(std::make_unique<Ui::VXMsgWnd>())
+    : CVxDialog(owner), m_form(std::make_unique<Ui::VxMessageWnd>())
 {
     m_form->setupUi(this);
-    setWindowTitle(QStringLiteral("Vexora"));
-    BuildButtons(type);
-    BindForm("VXMsgWnd", RequiredControls(), 32);
-    if (auto* t = Control<QLabel>("title"))
-        t->setText(TitleFor(caption, type));
-    if (auto* i = Control<QLabel>("infor")) {
-        QString shown = text;
-        i->setText(shown.replace(QLatin1String("@n"), QLatin1String("\n")));
-    }
+    SetCaptionHeight(32);
+    m_form->title->setText(TitleFor(caption, type));
+    QString shown = text;
+    m_form->infor->setText(shown.replace(QLatin1String("@n"), QLatin1String("\n")));
+    m_form->shownormal->setVisible(type & MB_VX_NOTAGAIN);
+    m_form->okbtn->setVisible(type & MB_VX_OK);
+    m_form->cancelbtn->setVisible(type & MB_VX_CANCEL);
+    connect(m_form->okbtn, &QPushButton::clicked, this, &CVxMessageWnd::OnOk);
+    connect(m_form->cancelbtn, &QPushButton::clicked, this, &CVxMessageWnd::OnCancel);
+    connect(m_form->closebtn, &QPushButton::clicked, this, &CVxDialog::CloseWithoutAnswer);
+    // The answer the user most likely wants has the focus, and Enter gives it.
+    if (type & MB_VX_OK)
+        m_form->okbtn->setFocus();
+    else if (type & MB_VX_CANCEL)
+        m_form->cancelbtn->setFocus();
     CenterOverOwner();
 }
 
 CVxMessageWnd::~CVxMessageWnd() = default;
-
-QStringList CVxMessageWnd::RequiredControls()
-{
-    return {QStringLiteral("title"), QStringLiteral("infor"), QStringLiteral("LayoutBtn"),
-            QStringLiteral("closebtn")};
-}
 
 QString CVxMessageWnd::TitleFor(const QString& caption, int type)
 {
@@ -59,64 +41,19 @@ QString CVxMessageWnd::TitleFor(const QString& caption, int type)
     return QString();
 }
 
-void CVxMessageWnd::BuildButtons(int type)
-{
-    auto* box = Control<QWidget>("LayoutBtn");
-    if (!box)
-        return;
-    auto* row = qobject_cast<QHBoxLayout*>(box->layout());
-    if (!row) {
-        row = new QHBoxLayout(box);
-        row->setContentsMargins(0, 0, 0, 0);
-    }
-    row->addStretch(1);
-    if (type & MB_VX_NOTAGAIN) {
-        m_pShowNormal = new CVXCheckBox(box);
-        m_pShowNormal->setObjectName(QStringLiteral("shownormal"));
-        m_pShowNormal->setFixedWidth(80);
-        m_pShowNormal->SetAttribute(QStringLiteral("textcolor"), QStringLiteral("0xff000000"));
-        m_pShowNormal->SetAttribute(QStringLiteral("textpadding"), QStringLiteral("20,0,0,0"));
-        m_pShowNormal->SetAttribute(QStringLiteral("bkimage"), QStringLiteral("check_normal.png"));
-        m_pShowNormal->SetAttribute(QStringLiteral("hotimage"), QStringLiteral("check_hot.png"));
-        m_pShowNormal->SetAttribute(QStringLiteral("checkedimage"), QStringLiteral("check_checked.png"));
-        m_pShowNormal->SetAttribute(QStringLiteral("selecthotimage"),
-                                    QStringLiteral("check_checked_hot.png"));
-        m_pShowNormal->SetText(QStringLiteral("不再提示"));
-        row->addWidget(m_pShowNormal);
-        row->addSpacing(20);
-    }
-    if (type & MB_VX_OK) {
-        auto* ok = new CVXButtonUI(box);
-        ok->ApplyAttributeList(QString::fromLatin1(kOkAttrs));
-        ok->setText(QStringLiteral("确定"));
-        ok->setDefault(true);
-        row->addWidget(ok);
-    }
-    row->addSpacing(10);
-    if (type & MB_VX_CANCEL) {
-        auto* cancel = new CVXButtonUI(box);
-        cancel->ApplyAttributeList(QString::fromLatin1(kCancelAttrs));
-        cancel->setText(QStringLiteral("取消"));
-        row->addWidget(cancel);
-    }
-    row->addSpacing(20);
-}
-
 int CVxMessageWnd::NotAgainBonus() const
 {
-    return (m_pShowNormal && m_pShowNormal->IsSelected()) ? IDVX_NOTAGAIN : 0;
+    return m_form->shownormal->IsSelected() ? IDVX_NOTAGAIN : 0;
 }
 
-void CVxMessageWnd::OnNotify(TNotifyUI& msg)
+void CVxMessageWnd::OnOk()
 {
-    if (msg.sType != QLatin1String("click"))
-        return;
-    if (msg.senderName == QLatin1String("okbtn"))
-        done(IDVX_OK + NotAgainBonus());
-    else if (msg.senderName == QLatin1String("cancelbtn"))
-        done(IDVX_CANCEL + NotAgainBonus());
-    else if (msg.senderName == QLatin1String("closebtn"))
-        done(IDVX_CLOSE);
+    done(IDVX_OK + NotAgainBonus());
+}
+
+void CVxMessageWnd::OnCancel()
+{
+    done(IDVX_CANCEL + NotAgainBonus());
 }
 
 int ShowMessageBox(QWidget* owner, const QString& caption, const QString& text, int type, bool autoClose)

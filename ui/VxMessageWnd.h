@@ -12,12 +12,10 @@
 #include <memory>
 
 namespace Ui {
-class VXMsgWnd;
+class VxMessageWnd;
 }
 
 namespace vx {
-
-class CVXCheckBox;
 
 enum : int
 {
@@ -44,17 +42,15 @@ public:
 
     // The title the box shows for a caption and a type.
     static QString TitleFor(const QString& caption, int type);
-    static QStringList RequiredControls();
 
-protected:
-    void OnNotify(TNotifyUI& msg) override;
+private slots:
+    void OnOk();
+    void OnCancel();
 
 private:
-    void BuildButtons(int type);
     int NotAgainBonus() const;
 
-    std::unique_ptr<Ui::VXMsgWnd> m_form;
-    CVXCheckBox* m_pShowNormal = nullptr;
+    std::unique_ptr<Ui::VxMessageWnd> m_form;
 };
 
 // Shows a modal box owned by owner's window, centred, and returns its result. With autoClose

@@ -1,60 +1,47 @@
 #include "ui/VxSpaceInfoWnd.h"
 
 #include "ui/DesktopShell.h"
-#include "ui_VXSpaceInfoWnd.h"
-
-#include <QLabel>
-#include <QProgressBar>
+#include "ui_VxSpaceInfoWnd.h"
 
 namespace vx {
 
 CVxSpaceInfoWnd::CVxSpaceInfoWnd(QWidget* owner, const SpaceLinks& links)
-    : CVxDialog(owner, Qt::Tool), m_form(std::make_unique<Ui::VXSpaceInfoWnd>()), m_links(links)
+    : CVxDialog(owner, Qt::Tool), m_form(std::make_unique<Ui::VxSpaceInfoWnd>()), m_links(links)
 {
     m_form->setupUi(this);
-    BindForm("VXSpaceInfoWnd", RequiredControls(), 0);
     setWindowOpacity(216.0 / 255.0); // stays opaque where the window system has no opacity
+    m_form->SpaceInfoProg->setRange(0, 100);
+    connect(m_form->PurchaseSpaceBtn, &QPushButton::clicked, this, &CVxSpaceInfoWnd::OnPurchase);
+    connect(m_form->MangeSpaceBtn, &QPushButton::clicked, this, &CVxSpaceInfoWnd::OnManage);
     SetSpace(0, 0);
 }
 
 CVxSpaceInfoWnd::~CVxSpaceInfoWnd() = default;
 
-QStringList CVxSpaceInfoWnd::RequiredControls()
-{
-    return {QStringLiteral("SpaceInfoLabel"), QStringLiteral("SpaceInfoProg"),
-            QStringLiteral("PurchaseSpaceBtn"), QStringLiteral("MangeSpaceBtn")};
-}
-
 void CVxSpaceInfoWnd::SetSpace(int64_t usedGb, int64_t totalGb)
 {
-    if (auto* l = Control<QLabel>("SpaceInfoLabel"))
-        l->setText(QStringLiteral("已用%1G,共%2G").arg(usedGb).arg(totalGb));
-    if (auto* p = Control<QProgressBar>("SpaceInfoProg")) {
-        p->setRange(0, 100);
-        p->setValue(SpacePercent(usedGb, totalGb));
-    }
+    m_form->SpaceInfoLabel->setText(QStringLiteral("已用%1G,共%2G").arg(usedGb).arg(totalGb));
+    m_form->SpaceInfoProg->setValue(SpacePercent(usedGb, totalGb));
 }
 
 int CVxSpaceInfoWnd::Percent() const
 {
-    auto* p = Control<QProgressBar>("SpaceInfoProg");
-    return p ? p->value() : -1;
+    return m_form->SpaceInfoProg->value();
 }
 
 QString CVxSpaceInfoWnd::Text() const
 {
-    auto* l = Control<QLabel>("SpaceInfoLabel");
-    return l ? l->text() : QString();
+    return m_form->SpaceInfoLabel->text();
 }
 
-void CVxSpaceInfoWnd::OnNotify(TNotifyUI& msg)
+void CVxSpaceInfoWnd::OnPurchase()
 {
-    if (msg.sType != QLatin1String("click"))
-        return;
-    if (msg.senderName == QLatin1String("PurchaseSpaceBtn"))
-        Desktop().OpenUrl(m_links.PurchaseUrl());
-    else if (msg.senderName == QLatin1String("MangeSpaceBtn"))
-        Desktop().OpenUrl(m_links.ManageUrl());
+    Desktop().OpenUrl(m_links.PurchaseUrl());
+}
+
+void CVxSpaceInfoWnd::OnManage()
+{
+    Desktop().OpenUrl(m_links.ManageUrl());
 }
 
 } // namespace vx

@@ -10,7 +10,7 @@
 #include <memory>
 
 namespace Ui {
-class VXSpaceInfoWnd;
+class VxSpaceInfoWnd;
 }
 
 namespace vx {
@@ -28,13 +28,12 @@ public:
     int Percent() const;
     QString Text() const;
 
-    static QStringList RequiredControls();
-
-protected:
-    void OnNotify(TNotifyUI& msg) override;
+private slots:
+    void OnPurchase();
+    void OnManage();
 
 private:
-    std::unique_ptr<Ui::VXSpaceInfoWnd> m_form;
+    std::unique_ptr<Ui::VxSpaceInfoWnd> m_form;
     SpaceLinks m_links;
 };
 

@@ -1,24 +1,23 @@
 #include "ui/VxSpaceMsgWnd.h"
 
 #include "ui/DesktopShell.h"
-#include "ui_VXSpaceMsgWnd.h"
-
-#include <QLabel>
+#include "ui_VxSpaceMsgWnd.h"
 
 namespace vx {
 
 CVxSpaceMsgWnd::CVxSpaceMsgWnd(QWidget* owner, const QString& text, const SpaceLinks& links)
-    : CVxDialog(owner), m_form(std::make_unique<Ui::VXSpaceMsgWnd>()), m_links(links)
+    : CVxDialog(owner), m_form(std::make_unique<Ui::VxSpaceMsgWnd>()), m_links(links)
 {
     m_form->setupUi(this);
-    setWindowTitle(QStringLiteral("Vexora"));
-    BindForm("VXSpaceMsgWnd", RequiredControls(), 32);
-    if (auto* i = Control<QLabel>("infor")) {
-        QString shown = text;
-        shown.replace(QLatin1String("@n@n"), QLatin1String("\n\n"))
-            .replace(QLatin1String("@n"), QLatin1String("\n"));
-        i->setText(shown);
-    }
+    SetCaptionHeight(32);
+    QString shown = text;
+    shown.replace(QLatin1String("@n@n"), QLatin1String("\n\n"))
+        .replace(QLatin1String("@n"), QLatin1String("\n"));
+    m_form->infor->setText(shown);
+    connect(m_form->PurchaseSpace, &QPushButton::clicked, this, &CVxSpaceMsgWnd::OnPurchase);
+    connect(m_form->ManageSpace, &QPushButton::clicked, this, &CVxSpaceMsgWnd::OnManage);
+    connect(m_form->closebtn, &QPushButton::clicked, this, [this] { done(1); });
+    m_form->PurchaseSpace->setFocus();
     // The window grows downwards with a longer text (a language's explanation of two paragraphs).
     adjustSize();
     CenterOverOwner();
@@ -26,22 +25,14 @@ CVxSpaceMsgWnd::CVxSpaceMsgWnd(QWidget* owner, const QString& text, const SpaceL
 
 CVxSpaceMsgWnd::~CVxSpaceMsgWnd() = default;
 
-QStringList CVxSpaceMsgWnd::RequiredControls()
+void CVxSpaceMsgWnd::OnPurchase()
 {
-    return {QStringLiteral("infor"), QStringLiteral("PurchaseSpace"), QStringLiteral("ManageSpace"),
-            QStringLiteral("closebtn")};
+    Desktop().OpenUrl(m_links.PurchaseUrl());
 }
 
-void CVxSpaceMsgWnd::OnNotify(TNotifyUI& msg)
+void CVxSpaceMsgWnd::OnManage()
 {
-    if (msg.sType != QLatin1String("click"))
-        return;
-    if (msg.senderName == QLatin1String("PurchaseSpace"))
-        Desktop().OpenUrl(m_links.PurchaseUrl());
-    else if (msg.senderName == QLatin1String("ManageSpace"))
-        Desktop().OpenUrl(m_links.ManageUrl());
-    else if (msg.senderName == QLatin1String("closebtn"))
-        done(1);
+    Desktop().OpenUrl(m_links.ManageUrl());
 }
 
 } // namespace vx

@@ -8,7 +8,7 @@
 #include <memory>
 
 namespace Ui {
-class VXSpaceMsgWnd;
+class VxSpaceMsgWnd;
 }
 
 namespace vx {
@@ -22,13 +22,12 @@ public:
     CVxSpaceMsgWnd(QWidget* owner, const QString& text, const SpaceLinks& links);
     ~CVxSpaceMsgWnd() override;
 
-    static QStringList RequiredControls();
-
-protected:
-    void OnNotify(TNotifyUI& msg) override;
+private slots:
+    void OnPurchase();
+    void OnManage();
 
 private:
-    std::unique_ptr<Ui::VXSpaceMsgWnd> m_form;
+    std::unique_ptr<Ui::VxSpaceMsgWnd> m_form;
     SpaceLinks m_links;
 };
 

@@ -18,7 +18,10 @@ CAutoShutDownWnd::CAutoShutDownWnd(QWidget* owner, MsgTarget mainTarget, const s
     m_form->setupUi(this);
     setWindowTitle(QStringLiteral("Vexora"));
     setProperty("windowClass", QString::fromLatin1(kClassName));
-    BindForm("AutoShutDownWnd", RequiredControls(), 10000);
+    SetCaptionHeight(10000); // any free spot drags the window
+    connect(m_form->canclebtn, &QPushButton::clicked, this, &CAutoShutDownWnd::OnCancel);
+    connect(m_form->closebtn, &QPushButton::clicked, this, &CAutoShutDownWnd::OnCancel);
+    connect(m_form->Autoshutdown, &QPushButton::clicked, this, &CAutoShutDownWnd::OnShutDownNow);
     installEventFilter(this);
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
@@ -28,18 +31,13 @@ CAutoShutDownWnd::CAutoShutDownWnd(QWidget* owner, MsgTarget mainTarget, const s
         [this](int) { m_form->infor->setText(QString::fromStdString(m_pCountdown->CountdownText())); });
     m_pCountdown->SetDoneCallback([this](bool ran, const std::string& error) { Finished(ran, error); });
     m_pCountdown->Start(tickMs);
+    m_form->canclebtn->setFocus(); // the safe answer
     CenterOverOwner();
 }
 
 CAutoShutDownWnd::~CAutoShutDownWnd()
 {
     m_pCountdown->Cancel();
-}
-
-QStringList CAutoShutDownWnd::RequiredControls()
-{
-    return {QStringLiteral("infor"), QStringLiteral("closebtn"), QStringLiteral("canclebtn"),
-            QStringLiteral("Autoshutdown")};
 }
 
 void CAutoShutDownWnd::Finished(bool ran, const std::string& error)
@@ -55,16 +53,15 @@ void CAutoShutDownWnd::Finished(bool ran, const std::string& error)
     m_loop.PostMsg(m_mainTarget, WM_CLOSE);
 }
 
-void CAutoShutDownWnd::OnNotify(TNotifyUI& msg)
+void CAutoShutDownWnd::OnCancel()
 {
-    if (msg.sType != QLatin1String("click"))
-        return;
-    if (msg.senderName == QLatin1String("closebtn") || msg.senderName == QLatin1String("canclebtn")) {
-        m_pCountdown->Cancel();
-        done(kResultClose);
-    } else if (msg.senderName == QLatin1String("Autoshutdown")) {
-        m_pCountdown->ShutDownNow();
-    }
+    m_pCountdown->Cancel();
+    done(kResultClose);
+}
+
+void CAutoShutDownWnd::OnShutDownNow()
+{
+    m_pCountdown->ShutDownNow();
 }
 
 bool CAutoShutDownWnd::eventFilter(QObject* watched, QEvent* e)

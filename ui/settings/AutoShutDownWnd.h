@@ -31,10 +31,11 @@ public:
 
     CAutoShutDown& Countdown() { return *m_pCountdown; }
 
-    static QStringList RequiredControls();
+private slots:
+    void OnCancel();
+    void OnShutDownNow();
 
 protected:
-    void OnNotify(TNotifyUI& msg) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
     void reject() override;
     void closeEvent(QCloseEvent* e) override;

@@ -200,29 +200,46 @@ void CSetDataControls::GuardSuffixTyping(QWidget* window)
         e->installEventFilter(new CSuffixKeyFilter(window));
 }
 
-bool CSetDataControls::OnSharedSelect(const QString& name, bool on, SetDataForm& form, bool withFolder,
-                                      int* unknownChoice)
+void CSetDataControls::ConnectShared(QObject* context, const std::function<void(Shared, int, bool)>& onSelect)
 {
-    if (name == QLatin1String("uknowsize")) {
+    auto wire = [&](const char* name, Shared which, int index) {
+        if (auto* box = Find<CVXCheckBox>(name))
+            QObject::connect(box, &CVXCheckBox::selectChanged, context,
+                             [onSelect, which, index](bool on) { onSelect(which, index, on); });
+    };
+    wire("uknowsize", Shared::UnknownSize, -1);
+    for (int i = 0; i < 4; ++i)
+        wire(kSizeOptions[i], Shared::Size, i);
+    wire("timestamp", Shared::Timestamp, -1);
+    wire("custom", Shared::Custom, -1);
+}
+
+bool CSetDataControls::OnSharedSelect(Shared which, int sizeIndex, bool on, SetDataForm& form,
+                                      bool withFolder, int* unknownChoice)
+{
+    switch (which) {
+    case Shared::UnknownSize:
         ReadConversion(form, withFolder);
         ToggleUnknownSize(form, on, *unknownChoice);
         ShowSizeState(form);
-    } else if (name.startsWith(QLatin1String("unVideoSize"))) {
+        return true;
+    case Shared::Size:
         if (!on)
             return false;
         ReadConversion(form, withFolder);
-        *unknownChoice = name.mid(11).toInt() - 1;
+        *unknownChoice = sizeIndex;
         ChooseUnknownSize(form, *unknownChoice);
         ShowSizeState(form);
-    } else if (name == QLatin1String("custom") || name == QLatin1String("timestamp")) {
+        return true;
+    case Shared::Timestamp:
+    case Shared::Custom:
         if (!on)
             return false;
-        ChooseStampOption(form, name == QLatin1String("custom"));
+        ChooseStampOption(form, which == Shared::Custom);
         ShowStampState(form);
-    } else {
-        return false;
+        return true;
     }
-    return true;
+    return false;
 }
 
 bool CSetDataControls::FilterKeys(QEvent* e, const std::function<void()>& onEscape)

@@ -1,11 +1,12 @@
 #pragma once
 // The conversion and upload controls that both settings windows carry, tied to SetDataForm:
 // Show puts the form's values, enabled and read-only states into the widgets, Read takes the
-// user's values back. Controls are found by name; a missing one is simply skipped (the window
-// reports missing names through its form contract).
+// user's values back. The two windows' forms differ around these controls, so they are found
+// by name; a missing one is simply skipped.
 
 #include "account/SetDataForm.h"
 
+#include <QObject>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -28,11 +29,22 @@ public:
     void ShowSizeState(const SetDataForm& form);
     void ShowStampState(const SetDataForm& form);
     void ApplyFocus(SetDataForm& form);
-    // A box's selection changed on one of the options both windows handle alike: the
-    // unknown-size box, its sizes and the name-suffix choice. *unknownChoice is the size chosen
-    // last (the window's editor keeps it): read when the box is ticked, set when a size is
-    // picked. Returns false, changing nothing, for any other control.
-    bool OnSharedSelect(const QString& name, bool on, SetDataForm& form, bool withFolder, int* unknownChoice);
+    // The options both windows handle alike: the unknown-size box, its four sizes and the
+    // name-suffix choice.
+    enum class Shared
+    {
+        UnknownSize,
+        Size, // with the size's index 0..3
+        Timestamp,
+        Custom
+    };
+    // Connects each shared option's selectChanged to onSelect(which, sizeIndex, on).
+    void ConnectShared(QObject* context, const std::function<void(Shared, int, bool)>& onSelect);
+    // A shared option's selection changed. *unknownChoice is the size chosen last (the
+    // window's editor keeps it): read when the box is ticked, set when a size is picked.
+    // Returns false, changing nothing, when the change needs nothing (an option unselected).
+    bool OnSharedSelect(Shared which, int sizeIndex, bool on, SetDataForm& form, bool withFolder,
+                        int* unknownChoice);
 
     void ReadGeneral(SetDataForm& form) const;
     void ReadConversion(SetDataForm& form, bool withFolder) const;

@@ -4,10 +4,9 @@
 #include "app/LogFile.h"
 #include "platform/Paths.h"
 #include "ui/DesktopShell.h"
-#include "ui/VXCheckBox.h"
 #include "ui/VXOptionEx.h"
 #include "ui/VxMessageWnd.h"
-#include "ui_SetInfoData.h"
+#include "ui_SetDataWnd.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -22,7 +21,7 @@ namespace vx {
 
 CSetDataWnd::CSetDataWnd(QWidget* owner, MsgTarget mainTarget, CAppConfig& config, CLocalDb& db,
                          CMessageLoop& loop)
-    : CVxDialog(owner, Qt::Window), m_form(std::make_unique<Ui::SetInfoData>()), m_mainTarget(mainTarget),
+    : CVxDialog(owner, Qt::Window), m_form(std::make_unique<Ui::SetDataWnd>()), m_mainTarget(mainTarget),
       m_config(config), m_db(db), m_loop(loop), m_editor(config.m_setData, config.m_nCpuCount),
       m_controls(this)
 {
@@ -30,7 +29,7 @@ CSetDataWnd::CSetDataWnd(QWidget* owner, MsgTarget mainTarget, CAppConfig& confi
     setWindowTitle(QStringLiteral("Vexora"));
     setProperty("windowClass", QString::fromLatin1(kClassName));
     setAttribute(Qt::WA_DeleteOnClose, false);
-    BindForm("SetInfoData", RequiredControls(), 10000);
+    SetCaptionHeight(10000); // any free spot drags the window
 
     m_form->spaceopt->SetText(QString::fromStdString(config.GetText(2060)) + QStringLiteral("设置"));
     m_form->helpbtn->setToolTip(QString::fromStdString(config.GetText(2207)));
@@ -41,25 +40,28 @@ CSetDataWnd::CSetDataWnd(QWidget* owner, MsgTarget mainTarget, CAppConfig& confi
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
 
+    const std::pair<CVXOptionEx*, int> tabs[] = {
+        {m_form->normalopt, 0}, {m_form->fileopt, 1}, {m_form->spaceopt, 2}};
+    for (const auto& [tab, page] : tabs)
+        connect(tab, &CVXOptionEx::selectChanged, this, [this, page = page](bool on) {
+            if (on && !m_bShowing)
+                ShowPage(page);
+        });
+    m_controls.ConnectShared(this, [this](CSetDataControls::Shared which, int index, bool on) {
+        OnSharedSelect(which, index, on);
+    });
+    connect(m_form->okbtn, &QPushButton::clicked, this, &CSetDataWnd::Save);
+    connect(m_form->canclebtn, &QPushButton::clicked, this, &CVxDialog::CloseWithoutAnswer);
+    connect(m_form->closebtn, &QPushButton::clicked, this, &CVxDialog::CloseWithoutAnswer);
+    connect(m_form->chagnePath, &QPushButton::clicked, this, &CSetDataWnd::Browse);
+    connect(m_form->openfilepath, &QPushButton::clicked, this, &CSetDataWnd::OpenFolder);
+
     m_form->normalopt->SetCheck(true); // loads the general page
+    m_form->normalopt->setFocus();
     CenterOverOwner();
 }
 
 CSetDataWnd::~CSetDataWnd() = default;
-
-QStringList CSetDataWnd::RequiredControls()
-{
-    QStringList names;
-    for (const char* n :
-         {"normalopt",    "fileopt",   "spaceopt",   "switchSetLayout", "autopoweroff", "exitApp",
-          "showmin",      "savepath",  "chagnePath", "openfilepath",    "autodelete",   "converNum",
-          "prioroption",  "videosize", "uknowsize",  "unVideoSize1",    "unVideoSize2", "unVideoSize3",
-          "unVideoSize4", "uknowW",    "uknowH",     "uknowWname",      "uknowHname",   "CodecOption",
-          "uploadcomb",   "timestamp", "custom",     "Cumstomstamp",    "okbtn",        "canclebtn",
-          "closebtn",     "helpbtn"})
-        names << QString::fromLatin1(n);
-    return names;
-}
 
 int CSetDataWnd::CurrentPage() const
 {
@@ -83,41 +85,16 @@ void CSetDataWnd::ShowPage(int index)
     m_bShowing = false;
 }
 
-void CSetDataWnd::OnNotify(TNotifyUI& msg)
+void CSetDataWnd::OnSharedSelect(CSetDataControls::Shared which, int sizeIndex, bool on)
 {
     if (m_bShowing)
         return;
-    const QString& name = msg.senderName;
-    if (msg.sType == QLatin1String("selectchanged")) {
-        auto* box = qobject_cast<CVXCheckBox*>(msg.pSender.data());
-        const bool on = box && box->IsSelected();
-        m_bShowing = true;
-        if (name == QLatin1String("normalopt") && on) {
-            m_bShowing = false;
-            ShowPage(0);
-        } else if (name == QLatin1String("fileopt") && on) {
-            m_bShowing = false;
-            ShowPage(1);
-        } else if (name == QLatin1String("spaceopt") && on) {
-            m_bShowing = false;
-            ShowPage(2);
-        } else {
-            int choice = m_editor.UnknownChoice();
-            if (m_controls.OnSharedSelect(name, on, m_values, true, &choice))
-                m_editor.RememberUnknownChoice(choice);
-        }
-        m_controls.ApplyFocus(m_values);
-        m_bShowing = false;
-    } else if (msg.sType == QLatin1String("click")) {
-        if (name == QLatin1String("closebtn") || name == QLatin1String("canclebtn"))
-            done(kResultClose);
-        else if (name == QLatin1String("okbtn"))
-            Save();
-        else if (name == QLatin1String("chagnePath"))
-            Browse();
-        else if (name == QLatin1String("openfilepath"))
-            OpenFolder();
-    }
+    m_bShowing = true;
+    int choice = m_editor.UnknownChoice();
+    if (m_controls.OnSharedSelect(which, sizeIndex, on, m_values, true, &choice))
+        m_editor.RememberUnknownChoice(choice);
+    m_controls.ApplyFocus(m_values);
+    m_bShowing = false;
 }
 
 void CSetDataWnd::Browse()

@@ -1,8 +1,8 @@
 #pragma once
 // The settings window: three pages (general; conversion and files; upload) chosen by the tab
-// options on the left. A page is filled when it is first shown and only shown pages are read
-// back on OK; the main window learns which groups changed (3036). A refused value or a failed
-// save is shown and the window stays open with the user's values.
+// options on the left (arrows or Tab and Space). A page is filled when it is first shown and only shown pages
+// are read back on OK; the main window learns which groups changed (3036). A refused value or a failed save
+// is shown and the window stays open with the user's values.
 
 #include "account/SetDataEditor.h"
 #include "platform/MessageLoop.h"
@@ -13,7 +13,7 @@
 #include <memory>
 
 namespace Ui {
-class SetInfoData;
+class SetDataWnd;
 }
 
 namespace vx {
@@ -35,21 +35,21 @@ public:
     int CurrentPage() const;
     int LoadedPages() const { return m_editor.LoadedPages(); }
 
-    static QStringList RequiredControls();
-
 protected:
-    void OnNotify(TNotifyUI& msg) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
-private:
-    void ShowPage(int index);
+private slots:
     void Save();
     void Browse();
     void OpenFolder();
+
+private:
+    void ShowPage(int index);
+    void OnSharedSelect(CSetDataControls::Shared which, int sizeIndex, bool on);
     void ShowRefusal(const SetDataCommit& r);
 
-    std::unique_ptr<Ui::SetInfoData> m_form;
+    std::unique_ptr<Ui::SetDataWnd> m_form;
     MsgTarget m_mainTarget;
     CAppConfig& m_config;
     CLocalDb& m_db;

@@ -19,7 +19,7 @@ CStartSetWnd::CStartSetWnd(QWidget* owner, CAppConfig& config, CLocalDb& db)
     setWindowTitle(QStringLiteral("Vexora"));
     setProperty("windowClass", QString::fromLatin1(kClassName));
     setModal(true);
-    BindForm("StartSetWnd", RequiredControls(), 10000);
+    SetCaptionHeight(10000); // any free spot drags the window
     m_form->helpbtn->setToolTip(QString::fromStdString(config.GetText(2207)));
     m_form->CodecOption->setVisible(config.m_nCodecOption == 1);
     m_form->unknowErr->hide();
@@ -37,22 +37,18 @@ CStartSetWnd::CStartSetWnd(QWidget* owner, CAppConfig& config, CLocalDb& db)
         c->SetCheck(m_values.showaway);
     m_values.focus.clear();
     m_bShowing = false;
+
+    m_controls.ConnectShared(this, [this](CSetDataControls::Shared which, int index, bool on) {
+        OnSharedSelect(which, index, on);
+    });
+    connect(m_form->okbtn, &QPushButton::clicked, this, &CStartSetWnd::OnOk);
+    connect(m_form->canclebtn, &QPushButton::clicked, this, &CStartSetWnd::TryClose);
+    connect(m_form->closebtn, &QPushButton::clicked, this, &CStartSetWnd::TryClose);
+    m_form->converNum->setFocus();
     CenterOverOwner();
 }
 
 CStartSetWnd::~CStartSetWnd() = default;
-
-QStringList CStartSetWnd::RequiredControls()
-{
-    QStringList names;
-    for (const char* n : {"converNum",    "prioroption",  "videosize",    "uknowsize",  "unVideoSize1",
-                          "unVideoSize2", "unVideoSize3", "unVideoSize4", "uknowW",     "uknowH",
-                          "uknowWname",   "uknowHname",   "CodecOption",  "uploadcomb", "timestamp",
-                          "custom",       "Cumstomstamp", "showaway",     "unknowErr",  "Erruknowsize",
-                          "VStartlayoot", "okbtn",        "canclebtn",    "closebtn",   "helpbtn"})
-        names << QString::fromLatin1(n);
-    return names;
-}
 
 bool CStartSetWnd::SizeErrorShown() const
 {
@@ -66,30 +62,24 @@ void CStartSetWnd::Dismiss()
     deleteLater();
 }
 
-void CStartSetWnd::OnNotify(TNotifyUI& msg)
+void CStartSetWnd::OnSharedSelect(CSetDataControls::Shared which, int sizeIndex, bool on)
 {
     if (m_bShowing)
         return;
-    const QString& name = msg.senderName;
-    if (msg.sType == QLatin1String("selectchanged")) {
-        auto* box = qobject_cast<CVXCheckBox*>(msg.pSender.data());
-        const bool on = box && box->IsSelected();
-        m_bShowing = true;
-        int choice = m_editor.UnknownChoice();
-        if (m_controls.OnSharedSelect(name, on, m_values, false, &choice))
-            m_editor.RememberUnknownChoice(choice);
-        m_controls.ApplyFocus(m_values);
-        m_bShowing = false;
-    } else if (msg.sType == QLatin1String("click")) {
-        if (name == QLatin1String("okbtn")) {
-            m_controls.ReadConversion(m_values, false);
-            m_controls.ReadUpload(m_values);
-            m_values.showaway = m_form->showaway->IsSelected();
-            Apply(m_editor.Ok(m_values, m_db, m_config));
-        } else if (name == QLatin1String("closebtn") || name == QLatin1String("canclebtn")) {
-            TryClose();
-        }
-    }
+    m_bShowing = true;
+    int choice = m_editor.UnknownChoice();
+    if (m_controls.OnSharedSelect(which, sizeIndex, on, m_values, false, &choice))
+        m_editor.RememberUnknownChoice(choice);
+    m_controls.ApplyFocus(m_values);
+    m_bShowing = false;
+}
+
+void CStartSetWnd::OnOk()
+{
+    m_controls.ReadConversion(m_values, false);
+    m_controls.ReadUpload(m_values);
+    m_values.showaway = m_form->showaway->IsSelected();
+    Apply(m_editor.Ok(m_values, m_db, m_config));
 }
 
 void CStartSetWnd::TryClose()

@@ -31,17 +31,18 @@ public:
     // for has ended).
     void Dismiss();
 
-    static QStringList RequiredControls();
-
 protected:
-    void OnNotify(TNotifyUI& msg) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
     void reject() override; // Escape, and the window's close
     void closeEvent(QCloseEvent* e) override;
 
+private slots:
+    void OnOk();
+    void TryClose();
+
 private:
     void Apply(const StartSetResult& r);
-    void TryClose();
+    void OnSharedSelect(CSetDataControls::Shared which, int sizeIndex, bool on);
 
     std::unique_ptr<Ui::StartSetWnd> m_form;
     CAppConfig& m_config;

@@ -1,23 +1,26 @@
 #include "ui/settings/VXAboutWnd.h"
 
 #include "app/Utils.h"
-#include "ui_VxAboutWnd.h"
+#include "ui_VXAboutWnd.h"
 
 #include <QKeyEvent>
 #include <QLabel>
 
 namespace vx {
 
-CVXAboutWnd::CVXAboutWnd(QWidget* owner) : CVxDialog(owner), m_form(std::make_unique<Ui::VxAboutWnd>())
+CVXAboutWnd::CVXAboutWnd(QWidget* owner) : CVxDialog(owner), m_form(std::make_unique<Ui::VXAboutWnd>())
 {
     m_form->setupUi(this);
     setWindowTitle(QStringLiteral("Vexora"));
     setProperty("windowClass", QString::fromLatin1(kClassName));
-    BindForm("VxAboutWnd", RequiredControls(), 10000);
+    SetCaptionHeight(10000); // any free spot drags the window
+    connect(m_form->okbtn, &QPushButton::clicked, this, &CVxDialog::CloseWithoutAnswer);
+    connect(m_form->closebtn, &QPushButton::clicked, this, &CVxDialog::CloseWithoutAnswer);
     installEventFilter(this);
     for (QWidget* w : findChildren<QWidget*>())
         w->installEventFilter(this);
     m_form->VxverInfo->setText(VersionText());
+    m_form->okbtn->setFocus();
     CenterOverOwner();
 }
 
@@ -26,19 +29,6 @@ CVXAboutWnd::~CVXAboutWnd() = default;
 QString CVXAboutWnd::VersionText()
 {
     return QString::asprintf("版本号：%s ( %s  %s)", GetAppVersion().c_str(), __DATE__, __TIME__);
-}
-
-QStringList CVXAboutWnd::RequiredControls()
-{
-    return {QStringLiteral("VxverInfo"), QStringLiteral("closebtn"), QStringLiteral("okbtn")};
-}
-
-void CVXAboutWnd::OnNotify(TNotifyUI& msg)
-{
-    if (msg.sType == QLatin1String("click") &&
-        (msg.senderName == QLatin1String("closebtn") || msg.senderName == QLatin1String("canclebtn") ||
-         msg.senderName == QLatin1String("okbtn")))
-        done(kResultClose);
 }
 
 bool CVXAboutWnd::eventFilter(QObject* watched, QEvent* e)

@@ -6,7 +6,7 @@
 #include <memory>
 
 namespace Ui {
-class VxAboutWnd;
+class VXAboutWnd;
 }
 
 namespace vx {
@@ -23,14 +23,12 @@ public:
 
     // "版本号：%s ( %s  %s)" with the version, the build date and the build time.
     static QString VersionText();
-    static QStringList RequiredControls();
 
 protected:
-    void OnNotify(TNotifyUI& msg) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
-    std::unique_ptr<Ui::VxAboutWnd> m_form;
+    std::unique_ptr<Ui::VXAboutWnd> m_form;
 };
 
 } // namespace vx

@@ -135,7 +135,8 @@ private slots:
         QCOMPARE(int(w.DoneList()->List()->Count()), 5);
         for (const std::string& idx : w.DoneList()->List()->Indexes())
             QCOMPARE(w.DoneList()->List()->Find(idx)->nStatus, 15);
-        QCOMPARE(Child(w, "HandlingOp")->property("text").toString(), QString());
+        QCOMPARE(Child(w, "HandlingOp")->property("text").toString(),
+                 QStringLiteral("正在处理")); // no count left
         VX_SCREENSHOT(&w, "session-converted");
         QTest::mouseClick(Child(w, "ConvertedOp"), Qt::LeftButton);
         VX_SCREENSHOT(&w, "session-converted-page");

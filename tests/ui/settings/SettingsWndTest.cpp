@@ -121,7 +121,6 @@ private slots:
         Env env;
         CSetDataWnd w(nullptr, env.main.Target(), *env.config, *env.db, env.loop);
         w.show();
-        VX_VERIFY_FORM_CONTRACT(&w, CSetDataWnd::RequiredControls());
         QCOMPARE(w.LoadedPages(), 1);
         QCOMPARE(Child<CVXOptionEx>(&w, "spaceopt")->GetText(), QStringLiteral("课程空间设置"));
         QVERIFY(!Child<QWidget>(&w, "CodecOption")->isHidden());
@@ -343,7 +342,6 @@ private slots:
         Env env;
         CStartSetWnd w(nullptr, *env.config, *env.db);
         w.show();
-        VX_VERIFY_FORM_CONTRACT(&w, CStartSetWnd::RequiredControls());
         QVERIFY(w.isModal());
         QVERIFY(!Child<QWidget>(&w, "unVideoSize1")->isEnabled());
         QCOMPARE(Child<QComboBox>(&w, "converNum")->currentText(), QStringLiteral("2"));
@@ -386,7 +384,6 @@ private slots:
         {
             CAutoShutDownWnd w(nullptr, env.main.Target(), "systemctl poweroff", recorder, env.loop, 1000);
             w.show();
-            VX_VERIFY_FORM_CONTRACT(&w, CAutoShutDownWnd::RequiredControls());
             QCOMPARE(Child<QLabel>(&w, "infor")->text(), QStringLiteral("您的电脑将在 30 秒后进行关机"));
             QTRY_COMPARE_WITH_TIMEOUT(Child<QLabel>(&w, "infor")->text(),
                                       QStringLiteral("您的电脑将在 29 秒后进行关机"), 3000);
@@ -433,7 +430,6 @@ private slots:
     {
         CVXAboutWnd w(nullptr);
         w.show();
-        VX_VERIFY_FORM_CONTRACT(&w, CVXAboutWnd::RequiredControls());
         const QString text = Child<QLabel>(&w, "VxverInfo")->text();
         QVERIFY2(text.startsWith(QStringLiteral("版本号：") + QString::fromStdString(GetAppVersion()) +
                                  QStringLiteral(" (")),
