@@ -33,6 +33,7 @@ CSetDataWnd::CSetDataWnd(QWidget* owner, MsgTarget mainTarget, CAppConfig& confi
 
     m_form->spaceopt->SetText(QString::fromStdString(config.GetText(2060)) + QStringLiteral("设置"));
     m_form->helpbtn->setToolTip(QString::fromStdString(config.GetText(2207)));
+    m_form->helpbtn->setAccessibleName(m_form->helpbtn->toolTip());
     m_form->CodecOption->setVisible(config.m_nCodecOption == 1);
     m_controls.GuardSuffixTyping(this);
 

@@ -21,6 +21,7 @@ CStartSetWnd::CStartSetWnd(QWidget* owner, CAppConfig& config, CLocalDb& db)
     setModal(true);
     SetCaptionHeight(10000); // any free spot drags the window
     m_form->helpbtn->setToolTip(QString::fromStdString(config.GetText(2207)));
+    m_form->helpbtn->setAccessibleName(m_form->helpbtn->toolTip());
     m_form->CodecOption->setVisible(config.m_nCodecOption == 1);
     m_form->unknowErr->hide();
     m_form->Erruknowsize->hide();

@@ -426,6 +426,44 @@ private slots:
         }
     }
 
+    void theSettingsWindowsWorkByKeyboardAlone()
+    {
+        Env env;
+        CSetDataWnd w(nullptr, env.main.Target(), *env.config, *env.db, env.loop);
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        auto key = [&w](Qt::Key k) { QTest::keyClick(w.focusWidget(), k); };
+        // Focus starts on the first page tab; the arrows walk the tabs and show their pages.
+        QCOMPARE(w.focusWidget()->objectName(), QStringLiteral("normalopt"));
+        key(Qt::Key_Down);
+        QCOMPARE(w.CurrentPage(), 1);
+        key(Qt::Key_Down);
+        QCOMPARE(w.CurrentPage(), 2);
+        key(Qt::Key_Up);
+        QCOMPARE(w.CurrentPage(), 1);
+        QCOMPARE(w.focusWidget()->objectName(), QStringLiteral("fileopt"));
+        // Space ticks a box; the icon buttons have names a screen reader can say.
+        Child<QWidget>(&w, "autodelete")->setFocus();
+        const bool was = Child<CVXCheckBox>(&w, "autodelete")->IsSelected();
+        key(Qt::Key_Space);
+        QCOMPARE(Child<CVXCheckBox>(&w, "autodelete")->IsSelected(), !was);
+        QCOMPARE(Child<QWidget>(&w, "closebtn")->accessibleName(), QStringLiteral("关闭"));
+        QVERIFY(!Child<QWidget>(&w, "helpbtn")->accessibleName().isEmpty());
+        key(Qt::Key_Escape);
+        QCOMPARE(w.result(), int(CVxDialog::kResultClose));
+
+        // The start-up window: focus on its first field; Space on the unknown-size box opens
+        // the sizes to the keyboard.
+        CStartSetWnd s(nullptr, *env.config, *env.db);
+        s.show();
+        QCOMPARE(s.focusWidget()->objectName(), QStringLiteral("converNum"));
+        Child<QWidget>(&s, "uknowsize")->setFocus();
+        QTest::keyClick(s.focusWidget(), Qt::Key_Space);
+        QVERIFY(Child<QWidget>(&s, "unVideoSize1")->isEnabled());
+        s.Dismiss();
+    }
+
     void theAboutWindowShowsTheVersion()
     {
         CVXAboutWnd w(nullptr);
