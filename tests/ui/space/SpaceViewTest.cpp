@@ -119,6 +119,26 @@ private:
         CVXDirListUI* list = m_page->List();
         return list->visualRect(list->model()->index(Row(name), 0)).center();
     }
+    // Presses Delete in w and answers the question box with the button named; returns the
+    // question once everything it started is done.
+    QString DeleteByKey(QWidget* w, const char* button)
+    {
+        QString question;
+        vx::test::WhenModal([&question, button](QWidget* box) {
+            question = box->findChild<QLabel*>(QStringLiteral("infor"))->text();
+            vx::test::ClickControl(box, QString::fromLatin1(button));
+        });
+        QTest::keyClick(w, Qt::Key_Delete);
+        return Settle() ? question : QStringLiteral("(still busy)");
+    }
+    // The rename edit the page opened.
+    CVXEditWnd* WaitForEdit()
+    {
+        CVXEditWnd* edit = nullptr;
+        return QTest::qWaitFor([&] { return (edit = m_page->findChild<CVXEditWnd*>()) != nullptr; }, 5000)
+                   ? edit
+                   : nullptr;
+    }
     // Moves the list's current row to the named one with Home and Down, as a user would.
     bool SelectByKeys(const QString& name)
     {
@@ -319,8 +339,8 @@ private slots:
         QTest::mouseClick(m_page->findChild<QPushButton*>(QStringLiteral("SpaceCreatedirbtn")),
                           Qt::LeftButton);
         QVERIFY(Settle());
-        CVXEditWnd* edit = nullptr;
-        QVERIFY(QTest::qWaitFor([&] { return (edit = m_page->findChild<CVXEditWnd*>()) != nullptr; }, 5000));
+        CVXEditWnd* edit = WaitForEdit();
+        QVERIFY(edit);
         QCOMPARE(edit->text(), QStringLiteral("新建文件夹"));
         edit->selectAll();
         QTest::keyClicks(edit, QStringLiteral("home?work"));
@@ -334,13 +354,7 @@ private slots:
         CVXDirListUI* list = m_page->List();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
                           RowCenter(QStringLiteral("homework")));
-        QString question;
-        vx::test::WhenModal([&question](QWidget* box) {
-            question = box->findChild<QLabel*>(QStringLiteral("infor"))->text();
-            vx::test::ClickControl(box, QStringLiteral("okbtn"));
-        });
-        QTest::keyClick(list, Qt::Key_Delete);
-        QVERIFY(Settle());
+        const QString question = DeleteByKey(list, "okbtn");
         QVERIFY(question.endsWith(QStringLiteral("homework")));
         QVERIFY(!Holds(ServerList(m_root), "homework"));
         QCOMPARE(Row(QStringLiteral("homework")), -1);
@@ -393,13 +407,7 @@ private slots:
         menu->close();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
                           RowCenter(QStringLiteral("Lessons")));
-        QString question;
-        vx::test::WhenModal([&question](QWidget* box) {
-            question = box->findChild<QLabel*>(QStringLiteral("infor"))->text();
-            vx::test::ClickControl(box, QStringLiteral("cancelbtn"));
-        });
-        QTest::keyClick(list, Qt::Key_Delete);
-        QVERIFY(Settle());
+        const QString question = DeleteByKey(list, "cancelbtn");
         QVERIFY2(question.endsWith(QStringLiteral("Lessons")), qPrintable(question));
         QVERIFY(Holds(ServerList(m_root), "Lessons"));
         QVERIFY(Holds(ServerList(m_root), "Archive"));
@@ -476,8 +484,8 @@ private slots:
         QTest::mouseClick(m_page->findChild<QPushButton*>(QStringLiteral("SpaceCreatedirbtn")),
                           Qt::LeftButton);
         QVERIFY(Settle());
-        CVXEditWnd* edit = nullptr;
-        QVERIFY(QTest::qWaitFor([&] { return (edit = m_page->findChild<CVXEditWnd*>()) != nullptr; }, 5000));
+        CVXEditWnd* edit = WaitForEdit();
+        QVERIFY(edit);
         QTest::keyClick(edit, Qt::Key_Escape);
         QVERIFY(Settle());
         QCOMPARE(list->SelectedRows(), std::vector<int>{Row(QStringLiteral("新建文件夹"))});
@@ -504,8 +512,8 @@ private slots:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
                           RowCenter(QStringLiteral("第三周")));
         QTest::mouseClick(m_page->findChild<QPushButton*>(QStringLiteral("SpaceRenamebtn")), Qt::LeftButton);
-        CVXEditWnd* edit = nullptr;
-        QVERIFY(QTest::qWaitFor([&] { return (edit = m_page->findChild<CVXEditWnd*>()) != nullptr; }, 5000));
+        CVXEditWnd* edit = WaitForEdit();
+        QVERIFY(edit);
         QCOMPARE(edit->text(), QStringLiteral("第三周"));
         edit->selectAll();
         vx::test::TypeText(edit, QStringLiteral("第三周 作业"));
@@ -556,8 +564,8 @@ private slots:
 
         // F2 opens the name editor over it; typing and Enter rename it on the server.
         QTest::keyClick(list, Qt::Key_F2);
-        CVXEditWnd* edit = nullptr;
-        QVERIFY(QTest::qWaitFor([&] { return (edit = m_page->findChild<CVXEditWnd*>()) != nullptr; }, 5000));
+        CVXEditWnd* edit = WaitForEdit();
+        QVERIFY(edit);
         QCOMPARE(edit->text(), QStringLiteral("键盘文件夹"));
         edit->selectAll();
         vx::test::TypeText(edit, QStringLiteral("键盘改名"));
@@ -579,13 +587,7 @@ private slots:
         QVERIFY(ShowFolder(m_root));
         list->setFocus();
         QVERIFY(SelectByKeys(QStringLiteral("键盘改名")));
-        QString question;
-        vx::test::WhenModal([&question](QWidget* box) {
-            question = box->findChild<QLabel*>(QStringLiteral("infor"))->text();
-            vx::test::ClickControl(box, QStringLiteral("okbtn"));
-        });
-        QTest::keyClick(list, Qt::Key_Delete);
-        QVERIFY(Settle());
+        const QString question = DeleteByKey(list, "okbtn");
         QVERIFY2(question.endsWith(QStringLiteral("键盘改名")), qPrintable(question));
         QVERIFY(!Holds(ServerList(m_root), "键盘改名"));
     }
@@ -607,8 +609,8 @@ private slots:
         QCOMPARE(menu->Entries(), (QStringList{"rename", "delete", "newfolder", "refresh"}));
         QTest::keyClick(menu, Qt::Key_Down);
         QTest::keyClick(menu, Qt::Key_Return);
-        CVXEditWnd* edit = nullptr;
-        QVERIFY(QTest::qWaitFor([&] { return (edit = m_page->findChild<CVXEditWnd*>()) != nullptr; }, 5000));
+        CVXEditWnd* edit = WaitForEdit();
+        QVERIFY(edit);
         QCOMPARE(edit->text(), QStringLiteral("Archive"));
         QTest::keyClick(edit, Qt::Key_Escape);
         QVERIFY(Settle());
@@ -618,7 +620,7 @@ private slots:
         // The context-menu key, as the platform delivers it: the menu of the current row;
         // Escape closes it without acting.
         list->setFocus();
-        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5));
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5), list->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(list, &key);
         menu = m_page->PopupMenu();
         QVERIFY(menu);
@@ -638,18 +640,12 @@ private slots:
         QVERIFY(Settle());
         QCOMPARE(tree->SelectedId(), archive);
         QTest::keyClick(tree, Qt::Key_F2);
-        QVERIFY(QTest::qWaitFor([&] { return (edit = m_page->findChild<CVXEditWnd*>()) != nullptr; }, 5000));
+        QVERIFY((edit = WaitForEdit()) != nullptr);
         QCOMPARE(edit->text(), QStringLiteral("Archive"));
         QTest::keyClick(edit, Qt::Key_Escape);
         QVERIFY(Settle());
         tree->setFocus();
-        QString question;
-        vx::test::WhenModal([&question](QWidget* box) {
-            question = box->findChild<QLabel*>(QStringLiteral("infor"))->text();
-            vx::test::ClickControl(box, QStringLiteral("cancelbtn"));
-        });
-        QTest::keyClick(tree, Qt::Key_Delete);
-        QVERIFY(Settle());
+        const QString question = DeleteByKey(tree, "cancelbtn");
         QVERIFY2(question.endsWith(QStringLiteral("Archive")), qPrintable(question));
         QVERIFY(Holds(ServerList(m_root), "Archive"));
         QTest::keyClick(tree, Qt::Key_F10, Qt::ShiftModifier);
