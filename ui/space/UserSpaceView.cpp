@@ -174,10 +174,14 @@ void CUserSpaceView::Wire()
     // Ctrl+F anywhere on the page goes to the search box.
     auto* find = new QShortcut(QKeySequence::Find, this);
     find->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(find, &QShortcut::activated, this, [this] {
-        m_form->SpaceSearchtext->setFocus(Qt::ShortcutFocusReason);
-        m_form->SpaceSearchtext->selectAll();
-    });
+    connect(find, &QShortcut::activated, this, &CUserSpaceView::FocusSearch);
+}
+
+void CUserSpaceView::FocusSearch()
+{
+    // What is there is selected, so typing replaces it.
+    m_form->SpaceSearchtext->setFocus(Qt::ShortcutFocusReason);
+    m_form->SpaceSearchtext->selectAll();
 }
 
 void CUserSpaceView::OnMenuEntry(CVXMenuWnd::Entry entry, const SpaceItemRef& item, bool onItem)

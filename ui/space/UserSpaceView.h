@@ -56,6 +56,8 @@ public:
     QPushButton* SearchButton() const;
     // Sign-out: the next user finds the box empty.
     void ClearSearchText();
+    // Ctrl+F: the search box takes the focus with its text selected.
+    void FocusSearch();
 
     // ISpaceView
     void ShowMessage(const std::string& text) override;
