@@ -12,10 +12,6 @@ class CVXButtonUI : public QPushButton
 
 public:
     explicit CVXButtonUI(QWidget* parent = nullptr);
-
-    // A list of name="value" pairs as older callers write them: the name, text, tooltip and
-    // fixed size are applied; looks come from the stylesheet and are ignored.
-    void ApplyAttributeList(const QString& list);
 };
 
 } // namespace vx
