@@ -21,7 +21,6 @@
 #include "ui/Notify.h"
 #include "ui/VXMenuWnd.h"
 #include "ui/VxSpaceInfoWnd.h"
-#include "ui/VxsiComWnd.h"
 #include "ui/login/LoginWnd.h"
 
 #include <QPointer>
