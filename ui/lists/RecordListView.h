@@ -1,9 +1,10 @@
 #pragma once
 // The view shared by the course list and the converted list: a list of fixed 34-pixel rows
 // drawn by the list's delegate (no widget per row), a header of CLCCheckBox controls laid out
-// over the same columns, and the list behaviour: clicks with Ctrl and Shift, Ctrl+A, the
-// Delete key, the context menu and hot tracking. It tells its window what happened with the
-// notifications "itemclick", "selectchanged", "statechanged" and "delete".
+// over the same columns, and the list behaviour: clicks with Ctrl and Shift, the arrows, Home
+// and End (Shift extends), Ctrl+A, the Delete key, the context menu and hot tracking. It tells
+// its window what happened through its signals; the menu's "删除" deletes the selected rows as
+// the Delete key does.
 //
 // Row colours are properties, so a form can set them; the row background is the selected
 // colour, else the hot colour, else the alternate colour on odd rows, else the normal one.
@@ -16,11 +17,24 @@
 #include <QHash>
 #include <QListView>
 #include <QPointer>
+#include <functional>
 #include <vector>
 
 namespace vx {
 
 class CLCCheckBox;
+
+// The flags of the context menus' entries (CVXMenuWnd).
+enum MenuEntry : uint32_t
+{
+    kMenuDelete = 0x002,
+    kMenuTrayShow = 0x010,
+    kMenuExit = 0x020,
+    kMenuOpenDirectory = 0x040,
+    kMenuOpenConverted = 0x080,
+    kMenuCourseDetail = 0x100,
+    kMenuCourseFilePath = 0x200,
+};
 
 struct ColumnSpec
 {
@@ -43,9 +57,6 @@ class CRecordListView : public QListView
 
 public:
     static constexpr int kRowHeight = 34;
-    // lParam of the "delete" the Delete key sends (the list has asked for the deletion itself);
-    // a menu's "delete" carries 0 and the window answers it with DeleteSelected.
-    static constexpr int64_t kDeleteKey = 1;
     static constexpr int kHeaderHeight = 28;
 
     // list: 1 the course list, 2 the converted list (what DeleteItems names).
@@ -86,6 +97,22 @@ public:
     // Asks for the deletion of the selected rows (the Delete key, the menu's "删除").
     void DeleteSelected();
     CVXMenuWnd* OpenMenu() const { return m_pMenu; }
+    // Calls chosen with the entry's flag when an entry of menu is clicked, after the menu closed.
+    static void ConnectMenu(CVXMenuWnd* menu, uint32_t flags, QObject* context,
+                            std::function<void(uint32_t)> chosen);
+
+signals:
+    // A row was pressed with the left button (before the selection changes).
+    void ItemClicked();
+    void ItemDoubleClicked();
+    // The selection changed: how many rows are checked, and the status of the first one.
+    void SelectChanged(int count, int status);
+    void StateChanged();
+    // The Delete key asked for the deletion of the selected rows.
+    void DeleteRequested();
+    // An entry of the context menu other than "删除" was chosen (its flag); MenuFileIndex names
+    // the row it was opened on.
+    void MenuEntryChosen(uint32_t entry);
 
 protected:
     // Sort the model; false for a column the list does not sort.
@@ -120,6 +147,7 @@ private:
     QWidget* m_pHeader = nullptr;
     std::vector<CLCCheckBox*> m_headers;
     int m_nHotRow = -1;
+    int m_nCursorRow = -1; // the row the arrows move from
     int m_nSortColumn = 0;
     bool m_bSortDescending = false;
     std::string m_menuFileIndex;

@@ -10,7 +10,6 @@
 #include "ui/HintEditUI.h"
 #include "ui/SpaceLinks.h"
 #include "ui/VXMenuWnd.h"
-#include "ui/VXOptionEx.h"
 #include "ui/VxMessageWnd.h"
 #include "ui/VxSpaceInfoWnd.h"
 #include "ui/VxSpaceMsgWnd.h"
@@ -99,7 +98,7 @@ bool CMainWnd::IsCaptionPoint(const QPoint& pos) const
     QWidget* hit = childAt(pos);
     for (QWidget* w = hit; w && w != this; w = w->parentWidget()) {
         if (w == m_form->username || w == m_form->orgname || w == m_form->SetComBox ||
-            w == m_form->searchtext || qobject_cast<QAbstractButton*>(w) || qobject_cast<CVXOptionEx*>(w))
+            w == m_form->searchtext || qobject_cast<QAbstractButton*>(w))
             return false;
     }
     return true;
@@ -216,8 +215,14 @@ void CMainWnd::OnTrayNotify(int event)
     } else if (event == 0x0205) {
         if (m_pMenu)
             m_pMenu->close();
-        m_pMenu = new CVXMenuWnd(16 | 32, m_form->CaptionBar, 90, &m_config.Language());
+        m_pMenu = new CVXMenuWnd(kMenuTrayShow | kMenuExit, m_form->CaptionBar, 90, &m_config.Language());
         m_pMenu->setObjectName(QStringLiteral("VXDirListItemMenu"));
+        CRecordListView::ConnectMenu(m_pMenu, kMenuTrayShow | kMenuExit, this, [this](uint32_t entry) {
+            if (entry == kMenuTrayShow)
+                ShowNormal();
+            else
+                m_loop.PostMsg(m_target, WM_CLOSE);
+        });
         m_pMenu->ShowAt(QCursor::pos() - QPoint(0, 50));
     }
 }
