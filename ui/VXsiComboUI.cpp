@@ -1,7 +1,6 @@
 #include "ui/VXsiComboUI.h"
 
 #include <QAbstractItemView>
-#include <QFile>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -16,9 +15,7 @@ namespace {
 
 QIcon DeleteIcon()
 {
-    static const QIcon icon(QFile::exists(QStringLiteral(":/icons/delete.svg"))
-                                ? QStringLiteral(":/icons/delete.svg")
-                                : QStringLiteral(":/icons/delete.png"));
+    static const QIcon icon(QStringLiteral(":/icons/delete.svg"));
     return icon;
 }
 
@@ -152,6 +149,12 @@ void CVXsiComboUI::SetExpand(bool expand)
 
 void CVXsiComboUI::showPopup()
 {
+    // The list was made with the combo, before it had its name and place in a window: its
+    // stylesheet rules are looked up again, now that the selectors can match.
+    for (QWidget* part : {static_cast<QWidget*>(view()), view()->viewport(), view()->window()}) {
+        part->style()->unpolish(part);
+        part->style()->polish(part);
+    }
     QComboBox::showPopup();
     QWidget* popup = DropDown();
     if (!popup)

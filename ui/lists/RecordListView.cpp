@@ -8,6 +8,7 @@
 #include "ui/lists/LCCheckBox.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -286,11 +287,14 @@ void CRecordListView::ConnectMenu(CVXMenuWnd* menu, uint32_t flags, QObject* con
     for (uint32_t bit = 1; bit && bit <= flags; bit <<= 1) {
         if (!(flags & bit))
             continue;
-        // Queued: the menu has closed by the time the entry is acted on.
-        if (auto* entry = menu->findChild<QAbstractButton*>(CVXMenuWnd::EntryNames(bit).value(0)))
-            QObject::connect(
-                entry, &QAbstractButton::clicked, context, [chosen, bit] { chosen(bit); },
-                Qt::QueuedConnection);
+        // Queued: the menu has closed by the time the entry is acted on. An entry is a button
+        // or an action named after it.
+        const QString name = CVXMenuWnd::EntryNames(bit).value(0);
+        auto run = [chosen, bit] { chosen(bit); };
+        if (auto* button = menu->findChild<QAbstractButton*>(name))
+            QObject::connect(button, &QAbstractButton::clicked, context, run, Qt::QueuedConnection);
+        else if (auto* action = menu->findChild<QAction*>(name))
+            QObject::connect(action, &QAction::triggered, context, run, Qt::QueuedConnection);
     }
 }
 

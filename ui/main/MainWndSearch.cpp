@@ -48,7 +48,7 @@ void CMainWnd::SetSearchFocusLook(QLineEdit* edit, bool focused)
     border->style()->unpolish(border);
     border->style()->polish(border);
     btn->setIcon(
-        QIcon(focused ? QStringLiteral(":/icons/search_focus.png") : QStringLiteral(":/icons/search.png")));
+        QIcon(focused ? QStringLiteral(":/icons/search_focus.svg") : QStringLiteral(":/icons/search.svg")));
 }
 
 void CMainWnd::SearchUi(bool start, int page, bool clear)
