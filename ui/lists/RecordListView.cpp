@@ -8,7 +8,6 @@
 #include "ui/lists/LCCheckBox.h"
 
 #include <QAbstractButton>
-#include <QAction>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -215,12 +214,15 @@ void CRecordListView::mousePressEvent(QMouseEvent* e)
         const CLanguageTable* texts = m_ctx.config ? &m_ctx.config->Language() : nullptr;
         m_pMenu = new CVXMenuWnd(MenuFlags(selected, m_pModel->SelectedCount()), this, 140, texts);
         m_pMenu->setObjectName(QStringLiteral("VXDirListItemMenu"));
-        ConnectMenu(m_pMenu, MenuFlags(selected, m_pModel->SelectedCount()), this, [this](uint32_t entry) {
-            if (entry == kMenuDelete)
-                DeleteSelected();
-            else
-                emit MenuEntryChosen(entry);
-        });
+        connect(
+            m_pMenu, &CVXMenuWnd::EntryChosen, this,
+            [this](CVXMenuWnd::Entry entry) {
+                if (entry == CVXMenuWnd::Delete)
+                    DeleteSelected();
+                else
+                    emit MenuEntryChosen(entry);
+            },
+            Qt::QueuedConnection);
         m_pMenu->ShowAt(e->globalPosition().toPoint());
     }
 }
@@ -279,23 +281,6 @@ void CRecordListView::keyPressEvent(QKeyEvent* e)
         return;
     }
     QListView::keyPressEvent(e);
-}
-
-void CRecordListView::ConnectMenu(CVXMenuWnd* menu, uint32_t flags, QObject* context,
-                                  std::function<void(uint32_t)> chosen)
-{
-    for (uint32_t bit = 1; bit && bit <= flags; bit <<= 1) {
-        if (!(flags & bit))
-            continue;
-        // Queued: the menu has closed by the time the entry is acted on. An entry is a button
-        // or an action named after it.
-        const QString name = CVXMenuWnd::EntryNames(bit).value(0);
-        auto run = [chosen, bit] { chosen(bit); };
-        if (auto* button = menu->findChild<QAbstractButton*>(name))
-            QObject::connect(button, &QAbstractButton::clicked, context, run, Qt::QueuedConnection);
-        else if (auto* action = menu->findChild<QAction*>(name))
-            QObject::connect(action, &QAction::triggered, context, run, Qt::QueuedConnection);
-    }
 }
 
 void CRecordListView::DeleteSelected()

@@ -17,24 +17,11 @@
 #include <QHash>
 #include <QListView>
 #include <QPointer>
-#include <functional>
 #include <vector>
 
 namespace vx {
 
 class CLCCheckBox;
-
-// The flags of the context menus' entries (CVXMenuWnd).
-enum MenuEntry : uint32_t
-{
-    kMenuDelete = 0x002,
-    kMenuTrayShow = 0x010,
-    kMenuExit = 0x020,
-    kMenuOpenDirectory = 0x040,
-    kMenuOpenConverted = 0x080,
-    kMenuCourseDetail = 0x100,
-    kMenuCourseFilePath = 0x200,
-};
 
 struct ColumnSpec
 {
@@ -97,9 +84,6 @@ public:
     // Asks for the deletion of the selected rows (the Delete key, the menu's "删除").
     void DeleteSelected();
     CVXMenuWnd* OpenMenu() const { return m_pMenu; }
-    // Calls chosen with the entry's flag when an entry of menu is clicked, after the menu closed.
-    static void ConnectMenu(CVXMenuWnd* menu, uint32_t flags, QObject* context,
-                            std::function<void(uint32_t)> chosen);
 
 signals:
     // A row was pressed with the left button (before the selection changes).
@@ -110,9 +94,9 @@ signals:
     void StateChanged();
     // The Delete key asked for the deletion of the selected rows.
     void DeleteRequested();
-    // An entry of the context menu other than "删除" was chosen (its flag); MenuFileIndex names
-    // the row it was opened on.
-    void MenuEntryChosen(uint32_t entry);
+    // An entry of the context menu other than "删除" was chosen; MenuFileIndex names the row it
+    // was opened on.
+    void MenuEntryChosen(vx::CVXMenuWnd::Entry entry);
 
 protected:
     // Sort the model; false for a column the list does not sort.

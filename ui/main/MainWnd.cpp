@@ -268,7 +268,7 @@ void CMainWnd::BindControls()
     for (CRecordListView* list : {static_cast<CRecordListView*>(m_pCourseProcessList),
                                   static_cast<CRecordListView*>(m_pConverDoneList)})
         connect(list, &CRecordListView::MenuEntryChosen, this,
-                [this, list](uint32_t entry) { OnListMenuEntry(list, entry); });
+                [this, list](CVXMenuWnd::Entry entry) { OnListMenuEntry(list, entry); });
 
     // The caption.
     connect(f.closebtn, &QPushButton::clicked, this, &CMainWnd::OnCloseButton);
@@ -315,12 +315,17 @@ void CMainWnd::BindControls()
     auto* find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, [this] {
         const int page = m_form->switchoverTab->currentIndex();
-        QLineEdit* edit = page == 0   ? m_form->ProceSearchEdit
-                          : page == 1 ? static_cast<QLineEdit*>(m_form->doneSearchEdit)
-                                      : m_pSpaceView->SearchEdit();
+        if (page == 2) {
+            m_pSpaceView->FocusSearch();
+            return;
+        }
+        CHintEditUI* edit = page == 0 ? m_form->ProceSearchEdit : m_form->doneSearchEdit;
         edit->setFocus(Qt::ShortcutFocusReason);
         edit->selectAll();
     });
+    // Inside the space page its own Ctrl+F answers; two would cancel each other out.
+    connect(qApp, &QApplication::focusChanged, find,
+            [this, find](QWidget*, QWidget* now) { find->setEnabled(!m_pSpaceView->isAncestorOf(now)); });
     f.CaptionBar->installEventFilter(this);
     RefreshTabCounts();
     EnableCourseButtons(0, 0);
@@ -419,7 +424,7 @@ void CMainWnd::SelectPage(int page)
     ShowSpaceInfoWindow();
 }
 
-void CMainWnd::OnListMenuEntry(CRecordListView* list, uint32_t entry)
+void CMainWnd::OnListMenuEntry(CRecordListView* list, CVXMenuWnd::Entry entry)
 {
     const std::string index = list->MenuFileIndex();
     const _sLCItemData* r = list == m_pCourseProcessList
@@ -430,18 +435,18 @@ void CMainWnd::OnListMenuEntry(CRecordListView* list, uint32_t entry)
     const QString source = QString::fromStdString(r->strFilePath);
     const QString converted = QString::fromStdString(r->strConvertPath);
     const QString outFolder = QString::fromStdString(m_config.m_setData.strConvertPath);
-    if (entry == kMenuOpenDirectory) {
+    if (entry == CVXMenuWnd::OpenDirectory) {
         QFileInfo(source).exists() ? (void)Desktop().RevealFile(source)
                                    : (void)Desktop().RevealFile(outFolder);
-    } else if (entry == kMenuOpenConverted) {
+    } else if (entry == CVXMenuWnd::OpenConvertedFile) {
         QFileInfo(converted).exists() ? (void)Desktop().RevealFile(converted)
                                       : (void)Desktop().RevealFile(outFolder);
-    } else if (entry == kMenuCourseFilePath) {
+    } else if (entry == CVXMenuWnd::CourseFilePath) {
         if (QFileInfo(source).exists())
             Desktop().RevealFile(source);
         else
             Log(g_log, "%s ,file is not exist ~", r->strFilePath.c_str());
-    } else if (entry == kMenuCourseDetail) {
+    } else if (entry == CVXMenuWnd::CourseDetail) {
         m_loop.PostMsg(m_target, WM_COURSE_DETAIL, 0, MakePayload(index));
     }
 }

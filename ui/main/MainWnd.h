@@ -203,8 +203,8 @@ private:
     void OnWindowCommand(int index);
     void OnSearchMessage(int page);
     void OnCourseDetail(const std::string& fileIndex);
-    // An entry of a list's context menu (its flag) for the row the menu was opened on.
-    void OnListMenuEntry(CRecordListView* list, uint32_t entry);
+    // An entry of a list's context menu for the row the menu was opened on.
+    void OnListMenuEntry(CRecordListView* list, CVXMenuWnd::Entry entry);
     void SelectPage(int page);
     void ShowNormal();
     void ShowAddFileDialog();

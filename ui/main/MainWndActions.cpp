@@ -215,14 +215,18 @@ void CMainWnd::OnTrayNotify(int event)
     } else if (event == 0x0205) {
         if (m_pMenu)
             m_pMenu->close();
-        m_pMenu = new CVXMenuWnd(kMenuTrayShow | kMenuExit, m_form->CaptionBar, 90, &m_config.Language());
+        m_pMenu = new CVXMenuWnd(CVXMenuWnd::TrayShow | CVXMenuWnd::Exit, m_form->CaptionBar, 90,
+                                 &m_config.Language());
         m_pMenu->setObjectName(QStringLiteral("VXDirListItemMenu"));
-        CRecordListView::ConnectMenu(m_pMenu, kMenuTrayShow | kMenuExit, this, [this](uint32_t entry) {
-            if (entry == kMenuTrayShow)
-                ShowNormal();
-            else
-                m_loop.PostMsg(m_target, WM_CLOSE);
-        });
+        connect(
+            m_pMenu, &CVXMenuWnd::EntryChosen, this,
+            [this](CVXMenuWnd::Entry entry) {
+                if (entry == CVXMenuWnd::TrayShow)
+                    ShowNormal();
+                else if (entry == CVXMenuWnd::Exit)
+                    m_loop.PostMsg(m_target, WM_CLOSE);
+            },
+            Qt::QueuedConnection);
         m_pMenu->ShowAt(QCursor::pos() - QPoint(0, 50));
     }
 }
