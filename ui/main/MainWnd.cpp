@@ -325,7 +325,9 @@ void CMainWnd::BindControls()
     });
     // Inside the space page its own Ctrl+F answers; two would cancel each other out.
     connect(qApp, &QApplication::focusChanged, find,
-            [this, find](QWidget*, QWidget* now) { find->setEnabled(!m_pSpaceView->isAncestorOf(now)); });
+            [find, space = QPointer<CUserSpaceView>(m_pSpaceView)](QWidget*, QWidget* now) {
+                find->setEnabled(!(space && space->isAncestorOf(now)));
+            });
     f.CaptionBar->installEventFilter(this);
     RefreshTabCounts();
     EnableCourseButtons(0, 0);
