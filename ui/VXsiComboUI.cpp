@@ -1,276 +1,227 @@
 #include "ui/VXsiComboUI.h"
 
-#include "ui/Notify.h"
-#include "ui/SkinAttr.h"
-#include "ui/VXSiElementUI.h"
-#include "ui/VxsiComWnd.h"
-
+#include <QAbstractItemView>
+#include <QIcon>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPixmap>
+#include <QPointer>
+#include <QScreen>
+#include <QStyledItemDelegate>
 
 namespace vx {
 
-CVXsiComboUI::CVXsiComboUI(QWidget* parent) : QWidget(parent)
+namespace {
+
+QIcon DeleteIcon()
 {
-    setAttribute(Qt::WA_Hover);
-    setFocusPolicy(Qt::StrongFocus);
+    static const QIcon icon(QStringLiteral(":/icons/delete.svg"));
+    return icon;
 }
 
-CVXsiComboUI::~CVXsiComboUI()
+// Rows of a fixed height; the hovered or highlighted row shows the delete icon over its right end.
+class CAccountItemDelegate : public QStyledItemDelegate
 {
-    // Lists (open, or closed and waiting for deletion) go first, while this is still a combo:
-    // an open one gives the items back before they are deleted with the combo.
-    const QList<CVxsiComWnd*> lists = findChildren<CVxsiComWnd*>(Qt::FindDirectChildrenOnly);
-    qDeleteAll(lists);
-}
+public:
+    explicit CAccountItemDelegate(CVXsiComboUI* combo) : QStyledItemDelegate(combo), m_combo(combo) {}
 
-void* CVXsiComboUI::GetInterface(const QString& name)
-{
-    return name == QLatin1String("VXSComboUI") ? this : nullptr;
-}
-
-void CVXsiComboUI::SetAttribute(const QString& rawName, const QString& value)
-{
-    const QString n = rawName.toLower();
-    if (n == QLatin1String("textpadding"))
-        m_rcTextPadding = ParseFour(value);
-    else if (n == QLatin1String("normalimage"))
-        m_strNormalImage = SkinImagePath(value);
-    else if (n == QLatin1String("dropbox"))
-        m_strDropBox = value;
-    else if (n == QLatin1String("dropboxsize")) {
-        const QStringList p = value.split(',');
-        m_szDropBox = QSize(p.value(0).trimmed().toInt(), p.value(1).trimmed().toInt());
-    } else if (n == QLatin1String("itemfont"))
-        m_nItemFont = value.toInt();
-    else if (n == QLatin1String("itemtextpadding"))
-        m_rcItemTextPadding = ParseFour(value);
-    else if (n == QLatin1String("itemtextcolor"))
-        ParseSkinColor(value, &m_dwItemTextColor);
-    else if (n == QLatin1String("itembkcolor"))
-        ParseSkinColor(value, &m_dwItemBkColor);
-    else if (n == QLatin1String("itemselectedtextcolor"))
-        ParseSkinColor(value, &m_dwSelectedItemTextColor);
-    else if (n == QLatin1String("itemselectedbkcolor"))
-        ParseSkinColor(value, &m_dwSelectedItemBkColor);
-    else if (n == QLatin1String("focusbordercolor"))
-        ParseSkinColor(value, &m_dwFocusBorderColor);
-    else if (n == QLatin1String("itemhottextcolor"))
-        ParseSkinColor(value, &m_dwHotItemTextColor);
-    else if (n == QLatin1String("itemhotbkcolor"))
-        ParseSkinColor(value, &m_dwHotItemBkColor);
-    else if (n == QLatin1String("itemshowdelicon"))
-        m_bShowDelIcon = ParseSkinBool(value);
-    else if (n == QLatin1String("comhand")) {
-        m_bHandCursor = ParseSkinBool(value);
-        setCursor(m_bHandCursor ? Qt::PointingHandCursor : Qt::ArrowCursor);
-    } else if (n == QLatin1String("itemalign")) {
-        if (value.contains(QLatin1String("vcenonly")))
-            m_uItemTextStyle = 0x24;
-        m_uItemTextStyle = ApplyAlignment(m_uItemTextStyle, value);
-    } else if (n == QLatin1String("bordercolor"))
-        ParseSkinColor(value, &m_dwBorderColor);
-    else if (n == QLatin1String("bordersize"))
-        m_nBorderSize = value.toInt();
-    else if (n == QLatin1String("bkcolor"))
-        ParseSkinColor(value, &m_dwBkColor);
-    update();
-}
-
-bool CVXsiComboUI::Add(QWidget* item)
-{
-    if (!item || m_items.contains(item))
-        return false;
-    item->setParent(this);
-    item->hide(); // items are laid out only inside the drop-down
-    if (auto* e = qobject_cast<CVXSiElementUI*>(item)) {
-        e->SetOwner(this);
-        e->SetIndex(GetCount());
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return QSize(QStyledItemDelegate::sizeHint(option, index).width(), CVXsiComboUI::kItemHeight);
     }
-    m_items.append(item);
+
+    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem o(option);
+        const bool marked = o.state & (QStyle::State_MouseOver | QStyle::State_Selected);
+        const bool icon = marked && m_combo->ShowsDeleteIcon();
+        if (icon)
+            o.rect.setRight(CVXsiComboUI::DeleteIconRect(option.rect).left() -
+                            4); // the text stops short of it
+        QStyledItemDelegate::paint(p, o, index);
+        if (icon)
+            DeleteIcon().paint(p, CVXsiComboUI::DeleteIconRect(option.rect));
+    }
+
+private:
+    CVXsiComboUI* m_combo;
+};
+
+} // namespace
+
+CVXsiComboUI::CVXsiComboUI(QWidget* parent) : QComboBox(parent)
+{
+    setItemDelegate(new CAccountItemDelegate(this));
+    // Installed after the combo's own pop-up filters, so these run first.
+    view()->installEventFilter(this);
+    view()->viewport()->installEventFilter(this);
+    view()->viewport()->setAttribute(Qt::WA_Hover);
+    connect(this, &QComboBox::currentIndexChanged, this, &CVXsiComboUI::OnCurrentIndexChanged);
+}
+
+void CVXsiComboUI::OnCurrentIndexChanged(int index)
+{
+    const int previous = m_iPrevious;
+    m_iPrevious = index;
+    if (!m_bQuiet && index >= 0)
+        emit ItemSelected(index, previous);
+}
+
+bool CVXsiComboUI::SelectItem(int index, bool takeFocus)
+{
+    CloseDropDown();
+    if (index < 0 || count() == 0) {
+        setCurrentIndex(-1);
+        return false;
+    }
+    setCurrentIndex(std::min(index, count() - 1));
+    if (takeFocus)
+        setFocus();
     return true;
 }
 
-bool CVXsiComboUI::Remove(QWidget* item)
+void CVXsiComboUI::AddItem(const QString& text)
 {
-    const int i = static_cast<int>(m_items.indexOf(item));
-    return i >= 0 && RemoveAt(i);
+    const int current = currentIndex();
+    m_bQuiet = true;
+    addItem(text);
+    setCurrentIndex(current);
+    m_bQuiet = false;
 }
 
 bool CVXsiComboUI::RemoveAt(int index)
 {
-    if (index < 0 || index >= GetCount())
+    if (index < 0 || index >= count())
         return false;
     CloseDropDown();
-    QWidget* item = m_items.takeAt(index);
-    delete item;
-    Renumber();
-    if (index == m_iCurSel)
-        SelectItem(-1); // clears the selection and reports nothing
-    else if (index < m_iCurSel)
-        --m_iCurSel;
-    update();
+    m_bQuiet = true;
+    if (index == currentIndex())
+        setCurrentIndex(-1);
+    removeItem(index);
+    m_bQuiet = false;
     return true;
 }
 
 void CVXsiComboUI::RemoveAll()
 {
     CloseDropDown();
-    qDeleteAll(m_items);
-    m_items.clear();
-    m_iCurSel = -1;
-    update();
-}
-
-QWidget* CVXsiComboUI::GetItemAt(int index) const
-{
-    return (index >= 0 && index < GetCount()) ? m_items[index] : nullptr;
-}
-
-void CVXsiComboUI::Renumber()
-{
-    for (int i = 0; i < GetCount(); ++i)
-        if (auto* e = qobject_cast<CVXSiElementUI*>(m_items[i]))
-            e->SetIndex(i);
-}
-
-bool CVXsiComboUI::SelectItem(int index, bool takeFocus)
-{
-    CloseDropDown();
-    if (index == m_iCurSel)
-        return true;
-    const int previous = m_iCurSel;
-    if (m_iCurSel >= 0) {
-        if (auto* e = qobject_cast<CVXSiElementUI*>(GetItemAt(m_iCurSel)))
-            e->SetSelectedSilently(false);
-        m_iCurSel = -1;
-    }
-    if (index < 0 || m_items.isEmpty())
-        return false;
-    if (index >= GetCount())
-        index = GetCount() - 1;
-    auto* e = qobject_cast<CVXSiElementUI*>(m_items[index]);
-    if (!e || !e->isEnabled())
-        return false;
-    m_iCurSel = index;
-    if (takeFocus)
-        e->setFocus();
-    e->SetSelectedSilently(true);
-    SendNotify(this, QStringLiteral("itemselect"), m_iCurSel, previous);
-    emit ItemSelected(m_iCurSel, previous);
-    update();
-    return true;
-}
-
-QString CVXsiComboUI::GetText() const
-{
-    auto* e = qobject_cast<CVXSiElementUI*>(GetItemAt(m_iCurSel));
-    return e ? e->GetText() : QString();
+    m_bQuiet = true;
+    clear();
+    m_bQuiet = false;
 }
 
 bool CVXsiComboUI::Activate()
 {
     if (!isEnabled())
         return false;
-    if (m_pWindow)
-        return true;
-    m_uButtonState |= kStatePushed;
-    m_pWindow = new CVxsiComWnd(this);
-    m_pWindow->Open();
-    SendNotify(this, QStringLiteral("dropdown"));
-    update();
+    if (!DropDown())
+        showPopup();
     return true;
 }
 
-void CVXsiComboUI::CloseDropDown()
+QWidget* CVXsiComboUI::DropDown() const
 {
-    if (m_pWindow)
-        m_pWindow->close();
+    QWidget* popup = view()->window();
+    return popup != window() && popup->isVisible() ? popup : nullptr;
 }
 
-void CVXsiComboUI::OnDropDownClosed(CVxsiComWnd* which)
+void CVXsiComboUI::SetShowDeleteIcon(bool show)
 {
-    // A list closed earlier may be deleted only after a new one opened: it must not forget that.
-    if (m_pWindow && m_pWindow != which)
-        return;
-    m_pWindow = nullptr;
-    m_uButtonState &= ~kStatePushed;
-    update();
+    m_bShowDelIcon = show;
+    view()->viewport()->update();
+}
+
+QRect CVXsiComboUI::DeleteIconRect(const QRect& row)
+{
+    return QRect(row.right() + 1 - 21, row.top() + 10, 9, 9);
 }
 
 void CVXsiComboUI::SetExpand(bool expand)
 {
+    if (expand == m_bPartnerHot)
+        return;
     m_bPartnerHot = expand;
+    // The border comes from the stylesheet, which reads the property when the style is renewed.
+    style()->unpolish(this);
+    style()->polish(this);
     update();
 }
 
-uint32_t CVXsiComboUI::CurrentBorderColor() const
+void CVXsiComboUI::showPopup()
 {
-    if ((IsHot() || m_bPartnerHot) && m_dwFocusBorderColor)
-        return m_dwFocusBorderColor;
-    return m_dwBorderColor;
+    // The list was made with the combo, before it had its name and place in a window: its
+    // stylesheet rules are looked up again, now that the selectors can match.
+    for (QWidget* part : {static_cast<QWidget*>(view()), view()->viewport(), view()->window()}) {
+        part->style()->unpolish(part);
+        part->style()->polish(part);
+    }
+    QComboBox::showPopup();
+    QWidget* popup = DropDown();
+    if (!popup)
+        return;
+    // Rows + 4, at most the drop-box height; centred under the combo when the box has a width of
+    // its own; above the combo when the screen has no room below.
+    int h = count() * kItemHeight + 4;
+    if (m_szDropBox.height() > 0)
+        h = std::min(h, m_szDropBox.height());
+    const int w = m_szDropBox.width() > 0 ? m_szDropBox.width() : width();
+    QPoint topLeft = mapToGlobal(QPoint((width() - w) / 2, height()));
+    if (m_szDropBox.width() <= 0)
+        topLeft.rx() = mapToGlobal(QPoint(0, 0)).x();
+    if (QScreen* s = screen(); s && topLeft.y() + h > s->availableGeometry().bottom())
+        topLeft = mapToGlobal(QPoint(0, -h));
+    popup->setGeometry(QRect(topLeft, QSize(w, h)));
+    view()->scrollTo(view()->currentIndex());
+    emit DroppedDown();
 }
 
-QSize CVXsiComboUI::sizeHint() const
+void CVXsiComboUI::hidePopup()
 {
-    return QSize(QWidget::sizeHint().width(), QFontMetrics(font()).height() + 12);
+    if (DropDown())
+        QComboBox::hidePopup();
 }
 
-bool CVXsiComboUI::event(QEvent* e)
+void CVXsiComboUI::RequestDelete(int index)
 {
-    if (ForwardDynamicProperty(this, e, [this](const QString& n, const QString& v) { SetAttribute(n, v); }))
-        return true;
-    return QWidget::event(e);
+    hidePopup();
+    QPointer<CVXsiComboUI> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self, index] {
+            if (self)
+                emit self->ItemDeleteRequested(index);
+        },
+        Qt::QueuedConnection);
 }
 
-void CVXsiComboUI::paintEvent(QPaintEvent*)
+bool CVXsiComboUI::eventFilter(QObject* watched, QEvent* e)
 {
-    QPainter p(this);
-    if (m_dwBkColor)
-        p.fillRect(rect(), QColor::fromRgba(m_dwBkColor));
-    if (!m_strNormalImage.isEmpty()) {
-        const QPixmap pm(m_strNormalImage);
-        if (!pm.isNull()) {
-            // Small glyphs (an arrow) stay sharp at their own size; larger images fill the combo.
-            const QSize s = pm.deviceIndependentSize().toSize();
-            if (s.width() < width() && s.height() < height())
-                p.drawPixmap(QRect(QPoint((width() - s.width()) / 2, (height() - s.height()) / 2), s), pm);
-            else
-                p.drawPixmap(rect(), pm);
+    if (watched == view()->viewport() && e->type() == QEvent::MouseButtonPress) {
+        auto* me = static_cast<QMouseEvent*>(e);
+        const QPoint at = me->position().toPoint();
+        const QModelIndex index = view()->indexAt(at);
+        if (index.isValid() && (me->button() == Qt::LeftButton || me->button() == Qt::RightButton)) {
+            emit ItemClicked(index.row());
+            if (m_bShowDelIcon &&
+                DeleteIconRect(view()->visualRect(index)).adjusted(-2, -2, 2, 2).contains(at)) {
+                RequestDelete(index.row());
+                return true;
+            }
+        }
+    } else if (watched == view() && e->type() == QEvent::KeyPress && m_bShowDelIcon) {
+        // Delete or Shift+Delete removes the highlighted account, as its icon does.
+        if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Delete && view()->currentIndex().isValid()) {
+            RequestDelete(view()->currentIndex().row());
+            return true;
         }
     }
-    const uint32_t border = CurrentBorderColor();
-    if (border && m_nBorderSize > 0) {
-        p.setPen(QPen(QColor::fromRgba(border), m_nBorderSize));
-        const qreal h = m_nBorderSize / 2.0;
-        p.drawRect(QRectF(rect()).adjusted(h, h, -h, -h));
-    }
+    return QComboBox::eventFilter(watched, e);
 }
 
-void CVXsiComboUI::mousePressEvent(QMouseEvent* e)
+void CVXsiComboUI::wheelEvent(QWheelEvent* e)
 {
-    if (e->button() == Qt::LeftButton && isEnabled()) {
-        Activate();
-        return;
-    }
-    QWidget::mousePressEvent(e);
-}
-
-void CVXsiComboUI::enterEvent(QEnterEvent* e)
-{
-    if (isEnabled()) {
-        m_uButtonState |= kStateHot;
-        update();
-    }
-    QWidget::enterEvent(e);
-}
-
-void CVXsiComboUI::leaveEvent(QEvent* e)
-{
-    m_uButtonState &= ~kStateHot;
-    update();
-    QWidget::leaveEvent(e);
+    // A closed combo keeps its account when the wheel passes over it.
+    e->ignore();
 }
 
 } // namespace vx

@@ -31,7 +31,6 @@ public:
 
     explicit CConverDoneListUI(QWidget* parent = nullptr);
 
-    QString GetClass() const { return QStringLiteral("ConverDownList"); }
     CConverDoneListModel* List() const { return m_pList; }
     std::vector<ColumnSpec> Columns() const override;
 

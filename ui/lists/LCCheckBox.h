@@ -17,7 +17,6 @@ class CLCCheckBox : public QWidget
 public:
     explicit CLCCheckBox(const QString& text, int sortColumn, QWidget* parent = nullptr);
 
-    QString GetClass() const { return QStringLiteral("LCCheckBox"); }
     QString Text() const { return m_strText; }
     int SortColumn() const { return m_nSortColumn; }
     bool IsSelected() const { return m_bSelected; }

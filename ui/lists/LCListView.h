@@ -30,7 +30,6 @@ public:
 
     explicit CLCListView(QWidget* parent = nullptr);
 
-    QString GetClass() const { return QStringLiteral("LCListView"); }
     CLCListModel* List() const { return m_pList; }
 
     std::vector<ColumnSpec> Columns() const override;

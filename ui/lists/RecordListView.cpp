@@ -4,10 +4,10 @@
 #include "app/LogFile.h"
 #include "store/CourseStatus.h"
 #include "store/LocalDb.h"
-#include "ui/Notify.h"
 #include "ui/VXMenuWnd.h"
 #include "ui/lists/LCCheckBox.h"
 
+#include <QAbstractButton>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -27,14 +27,11 @@ CRecordListView::CRecordListView(CRecordListModel* model, int list, QWidget* par
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setViewportMargins(0, kHeaderHeight, 0, 0);
-    connect(m_pModel, &CRecordListModel::selectChanged, this, [this](int count, int status) {
-        SendNotify(this, QStringLiteral("selectchanged"), count, status);
-    });
-    connect(m_pModel, &CRecordListModel::stateChanged, this,
-            [this](int) { SendNotify(this, QStringLiteral("statechanged")); });
+    connect(m_pModel, &CRecordListModel::selectChanged, this, &CRecordListView::SelectChanged);
+    connect(m_pModel, &CRecordListModel::stateChanged, this, [this](int) { emit StateChanged(); });
     // Rows come and go under the mouse: the hot row is found again at the next move.
-    connect(m_pModel, &QAbstractItemModel::modelReset, this, [this] { m_nHotRow = -1; });
-    connect(m_pModel, &QAbstractItemModel::rowsRemoved, this, [this] { m_nHotRow = -1; });
+    connect(m_pModel, &QAbstractItemModel::modelReset, this, [this] { m_nHotRow = m_nCursorRow = -1; });
+    connect(m_pModel, &QAbstractItemModel::rowsRemoved, this, [this] { m_nHotRow = m_nCursorRow = -1; });
 }
 
 CRecordListView::~CRecordListView()
@@ -206,8 +203,9 @@ void CRecordListView::mousePressEvent(QMouseEvent* e)
     if (row < 0)
         return;
     if (e->button() == Qt::LeftButton) {
-        SendNotify(this, QStringLiteral("itemclick"));
+        emit ItemClicked();
         m_pModel->ItemClick(row, e->modifiers() & Qt::ControlModifier, e->modifiers() & Qt::ShiftModifier);
+        m_nCursorRow = row;
     } else if (e->button() == Qt::RightButton) {
         const bool selected = m_pModel->IsSelected(row);
         m_menuFileIndex = m_pModel->RowAt(row)->record.strFileIndex;
@@ -216,8 +214,15 @@ void CRecordListView::mousePressEvent(QMouseEvent* e)
         const CLanguageTable* texts = m_ctx.config ? &m_ctx.config->Language() : nullptr;
         m_pMenu = new CVXMenuWnd(MenuFlags(selected, m_pModel->SelectedCount()), this, 140, texts);
         m_pMenu->setObjectName(QStringLiteral("VXDirListItemMenu"));
-        connect(m_pMenu, &CVXMenuWnd::EntryChosen, this,
-                [this](CVXMenuWnd::Entry entry) { PostNotify(this, CVXMenuWnd::EntryName(entry)); });
+        connect(
+            m_pMenu, &CVXMenuWnd::EntryChosen, this,
+            [this](CVXMenuWnd::Entry entry) {
+                if (entry == CVXMenuWnd::Delete)
+                    DeleteSelected();
+                else
+                    emit MenuEntryChosen(entry);
+            },
+            Qt::QueuedConnection);
         m_pMenu->ShowAt(e->globalPosition().toPoint());
     }
 }
@@ -227,7 +232,7 @@ void CRecordListView::mouseReleaseEvent(QMouseEvent*) {}
 void CRecordListView::mouseDoubleClickEvent(QMouseEvent* e)
 {
     if (e->button() == Qt::LeftButton && indexAt(e->position().toPoint()).row() >= 0)
-        SendNotify(this, QStringLiteral("itemdbclick"));
+        emit ItemDoubleClicked();
 }
 
 void CRecordListView::mouseMoveEvent(QMouseEvent* e)
@@ -247,12 +252,31 @@ void CRecordListView::keyPressEvent(QKeyEvent* e)
         m_pModel->SelectAll();
         return;
     }
+    if (e->key() == Qt::Key_Up || e->key() == Qt::Key_Down || e->key() == Qt::Key_Home ||
+        e->key() == Qt::Key_End) {
+        // The arrows move the selection as clicks would; with Shift they extend it from the anchor.
+        const int rows = m_pModel->rowCount();
+        if (rows == 0)
+            return;
+        int row = m_nCursorRow >= 0 && m_nCursorRow < rows ? m_nCursorRow : m_pModel->AnchorRow();
+        if (e->key() == Qt::Key_Home)
+            row = 0;
+        else if (e->key() == Qt::Key_End)
+            row = rows - 1;
+        else
+            row = row < 0 ? 0 : std::clamp(row + (e->key() == Qt::Key_Up ? -1 : 1), 0, rows - 1);
+        const bool shift = e->modifiers() & Qt::ShiftModifier;
+        m_pModel->ItemClick(row, false, shift && m_pModel->AnchorRow() >= 0);
+        m_nCursorRow = row;
+        scrollTo(m_pModel->index(row));
+        return;
+    }
     if (e->key() == Qt::Key_Delete) {
         if (m_pModel->AnchorRow() < 0) {
             Log(g_log, "CLCListView::  is not  selected~");
             return;
         }
-        SendNotify(this, QStringLiteral("delete"), 0, kDeleteKey);
+        emit DeleteRequested();
         DeleteSelected();
         return;
     }

@@ -1,9 +1,10 @@
 #pragma once
 // The view shared by the course list and the converted list: a list of fixed 34-pixel rows
 // drawn by the list's delegate (no widget per row), a header of CLCCheckBox controls laid out
-// over the same columns, and the list behaviour: clicks with Ctrl and Shift, Ctrl+A, the
-// Delete key, the context menu and hot tracking. It tells its window what happened with the
-// notifications "itemclick", "selectchanged", "statechanged" and "delete".
+// over the same columns, and the list behaviour: clicks with Ctrl and Shift, the arrows, Home
+// and End (Shift extends), Ctrl+A, the Delete key, the context menu and hot tracking. It tells
+// its window what happened through its signals; the menu's "删除" deletes the selected rows as
+// the Delete key does.
 //
 // Row colours are properties, so a form can set them; the row background is the selected
 // colour, else the hot colour, else the alternate colour on odd rows, else the normal one.
@@ -43,9 +44,6 @@ class CRecordListView : public QListView
 
 public:
     static constexpr int kRowHeight = 34;
-    // lParam of the "delete" the Delete key sends (the list has asked for the deletion itself);
-    // a menu's "delete" carries 0 and the window answers it with DeleteSelected.
-    static constexpr int64_t kDeleteKey = 1;
     static constexpr int kHeaderHeight = 28;
 
     // list: 1 the course list, 2 the converted list (what DeleteItems names).
@@ -87,6 +85,19 @@ public:
     void DeleteSelected();
     CVXMenuWnd* OpenMenu() const { return m_pMenu; }
 
+signals:
+    // A row was pressed with the left button (before the selection changes).
+    void ItemClicked();
+    void ItemDoubleClicked();
+    // The selection changed: how many rows are checked, and the status of the first one.
+    void SelectChanged(int count, int status);
+    void StateChanged();
+    // The Delete key asked for the deletion of the selected rows.
+    void DeleteRequested();
+    // An entry of the context menu other than "删除" was chosen; MenuFileIndex names the row it
+    // was opened on.
+    void MenuEntryChosen(vx::CVXMenuWnd::Entry entry);
+
 protected:
     // Sort the model; false for a column the list does not sort.
     virtual bool SortModel(int column, bool descending) = 0;
@@ -120,6 +131,7 @@ private:
     QWidget* m_pHeader = nullptr;
     std::vector<CLCCheckBox*> m_headers;
     int m_nHotRow = -1;
+    int m_nCursorRow = -1; // the row the arrows move from
     int m_nSortColumn = 0;
     bool m_bSortDescending = false;
     std::string m_menuFileIndex;

@@ -3,11 +3,10 @@
 #include "app/LogFile.h"
 #include "ui/DesktopShell.h"
 #include "ui/HintEditUI.h"
-#include "ui/VXSiElementUI.h"
 #include "ui/VXsiComboUI.h"
-#include "ui/VxsiComWnd.h"
 #include "ui_LoginWnd.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -28,6 +27,7 @@ CLoginWnd::CLoginWnd(QWidget* owner, MsgTarget mainTarget, CAppConfig& config, C
     setProperty("windowClass", QString::fromLatin1(kClassName));
     SetCaptionHeight(10000); // any free spot drags the window
     m_form->usernameEdit->SetExpandControl(m_form->AccountCombo);
+    m_form->AccountCombo->view()->setAccessibleName(m_form->AccountCombo->accessibleName());
     // The combo spans the row under the edit, so its list is as wide as the field; the arrow
     // over its free end lets clicks through to it.
     m_form->comboArrow->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -152,14 +152,12 @@ void CLoginWnd::SyncCombo()
     const LoginView& v = m_pController->View();
     CVXsiComboUI* combo = m_form->AccountCombo;
     bool same = combo->GetCount() == static_cast<int>(v.items.size());
-    for (int i = 0; same && i < combo->GetCount(); ++i) {
-        auto* e = qobject_cast<CVXSiElementUI*>(combo->GetItemAt(i));
-        same = e && e->GetText() == QString::fromStdString(v.items[i]);
-    }
+    for (int i = 0; same && i < combo->GetCount(); ++i)
+        same = combo->itemText(i) == QString::fromStdString(v.items[i]);
     if (!same) {
         combo->RemoveAll();
         for (const std::string& name : v.items)
-            combo->Add(new CVXSiElementUI(QString::fromStdString(name)));
+            combo->AddItem(QString::fromStdString(name));
     }
     if (combo->GetCurSel() != v.selected)
         combo->SelectItem(v.selected);
@@ -226,8 +224,17 @@ void CLoginWnd::CloseProgram()
 
 bool CLoginWnd::eventFilter(QObject* watched, QEvent* e)
 {
-    if (e->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(e)->key();
+    // The account list is a pop-up of its own: its keys (Enter chooses, Escape closes) stay there.
+    if (e->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this) {
+        const auto* ke = static_cast<QKeyEvent*>(e);
+        const int key = ke->key();
+        // Down, Alt+Down or F4 in the account field opens the remembered accounts.
+        if (watched == m_form->usernameEdit && m_form->AccountCombo->GetCount() > 0 &&
+            (key == Qt::Key_Down || key == Qt::Key_F4)) {
+            m_form->AccountCombo->Activate();
+            return true;
+        }
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             m_pController->Enter();
             return true;

@@ -7,7 +7,9 @@
 //
 // By keyboard: the account field has the first focus, Tab goes through the fields, the two
 // boxes, the links and buttons (in that order, the error panel's when it shows, the close button
-// last), Space presses the focused button or box, and Enter logs in wherever the focus is.
+// last), Space presses the focused button or box, and Enter logs in wherever the focus is. Down
+// (or F4) in the account field opens the remembered accounts: arrows pick, Enter chooses, Delete
+// forgets the highlighted one.
 
 #include "account/AccountStore.h"
 #include "account/LoginController.h"

@@ -6,11 +6,9 @@
 #include "platform/Process.h"
 #include "space/SpaceController.h"
 #include "ui/DesktopShell.h"
-#include "ui/FormContract.h"
 #include "ui/HintEditUI.h"
 #include "ui/SpaceLinks.h"
 #include "ui/VXMenuWnd.h"
-#include "ui/VXOptionEx.h"
 #include "ui/VxMessageWnd.h"
 #include "ui/VxSpaceInfoWnd.h"
 #include "ui/VxSpaceMsgWnd.h"
@@ -27,12 +25,15 @@
 #include "ui/space/UserSpaceView.h"
 #include "ui_MainWnd.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QFileInfo>
 #include <QMenu>
+#include <QPushButton>
 #include <QScreen>
 #include <QSessionManager>
+#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
@@ -59,76 +60,60 @@ template <size_t N> void NameHeaders(CRecordListView* list, const char* const (&
     }
 }
 
-} // namespace
-
-QStringList CMainWnd::RequiredControls()
+// The three tabs are page tabs to assistive technology, named by their page (their text adds the
+// count); the window itself is a frame.
+class CPageTabAccessible : public QAccessibleWidget
 {
-    return {"switchoverTab",
-            "HandlingOp",
-            "ConvertedOp",
-            "UserSpaceOp",
-            "AddFileBtn",
-            "inprocessPageList",
-            "converDownlist",
-            "SpaceDirTree",
-            "SpaceDirList",
-            "vxSpaceAddress",
-            "SpaceDirView",
-            "UserSpaceView",
-            "lcdelBtn",
-            "uploadBtn",
-            "pauseBtn",
-            "stopTransBtn",
-            "transAginBtn",
-            "doneDel",
-            "SpaceCreatedirbtn",
-            "padCreatedirbtn",
-            "SpaceRenamebtn",
-            "padrename",
-            "SpaceRefreshbtn",
-            "backtoPrebtn",
-            "ProcessFileName",
-            "lcsize",
-            "lcstate",
-            "doneFileName",
-            "doneStatus",
-            "doneSize",
-            "duration",
-            "donebit",
-            "doneTime",
-            "SpaceFileNametbn",
-            "SpaceUpTimebtn",
-            "SpaceFilezidebtn",
-            "ProceSearchEdit",
-            "ProcesSearchBorder",
-            "ProcesearchBtn",
-            "QuitProcesearchBtn",
-            "ProcesearchKey",
-            "doneSearchEdit",
-            "doneSearchBorder",
-            "doneSearchBtn",
-            "QuitdoneSearchBtn",
-            "DonesearchKey",
-            "SpaceSearchtext",
-            "SpaceSearchbtn",
-            "QuitSpaceSearchbtn",
-            "SpacesearchKey",
-            "searchErrTab",
-            "searchtext",
-            "spaceCourseInfo",
-            "username",
-            "orgname",
-            "CaptionBar",
-            "minbtn",
-            "maxbtn",
-            "restorebtn",
-            "closebtn"};
+public:
+    explicit CPageTabAccessible(QAbstractButton* tab) : QAccessibleWidget(tab, QAccessible::PageTab) {}
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Description)
+            return Tab()->text();
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return Tab()->text();
+        return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.selectable = true;
+        s.selected = Tab()->isChecked();
+        return s;
+    }
+    QStringList actionNames() const override
+    {
+        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override
+    {
+        if (action == pressAction())
+            Tab()->click();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+
+private:
+    QAbstractButton* Tab() const { return static_cast<QAbstractButton*>(widget()); }
+};
+
+QAccessibleInterface* MainWindowAccessible(const QString&, QObject* object)
+{
+    if (auto* tab = qobject_cast<QAbstractButton*>(object); tab && tab->property("pageTab").toBool())
+        return new CPageTabAccessible(tab);
+    if (auto* w = qobject_cast<CMainWnd*>(object))
+        return new QAccessibleWidget(w, QAccessible::Window);
+    return nullptr;
 }
+
+} // namespace
 
 CMainWnd::CMainWnd(const Deps& d, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_config(d.config), m_db(d.db), m_loop(d.loop),
       m_pAccounts(d.accounts), m_form(std::make_unique<Ui::MainWnd>())
 {
+    static const bool accessibleInstalled = (QAccessible::installFactory(&MainWindowAccessible), true);
+    Q_UNUSED(accessibleInstalled);
     m_form->setupUi(this);
     setProperty("windowClass", QString::fromLatin1(kClassName));
     setWindowTitle(QStringLiteral("Vexora"));
@@ -208,10 +193,6 @@ CMainWnd::CMainWnd(const Deps& d, QWidget* parent)
     }
     connect(qApp, &QGuiApplication::commitDataRequest, this,
             [this](QSessionManager&) { EndOfSession("the desktop session ends"); });
-    m_missing = MissingControls(this, RequiredControls());
-    for (const QString& name : m_missing)
-        Log(g_log, "Error : MainWnd lacks the control %s", name.toUtf8().constData());
-
     m_trayAvailable =
         d.trayAvailable ? d.trayAvailable : [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     if (d.trayIcon) {
@@ -247,55 +228,106 @@ CMainWnd::~CMainWnd()
 void CMainWnd::BindControls()
 {
     Ui::MainWnd& f = *m_form;
-    ConnectButtonClicks(this);
     f.searchtext->setReadOnly(true);
     f.searchtext->setEnabled(false);
-    f.HandlingOp->SetGroup(QStringLiteral("mainTabs"));
-    f.ConvertedOp->SetGroup(QStringLiteral("mainTabs"));
-    f.UserSpaceOp->SetGroup(QStringLiteral("mainTabs"));
-    for (CVXOptionEx* tab : {f.HandlingOp, f.ConvertedOp, f.UserSpaceOp}) {
-        tab->SetAttribute(QStringLiteral("textcolor"), QStringLiteral("#FF444444"));
-        tab->SetAttribute(QStringLiteral("seltextcolor"), QStringLiteral("#FFFFFFFF"));
-        tab->SetAttribute(QStringLiteral("selectbkcolor"), QStringLiteral("#FF328CDF"));
-        tab->SetAttribute(QStringLiteral("bkcolor"), QStringLiteral("#FFE4EEF8"));
-        tab->SetAttribute(QStringLiteral("align"), QStringLiteral("center"));
-    }
-    f.UserSpaceOp->SetInitialCheck(true);
+
+    // The tabs: one checked at a time; a click on the checked one shows its page again.
+    m_pTabs = new QButtonGroup(this);
+    m_pTabs->addButton(f.HandlingOp, 0);
+    m_pTabs->addButton(f.ConvertedOp, 1);
+    m_pTabs->addButton(f.UserSpaceOp, 2);
+    connect(m_pTabs, &QButtonGroup::idClicked, this, &CMainWnd::SelectPage);
+    f.UserSpaceOp->setChecked(true);
     f.switchoverTab->setCurrentIndex(2);
+
+    // The course page's and the converted page's buttons; the counts follow what they did.
+    CCoursePipeline& p = *m_pPipeline;
+    auto courseAction = [this](QPushButton* button,
+                               std::function<void(const std::vector<std::string>&)> act) {
+        connect(button, &QPushButton::clicked, this, [this, act] {
+            act(m_pCourseProcessList->List()->Checked());
+            RefreshTabCounts();
+        });
+    };
+    courseAction(f.lcdelBtn, [this, &p](const std::vector<std::string>& checked) {
+        m_loop.PostMsg(p.Target(), WM_DELETE_ITEMS, 1, MakePayload(checked));
+    });
+    courseAction(f.uploadBtn, [&p](const std::vector<std::string>& checked) { p.CourseUpLoadFile(checked); });
+    courseAction(f.pauseBtn, [&p](const std::vector<std::string>& checked) { p.PauseUpload(checked); });
+    courseAction(f.stopTransBtn,
+                 [&p](const std::vector<std::string>& checked) { p.CoursePauseConvertFile(checked); });
+    courseAction(f.transAginBtn,
+                 [&p](const std::vector<std::string>& checked) { p.CourseConvertFile(checked); });
+    connect(f.doneDel, &QPushButton::clicked, this, [this, &p] {
+        m_loop.PostMsg(p.Target(), WM_DELETE_ITEMS, 2, MakePayload(m_pConverDoneList->List()->Checked()));
+        RefreshTabCounts();
+    });
+    connect(m_pCourseProcessList, &CRecordListView::SelectChanged, this, &CMainWnd::EnableCourseButtons);
+    connect(m_pConverDoneList, &CRecordListView::SelectChanged, this,
+            [this](int count, int) { m_form->doneDel->setEnabled(count > 0); });
+    for (CRecordListView* list : {static_cast<CRecordListView*>(m_pCourseProcessList),
+                                  static_cast<CRecordListView*>(m_pConverDoneList)})
+        connect(list, &CRecordListView::MenuEntryChosen, this,
+                [this, list](CVXMenuWnd::Entry entry) { OnListMenuEntry(list, entry); });
+
+    // The caption.
+    connect(f.closebtn, &QPushButton::clicked, this, &CMainWnd::OnCloseButton);
+    connect(f.minbtn, &QPushButton::clicked, this, &QWidget::showMinimized);
+    connect(f.maxbtn, &QPushButton::clicked, this, &QWidget::showMaximized);
+    connect(f.restorebtn, &QPushButton::clicked, this, &QWidget::showNormal);
     f.restorebtn->hide();
+    BindSettingsMenu();
+
+    // The search boxes of the two list pages; Ctrl+F goes to the search box of the page shown.
     f.QuitProcesearchBtn->hide();
     f.QuitdoneSearchBtn->hide();
     f.searchErrTab->hide();
     f.ProceSearchEdit->SetHintText(QStringLiteral("搜索课件"));
     f.doneSearchEdit->SetHintText(QStringLiteral("搜索课件"));
-    f.ProcesearchBtn->setIcon(QIcon(QStringLiteral(":/icons/search.png")));
-    f.doneSearchBtn->setIcon(QIcon(QStringLiteral(":/icons/search.png")));
     f.QuitProcesearchBtn->setText(QStringLiteral("✕"));
     f.QuitdoneSearchBtn->setText(QStringLiteral("✕"));
     f.logo->setPixmap(QIcon(QStringLiteral(":/icons/vexora_32.png")).pixmap(28, 28));
-    BindSettingsMenu();
-    // The no-result banners: white over the list, the key first, then what it means.
-    f.searchErrTab->setAutoFillBackground(true);
-    QPalette bannerPalette = f.searchErrTab->palette();
-    bannerPalette.setColor(QPalette::Window, Qt::white);
-    f.searchErrTab->setPalette(bannerPalette);
     for (QWidget* page : {f.searchErrPage0, f.searchErrPage1, f.searchErrPage2})
         if (auto* column = qobject_cast<QVBoxLayout*>(page->layout()))
             column->addStretch(1);
-    for (QLabel* key : {f.ProcesearchKey, f.DonesearchKey, f.SpacesearchKey})
-        key->setStyleSheet(QStringLiteral("color: #CC3333; font-weight: bold;"));
     m_pSpaceView->SearchEdit()->installEventFilter(this);
     SetSearchFocusLook(m_pSpaceView->SearchEdit(), false);
-    for (CHintEditUI* edit : {f.ProceSearchEdit, f.doneSearchEdit}) {
-        SetSearchFocusLook(edit, false);
-        edit->installEventFilter(this);
-        connect(edit, &QLineEdit::returnPressed, this,
-                [this, edit] { SearchUi(true, SearchPageOf(edit->objectName()), false); });
-        connect(edit, &QLineEdit::textChanged, this, [this, edit](const QString& text) {
+    const struct
+    {
+        CHintEditUI* edit;
+        QPushButton* search;
+        QPushButton* quit;
+        int page;
+    } searches[] = {{f.ProceSearchEdit, f.ProcesearchBtn, f.QuitProcesearchBtn, kSearchCourse},
+                    {f.doneSearchEdit, f.doneSearchBtn, f.QuitdoneSearchBtn, kSearchDone}};
+    for (const auto& s : searches) {
+        SetSearchFocusLook(s.edit, false);
+        s.edit->installEventFilter(this);
+        const int page = s.page;
+        connect(s.edit, &QLineEdit::returnPressed, this, [this, page] { SearchUi(true, page, false); });
+        connect(s.edit, &QLineEdit::textChanged, this, [this, page](const QString& text) {
             if (text.isEmpty())
-                SearchUi(false, SearchPageOf(edit->objectName()), false);
+                SearchUi(false, page, false);
         });
+        connect(s.search, &QPushButton::clicked, this, [this, page] { SearchUi(true, page, false); });
+        connect(s.quit, &QPushButton::clicked, this, [this, page] { SearchUi(false, page, true); });
     }
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        const int page = m_form->switchoverTab->currentIndex();
+        if (page == 2) {
+            m_pSpaceView->FocusSearch();
+            return;
+        }
+        CHintEditUI* edit = page == 0 ? m_form->ProceSearchEdit : m_form->doneSearchEdit;
+        edit->setFocus(Qt::ShortcutFocusReason);
+        edit->selectAll();
+    });
+    // Inside the space page its own Ctrl+F answers; two would cancel each other out.
+    connect(qApp, &QApplication::focusChanged, find,
+            [find, space = QPointer<CUserSpaceView>(m_pSpaceView)](QWidget*, QWidget* now) {
+                find->setEnabled(!(space && space->isAncestorOf(now)));
+            });
     f.CaptionBar->installEventFilter(this);
     RefreshTabCounts();
     EnableCourseButtons(0, 0);
@@ -365,9 +397,13 @@ void CMainWnd::RefreshTabCounts()
         return count == 0 ? Text(text)
                           : QString::asprintf("%s(%d)", Text(text).toUtf8().constData(), int(count));
     };
-    m_form->HandlingOp->SetText(label(2058, m_pCourseProcessList->List()->Count()));
-    m_form->ConvertedOp->SetText(label(2059, m_pConverDoneList->List()->Count()));
-    m_form->UserSpaceOp->SetText(Text(2060));
+    m_form->HandlingOp->setText(label(2058, m_pCourseProcessList->List()->Count()));
+    m_form->ConvertedOp->setText(label(2059, m_pConverDoneList->List()->Count()));
+    m_form->UserSpaceOp->setText(Text(2060));
+    // Found by the page's name, whatever the count.
+    m_form->HandlingOp->setAccessibleName(Text(2058));
+    m_form->ConvertedOp->setAccessibleName(Text(2059));
+    m_form->UserSpaceOp->setAccessibleName(Text(2060));
 }
 
 void CMainWnd::EnableCourseButtons(int checked, int status)
@@ -384,101 +420,14 @@ void CMainWnd::EnableCourseButtons(int checked, int status)
 void CMainWnd::SelectPage(int page)
 {
     m_form->switchoverTab->setCurrentIndex(page);
-    CVXOptionEx* tab = page == 0 ? m_form->HandlingOp : page == 1 ? m_form->ConvertedOp : m_form->UserSpaceOp;
-    if (!tab->IsSelected())
-        tab->SetInitialCheck(true);
-    for (CVXOptionEx* other : {m_form->HandlingOp, m_form->ConvertedOp, m_form->UserSpaceOp})
-        if (other != tab && other->IsSelected())
-            other->SetInitialCheck(false);
+    if (QAbstractButton* tab = m_pTabs->button(page))
+        tab->setChecked(true);
     m_form->searchErrTab->hide();
     ShowSpaceInfoWindow();
 }
 
-void CMainWnd::Notify(TNotifyUI& msg)
+void CMainWnd::OnListMenuEntry(CRecordListView* list, CVXMenuWnd::Entry entry)
 {
-    const QString& name = msg.senderName;
-    if (msg.sType == QLatin1String("click")) {
-        OnClick(name, msg.pSender);
-    } else if (msg.sType == QLatin1String("selectchanged")) {
-        OnSelectChanged(name, msg);
-    } else if (msg.sType == QLatin1String("delete")) {
-        // The menu's "删除" deletes the selected rows as the Delete key does; the key's own
-        // notification has asked already.
-        auto* list = qobject_cast<CRecordListView*>(msg.pSender.data());
-        if (list && msg.lParam != CRecordListView::kDeleteKey)
-            list->DeleteSelected();
-    } else {
-        OnMenuEntry(msg.sType, msg.pSender);
-    }
-}
-
-void CMainWnd::OnClick(const QString& name, QWidget* sender)
-{
-    Q_UNUSED(sender);
-    CCoursePipeline& p = *m_pPipeline;
-    if (name == QLatin1String("lcdelBtn"))
-        m_loop.PostMsg(p.Target(), WM_DELETE_ITEMS, 1, MakePayload(m_pCourseProcessList->List()->Checked()));
-    else if (name == QLatin1String("doneDel"))
-        m_loop.PostMsg(p.Target(), WM_DELETE_ITEMS, 2, MakePayload(m_pConverDoneList->List()->Checked()));
-    else if (name == QLatin1String("uploadBtn"))
-        p.CourseUpLoadFile(m_pCourseProcessList->List()->Checked());
-    else if (name == QLatin1String("pauseBtn"))
-        p.PauseUpload(m_pCourseProcessList->List()->Checked());
-    else if (name == QLatin1String("stopTransBtn"))
-        p.CoursePauseConvertFile(m_pCourseProcessList->List()->Checked());
-    else if (name == QLatin1String("transAginBtn"))
-        p.CourseConvertFile(m_pCourseProcessList->List()->Checked());
-    else if (name == QLatin1String("closebtn"))
-        OnCloseButton();
-    else if (name == QLatin1String("minbtn"))
-        showMinimized();
-    else if (name == QLatin1String("maxbtn"))
-        showMaximized();
-    else if (name == QLatin1String("restorebtn"))
-        showNormal();
-    else if (name == QLatin1String("ProcesearchBtn") || name == QLatin1String("doneSearchBtn"))
-        SearchUi(true, SearchPageOf(name), false);
-    else if (name == QLatin1String("QuitProcesearchBtn") || name == QLatin1String("QuitdoneSearchBtn"))
-        SearchUi(false, SearchPageOf(name), true);
-    else if (name == QLatin1String("HandlingOp"))
-        SelectPage(0);
-    else if (name == QLatin1String("ConvertedOp"))
-        SelectPage(1);
-    else if (name == QLatin1String("UserSpaceOp"))
-        SelectPage(2);
-    if (name == QLatin1String("lcdelBtn") || name.startsWith(QLatin1String("upload")) ||
-        name == QLatin1String("pauseBtn") || name == QLatin1String("stopTransBtn") ||
-        name == QLatin1String("transAginBtn") || name == QLatin1String("doneDel"))
-        RefreshTabCounts();
-}
-
-void CMainWnd::OnSelectChanged(const QString& name, TNotifyUI& msg)
-{
-    if (name == QLatin1String("HandlingOp"))
-        SelectPage(0);
-    else if (name == QLatin1String("ConvertedOp"))
-        SelectPage(1);
-    else if (name == QLatin1String("UserSpaceOp"))
-        SelectPage(2);
-    else if (name == QLatin1String("inprocessPageList"))
-        EnableCourseButtons(static_cast<int>(msg.wParam), static_cast<int>(msg.lParam));
-    else if (name == QLatin1String("converDownlist"))
-        m_form->doneDel->setEnabled(msg.wParam > 0);
-}
-
-void CMainWnd::OnMenuEntry(const QString& entry, QWidget* sender)
-{
-    if (entry == QLatin1String("trayshow")) {
-        ShowNormal();
-        return;
-    }
-    if (entry == QLatin1String("exit")) {
-        m_loop.PostMsg(m_target, WM_CLOSE);
-        return;
-    }
-    auto* list = qobject_cast<CRecordListView*>(sender);
-    if (!list)
-        return;
     const std::string index = list->MenuFileIndex();
     const _sLCItemData* r = list == m_pCourseProcessList
                                 ? m_pCourseProcessList->List()->Find(index)
@@ -488,18 +437,18 @@ void CMainWnd::OnMenuEntry(const QString& entry, QWidget* sender)
     const QString source = QString::fromStdString(r->strFilePath);
     const QString converted = QString::fromStdString(r->strConvertPath);
     const QString outFolder = QString::fromStdString(m_config.m_setData.strConvertPath);
-    if (entry == QLatin1String("opendirectory")) {
+    if (entry == CVXMenuWnd::OpenDirectory) {
         QFileInfo(source).exists() ? (void)Desktop().RevealFile(source)
                                    : (void)Desktop().RevealFile(outFolder);
-    } else if (entry == QLatin1String("openconverfile")) {
+    } else if (entry == CVXMenuWnd::OpenConvertedFile) {
         QFileInfo(converted).exists() ? (void)Desktop().RevealFile(converted)
                                       : (void)Desktop().RevealFile(outFolder);
-    } else if (entry == QLatin1String("coursefilepath")) {
+    } else if (entry == CVXMenuWnd::CourseFilePath) {
         if (QFileInfo(source).exists())
             Desktop().RevealFile(source);
         else
             Log(g_log, "%s ,file is not exist ~", r->strFilePath.c_str());
-    } else if (entry == QLatin1String("coursedetail")) {
+    } else if (entry == CVXMenuWnd::CourseDetail) {
         m_loop.PostMsg(m_target, WM_COURSE_DETAIL, 0, MakePayload(index));
     }
 }
@@ -572,7 +521,9 @@ void CMainWnd::OnUserInfo()
         f.doneDel->setEnabled(false);
     f.searchtext->setReadOnly(false);
     f.searchtext->setEnabled(true);
-    f.searchtext->setFocus();
+    // The keyboard starts on the tab of the page shown.
+    if (QAbstractButton* tab = m_pTabs->checkedButton())
+        tab->setFocus(Qt::OtherFocusReason);
     m_pSpace->LoadTree(0);
     RefreshTabCounts();
     ShowSpaceInfoWindow();

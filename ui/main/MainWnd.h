@@ -3,9 +3,10 @@
 // a caption with the user's and organisation's names and the settings combo, a search box per
 // page and a tray icon. The window hosts the two course lists and the space page and drives
 // the course pipeline: it implements the pipeline's user interface here and its folder-tree and
-// space-list models over the space page (CMainSpaceModels). Every notification of its own
-// controls is handled in Notify; its messages on the program's loop (login granted, user info,
-// window commands, searches, course details, sign-out) in OnMessage.
+// space-list models over the space page (CMainSpaceModels). Its controls' signals are connected
+// in BindControls; its messages on the program's loop (login granted, user info, window
+// commands, searches, course details, sign-out) are handled in OnMessage. The tabs are page tabs
+// to assistive technology and the window a frame; Ctrl+F goes to the shown page's search box.
 //
 // Closing normally only hides the window; the program ends through "exit", or the close button
 // when the options say so, and always passes through the pipeline's OnClose.
@@ -18,10 +19,8 @@
 #include "pipeline/CoursePipeline.h"
 #include "platform/MessageLoop.h"
 #include "store/LocalDb.h"
-#include "ui/Notify.h"
 #include "ui/VXMenuWnd.h"
 #include "ui/VxSpaceInfoWnd.h"
-#include "ui/VxsiComWnd.h"
 #include "ui/login/LoginWnd.h"
 
 #include <QPointer>
@@ -45,6 +44,7 @@ class QTimer;
 namespace vx {
 
 class CLCListView;
+class CRecordListView;
 class CConverDoneListUI;
 class CLoginWnd;
 class CLoopListHost;
@@ -62,7 +62,7 @@ constexpr uint32_t WM_TRAY_NOTIFY = WM_USER + 2010;    // 3034
 constexpr uint32_t WM_COURSE_DETAIL = WM_USER + 2017;  // 3041: payload the file index
 constexpr uint32_t WM_SEARCH = WM_USER + 2018;         // 3042: wParam the page (1, 2, 3)
 
-class CMainWnd : public QWidget, public INotifyUI, public IMsgHandler, public IPipelineUi
+class CMainWnd : public QWidget, public IMsgHandler, public IPipelineUi
 {
     Q_OBJECT
 
@@ -93,9 +93,6 @@ public:
     explicit CMainWnd(const Deps& deps, QWidget* parent = nullptr);
     ~CMainWnd() override;
 
-    static QStringList RequiredControls();
-    const QStringList& MissingNames() const { return m_missing; }
-
     MsgTarget Target() const { return m_target; }
     CCoursePipeline& Pipeline() { return *m_pPipeline; }
     CCourseIntake& Intake() { return *m_pIntake; }
@@ -115,7 +112,6 @@ public:
     // false when neither is there to show.
     bool RaiseForSecondInstance();
 
-    void Notify(TNotifyUI& msg) override;
     void OnMessage(uint32_t id, uint64_t wParam, std::unique_ptr<CMsgPayload> payload) override;
 
     // IPipelineUi
@@ -204,12 +200,11 @@ private:
     void BindSettingsMenu();
     void PostWindowCommand(int command);
     void OnUserInfo();
-    void OnClick(const QString& name, QWidget* sender);
-    void OnSelectChanged(const QString& name, TNotifyUI& msg);
     void OnWindowCommand(int index);
     void OnSearchMessage(int page);
     void OnCourseDetail(const std::string& fileIndex);
-    void OnMenuEntry(const QString& entry, QWidget* sender);
+    // An entry of a list's context menu for the row the menu was opened on.
+    void OnListMenuEntry(CRecordListView* list, CVXMenuWnd::Entry entry);
     void SelectPage(int page);
     void ShowNormal();
     void ShowAddFileDialog();
@@ -236,7 +231,6 @@ private:
     bool StartResize(QMouseEvent* e);
     bool FollowResize(QMouseEvent* e);
     QString Text(int number) const;
-    int SearchPageOf(const QString& controlName) const;
     CHintEditUI* SearchEdit(int page) const;
 
     CAppConfig& m_config;
@@ -245,7 +239,6 @@ private:
     CAccountStore* m_pAccounts;
     std::unique_ptr<IPowerRequest> m_ownPower;
     std::unique_ptr<Ui::MainWnd> m_form;
-    QStringList m_missing;
     MsgTarget m_target = 0;
 
     CLCListView* m_pCourseProcessList = nullptr;

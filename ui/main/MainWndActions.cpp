@@ -10,7 +10,6 @@
 #include "ui/HintEditUI.h"
 #include "ui/SpaceLinks.h"
 #include "ui/VXMenuWnd.h"
-#include "ui/VXOptionEx.h"
 #include "ui/VxMessageWnd.h"
 #include "ui/VxSpaceInfoWnd.h"
 #include "ui/VxSpaceMsgWnd.h"
@@ -99,7 +98,7 @@ bool CMainWnd::IsCaptionPoint(const QPoint& pos) const
     QWidget* hit = childAt(pos);
     for (QWidget* w = hit; w && w != this; w = w->parentWidget()) {
         if (w == m_form->username || w == m_form->orgname || w == m_form->SetComBox ||
-            w == m_form->searchtext || qobject_cast<QAbstractButton*>(w) || qobject_cast<CVXOptionEx*>(w))
+            w == m_form->searchtext || qobject_cast<QAbstractButton*>(w))
             return false;
     }
     return true;
@@ -216,12 +215,18 @@ void CMainWnd::OnTrayNotify(int event)
     } else if (event == 0x0205) {
         if (m_pMenu)
             m_pMenu->close();
-        m_pMenu = new CVXMenuWnd(16 | 32, m_form->CaptionBar, 90, &m_config.Language());
+        m_pMenu = new CVXMenuWnd(CVXMenuWnd::TrayShow | CVXMenuWnd::Exit, m_form->CaptionBar, 90,
+                                 &m_config.Language());
         m_pMenu->setObjectName(QStringLiteral("VXDirListItemMenu"));
-        connect(m_pMenu, &CVXMenuWnd::EntryChosen, m_form->CaptionBar,
-                [bar = m_form->CaptionBar](CVXMenuWnd::Entry entry) {
-                    PostNotify(bar, CVXMenuWnd::EntryName(entry));
-                });
+        connect(
+            m_pMenu, &CVXMenuWnd::EntryChosen, this,
+            [this](CVXMenuWnd::Entry entry) {
+                if (entry == CVXMenuWnd::TrayShow)
+                    ShowNormal();
+                else if (entry == CVXMenuWnd::Exit)
+                    m_loop.PostMsg(m_target, WM_CLOSE);
+            },
+            Qt::QueuedConnection);
         m_pMenu->ShowAt(QCursor::pos() - QPoint(0, 50));
     }
 }

@@ -15,17 +15,9 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 
 namespace vx {
-
-int CMainWnd::SearchPageOf(const QString& name) const
-{
-    if (name.startsWith(QLatin1String("Proce")) || name.startsWith(QLatin1String("QuitProce")))
-        return kSearchCourse;
-    if (name.startsWith(QLatin1String("done")) || name.startsWith(QLatin1String("Quitdone")))
-        return kSearchDone;
-    return kSearchSpace;
-}
 
 CHintEditUI* CMainWnd::SearchEdit(int page) const
 {
@@ -50,11 +42,13 @@ void CMainWnd::SetSearchFocusLook(QLineEdit* edit, bool focused)
     } else {
         return;
     }
-    border->setStyleSheet(
-        QStringLiteral("#%1 { border: 1px solid %2; border-radius: 3px; background: white; }")
-            .arg(border->objectName(), focused ? QStringLiteral("#328CDF") : QStringLiteral("#DDDDDD")));
+    // The stylesheet draws the border from these properties.
+    border->setProperty("searchBorder", true);
+    border->setProperty("focused", focused);
+    border->style()->unpolish(border);
+    border->style()->polish(border);
     btn->setIcon(
-        QIcon(focused ? QStringLiteral(":/icons/search_focus.png") : QStringLiteral(":/icons/search.png")));
+        QIcon(focused ? QStringLiteral(":/icons/search_focus.svg") : QStringLiteral(":/icons/search.svg")));
 }
 
 void CMainWnd::SearchUi(bool start, int page, bool clear)

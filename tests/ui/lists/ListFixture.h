@@ -10,8 +10,10 @@
 #include "platform/MessageLoop.h"
 #include "store/LocalDb.h"
 #include "ui/lists/ListHost.h"
+#include "ui/lists/RecordListView.h"
 
 #include <QTemporaryDir>
+#include <QWidget>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +24,40 @@ namespace vx::test {
 _sLCItemData MakeRecord(int n, const std::string& name, int32_t status = CS_WAIT_MEDIAINFO);
 // n records in a mix of states, types, sizes and Chinese and Latin names.
 std::vector<_sLCItemData> MixedRecords(int n);
+
+// A window that keeps what its lists told it, in order: "itemclick", "selectchanged" (count,
+// status), "statechanged" and "delete" (the Delete key's request).
+class CListRecorder : public QWidget
+{
+public:
+    struct Event
+    {
+        QString sType;
+        int64_t wParam = 0;
+        int64_t lParam = 0;
+    };
+    CListRecorder() { resize(400, 300); }
+    void Watch(CRecordListView* list)
+    {
+        connect(list, &CRecordListView::ItemClicked, this,
+                [this] { messages.push_back({QStringLiteral("itemclick")}); });
+        connect(list, &CRecordListView::SelectChanged, this, [this](int count, int status) {
+            messages.push_back({QStringLiteral("selectchanged"), count, status});
+        });
+        connect(list, &CRecordListView::StateChanged, this,
+                [this] { messages.push_back({QStringLiteral("statechanged")}); });
+        connect(list, &CRecordListView::DeleteRequested, this,
+                [this] { messages.push_back({QStringLiteral("delete")}); });
+    }
+    int Count(const QString& type) const
+    {
+        int n = 0;
+        for (const Event& e : messages)
+            n += e.sType == type;
+        return n;
+    }
+    std::vector<Event> messages;
+};
 
 struct ListEnv;
 // The status stored in the env's database for a file index (-1 when none is stored).

@@ -39,8 +39,9 @@ private slots:
         ListEnv env;
         std::vector<_sLCItemData> recs = MixedRecords(24);
         {
-            CNotifyRecorder win;
+            CListRecorder win;
             auto* list = new CLCListView(&win);
+            win.Watch(list);
             list->SetContext(env.Context());
             for (const _sLCItemData& r : recs)
                 list->Add(r, true);
@@ -86,8 +87,9 @@ private slots:
         }
         {
             // The converted list sorts by its own six columns.
-            CNotifyRecorder win;
+            CListRecorder win;
             auto* done = new CConverDoneListUI(&win);
+            win.Watch(done);
             done->SetContext(env.Context());
             for (const _sLCItemData& r : recs)
                 done->Add(r, true);
@@ -116,10 +118,12 @@ private slots:
         // A restart: new lists, a new connection to the same file.
         env.db.reset();
         env.db = std::make_unique<CLocalDb>(env.Path("vexora_v2.0.db"));
-        CNotifyRecorder win;
+        CListRecorder win;
         auto* list = new CLCListView(&win);
+        win.Watch(list);
         list->SetContext(env.Context());
         auto* done = new CConverDoneListUI(&win);
+        win.Watch(done);
         done->SetContext(env.Context());
         for (const _sLCItemData& r : recs) {
             list->Add(r, true);
@@ -218,8 +222,9 @@ private slots:
     void removeAllStoresUnfinishedRecords()
     {
         ListEnv env;
-        CNotifyRecorder win;
+        CListRecorder win;
         auto* list = new CLCListView(&win);
+        win.Watch(list);
         list->SetContext(env.Context());
         _sLCItemData a = MakeRecord(1, "a.mp4", CS_CONVERT_QUEUED);
         env.db->SaveCourseFiles({a}, env.config->m_i64UserId);

@@ -56,6 +56,8 @@ struct TwoFaces
         : env(e), list(new CLCListView(&win)), done(new CConverDoneListUI(&win)),
           window(env, *list->List(), *done->List()), command(env, memCourses, memConverted)
     {
+        win.Watch(list);
+        win.Watch(done);
         list->SetContext(env.Context());
         done->SetContext(env.Context());
         window.pipeline->Reports().SetClock([this] { return now; });
@@ -106,7 +108,7 @@ struct TwoFaces
     }
 
     ListEnv& env;
-    CNotifyRecorder win;
+    CListRecorder win;
     CLCListView* list;
     CConverDoneListUI* done;
     ListPipeline window;
@@ -359,9 +361,11 @@ private slots:
     void deleteRemovesTheRowsItNamedNotTheSelectionOfLater()
     {
         ListEnv env;
-        CNotifyRecorder win;
+        CListRecorder win;
         auto* list = new CLCListView(&win);
+        win.Watch(list);
         auto* done = new CConverDoneListUI(&win);
+        win.Watch(done);
         ListPipeline p(env, *list->List(), *done->List());
         CLoopListHost host(env.loop, p.pipeline->Target());
         list->SetContext(ListContext{env.config.get(), env.db.get(), &host});
@@ -442,8 +446,9 @@ private slots:
     void refreshMediaInfoReadsTheConvertedFile()
     {
         ListEnv env;
-        CNotifyRecorder win;
+        CListRecorder win;
         auto* done = new CConverDoneListUI(&win);
+        win.Watch(done);
         done->SetContext(env.Context());
         const std::string flv = env.Path("VexoraTemp/idx-1/课程.flv");
         QVERIFY(MakeDirs(env.Path("VexoraTemp/idx-1")));

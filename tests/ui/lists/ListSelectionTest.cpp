@@ -15,6 +15,7 @@
 #include <QPaintEvent>
 #include <QToolTip>
 
+#include <QAbstractButton>
 #include <QScrollBar>
 #include <QTest>
 
@@ -28,6 +29,7 @@ struct CourseWindow
     explicit CourseWindow(ListEnv& env, int rows)
     {
         list = new CLCListView(&win);
+        win.Watch(list);
         list->SetContext(env.Context());
         win.resize(1000, 420);
         list->setGeometry(win.rect());
@@ -41,14 +43,14 @@ struct CourseWindow
         list->scrollTo(list->model()->index(row, 0));
         QTest::mouseClick(list->viewport(), b, mods, list->visualRect(list->model()->index(row, 0)).center());
     }
-    const TNotifyUI* LastSelectChanged() const
+    const CListRecorder::Event* LastSelectChanged() const
     {
         for (auto it = win.messages.rbegin(); it != win.messages.rend(); ++it)
             if (it->sType == QLatin1String("selectchanged"))
                 return &*it;
         return nullptr;
     }
-    CNotifyRecorder win;
+    CListRecorder win;
     CLCListView* list;
     bool exposed = false;
 };
@@ -93,6 +95,31 @@ private slots:
         w.list->SetMultiSelect(false);
         w.Click(1, Qt::ShiftModifier);
         QCOMPARE(m->SelectedIndexes(), std::vector<std::string>{"idx-1"});
+    }
+
+    void arrowsHomeAndEndMoveTheSelectionAndShiftExtendsIt()
+    {
+        ListEnv env;
+        CourseWindow w(env, 12);
+        CLCListModel* m = w.list->List();
+        w.list->setFocus();
+        QTest::keyClick(w.list, Qt::Key_Down); // nothing selected yet: the first row
+        QCOMPARE(m->SelectedIndexes(), std::vector<std::string>{"idx-0"});
+        w.Click(2);
+        QTest::keyClick(w.list, Qt::Key_Down);
+        QCOMPARE(m->SelectedIndexes(), std::vector<std::string>{"idx-3"});
+        QTest::keyClick(w.list, Qt::Key_Down, Qt::ShiftModifier);
+        QTest::keyClick(w.list, Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(m->SelectedIndexes(), (std::vector<std::string>{"idx-3", "idx-4", "idx-5"}));
+        QCOMPARE(w.LastSelectChanged()->wParam, 3);
+        QTest::keyClick(w.list, Qt::Key_Up);
+        QCOMPARE(m->SelectedIndexes(), std::vector<std::string>{"idx-4"});
+        QTest::keyClick(w.list, Qt::Key_End);
+        QCOMPARE(m->SelectedIndexes(), std::vector<std::string>{"idx-11"});
+        QTest::keyClick(w.list, Qt::Key_Down); // stays on the last row
+        QCOMPARE(m->SelectedIndexes(), std::vector<std::string>{"idx-11"});
+        QTest::keyClick(w.list, Qt::Key_Home, Qt::ShiftModifier);
+        QCOMPARE(m->SelectedCount(), 12);
     }
 
     void ctrlAAndDeleteActOnlyOnVisibleRows()
@@ -165,8 +192,9 @@ private slots:
     void convertedSearchUsesTheConvertedName()
     {
         ListEnv env;
-        CNotifyRecorder win;
+        CListRecorder win;
         auto* list = new CConverDoneListUI(&win);
+        win.Watch(list);
         list->SetContext(env.Context());
         QVERIFY(!list->Search(QStringLiteral("x"))); // an empty list: false at once
         _sLCItemData a = MakeRecord(1, "source.mp4", CS_UPLOADED);
@@ -201,10 +229,20 @@ private slots:
         w.Click(1, Qt::ControlModifier);
         w.Click(3, Qt::NoModifier, Qt::RightButton);
         QCOMPARE(w.list->OpenMenu()->Entries(), CVXMenuWnd::EntryNames(0x002));
-        w.list->OpenMenu()->close();
+        // "删除" deletes the selected rows, as the Delete key does.
+        QVERIFY(ClickControl(w.list->OpenMenu(), QStringLiteral("delete")));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                env.loop.RunOnce(10);
+                return !env.pipeline.messages.empty();
+            },
+            2000));
+        QCOMPARE(env.pipeline.messages.front().id, WM_DELETE_ITEMS);
+        QCOMPARE(env.pipeline.messages.front().indexes, (std::vector<std::string>{"idx-1", "idx-3"}));
 
-        CNotifyRecorder win;
+        CListRecorder win;
         auto* done = new CConverDoneListUI(&win);
+        win.Watch(done);
         done->SetContext(env.Context());
         for (const _sLCItemData& r : MixedRecords(3))
             done->Add(r, true);
@@ -313,8 +351,9 @@ private slots:
         QVERIFY(w.list->verticalScrollBar()->isVisible());
         VX_SCREENSHOT(&w.win, QStringLiteral("course_list"));
 
-        CNotifyRecorder win;
+        CListRecorder win;
         auto* done = new CConverDoneListUI(&win);
+        win.Watch(done);
         done->SetContext(env.Context());
         std::vector<_sLCItemData> recs = MixedRecords(300);
         for (_sLCItemData& r : recs) {

@@ -13,11 +13,10 @@
 #include "ui/DesktopShell.h"
 #include "ui/LoopBridge.h"
 #include "ui/UiApplication.h"
-#include "ui/VXSiElementUI.h"
 #include "ui/VXsiComboUI.h"
-#include "ui/VxsiComWnd.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
@@ -102,26 +101,24 @@ bool WaitIdle(CLoginWnd& w, int ms = 20000)
     return QTest::qWaitFor([&] { return !w.Controller().View().busy; }, ms);
 }
 
-// Opens the account list and returns its items.
-QList<CVXSiElementUI*> OpenList(CLoginWnd& w)
+// Opens the account list by a click on the arrow at the free end of the row, where the combo is
+// not covered by the edit, and returns the list.
+QAbstractItemView* OpenList(CLoginWnd& w)
 {
     auto* combo = Child<CVXsiComboUI>(&w, "AccountCombo");
-    // On the arrow at the free end of the row, where the combo is not covered by the edit.
     QTest::mouseClick(combo, Qt::LeftButton, Qt::NoModifier,
                       QPoint(combo->width() - 15, combo->height() / 2));
     QApplication::processEvents();
-    QList<CVXSiElementUI*> items;
-    if (combo->DropDown())
-        items = combo->DropDown()->findChildren<CVXSiElementUI*>();
-    std::sort(items.begin(), items.end(), [](auto* a, auto* b) { return a->GetIndex() < b->GetIndex(); });
-    return items;
+    return combo->DropDown() ? combo->view() : nullptr;
 }
 
-void Hover(QWidget* w)
+// A real click on row of the open list: on its text, or on its delete icon.
+void ClickRow(QAbstractItemView* list, int row, bool onDeleteIcon = false)
 {
-    const QPointF local = w->rect().center();
-    QEnterEvent enter(local, local, w->mapToGlobal(local));
-    QApplication::sendEvent(w, &enter);
+    const QRect r = list->visualRect(list->model()->index(row, 0));
+    const QPoint at = onDeleteIcon ? CVXsiComboUI::DeleteIconRect(r).center() : r.topLeft() + QPoint(10, 10);
+    QTest::mouseMove(list->viewport(), at);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
 }
 
 QString FocusName()
@@ -182,11 +179,12 @@ private slots:
         VX_SCREENSHOT(w.get(), "login-remembered");
 
         // Pick "li" from the list: its hash, and its boxes.
-        QList<CVXSiElementUI*> items = OpenList(*w);
-        QCOMPARE(items.size(), 3);
-        QCOMPARE(items[1]->GetText(), QStringLiteral("li"));
+        QAbstractItemView* list = OpenList(*w);
+        QVERIFY(list);
+        QCOMPARE(list->model()->rowCount(), 3);
+        QCOMPARE(list->model()->index(1, 0).data().toString(), QStringLiteral("li"));
         VX_SCREENSHOT(Child<CVXsiComboUI>(w.get(), "AccountCombo")->DropDown(), "login-account-list");
-        QTest::mouseClick(items[1], Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+        ClickRow(list, 1);
         QTRY_COMPARE(user->text(), QStringLiteral("li"));
         QCOMPARE(pass->text(), QString::fromStdString(CSession::PasswordHash("pw-li")));
         QVERIFY(remPass->isChecked());
@@ -211,17 +209,12 @@ private slots:
         QTRY_VERIFY(!remPass->isChecked() && !autoLog->isChecked());
 
         // Deleting another account leaves the fields; deleting the shown one empties both.
-        items = OpenList(*w);
-        QTest::mouseClick(items[0], Qt::LeftButton, Qt::NoModifier, QPoint(10, 10)); // wang
+        ClickRow(OpenList(*w), 0); // wang
         QTRY_COMPARE(user->text(), QStringLiteral("wang"));
-        items = OpenList(*w);
-        Hover(items[2]);
-        QTest::mouseClick(items[2], Qt::LeftButton, Qt::NoModifier, items[2]->DeleteIconRect().center());
+        ClickRow(OpenList(*w), 2, true);
         QTRY_COMPARE(Child<CVXsiComboUI>(w.get(), "AccountCombo")->GetCount(), 2);
         QCOMPARE(user->text(), QStringLiteral("wang"));
-        items = OpenList(*w);
-        Hover(items[0]);
-        QTest::mouseClick(items[0], Qt::LeftButton, Qt::NoModifier, items[0]->DeleteIconRect().center());
+        ClickRow(OpenList(*w), 0, true);
         QTRY_COMPARE(Child<CVXsiComboUI>(w.get(), "AccountCombo")->GetCount(), 1);
         QCOMPARE(user->text(), QString());
         QCOMPARE(pass->text(), QString());
@@ -230,10 +223,138 @@ private slots:
         QCOMPARE(left.size(), size_t(1));
         QCOMPARE(QString::fromStdString(left[0].strUserName), QStringLiteral("li"));
 
+        // By keys: Down in the account field opens the list, Down and Enter choose, Delete forgets.
+        auto* combo = Child<CVXsiComboUI>(w.get(), "AccountCombo");
+        user->setFocus();
+        QTest::keyClick(user, Qt::Key_Down);
+        QVERIFY(combo->DropDown());
+        if (combo->view()->currentIndex().row() != 0)
+            QTest::keyClick(combo->view(), Qt::Key_Down);
+        QTest::keyClick(combo->view(), Qt::Key_Return);
+        QTRY_COMPARE(user->text(), QStringLiteral("li"));
+        QCOMPARE(pass->text(), QString::fromStdString(CSession::PasswordHash("pw-li")));
+        QVERIFY(w->isVisible()); // Enter in the list chooses; it does not log in
+        QTest::keyClick(user, Qt::Key_F4);
+        QVERIFY(combo->DropDown());
+        QTest::keyClick(combo->view(), Qt::Key_Delete);
+        QTRY_COMPARE(combo->GetCount(), 0);
+        QCOMPARE(user->text(), QString());
+        left.clear();
+        QVERIFY(env.store->Load(&left));
+        QVERIFY(left.empty());
+
         // Escape does not close the window.
         QTest::keyClick(user, Qt::Key_Escape);
         QApplication::processEvents();
         QVERIFY(w->isVisible());
+    }
+
+    // The account combo alone: the drop-down's height rule, choosing by mouse and keys, Escape,
+    // the delete icon and Delete that remove without choosing, and the partner's border.
+    void theAccountComboChoosesAndForgetsByMouseAndKeys()
+    {
+        QWidget host;
+        host.setObjectName(QStringLiteral("LoginWnd"));
+        host.resize(320, 400);
+        auto* combo = new CVXsiComboUI(&host);
+        combo->setObjectName(QStringLiteral("AccountCombo"));
+        combo->setGeometry(10, 10, 300, 33);
+        combo->SetShowDeleteIcon(true);
+        host.show();
+        host.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&host));
+        QList<QPair<int, int>> selected;
+        QList<int> clicked, deleted;
+        connect(combo, &CVXsiComboUI::ItemSelected, &host, [&](int i, int p) { selected.append({i, p}); });
+        connect(combo, &CVXsiComboUI::ItemClicked, &host, [&](int i) { clicked.append(i); });
+        connect(combo, &CVXsiComboUI::ItemDeleteRequested, &host, [&](int i) { deleted.append(i); });
+
+        for (int i = 0; i < 3; ++i)
+            combo->AddItem(QStringLiteral("账号%1").arg(i));
+        QCOMPARE(combo->GetCurSel(), -1); // adding chooses nothing
+        QVERIFY(combo->SelectItem(0));
+        QVERIFY(combo->Activate());
+        QVERIFY(combo->DropDown());
+        QCOMPARE(combo->DropDown()->height(), 3 * CVXsiComboUI::kItemHeight + 4);
+        QVERIFY(combo->DropDown()->geometry().top() >= combo->mapToGlobal(QPoint(0, combo->height())).y());
+        // Arrows move the highlight, Enter chooses; the change is reported with the previous index.
+        QTest::keyClick(combo->view(), Qt::Key_Down);
+        QTest::keyClick(combo->view(), Qt::Key_Return);
+        QTRY_VERIFY(!combo->DropDown());
+        QCOMPARE(combo->GetCurSel(), 1);
+        QCOMPARE(selected, (QList<QPair<int, int>>{{0, -1}, {1, 0}}));
+        // Escape leaves the account that was current.
+        combo->Activate();
+        QTest::keyClick(combo->view(), Qt::Key_Down);
+        QTest::keyClick(combo->view(), Qt::Key_Escape);
+        QTRY_VERIFY(!combo->DropDown());
+        QCOMPARE(combo->GetCurSel(), 1);
+
+        // The delete icon of a row: reported from the queue, the list closes, nothing is chosen.
+        combo->Activate();
+        QAbstractItemView* list = combo->view();
+        const QRect row2 = list->visualRect(list->model()->index(2, 0));
+        QCOMPARE(row2.height(), CVXsiComboUI::kItemHeight);
+        QTest::mouseMove(list->viewport(), row2.center());
+        VX_SCREENSHOT(combo->DropDown(), "combo-delete-icon");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          CVXsiComboUI::DeleteIconRect(row2).center());
+        QCOMPARE(clicked, QList<int>{2});
+        QVERIFY(deleted.isEmpty());
+        QTRY_COMPARE(deleted, QList<int>{2});
+        QVERIFY(!combo->DropDown());
+        QCOMPARE(combo->GetCurSel(), 1);
+        QCOMPARE(selected.size(), 2);
+        // Delete on the highlighted row does the same by keys.
+        combo->Activate();
+        QTest::keyClick(combo->view(), Qt::Key_Up);
+        QTest::keyClick(combo->view(), Qt::Key_Delete, Qt::ShiftModifier);
+        QTRY_COMPARE(deleted, (QList<int>{2, 0}));
+        QVERIFY(!combo->DropDown());
+        QCOMPARE(combo->GetCurSel(), 1);
+
+        // Removing rows before the current one, or the current one, reports no choice.
+        combo->RemoveAt(0);
+        QCOMPARE(combo->GetCurSel(), 0);
+        QCOMPARE(combo->GetText(), QStringLiteral("账号1"));
+        combo->RemoveAt(0);
+        QCOMPARE(combo->GetCurSel(), -1);
+        QCOMPARE(selected.size(), 2);
+        // Past the end chooses the last; -1 clears silently.
+        combo->RemoveAll();
+        for (int i = 0; i < 10; ++i)
+            combo->AddItem(QStringLiteral("teacher%1@example.org").arg(i));
+        QVERIFY(combo->SelectItem(99));
+        QCOMPARE(combo->GetCurSel(), 9);
+        QCOMPARE(selected.last(), qMakePair(9, -1));
+        QVERIFY(!combo->SelectItem(-1));
+        QCOMPARE(selected.size(), 3);
+        QVERIFY(combo->GetText().isEmpty());
+
+        // Ten rows are more than the box: 150 pixels. Without room below, the list opens above.
+        combo->Activate();
+        QCOMPARE(combo->DropDown()->height(), 150);
+        combo->CloseDropDown();
+        const QRect area = combo->screen()->availableGeometry();
+        host.move(host.x(), area.bottom() - 60);
+        QApplication::processEvents();
+        combo->Activate();
+        QVERIFY(combo->DropDown());
+        QCOMPARE(combo->DropDown()->geometry().bottom(), combo->mapToGlobal(QPoint(0, 0)).y() - 1);
+        combo->CloseDropDown();
+
+        // The partner's border: the property the stylesheet reads.
+        QVERIFY(!combo->property("partnerHot").toBool());
+        const QImage plain = combo->grab().toImage();
+        combo->SetExpand(true);
+        QVERIFY(combo->property("partnerHot").toBool());
+        QVERIFY(combo->grab().toImage() != plain);
+        // The wheel over the closed combo keeps the account.
+        combo->SelectItem(3);
+        QWheelEvent wheel(QPointF(5, 5), combo->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(combo, &wheel);
+        QCOMPARE(combo->GetCurSel(), 3);
     }
 
     void theAutomaticLoginStartsTwoSecondsAfterAStartUpShowOnly()
@@ -462,7 +583,7 @@ private:
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    InitUiResources();
+    ApplyStyleSheet(app);
     LoginWndTest t;
     return QTest::qExec(&t, argc, argv);
 }

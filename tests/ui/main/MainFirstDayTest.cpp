@@ -10,7 +10,6 @@
 #include "common/TestRegistry.h"
 #include "media/ConvertMgr.h"
 #include "platform/Paths.h"
-#include "ui/VXOptionEx.h"
 #include "ui/lists/ConverDoneListUI.h"
 #include "ui/lists/LCListView.h"
 #include "ui/settings/StartSetWnd.h"
@@ -19,6 +18,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QtTest>
 
@@ -232,7 +232,7 @@ private slots:
         CMainWnd& w = *env.wnd;
         w.resize(960, 640);
         QVERIFY(SignInAtRoot(env));
-        QTest::mouseClick(Child<CVXOptionEx>(&w, "UserSpaceOp"), Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(&w, "UserSpaceOp"), Qt::LeftButton);
         auto* edit = Child<QLineEdit>(&w, "SpaceSearchtext");
         auto* banner = Child<QStackedWidget>(&w, "searchErrTab");
         edit->setFocus();

@@ -14,7 +14,6 @@
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
 #include "space/SpaceController.h"
-#include "ui/VXOptionEx.h"
 #include "ui/lists/ConverDoneListUI.h"
 #include "ui/lists/LCListView.h"
 #include "ui/main/InstanceServer.h"
@@ -136,7 +135,7 @@ private slots:
         for (const std::string& idx : w.DoneList()->List()->Indexes())
             QCOMPARE(w.DoneList()->List()->Find(idx)->nStatus, 15);
         QCOMPARE(Child(w, "HandlingOp")->property("text").toString(),
-                 QStringLiteral("正在处理")); // no count left
+                 QString::fromStdString(env.config->GetText(2058)));
         VX_SCREENSHOT(&w, "session-converted");
         QTest::mouseClick(Child(w, "ConvertedOp"), Qt::LeftButton);
         VX_SCREENSHOT(&w, "session-converted-page");

@@ -8,7 +8,6 @@
 #include "platform/Paths.h"
 #include "ui/HintEditUI.h"
 #include "ui/VXMenuWnd.h"
-#include "ui/VXOptionEx.h"
 #include "ui/VxMessageWnd.h"
 #include "ui/lists/ConverDoneListUI.h"
 #include "ui/lists/LCListView.h"
@@ -18,6 +17,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
+#include <QAccessible>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -154,23 +154,22 @@ private slots:
     {
         MainEnv env;
         CMainWnd& w = *env.wnd;
-        VX_VERIFY_FORM_CONTRACT(&w, CMainWnd::RequiredControls());
         QCOMPARE(w.property("windowClass").toString(), QStringLiteral("_VexoraV2MainWnd_"));
         // Hidden at start, page 2 selected, "searchtext" locked until a session starts.
         QVERIFY(!w.isVisible());
         QCOMPARE(Child<QStackedWidget>(&w, "switchoverTab")->currentIndex(), 2);
         QVERIFY(!Child<QWidget>(&w, "searchtext")->isEnabled());
 
-        auto* handling = Child<CVXOptionEx>(&w, "HandlingOp");
-        auto* converted = Child<CVXOptionEx>(&w, "ConvertedOp");
-        QCOMPARE(handling->GetText(), QStringLiteral("正在处理"));
-        QCOMPARE(converted->GetText(), QStringLiteral("已转换"));
+        auto* handling = Child<QPushButton>(&w, "HandlingOp");
+        auto* converted = Child<QPushButton>(&w, "ConvertedOp");
+        QCOMPARE(handling->text(), QStringLiteral("正在处理"));
+        QCOMPARE(converted->text(), QStringLiteral("已转换"));
         w.CourseList()->List()->AddRecord(Record("a.mp4", 2), true);
         w.CourseList()->List()->AddRecord(Record("b.mp4", 2), true);
         w.DoneList()->List()->AddRecord(Record("c.flv", 11), true);
         w.RefreshTabCounts();
-        QCOMPARE(handling->GetText(), QStringLiteral("正在处理(2)"));
-        QCOMPARE(converted->GetText(), QStringLiteral("已转换(1)"));
+        QCOMPARE(handling->text(), QStringLiteral("正在处理(2)"));
+        QCOMPARE(converted->text(), QStringLiteral("已转换(1)"));
 
         // The tabs select their pages with real clicks.
         w.show();
@@ -180,9 +179,43 @@ private slots:
         QTest::mouseClick(converted, Qt::LeftButton);
         QCOMPARE(Child<QStackedWidget>(&w, "switchoverTab")->currentIndex(), 1);
         VX_SCREENSHOT(&w, "main-converted-page");
-        QTest::mouseClick(Child<CVXOptionEx>(&w, "UserSpaceOp"), Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(&w, "UserSpaceOp"), Qt::LeftButton);
         QCOMPARE(Child<QStackedWidget>(&w, "switchoverTab")->currentIndex(), 2);
         VX_SCREENSHOT(&w, "main-space-page");
+
+        // To assistive technology: a window with three page tabs found by their page's name, the
+        // checked one selected; every control that takes the focus or is a button has a name.
+        QCOMPARE(QAccessible::queryAccessibleInterface(&w)->role(), QAccessible::Window);
+        QAccessibleInterface* tab = QAccessible::queryAccessibleInterface(handling);
+        QCOMPARE(tab->role(), QAccessible::PageTab);
+        QCOMPARE(tab->text(QAccessible::Name), QStringLiteral("正在处理"));
+        QVERIFY(!tab->state().selected);
+        QVERIFY(
+            QAccessible::queryAccessibleInterface(Child<QPushButton>(&w, "UserSpaceOp"))->state().selected);
+        tab->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(Child<QStackedWidget>(&w, "switchoverTab")->currentIndex(), 0);
+        QStringList unnamed;
+        for (QWidget* c : w.findChildren<QWidget*>()) {
+            if (!c->isVisibleTo(&w) ||
+                !((c->focusPolicy() & Qt::TabFocus) || qobject_cast<QAbstractButton*>(c)))
+                continue;
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(c);
+            if (a && a->text(QAccessible::Name).trimmed().isEmpty())
+                unnamed << c->objectName();
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
+
+        // By keys: Ctrl+F goes to the shown page's search box; the arrows step through the tabs.
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), Child<QWidget>(&w, "ProceSearchEdit"));
+        handling->setFocus();
+        QTest::keyClick(handling, Qt::Key_Right);
+        QTRY_COMPARE(Child<QStackedWidget>(&w, "switchoverTab")->currentIndex(), 1);
+        QVERIFY(converted->isChecked() && converted->hasFocus());
+        QTest::keyClick(converted, Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), Child<QWidget>(&w, "doneSearchEdit"));
     }
 
     void searchingTheCoursePagesShowsAndClearsTheBanner()
@@ -194,7 +227,7 @@ private slots:
         list->AddRecord(Record("数学第一课.mp4", 2), true);
         list->AddRecord(Record("english lesson.mp3", 2), true);
         list->AddRecord(Record("数学第二课.pdf", 2), true);
-        QTest::mouseClick(Child<CVXOptionEx>(&w, "HandlingOp"), Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(&w, "HandlingOp"), Qt::LeftButton);
         auto* edit = Child<CHintEditUI>(&w, "ProceSearchEdit");
         auto* banner = Child<QStackedWidget>(&w, "searchErrTab");
 
@@ -239,7 +272,7 @@ private slots:
         auto first = Record("物理.flv", 11);
         first.strConvertPath = "/out/物理.flv";
         done->AddRecord(first, true);
-        QTest::mouseClick(Child<CVXOptionEx>(&w, "ConvertedOp"), Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(&w, "ConvertedOp"), Qt::LeftButton);
         auto* doneEdit = Child<CHintEditUI>(&w, "doneSearchEdit");
         doneEdit->setFocus();
         vx::test::TypeText(doneEdit, QStringLiteral("zzz"));
@@ -350,7 +383,7 @@ private slots:
         w.resize(960, 640);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QTest::mouseClick(Child<CVXOptionEx>(&w, "HandlingOp"), Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(&w, "HandlingOp"), Qt::LeftButton);
         CLCListModel* course = w.CourseList()->List();
         for (const char* name : {"第一课.mp4", "第二课.mp4", "第三课.pdf"})
             course->AddRecord(Record(name, 4), true);
@@ -373,7 +406,7 @@ private slots:
         QVERIFY(course->Find(before[0]) && course->Find(before[2]));
 
         // The converted list's menu the same way.
-        QTest::mouseClick(Child<CVXOptionEx>(&w, "ConvertedOp"), Qt::LeftButton);
+        QTest::mouseClick(Child<QPushButton>(&w, "ConvertedOp"), Qt::LeftButton);
         CConverDoneListModel* done = w.DoneList()->List();
         for (const char* name : {"第一课.flv", "第二课.flv"}) {
             _sLCItemData r = Record(name, 11);
@@ -389,6 +422,16 @@ private slots:
         QVERIFY(vx::test::ClickControl(w.DoneList()->OpenMenu(), QStringLiteral("delete")));
         QTRY_COMPARE(done->Count(), size_t(1));
         QVERIFY(done->Find(converted[1]));
+
+        // The menu's other entries reach the window: the converted file's folder is shown (the
+        // output folder, as the file is gone).
+        const int revealed = int(m_shell.opened.size());
+        QTest::mouseClick(w.DoneList()->viewport(), Qt::RightButton, Qt::NoModifier,
+                          rowCenter(w.DoneList(), 0));
+        QVERIFY(w.DoneList()->OpenMenu());
+        QVERIFY(vx::test::ClickControl(w.DoneList()->OpenMenu(), QStringLiteral("openconverfile")));
+        QTRY_COMPARE(int(m_shell.opened.size()), revealed + 1);
+        QCOMPARE(m_shell.opened.last(), QString::fromStdString(env.config->m_setData.strConvertPath));
     }
 
     void nothingIsClippedAtTheDefaultSizeOrDownToTheMinimum()
@@ -418,7 +461,7 @@ private slots:
             w.resize(size);
             QCOMPARE(w.size(), size);
             for (int p = 0; p < 3; ++p) {
-                QTest::mouseClick(Child<CVXOptionEx>(&w, pages[p]), Qt::LeftButton);
+                QTest::mouseClick(Child<QPushButton>(&w, pages[p]), Qt::LeftButton);
                 QApplication::processEvents();
                 const QString where = QStringLiteral("%1x%2 %3")
                                           .arg(size.width())
@@ -481,11 +524,13 @@ private slots:
         auto* edit = Child<QLineEdit>(&w, "SpaceSearchtext");
         QVERIFY(border && edit);
         QVERIFY(border->isAncestorOf(edit));
-        QVERIFY(border->styleSheet().contains(QStringLiteral("#DDDDDD")));
+        // The frame's left edge, as drawn: grey, blue while the box has the focus.
+        auto edge = [border] { return border->grab().toImage().pixelColor(0, border->height() / 2).name(); };
+        QCOMPARE(edge(), QStringLiteral("#dddddd"));
         QTest::mouseClick(edit, Qt::LeftButton);
-        QTRY_VERIFY(border->styleSheet().contains(QStringLiteral("#328CDF")));
+        QTRY_COMPARE(edge(), QStringLiteral("#328cdf"));
         QTest::mouseClick(Child<QLineEdit>(&w, "ProceSearchEdit"), Qt::LeftButton);
-        QTRY_VERIFY(border->styleSheet().contains(QStringLiteral("#DDDDDD")));
+        QTRY_COMPARE(edge(), QStringLiteral("#dddddd"));
     }
 
     void theSettingsButtonShowsAndOpensItsMenuByMouseAndKeyboard()
