@@ -52,7 +52,7 @@ public:
     // Reads what the pipe holds now, without blocking; false once the pipe is closed and empty.
     bool ReadStdout(std::string* append);
     bool ReadStderr(std::string* append);
-    // Waits up to timeoutMs for readable output on any captured pipe.
+    // Waits up to timeoutMs for output on a captured pipe; once every pipe has closed, for the end.
     bool WaitOutput(int timeoutMs);
 
     // True when the process has ended (exit code in *exitCode: its status, or 128 + signal).

@@ -370,7 +370,12 @@ bool CProcess::WaitOutput(int timeoutMs)
         if (fd >= 0)
             fds[n++] = pollfd{fd, POLLIN, 0};
     if (n == 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0));
+        // Every pipe has closed: what is left to wait for is the end, which follows at once
+        // (the caller's next TryWait sees it instead of sleeping out the whole timeout).
+        if (m_pid <= 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0));
+        else if (!m_reaped)
+            Wait(timeoutMs > 0 ? timeoutMs : 0, nullptr);
         return false;
     }
     int r;

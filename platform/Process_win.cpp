@@ -309,7 +309,11 @@ bool CProcess::WaitOutput(int timeoutMs)
     // Anonymous pipes cannot be waited on: look every few milliseconds.
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     if (m_out < 0 && m_err < 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::max(timeoutMs, 0)));
+        // Every pipe has closed: wait for the end, which follows at once, not the whole timeout.
+        if (m_pid <= 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::max(timeoutMs, 0)));
+        else if (!m_reaped)
+            Wait(std::max(timeoutMs, 0), nullptr);
         return false;
     }
     for (;;) {

@@ -10,6 +10,9 @@
 #  2. prediction quality on generated clips of different complexity, each over two minutes:
 #     the sample's rate at the chosen CRF against the full output's video rate, and the output
 #     against the target rate.
+# On a shared machine one pair of runs is mostly noise: clips of up to two minutes run the pair
+# BENCH_CONVERT_REPEAT (3) times, alternating which goes first, and the ratio is that of the
+# fastest run of each (longer and busy clips run once).
 # Usage: bench/convert/run.sh BUILD_DIR   (BENCH_CONVERT_CLIPS="lecture:60 busy:60" picks the
 # clips of table 1 as kind:seconds, BENCH_CONVERT_QUALITY_SECONDS the quality clips' length)
 set -euo pipefail
@@ -18,6 +21,7 @@ vexora="$build/bin/vexora"
 ffmpeg="$build/bin/codecs/ffmpeg"
 clips=${BENCH_CONVERT_CLIPS:-lecture:60 lecture:180 lecture:600 busy:60}
 qlen=${BENCH_CONVERT_QUALITY_SECONDS:-130}
+repeat=${BENCH_CONVERT_REPEAT:-3}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export VEXORA_DATA_DIR="$work/data"
@@ -28,6 +32,8 @@ gen() { # name seconds video-filter
 }
 field() { python3 -c 'import json,sys; d=json.loads(sys.stdin.readline()); print(d[sys.argv[1]])' "$1"; }
 now() { date +%s.%N; }
+elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
+less() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
 
 echo "Table 1: pipeline overhead (1280x720 clips, VBR; load: $(uptime | sed 's/.*load average: //'))"
 echo "| clip | chosen CRF | probes | prediction kept | vexora whole (s) | prediction (s) | final encode (s) | bare ffmpeg (s) | ratio | goal |"
@@ -42,22 +48,39 @@ for clip in $clips; do
     "$ffmpeg" -nostdin -hide_banner -loglevel error -y -f lavfi -i "$picture" \
         -f lavfi -i "sine=frequency=440" -t "$len" -pix_fmt yuv420p -c:v libx264 -preset ultrafast \
         -c:a aac "$src"
-    t0=$(now)
-    "$vexora" --json convert --out "$work/out" "$src" > "$work/v.json"
-    t1=$(now)
-    crf=$(field crf < "$work/v.json")
-    # The final encode line, run bare: the arguments of the conversion's encode step.
-    t2=$(now)
-    "$ffmpeg" -nostdin -threads 2 -i "$src" -c:a aac -ac 1 -b:a 64k -ar 22050 -r 25.000000 -f flv \
-        -s 1280x720 -c:v libx264 -flags +loop -cmp +chroma -crf "$crf" -refs 6 -coder 1 -me_method umh \
-        -me_range 19 -subq 5 -partitions +parti4x4+parti8x8+partp8x8 -g 50 -keyint_min 25 -level 30 \
-        -qmin 10 -qmax 51 -trellis 2 -maxrate 25000k -sc_threshold 40 -i_qfactor 0.71 -qblur 0.5 \
-        -pix_fmt yuv420p -max_interleave_delta 0 -y "$work/bare.flv" 2> /dev/null
-    t3=$(now)
-    python3 - "$kind" "$len" "$t0" "$t1" "$t2" "$t3" "$work/v.json" <<'PY'
+    runs=1
+    [ "$len" -le 120 ] && [ "$kind" = lecture ] && runs=$repeat
+    best_v="" best_b=""
+    for ((i = 0; i < runs; i++)); do
+        for who in $([ $((i % 2)) -eq 0 ] && echo "vexora bare" || echo "bare vexora"); do
+            if [ "$who" = vexora ]; then
+                rm -rf "$work/out"
+                t0=$(now)
+                "$vexora" --json convert --out "$work/out" "$src" > "$work/v.json.try"
+                t1=$(now)
+                took=$(elapsed "$t0" "$t1")
+                if [ -z "$best_v" ] || less "$took" "$best_v"; then
+                    best_v=$took
+                    cp "$work/v.json.try" "$work/v.json"
+                fi
+            else
+                crf=$(field crf < "$work/v.json.try")
+                # The final encode line, run bare: the arguments of the conversion's encode step.
+                t2=$(now)
+                "$ffmpeg" -nostdin -threads 2 -i "$src" -c:a aac -ac 1 -b:a 64k -ar 22050 -r 25.000000 -f flv \
+                    -s 1280x720 -c:v libx264 -flags +loop -cmp +chroma -crf "$crf" -refs 6 -coder 1 -me_method umh \
+                    -me_range 19 -subq 5 -partitions +parti4x4+parti8x8+partp8x8 -g 50 -keyint_min 25 -level 30 \
+                    -qmin 10 -qmax 51 -trellis 2 -maxrate 25000k -sc_threshold 40 -i_qfactor 0.71 -qblur 0.5 \
+                    -pix_fmt yuv420p -max_interleave_delta 0 -y "$work/bare.flv" 2> /dev/null
+                t3=$(now)
+                took=$(elapsed "$t2" "$t3")
+                if [ -z "$best_b" ] || less "$took" "$best_b"; then best_b=$took; fi
+            fi
+        done
+    done
+    python3 - "$kind" "$len" "$best_v" "$best_b" "$work/v.json" <<'PY'
 import json, sys
-kind, n = sys.argv[1], int(sys.argv[2]); t0, t1, t2, t3 = map(float, sys.argv[3:7]); v = json.load(open(sys.argv[7]))
-whole, bare = t1 - t0, t3 - t2
+kind, n = sys.argv[1], int(sys.argv[2]); whole, bare = map(float, sys.argv[3:5]); v = json.load(open(sys.argv[5]))
 goal = "<= 1.05" if n <= 120 and kind == "lecture" else "(report)"
 print(f"| {kind} {n} s | {v['crf']} | {v['probeCount']} | {'yes' if v['predictionKept'] else 'no'} | {whole:.1f} | "
       f"{v['predictMs'] / 1000:.1f} | {v['encodeMs'] / 1000:.1f} | {bare:.1f} | {whole / bare:.3f} | {goal} |")

@@ -1,6 +1,7 @@
 #include "platform/Process.h"
 #include "common/TestUtil.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
 #include <memory>
 #include <thread>
@@ -81,6 +82,32 @@ TEST(Process, ChildrenNeverReadOurTerminal)
     std::string out;
     p.ReadStdout(&out);
     EXPECT_EQ(out, "done\n");
+}
+
+// A child that closes its output and then ends: the watcher's wait ends with the child, not
+// after the whole timeout (an encoder step paid that timeout after every run).
+TEST(Process, WaitOutputEndsWithTheChildOnceThePipesHaveClosed)
+{
+    CProcess p;
+    ProcessOptions o;
+    o.captureStdout = true;
+    o.mergeStderr = true;
+    ASSERT_TRUE(p.Start("/bin/sh", {"-c", "echo bye; exec >&- 2>&-; sleep 0.3; exit 4"}, o));
+    std::string out;
+    int code = -1;
+    const auto start = std::chrono::steady_clock::now();
+    while (!p.TryWait(&code)) {
+        p.WaitOutput(60000);
+        p.ReadStdout(&out);
+    }
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(out, "bye\n");
+    EXPECT_EQ(code, 4);
+    EXPECT_LT(waited, std::chrono::seconds(30)) << "the wait sat out its timeout";
+    // Ended and reaped: a further wait returns at once instead of sleeping.
+    const auto again = std::chrono::steady_clock::now();
+    EXPECT_FALSE(p.WaitOutput(60000));
+    EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::seconds(30));
 }
 
 // A child tied to its starter ends with it, however the starter ends, and carries a note of
