@@ -65,7 +65,7 @@ void CVXSiElementUI::paintEvent(QPaintEvent*)
         p.fillRect(rect(), QColor::fromRgba(bk));
     uint32_t tc = o ? o->ItemTextColor() : 0;
     if (IsHot() && o && o->ShowsDeleteIcon()) {
-        const QPixmap icon(QStringLiteral(":/icons/delete.png"));
+        const QPixmap icon(QStringLiteral(":/icons/delete.svg"));
         p.drawPixmap(DeleteIconRect(), icon);
         m_bDelIconShown = true;
         tc = o->HotItemTextColor();

@@ -76,11 +76,11 @@ void CVxMessageWnd::BuildButtons(int type)
         m_pShowNormal->setFixedWidth(80);
         m_pShowNormal->SetAttribute(QStringLiteral("textcolor"), QStringLiteral("0xff000000"));
         m_pShowNormal->SetAttribute(QStringLiteral("textpadding"), QStringLiteral("20,0,0,0"));
-        m_pShowNormal->SetAttribute(QStringLiteral("bkimage"), QStringLiteral("check_normal.png"));
-        m_pShowNormal->SetAttribute(QStringLiteral("hotimage"), QStringLiteral("check_hot.png"));
-        m_pShowNormal->SetAttribute(QStringLiteral("checkedimage"), QStringLiteral("check_checked.png"));
+        m_pShowNormal->SetAttribute(QStringLiteral("bkimage"), QStringLiteral("check_normal.svg"));
+        m_pShowNormal->SetAttribute(QStringLiteral("hotimage"), QStringLiteral("check_hot.svg"));
+        m_pShowNormal->SetAttribute(QStringLiteral("checkedimage"), QStringLiteral("check_checked.svg"));
         m_pShowNormal->SetAttribute(QStringLiteral("selecthotimage"),
-                                    QStringLiteral("check_checked_hot.png"));
+                                    QStringLiteral("check_checked_hot.svg"));
         m_pShowNormal->SetText(QStringLiteral("不再提示"));
         row->addWidget(m_pShowNormal);
         row->addSpacing(20);

@@ -268,8 +268,8 @@ void CMainWnd::BindControls()
     f.searchErrTab->hide();
     f.ProceSearchEdit->SetHintText(QStringLiteral("搜索课件"));
     f.doneSearchEdit->SetHintText(QStringLiteral("搜索课件"));
-    f.ProcesearchBtn->setIcon(QIcon(QStringLiteral(":/icons/search.png")));
-    f.doneSearchBtn->setIcon(QIcon(QStringLiteral(":/icons/search.png")));
+    f.ProcesearchBtn->setIcon(QIcon(QStringLiteral(":/icons/search.svg")));
+    f.doneSearchBtn->setIcon(QIcon(QStringLiteral(":/icons/search.svg")));
     f.QuitProcesearchBtn->setText(QStringLiteral("✕"));
     f.QuitdoneSearchBtn->setText(QStringLiteral("✕"));
     f.logo->setPixmap(QIcon(QStringLiteral(":/icons/vexora_32.png")).pixmap(28, 28));

@@ -54,7 +54,7 @@ void CMainWnd::SetSearchFocusLook(QLineEdit* edit, bool focused)
         QStringLiteral("#%1 { border: 1px solid %2; border-radius: 3px; background: white; }")
             .arg(border->objectName(), focused ? QStringLiteral("#328CDF") : QStringLiteral("#DDDDDD")));
     btn->setIcon(
-        QIcon(focused ? QStringLiteral(":/icons/search_focus.png") : QStringLiteral(":/icons/search.png")));
+        QIcon(focused ? QStringLiteral(":/icons/search_focus.svg") : QStringLiteral(":/icons/search.svg")));
 }
 
 void CMainWnd::SearchUi(bool start, int page, bool clear)

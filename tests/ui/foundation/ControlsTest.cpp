@@ -78,8 +78,8 @@ private slots:
         QCOMPARE(ApplyAlignment(0x08, QStringLiteral("vcenter")), 0x25u); // "vcenter" also holds "center"
         QCOMPARE(ApplyAlignment(0x04, QStringLiteral("bottom")), 0x28u);
         QCOMPARE(ApplyAlignment(0, QStringLiteral("left,vcenter")), 0x25u);
-        QCOMPARE(SkinImagePath(QStringLiteral("file='check_hot.png' source='0,0,14,14'")),
-                 QStringLiteral(":/icons/check_hot.png"));
+        QCOMPARE(SkinImagePath(QStringLiteral("file='check_hot.svg' source='0,0,14,14'")),
+                 QStringLiteral(":/icons/check_hot.svg"));
         QCOMPARE(SkinImagePath(QStringLiteral(":/icons/x.png")), QStringLiteral(":/icons/x.png"));
     }
 
@@ -94,7 +94,7 @@ private slots:
         QVERIFY(w.Get<CVXCheckBox>("optA")->IsSelected());
         QCOMPARE(w.Get<CVXCheckBox>("optA")->GetGroup(), QStringLiteral("tabs"));
         QCOMPARE(w.Get<CVXCheckBox>("autoStart")->TextColor(), 0xFF333333u);
-        QCOMPARE(w.Get<CVXCheckBox>("autoStart")->StatusImage(), QStringLiteral(":/icons/check_normal.png"));
+        QCOMPARE(w.Get<CVXCheckBox>("autoStart")->StatusImage(), QStringLiteral(":/icons/check_normal.svg"));
         QCOMPARE(w.Get<CVXOptionEx>("optC")->GetClass(), QStringLiteral("VXOptionEx"));
         QVERIFY(w.Get<CVXOptionEx>("optC")->GetInterface(QStringLiteral("VXOptionUI")));
         QVERIFY(!w.Get<CVXOptionEx>("optC")->GetInterface(QStringLiteral("VXButton")));
@@ -135,7 +135,7 @@ private slots:
         auto* box = w.Get<CVXCheckBox>("autoStart");
         test::ClickControl(&w, QStringLiteral("autoStart"));
         QVERIFY(box->IsSelected());
-        QCOMPARE(box->StatusImage(), QStringLiteral(":/icons/check_checked.png"));
+        QCOMPARE(box->StatusImage(), QStringLiteral(":/icons/check_checked.svg"));
         test::ClickControl(&w, QStringLiteral("autoStart"));
         QVERIFY(!box->IsSelected());
         QCOMPARE(w.Count(QStringLiteral("selectchanged")), 2);
