@@ -220,7 +220,8 @@ check(lessons is not None and has_state(lessons, Atspi.StateType.SHOWING),
 # The course page and its buttons; opened through its tab where the tab can be found.
 if tabs["正在处理"] is not None:
     press(tabs["正在处理"])
-    time.sleep(0.5)
+    check(wait_for(lambda: has_state(tabs["正在处理"], Atspi.StateType.SELECTED), 5) is not None,
+          "pressing the page tab 正在处理 selects it")
 for button in ("删除", "上传", "暂停上传", "停止转换", "重新转换"):
     check(find(main, "push button", button) is not None, f"course button {button} found by role and name")
 
