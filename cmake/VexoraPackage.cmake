@@ -35,7 +35,9 @@ if(VX_UI)
     list(APPEND vx_deb_depends "libqt6widgets6 (>= 6.4)" "libqt6gui6 (>= 6.4)" "libqt6core6 (>= 6.4)"
          "libqt6dbus6 (>= 6.4)" "libqt6network6 (>= 6.4)"
          # Qt's own dialogs (file picker, standard buttons) in the program's language.
-         "qt6-translations-l10n")
+         "qt6-translations-l10n"
+         # The windows' icons are SVG: Qt's SVG image and icon plugins draw them at any scale.
+         "libqt6svg6 (>= 6.4)")
 endif()
 # Remembered passwords live in the desktop's Secret Service.
 if(TARGET vx_secret)

@@ -123,11 +123,11 @@ bool CSpaceListModel::Sync()
 QIcon CSpaceListModel::IconFor(int type)
 {
     // Loaded once: a list of thousands of rows asks for these on every repaint.
-    static const QIcon folder(QStringLiteral(":/icons/type_folder.png"));
-    static const QIcon pdf(QStringLiteral(":/icons/type_pdf.png"));
-    static const QIcon video(QStringLiteral(":/icons/type_video.png"));
-    static const QIcon swf(QStringLiteral(":/icons/type_swf.png"));
-    static const QIcon other(QStringLiteral(":/icons/type_other.png"));
+    static const QIcon folder(QStringLiteral(":/icons/type_folder.svg"));
+    static const QIcon pdf(QStringLiteral(":/icons/type_pdf.svg"));
+    static const QIcon video(QStringLiteral(":/icons/type_video.svg"));
+    static const QIcon swf(QStringLiteral(":/icons/type_swf.svg"));
+    static const QIcon other(QStringLiteral(":/icons/type_other.svg"));
     switch (type) {
     case SPACE_FOLDER:
         return folder;

@@ -196,7 +196,7 @@ QVariant CSpaceTreeModel::data(const QModelIndex& index, int role) const
     case PathRole:
         return QString::fromStdString(m_tree.TreePath(IdOf(index)));
     case Qt::DecorationRole: {
-        static const QIcon folder(QStringLiteral(":/icons/type_folder.png"));
+        static const QIcon folder(QStringLiteral(":/icons/type_folder.svg"));
         return folder;
     }
     case IdRole:

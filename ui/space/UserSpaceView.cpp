@@ -54,7 +54,7 @@ CUserSpaceView::CUserSpaceView(CSpaceController& controller, const CLanguageTabl
     m_form->SpaceRefreshbtn->setText(Text(2001, "刷新"));
     m_form->AddFileBtn->setText(Text(2061, "添加文件"));
     m_form->QuitSpaceSearchbtn->hide();
-    m_form->SpaceSearchbtn->setIcon(QIcon(QStringLiteral(":/icons/search.png")));
+    m_form->SpaceSearchbtn->setIcon(QIcon(QStringLiteral(":/icons/search.svg")));
     m_form->SpaceBusy->hide();
     m_form->SpaceSplitter->setStretchFactor(1, 1);
     m_form->SpaceSplitter->setSizes({m_nTreeWidth, 660});

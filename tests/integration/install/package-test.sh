@@ -27,7 +27,7 @@ info=$(dpkg-deb -I "$deb")
 expect_line "$(dpkg-deb -f "$deb" Package)" "vexora"
 expect_line "$(dpkg-deb -f "$deb" Version)" "$VX_VERSION"
 depends=$(dpkg-deb -f "$deb" Depends)
-for p in ffmpeg mencoder flvmeta libmediainfo0v5 libsqlite3-0 libjsoncpp25 libssl3 libqt6widgets6 qt6-translations-l10n; do
+for p in ffmpeg mencoder flvmeta libmediainfo0v5 libsqlite3-0 libjsoncpp25 libssl3 libqt6widgets6 libqt6svg6 qt6-translations-l10n; do
     grep -qE "(^|, )$p( |,|$)" <<<"$depends" || fail "Depends lacks $p: $depends"
 done
 grep -q '^ Depends: ' <<<"$info" || fail "dpkg-deb -I shows no dependencies"

@@ -13,84 +13,17 @@ bin=$(cd "$1" && pwd)
 shots=$2
 mkdir -p "$shots"
 
+# shellcheck source=real-program-env.sh
+source "$(dirname "$0")/real-program-env.sh"
+
 if [[ -z ${VX_REAL_INNER:-} ]]; then
-    for tool in xvfb-run openbox xdotool import sqlite3 ffmpeg; do
-        command -v "$tool" >/dev/null || { echo "real-program-test: $tool is missing" >&2; exit 1; }
-    done
+    vx_need_tools xvfb-run openbox xdotool import sqlite3 ffmpeg
     exec env VX_REAL_INNER=1 xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" "$0" "$@"
 fi
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/vx-real.XXXXXX")
-pids=()
-cleanup() {
-    for p in "${pids[@]}"; do
-        kill -TERM "$p" 2>/dev/null || true
-    done
-    sleep 0.5
-    for p in "${pids[@]}"; do
-        kill -KILL "$p" 2>/dev/null || true
-        wait "$p" 2>/dev/null || true
-    done
-    [[ -n ${VX_KEEP:-} ]] && echo "kept $work" >&2 || rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "real-program-test: $* (windows: $(windows 2>/dev/null | tr "\n" ";"))" >&2
-    import -window root "$shots/real-failure.png" 2>/dev/null || true
-    [[ -f $work/data/Log/log.txt ]] && tail -30 "$work/data/Log/log.txt" >&2
-    [[ -f $work/vx.err ]] && grep -A12 "ERROR: LeakSanitizer\|Direct leak" "$work/vx.err" | head -60 >&2
-    exit 1
-}
-# Waits up to $1 tenths of a second for the command that follows to succeed.
-until_ok() {
-    local n=$1
-    shift
-    for _ in $(seq "$n"); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
-shot() { import -window root "$shots/$1.png"; }
+unset DBUS_SESSION_BUS_ADDRESS # no session bus: no keyring prompt
+vx_real_start
 
-# A home, a data folder and settings of the test's own; no session bus (no keyring prompt).
-export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share
-export VEXORA_DATA_DIR=$work/data VEXORA_CONFIG=$work/Config.ini LANG=C.UTF-8
-unset DBUS_SESSION_BUS_ADDRESS
-export QT_QPA_PLATFORM=xcb # the X server of this test, whatever the suite runs on
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
-mkdir -p "$HOME" "$VEXORA_DATA_DIR"
-
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
-"$bin/vexora-sim" --root "$work/sim" --web-port 0 --file-ports 0,0 --version-port 0 \
-    >"$work/sim.out" 2>"$work/sim.log" &
-pids+=($!)
-until_ok 100 grep -q '^version ' "$work/sim.out" || fail "vexora-sim did not start"
-port() { awk -v k="$1" '$1 == k { print $2; exit }' "$work/sim.out"; }
-printf '[server]\nLoginServerIP=127.0.0.1:%s\nHostIP=127.0.0.1:%s\nFileServerIP=127.0.0.1:%s\nVerSvrIP=127.0.0.1:%s\n' \
-    "$(port web)" "$(port web)" "$(port file)" "$(port version)" >"$VEXORA_CONFIG"
-db=$VEXORA_DATA_DIR/DB/vexora_v2.0.db
-log=$VEXORA_DATA_DIR/Log/log.txt
-
-vx_pid=
-start_program() {
-    "$bin/VexoraV2" --user demo --password demo123 >"$work/vx.out" 2>"$work/vx.err" &
-    vx_pid=$!
-    pids+=("$vx_pid")
-}
-# The visible windows of the program, one "id x y width height" line each.
-windows() {
-    local w
-    for w in $(xdotool search --onlyvisible --pid "$vx_pid" 2>/dev/null); do
-        eval "$(xdotool getwindowgeometry --shell "$w")"
-        echo "$WINDOW $X $Y $WIDTH $HEIGHT"
-    done
-}
-# The first visible window of that size; fails when there is none.
-window_sized() { windows | awk -v w="$1" -v h="$2" '$4 == w && $5 == h && !n++ { print } END { exit !n }'; }
-click() { xdotool mousemove "$1" "$2" sleep 0.2 click "${3:-1}"; sleep 0.5; }
-logged() { grep -aq "$1" "$log" 2>/dev/null; }
 login() {
     until_ok 150 window_sized 380 330 >/dev/null || fail "no login window"
     sleep 1 # placed and ready for input
@@ -103,7 +36,7 @@ login() {
 }
 
 # --- 1. the first login ----------------------------------------------------------------------
-start_program
+start_program --user demo --password demo123
 login
 until_ok 300 logged "the start-up settings window is shown" || fail "the start-up settings were not shown"
 sleep 1
@@ -130,7 +63,7 @@ sqlite3 "$db" "insert into coursefile(fileindex,userid,orgid,direcid,filename,fi
   values ('gone-1',$user,0,0,'第一课 讲义.pdf','$work/missing-1.pdf',2,1000,1,0),
          ('gone-2',$user,0,0,'第二课 讲义.pdf','$work/missing-2.pdf',2,1000,1,0),
          ('clip',$user,0,0,'lecture.mp4','$work/lecture.mp4',2,$(stat -c %s "$work/lecture.mp4"),0,0)"
-start_program
+start_program --user demo --password demo123
 login
 until_ok 300 window_sized 960 640 >/dev/null || fail "the main window is not 960x640: $(windows)"
 read -r main mx my _ _ <<<"$(window_sized 960 640)"
