@@ -1,18 +1,17 @@
 #include "updater/DownloadWnd.h"
 
 #include "platform/Paths.h"
-#include "ui/FormContract.h"
 #include "ui_DownloadWnd.h"
 #include "updater/DownloadStatus.h"
 #include "updater/ForeColorProgressUI.h"
 #include "updater/UpdateStartup.h"
 
-#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QUrl>
 #include <cstdio>
@@ -38,23 +37,18 @@ CDownloadWnd::CDownloadWnd(const UpdateArgs& args, QWidget* parent)
     m_form->setupUi(this);
     setWindowTitle(QString::fromStdString(m_args.productName.empty() ? "Vexora" : m_args.productName));
 
-    const QStringList missing = MissingControls(this, RequiredControls());
-    if (!missing.isEmpty())
-        fprintf(stderr, "Update: %s\n",
-                FormContractError(QStringLiteral("DownloadWnd"), missing).toUtf8().constData());
-    m_pMainFrame = Control<QStackedWidget>("mainframe");
-    m_pTitleLabel = Control<QLabel>("TitleLabel");
-    m_pPercentLabel = Control<QLabel>("percentLabel");
-    m_pPercentFailed = Control<QLabel>("percentLabel_failed");
-    m_pErrorLabel = Control<QLabel>("errorLabel");
-    m_pCmdLabel = Control<QLabel>("CmdLabel");
-    m_pProgress = Control<CForeColorProgressUI>("updatePctPro");
+    m_pMainFrame = m_form->mainframe;
+    m_pTitleLabel = m_form->TitleLabel;
+    m_pPercentLabel = m_form->percentLabel;
+    m_pPercentFailed = m_form->percentLabel_failed;
+    m_pErrorLabel = m_form->errorLabel;
+    m_pCmdLabel = m_form->CmdLabel;
+    m_pProgress = m_form->updatePctPro;
 
-    // Every button of the form reports its clicks by name to Notify.
-    for (QAbstractButton* b : findChildren<QAbstractButton*>()) {
-        const QString name = b->objectName();
-        connect(b, &QAbstractButton::clicked, this, [this, name] { Notify(QStringLiteral("click"), name); });
-    }
+    for (QPushButton* b : {m_form->closebtn, m_form->cancelbtn, m_form->cancelbtn_failed, m_form->okbtn})
+        connect(b, &QPushButton::clicked, this, &QWidget::close);
+    connect(m_form->retryBtn, &QPushButton::clicked, this, &CDownloadWnd::OnRetry);
+    connect(m_form->downloadLinkBtn, &QPushButton::clicked, this, &CDownloadWnd::OnOpenLink);
     m_urlOpener = [](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); };
     SelectPage(kPageProgress);
 }
@@ -62,22 +56,6 @@ CDownloadWnd::CDownloadWnd(const UpdateArgs& args, QWidget* parent)
 CDownloadWnd::~CDownloadWnd()
 {
     StopDownload();
-}
-
-QStringList CDownloadWnd::RequiredControls()
-{
-    return {QStringLiteral("mainframe"),    QStringLiteral("TitleLabel"),
-            QStringLiteral("percentLabel"), QStringLiteral("percentLabel_failed"),
-            QStringLiteral("errorLabel"),   QStringLiteral("CmdLabel"),
-            QStringLiteral("updatePctPro"), QStringLiteral("closebtn"),
-            QStringLiteral("cancelbtn"),    QStringLiteral("cancelbtn_failed"),
-            QStringLiteral("retryBtn"),     QStringLiteral("downloadLinkBtn"),
-            QStringLiteral("okbtn")};
-}
-
-template <typename T> T* CDownloadWnd::Control(const char* name)
-{
-    return findChild<T*>(QString::fromLatin1(name));
 }
 
 void CDownloadWnd::SetLabel(QLabel* label, const QString& text)
@@ -175,24 +153,20 @@ void CDownloadWnd::OnDownloadStatus(int status, uint32_t value)
         m_pDownload->DeleteTempFile();
 }
 
-void CDownloadWnd::Notify(const QString& type, const QString& control)
+void CDownloadWnd::OnOpenLink()
 {
-    if (type != QLatin1String("click"))
-        return;
-    if (control == QLatin1String("cancelbtn") || control == QLatin1String("cancelbtn_failed") ||
-        control == QLatin1String("okbtn") || control == QLatin1String("closebtn")) {
-        close();
-    } else if (control == QLatin1String("downloadLinkBtn")) {
-        if (IsWebAddress(m_args.url) && m_urlOpener)
-            m_urlOpener(QString::fromStdString(m_args.url));
-    } else if (control == QLatin1String("retryBtn")) {
-        SelectPage(kPageProgress);
-        if (m_pDownload) {
-            m_pDownload->DeleteTempFile();
-            StopDownload();
-        }
-        InitWindow();
+    if (IsWebAddress(m_args.url) && m_urlOpener)
+        m_urlOpener(QString::fromStdString(m_args.url));
+}
+
+void CDownloadWnd::OnRetry()
+{
+    SelectPage(kPageProgress);
+    if (m_pDownload) {
+        m_pDownload->DeleteTempFile();
+        StopDownload();
     }
+    InitWindow();
 }
 
 void CDownloadWnd::StopDownload()

@@ -1,8 +1,7 @@
 #pragma once
 // The updater's only window. The form (DownloadWnd.ui) holds the three pages — progress,
-// failure, message — and names every control; this class finds the controls by those names,
-// turns download status reports into pages and texts, and handles the "click" notifications
-// of the buttons in one place (Notify).
+// failure, message; this class turns download status reports into pages and texts, and its
+// buttons close the window, retry the download or open the download link.
 
 #include "updater/HttpDownload.h"
 #include "updater/UpdateArgs.h"
@@ -46,12 +45,7 @@ public:
     void InitWindow();
     // A status report of the download: progress, done, or one failure.
     void OnDownloadStatus(int status, uint32_t value);
-    // Notifications by type and control name; only "click" does something.
-    void Notify(const QString& type, const QString& control);
-
     int CurrentPage() const;
-    // The control names the window's code uses (its form contract).
-    static QStringList RequiredControls();
     int Percent() const { return m_nPercent; }
     bool HasDownload() const { return m_pDownload != nullptr; }
     const CHttpDownload* Download() const { return m_pDownload.get(); }
@@ -67,7 +61,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
 
 private:
-    template <typename T> T* Control(const char* name);
+    void OnRetry();
+    void OnOpenLink();
     static void SetLabel(QLabel* label, const QString& text);
     void SelectPage(int page);
     void StopDownload();
@@ -84,8 +79,6 @@ private:
     QPoint m_dragOffset;
     bool m_bDragging = false;
 
-    // Null when the form lacks the control (reported once, by name, when the window is built);
-    // every use checks, so an incomplete form degrades instead of crashing.
     QPointer<QStackedWidget> m_pMainFrame;
     QPointer<QLabel> m_pTitleLabel;
     QPointer<QLabel> m_pPercentLabel;

@@ -13,11 +13,6 @@ CForeColorProgressUI::CForeColorProgressUI(QWidget* parent) : QWidget(parent)
 
 CForeColorProgressUI::~CForeColorProgressUI() = default;
 
-void* CForeColorProgressUI::GetInterface(const QString& name)
-{
-    return name == QLatin1String("ForeColorProgress") ? this : nullptr;
-}
-
 bool CForeColorProgressUI::ParseColor(const QString& text, uint32_t* argb)
 {
     QString t = text.trimmed();

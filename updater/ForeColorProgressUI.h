@@ -18,9 +18,6 @@ public:
     explicit CForeColorProgressUI(QWidget* parent = nullptr);
     ~CForeColorProgressUI() override;
 
-    QString GetClass() const { return QStringLiteral("ForeColorProgressUI"); }
-    // The control itself for exactly "ForeColorProgress", nothing for any other name.
-    void* GetInterface(const QString& name);
     // "barcolor": hexadecimal ARGB after one optional "#"; the rest are the bar's own.
     void SetAttribute(const QString& name, const QString& value);
 

