@@ -59,6 +59,7 @@ TEST_F(PipelineTest, DocumentGoesFromProbeToUploadWithoutAnEncoder)
 
 TEST_F(PipelineTest, ClipIsConvertedDigestedAndUploadedWhileTheSpeedTestDecides)
 {
+    VX_SKIP_ON_WINDOWS(kNoEncoders);
     // A long speed test: the clip and the document are converted and digested while it measures,
     // and both land once the test has reported.
     Boot({}, 6000);
@@ -89,7 +90,11 @@ TEST_F(PipelineTest, DocumentsUploadWhileTheSpeedTestMeasuresOnePerFreeSlot)
     // a second and the speed test (6 s over two file servers) ends with documents still waiting.
     // Meanwhile the first server that answered the test takes the documents one per free slot;
     // the rest wait (-4) and go to the server the test chose once it reports.
+#ifdef _WIN32
+    Boot({}, 15000); // Wine starts the first uploads more slowly
+#else
     Boot({}, 6000);
+#endif
     _sSetData options;
     ASSERT_TRUE(db->GetSetData(options, cfg->m_i64UserId));
     options.nUploadMax = 1;
@@ -172,6 +177,7 @@ TEST_F(PipelineTest, UploadIntoADeletedFolderGoesToTheRootFolder)
 
 TEST_F(PipelineTest, ClosingDuringAConversionAsksFirst)
 {
+    VX_SKIP_ON_WINDOWS(kNoEncoders);
     Boot();
     StartSession();
     // A clip long enough to be caught converting.
@@ -207,6 +213,7 @@ TEST_F(PipelineTest, ClosingDuringAConversionAsksFirst)
 
 TEST_F(PipelineTest, RestartFoldsBackAndFinishesWhatWasLeft)
 {
+    VX_SKIP_ON_WINDOWS(kNoEncoders);
     Boot();
     // Records as an interrupted earlier session left them: one converted (its upload file
     // there), one in the middle of its conversion.
