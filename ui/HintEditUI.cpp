@@ -1,78 +1,45 @@
 #include "ui/HintEditUI.h"
 
 #include "ui/ExpandControl.h"
-#include "ui/SkinAttr.h"
 
-#include <QMouseEvent>
-#include <QPainter>
+#include <QEvent>
 
 namespace vx {
 
 CHintEditUI::CHintEditUI(QWidget* parent) : QLineEdit(parent)
 {
     setAttribute(Qt::WA_Hover);
-    setFrame(false);
-    setTextMargins(6, 0, 6, 0);
-}
-
-void* CHintEditUI::GetInterface(const QString& name)
-{
-    return name == QLatin1String("HintEdit") ? this : nullptr;
-}
-
-void CHintEditUI::SetAttribute(const QString& rawName, const QString& value)
-{
-    const QString n = rawName.toLower();
-    if (n == QLatin1String("hinttext"))
-        SetHintText(value);
-    else if (n == QLatin1String("hinttextcolor"))
-        ParseSkinColor(value, &m_dwHintColor);
-    else if (n == QLatin1String("hotbordercr"))
-        ParseSkinColor(value, &m_dwHotBorderColor);
-    else if (n == QLatin1String("bordercolor"))
-        ParseSkinColor(value, &m_dwBorderColor);
-    else if (n == QLatin1String("bordersize"))
-        m_nBorderSize = value.toInt();
-    else if (n == QLatin1String("text"))
-        setText(value);
-    update();
 }
 
 void CHintEditUI::SetHintText(const QString& text)
 {
-    if (text != m_strHint) {
+    const QString old = HintText();
+    if (accessibleName().isEmpty() || accessibleName() == old)
+        setAccessibleName(text);
+    if (m_bHintHidden)
         m_strHint = text;
-        update();
-    }
+    else
+        setPlaceholderText(text);
 }
 
 bool CHintEditUI::ShowsHint() const
 {
-    return !hasFocus() && text().isEmpty() && !m_strHint.isEmpty();
+    return !m_bHintHidden && text().isEmpty() && !placeholderText().isEmpty();
+}
+
+bool CHintEditUI::event(QEvent* e)
+{
+    // A hint given by the form names the edit for screen readers when nothing else does.
+    if (e->type() == QEvent::Polish && accessibleName().isEmpty())
+        setAccessibleName(placeholderText());
+    return QLineEdit::event(e);
 }
 
 void CHintEditUI::SetHot(bool hot)
 {
     if (m_pPartner)
         m_pPartner->SetExpand(hot);
-    if (m_bHot != hot) {
-        m_bHot = hot;
-        update();
-    }
-}
-
-uint32_t CHintEditUI::CurrentBorderColor() const
-{
-    if (m_bHot && m_dwHotBorderColor && isEnabled() && !isReadOnly())
-        return m_dwHotBorderColor;
-    return m_dwBorderColor;
-}
-
-bool CHintEditUI::event(QEvent* e)
-{
-    if (ForwardDynamicProperty(this, e, [this](const QString& n, const QString& v) { SetAttribute(n, v); }))
-        return true;
-    return QLineEdit::event(e);
+    m_bHot = hot;
 }
 
 void CHintEditUI::enterEvent(QEnterEvent* e)
@@ -99,30 +66,21 @@ void CHintEditUI::focusInEvent(QFocusEvent* e)
 {
     SetHot(true);
     QLineEdit::focusInEvent(e);
+    // The stock edit keeps its placeholder while focused; a hint edit shows none.
+    if (!m_bHintHidden) {
+        m_strHint = placeholderText();
+        m_bHintHidden = true;
+        setPlaceholderText(QString());
+    }
 }
 
 void CHintEditUI::focusOutEvent(QFocusEvent* e)
 {
     SetHot(false);
     QLineEdit::focusOutEvent(e);
-}
-
-void CHintEditUI::paintEvent(QPaintEvent* e)
-{
-    QLineEdit::paintEvent(e);
-    QPainter p(this);
-    if (ShowsHint()) {
-        p.setPen(m_dwHintColor ? QColor::fromRgba(m_dwHintColor)
-                               : palette().color(QPalette::Disabled, QPalette::Text));
-        const QMargins m = textMargins();
-        p.drawText(rect().marginsRemoved(m), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                   m_strHint);
-    }
-    const uint32_t border = CurrentBorderColor();
-    if (border && m_nBorderSize > 0) {
-        p.setPen(QPen(QColor::fromRgba(border), m_nBorderSize));
-        const qreal h = m_nBorderSize / 2.0;
-        p.drawRect(QRectF(rect()).adjusted(h, h, -h, -h));
+    if (m_bHintHidden) {
+        m_bHintHidden = false;
+        setPlaceholderText(m_strHint);
     }
 }
 

@@ -1,11 +1,11 @@
 #pragma once
-// A line edit that shows a hint text ("hinttext", in "hinttextcolor") while it is empty and
-// not focused, and a hover border ("hotbordercr") while hot. Its partner (SetExpandControl,
-// e.g. the account combo beside the account edit) is told when the edit becomes hot or
-// focused and when it no longer is, so both draw one highlighted frame.
+// A line edit with a hint: the hint is the edit's placeholder text, shown while the edit is
+// empty and not focused (a focused edit shows no hint). Its border, grey and blue while hovered
+// or focused, comes from the style sheet. Its partner (SetExpandControl, e.g. the account combo
+// beside the account edit) is told when the edit becomes hot (hovered or focused) and when it
+// no longer is, so both draw one highlighted frame.
 
 #include <QLineEdit>
-#include <cstdint>
 
 namespace vx {
 
@@ -14,25 +14,22 @@ class CExpandControl;
 class CHintEditUI : public QLineEdit
 {
     Q_OBJECT
+    // Forms may give the hint under this name too; it is the same placeholder.
+    Q_PROPERTY(QString hinttext READ HintText WRITE SetHintText)
 
 public:
     explicit CHintEditUI(QWidget* parent = nullptr);
 
-    QString GetClass() const { return QStringLiteral("HintEdit"); }
-    void* GetInterface(const QString& name);
-    void SetAttribute(const QString& name, const QString& value);
-
     void SetExpandControl(CExpandControl* partner) { m_pPartner = partner; }
+    // The hint; also the edit's accessible name unless it was given one of its own.
     void SetHintText(const QString& text);
-    QString HintText() const { return m_strHint; }
-    // Whether the hint is drawn now.
+    QString HintText() const { return m_bHintHidden ? m_strHint : placeholderText(); }
+    // Whether the hint shows now.
     bool ShowsHint() const;
     bool IsHot() const { return m_bHot; }
-    uint32_t CurrentBorderColor() const;
 
 protected:
     bool event(QEvent* e) override;
-    void paintEvent(QPaintEvent* e) override;
     void enterEvent(QEnterEvent* e) override;
     void leaveEvent(QEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
@@ -43,11 +40,8 @@ private:
     void SetHot(bool hot);
 
     CExpandControl* m_pPartner = nullptr;
-    QString m_strHint;
-    uint32_t m_dwHintColor = 0;
-    uint32_t m_dwHotBorderColor = 0;
-    uint32_t m_dwBorderColor = 0xFFC6C7D2;
-    int m_nBorderSize = 1;
+    QString m_strHint; // the placeholder while the focus hides it
+    bool m_bHintHidden = false;
     bool m_bHot = false;
 };
 

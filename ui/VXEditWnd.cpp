@@ -1,7 +1,6 @@
 #include "ui/VXEditWnd.h"
 
 #include "app/Utils.h"
-#include "ui/Notify.h"
 
 #include <QContextMenuEvent>
 #include <QFocusEvent>
@@ -34,6 +33,7 @@ CVXEditWnd::CVXEditWnd(QWidget* owner, QWidget* host) : QLineEdit(host), m_pOwne
     setDragEnabled(false);
     setContextMenuPolicy(Qt::PreventContextMenu);
     setMaxLength(260);
+    setAccessibleName(QStringLiteral("重命名"));
 }
 
 CVXEditWnd* CVXEditWnd::Start(QWidget* owner, const QRect& rect, const QString& text, const QFont* font,
@@ -186,9 +186,6 @@ void CVXEditWnd::ShowTip()
     if (!m_pTip) {
         m_pTip = new QLabel(window(), Qt::ToolTip | Qt::FramelessWindowHint);
         m_pTip->setObjectName(QStringLiteral("VXEditTip"));
-        m_pTip->setStyleSheet(
-            QStringLiteral("QLabel { background: #FFFFE1; color: #333333; border: 1px solid "
-                           "#767676; padding: 3px 6px; }"));
         m_pTip->setText(QStringLiteral("文件不能包含任何一项：") + ForbiddenChars());
         m_pTip->adjustSize();
     }
@@ -213,10 +210,8 @@ bool CVXEditWnd::Commit(bool keepEditingOnRefusal)
         ShowTip();
         return false;
     }
-    if (!result.isEmpty() && m_pOwner) {
+    if (!result.isEmpty() && m_pOwner)
         emit Committed(result);
-        PostNotify(m_pOwner, QStringLiteral("editnewtext"), result.size() + 1, 0, result);
-    }
     Finish();
     return true;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The in-place rename edit, placed over a control (a tree item, a list row). Enter or losing
-// the focus commits, Escape cancels. A committed name is sent to the owner control's window as
-// "editnewtext" (strData = the new name, wParam = its length + 1), asynchronously; nothing is
-// sent when the name is empty, unchanged or not acceptable.
+// the focus commits, Escape cancels. A committed name is emitted as Committed (the caller that
+// started the edit knows which item it was for); nothing is emitted when the name is empty,
+// unchanged or not acceptable.
 //
 // Acceptable names: no character of "/\:*?"<>|$~!@#%^&￥" and at most 110 code points
 // (trimmed); a name that was already longer may be shortened but not lengthened. Both rules
@@ -49,8 +49,8 @@ public:
     QString ResultFor(const QString& text, bool* refused = nullptr) const;
 
 signals:
-    // The committed name, before "editnewtext" is posted: a caller that connects here knows
-    // which item this edit was started for, whatever other edits start meanwhile.
+    // The committed name. Emitted while the edit is closing: a receiver that starts more work
+    // connects with Qt::QueuedConnection.
     void Committed(const QString& name);
 
 protected:

@@ -1,109 +1,101 @@
 #include "ui/VXMenuWnd.h"
 
 #include "app/LanguageTable.h"
-#include "ui/Notify.h"
-#include "ui/VXButtonUI.h"
 
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QVBoxLayout>
 
 namespace vx {
 
 namespace {
 
-struct MenuEntry
+struct EntryInfo
 {
-    uint32_t flag;
+    CVXMenuWnd::Entry entry;
     const char* name;
     int text;
 };
 
-constexpr MenuEntry kEntries[] = {{0x001, "rename", 1020},     {0x002, "delete", 1021},
-                                  {0x004, "newfolder", 1022},  {0x008, "refresh", 2001},
-                                  {0x010, "trayshow", 5},      {0x020, "exit", 6},
-                                  {0x040, "opendirectory", 7}, {0x080, "openconverfile", 8},
-                                  {0x100, "coursedetail", 16}, {0x200, "coursefilepath", 17}};
-
-const char* const kBkColor = "#FFF7F7F7";
-const char* const kBorderColor = "#FF328CDF";
-const char* const kHotBkColor = "#FFE1ECF7";
-const char* const kTextColor = "#FF328CDF";
+constexpr EntryInfo kEntries[] = {{CVXMenuWnd::Rename, "rename", 1020},
+                                  {CVXMenuWnd::Delete, "delete", 1021},
+                                  {CVXMenuWnd::NewFolder, "newfolder", 1022},
+                                  {CVXMenuWnd::Refresh, "refresh", 2001},
+                                  {CVXMenuWnd::TrayShow, "trayshow", 5},
+                                  {CVXMenuWnd::Exit, "exit", 6},
+                                  {CVXMenuWnd::OpenDirectory, "opendirectory", 7},
+                                  {CVXMenuWnd::OpenConvertedFile, "openconverfile", 8},
+                                  {CVXMenuWnd::CourseDetail, "coursedetail", 16},
+                                  {CVXMenuWnd::CourseFilePath, "coursefilepath", 17}};
 
 } // namespace
 
 QStringList CVXMenuWnd::EntryNames(uint32_t flags)
 {
     QStringList names;
-    for (const MenuEntry& e : kEntries)
-        if (flags & e.flag)
+    for (const EntryInfo& e : kEntries)
+        if (flags & e.entry)
             names << QString::fromLatin1(e.name);
     return names;
 }
 
-CVXMenuWnd::CVXMenuWnd(uint32_t flags, QWidget* owner, int width, const CLanguageTable* texts)
-    : QWidget(owner ? owner->window() : nullptr,
-              Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint),
-      m_pOwner(owner)
+QString CVXMenuWnd::EntryName(Entry entry)
 {
-    setObjectName(QStringLiteral("VXMenuWnd"));
-    setAttribute(Qt::WA_DeleteOnClose);
-    auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(1, 1, 1, 1);
-    root->setSpacing(0);
-    setAttribute(Qt::WA_StyledBackground); // the style sheet paints the border
-    setStyleSheet(QStringLiteral("QWidget#VXMenuWnd { background: #F7F7F7; border: 1px solid #328CDF; }"));
+    return EntryNames(entry).value(0);
+}
 
+CVXMenuWnd::CVXMenuWnd(uint32_t flags, QWidget* owner, int width, const CLanguageTable* texts)
+    : QMenu(owner ? owner->window() : nullptr)
+{
+    // Colours, border and the entries' height and padding come from the style sheet.
+    setObjectName(QStringLiteral("VXMenuWnd"));
     if (texts && flags) {
-        const int fontHeight = QFontMetrics(font()).height();
-        for (const MenuEntry& e : kEntries) {
-            if (!(flags & e.flag))
+        for (const EntryInfo& e : kEntries) {
+            if (!(flags & e.entry))
                 continue;
-            const QString name = QString::fromLatin1(e.name);
-            auto* b = new CVXButtonUI(this);
-            b->ApplyAttributeList(
-                QStringLiteral(
-                    "name=\"%1\" bkcolor=\"%2\" bordercolor=\"%3\" hotbkcolor=\"%4\" pushedbkcolor=\"%5\" "
-                    "textcolor=\"%6\" hottextcolor=\"%7\" pushedtextcolor=\"%8\" height=\"%9\" "
-                    "bottombordersize=\"0\" align=\"left\" textpadding=\"%10,%11,0,0\" ")
-                    .arg(name, kBkColor, kBorderColor, kHotBkColor, kHotBkColor, kTextColor, kTextColor,
-                         kTextColor)
-                    .arg(kEntryHeight)
-                    .arg(kTextPadding)
-                    .arg((kEntryHeight - fontHeight) / 2));
-            b->setText(QString::fromStdString(texts->GetText(e.text)));
-            b->setFocusPolicy(Qt::NoFocus);
-            connect(b, &QAbstractButton::clicked, this, [this, name] { OnEntry(name); });
-            root->addWidget(b);
-            m_entries << name;
+            QAction* a = addAction(QString::fromStdString(texts->GetText(e.text)));
+            a->setObjectName(QString::fromLatin1(e.name));
+            a->setData(static_cast<uint>(e.entry));
+            const Entry entry = e.entry;
+            connect(a, &QAction::triggered, this, [this, entry] {
+                if (m_bChosen)
+                    return;
+                m_bChosen = true;
+                emit EntryChosen(entry);
+            });
         }
     }
-    setFixedSize(width, static_cast<int>(m_entries.size()) * kEntryHeight + 2);
+    setFixedWidth(width);
+    connect(this, &QMenu::aboutToHide, this, &QObject::deleteLater);
 }
 
 CVXMenuWnd::~CVXMenuWnd() = default;
 
+QStringList CVXMenuWnd::Entries() const
+{
+    QStringList names;
+    for (const QAction* a : actions())
+        names << a->objectName();
+    return names;
+}
+
+QAction* CVXMenuWnd::ActionOf(Entry entry) const
+{
+    for (QAction* a : actions())
+        if (a->data().toUInt() == entry)
+            return a;
+    return nullptr;
+}
+
 void CVXMenuWnd::ShowAt(const QPoint& globalPos)
 {
     QPoint pos = globalPos;
+    const QSize size = sizeHint();
     if (QScreen* s = QGuiApplication::screenAt(globalPos)) {
         const QRect area = s->availableGeometry();
-        pos.setX(std::min(pos.x(), area.right() - width()));
-        pos.setY(std::min(pos.y(), area.bottom() - height()));
+        pos.setX(std::min(pos.x(), area.right() - size.width()));
+        pos.setY(std::min(pos.y(), area.bottom() - size.height()));
     }
-    move(pos);
-    show();
-}
-
-void CVXMenuWnd::OnEntry(const QString& name)
-{
-    if (m_bChosen)
-        return;
-    m_bChosen = true;
-    if (m_pOwner)
-        PostNotify(m_pOwner, name);
-    close();
+    popup(pos);
 }
 
 } // namespace vx

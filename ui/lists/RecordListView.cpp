@@ -216,6 +216,8 @@ void CRecordListView::mousePressEvent(QMouseEvent* e)
         const CLanguageTable* texts = m_ctx.config ? &m_ctx.config->Language() : nullptr;
         m_pMenu = new CVXMenuWnd(MenuFlags(selected, m_pModel->SelectedCount()), this, 140, texts);
         m_pMenu->setObjectName(QStringLiteral("VXDirListItemMenu"));
+        connect(m_pMenu, &CVXMenuWnd::EntryChosen, this,
+                [this](CVXMenuWnd::Entry entry) { PostNotify(this, CVXMenuWnd::EntryName(entry)); });
         m_pMenu->ShowAt(e->globalPosition().toPoint());
     }
 }

@@ -218,6 +218,10 @@ void CMainWnd::OnTrayNotify(int event)
             m_pMenu->close();
         m_pMenu = new CVXMenuWnd(16 | 32, m_form->CaptionBar, 90, &m_config.Language());
         m_pMenu->setObjectName(QStringLiteral("VXDirListItemMenu"));
+        connect(m_pMenu, &CVXMenuWnd::EntryChosen, m_form->CaptionBar,
+                [bar = m_form->CaptionBar](CVXMenuWnd::Entry entry) {
+                    PostNotify(bar, CVXMenuWnd::EntryName(entry));
+                });
         m_pMenu->ShowAt(QCursor::pos() - QPoint(0, 50));
     }
 }

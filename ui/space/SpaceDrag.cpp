@@ -2,7 +2,6 @@
 
 #include "app/LanguageTable.h"
 #include "space/SpaceController.h"
-#include "ui/Notify.h"
 #include "ui/space/SpaceListModel.h"
 #include "ui/space/SpaceTreeModel.h"
 #include "ui/space/VXDirListUI.h"
@@ -21,8 +20,6 @@ CSpaceDrag::CSpaceDrag(QWidget* page, CVXDirTreeUI* tree, CVXDirListUI* list, CS
     m_pGhost = new QLabel(page);
     m_pGhost->setObjectName(QStringLiteral("SpaceDragGhost"));
     m_pGhost->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_pGhost->setStyleSheet(QStringLiteral("QLabel{background:#F7F7F7;border:1px solid #328CDF;color:#328CDF;"
-                                           "padding:3px 8px;}"));
     m_pGhost->hide();
     m_pTreeViewport = tree->viewport();
     m_pTreeViewport->installEventFilter(this);
@@ -168,9 +165,8 @@ void CSpaceDrag::Finish(bool drop)
     m_pGhost->hide();
     if (!valid)
         return;
-    QWidget* sender = m_dragged.source == SpaceSource::TreeItem ? static_cast<QWidget*>(m_pTree) : m_pList;
-    SendNotify(sender, QStringLiteral("move"), m_dragged.i64Id, m_target.i64FolderId,
-               m_target.kind == SpaceSource::TreeItem ? QStringLiteral("tree") : QStringLiteral("list"));
+    emit MoveRequested({m_dragged.source, true, m_dragged.i64Id},
+                       {m_target.kind, m_target.i64FolderId, true});
 }
 
 } // namespace vx

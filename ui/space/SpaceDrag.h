@@ -2,8 +2,7 @@
 // Dragging on the space page: a press on a tree item, or on a selected list row, followed by a
 // move starts a drag; a ghost label follows the pointer and, over a folder the controller
 // accepts as a target, names it (text 1001, "-> Move to " without a language table). Leaving
-// the page cancels the drag; releasing over a valid target sends "move" from the dragged
-// control (wParam the dragged id, lParam the target folder id, data "tree" or "list").
+// the page cancels the drag; releasing over a valid target emits MoveRequested.
 // Implemented with the views' own mouse events, so it works the same under any platform
 // plugin and with synthesised events.
 
@@ -36,6 +35,10 @@ public:
     QLabel* Ghost() const { return m_pGhost; }
     // The ghost's text for a valid target.
     QString MoveText(const QString& targetName) const;
+
+signals:
+    // dragged: the tree item, or the list item pressed (standing for the list's selection).
+    void MoveRequested(const vx::SpaceItemRef& dragged, const vx::SpaceDropTarget& target);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

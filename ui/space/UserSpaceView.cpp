@@ -1,15 +1,12 @@
 #include "ui/space/UserSpaceView.h"
 
 #include "app/LanguageTable.h"
-#include "app/LogFile.h"
-#include "ui/FormContract.h"
 #include "ui/VXEditWnd.h"
 #include "ui/VXMenuWnd.h"
 #include "ui/VxMessageWnd.h"
 #include "ui/space/SpaceDrag.h"
 #include "ui/space/SpaceListModel.h"
 #include "ui/space/SpaceTreeModel.h"
-#include "ui/space/VXAddressItemUI.h"
 #include "ui/space/VXDirAddressUI.h"
 #include "ui/space/VXDirListUI.h"
 #include "ui/space/VXDirTreeUI.h"
@@ -22,6 +19,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QShortcut>
 #include <QSplitter>
 #include <QToolButton>
 #include <algorithm>
@@ -30,11 +28,6 @@ namespace vx {
 
 namespace {
 
-// Menu entries (CVXMenuWnd flags).
-constexpr uint32_t kMenuRename = 0x001;
-constexpr uint32_t kMenuDelete = 0x002;
-constexpr uint32_t kMenuNewFolder = 0x004;
-constexpr uint32_t kMenuRefresh = 0x008;
 constexpr int kMenuWidth = 100;
 
 const char* const kBackTip = "返回上一级";
@@ -46,9 +39,6 @@ CUserSpaceView::CUserSpaceView(CSpaceController& controller, const CLanguageTabl
       m_form(std::make_unique<Ui::UserSpaceView>())
 {
     m_form->setupUi(this);
-    m_missing = MissingControls(this, RequiredControls());
-    if (!m_missing.isEmpty())
-        Log(g_log, "Error : %s", qPrintable(FormContractError(QStringLiteral("UserSpaceView"), m_missing)));
 
     m_pTree = m_form->SpaceDirTree;
     m_pList = m_form->SpaceDirList;
@@ -74,11 +64,7 @@ CUserSpaceView::CUserSpaceView(CSpaceController& controller, const CLanguageTabl
     });
     for (QPushButton* b : {m_form->SpaceSearchbtn, m_form->QuitSpaceSearchbtn, m_form->backtoPrebtn})
         b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    ConnectButtonClicks(this);
-    connect(m_form->SpaceSearchtext, &QLineEdit::returnPressed, this,
-            [this] { SendNotify(m_form->SpaceSearchtext, QStringLiteral("return")); });
-    connect(m_form->SpaceSearchtext, &QLineEdit::textChanged, this,
-            [this] { SendNotify(m_form->SpaceSearchtext, QStringLiteral("textchanged")); });
+    Wire();
 
     m_controller.SetView(this);
     SpaceChanged(kChangeTree | kChangeList | kChangeAddress | kChangeButtons | kChangeInfo | kChangeSearch);
@@ -106,20 +92,6 @@ void CUserSpaceView::resizeEvent(QResizeEvent* e)
     }
 }
 
-QStringList CUserSpaceView::RequiredControls()
-{
-    return {QStringLiteral("UserSpaceView"),      QStringLiteral("SpaceDirView"),
-            QStringLiteral("SpaceDirTree"),       QStringLiteral("SpaceDirList"),
-            QStringLiteral("vxSpaceAddress"),     QStringLiteral("backtoPrebtn"),
-            QStringLiteral("SpaceCreatedirbtn"),  QStringLiteral("padCreatedirbtn"),
-            QStringLiteral("SpaceRenamebtn"),     QStringLiteral("padrename"),
-            QStringLiteral("SpaceRefreshbtn"),    QStringLiteral("AddFileBtn"),
-            QStringLiteral("spaceCourseInfo"),    QStringLiteral("SpaceFileNametbn"),
-            QStringLiteral("SpaceUpTimebtn"),     QStringLiteral("SpaceFilezidebtn"),
-            QStringLiteral("SpaceSearchtext"),    QStringLiteral("SpaceSearchbtn"),
-            QStringLiteral("QuitSpaceSearchbtn"), QStringLiteral("SpaceSearchBorder")};
-}
-
 QString CUserSpaceView::Text(int number, const char* fallback) const
 {
     const std::string t = m_pTexts ? m_pTexts->GetText(number) : std::string();
@@ -134,99 +106,106 @@ SpaceItemRef CUserSpaceView::ListRef(int row) const
     return {SpaceSource::ListItem, e.nType == SPACE_FOLDER, e.i64Id};
 }
 
-// ---------------------------------------------------------------- notifications, in one place
+// ---------------------------------------------------------------- the controls' signals
 
-void CUserSpaceView::Notify(TNotifyUI& msg)
+void CUserSpaceView::Wire()
 {
-    QWidget* sender = msg.pSender;
-    const QString& type = msg.sType;
-    const bool fromTree = sender == m_pTree;
-    const bool fromList = sender == m_pList;
-
-    if (type == QLatin1String("click")) {
-        OnClick(msg.senderName, sender);
-    } else if (type == QLatin1String("itemselect") && fromTree) {
-        m_controller.OnTreeItemSelect(msg.wParam);
-    } else if (type == QLatin1String("reClick") && fromTree) {
-        m_controller.OnTreeReClick(msg.wParam);
-    } else if (type == QLatin1String("itemexpand") && fromTree) {
-        m_controller.ExpandTreeItem(msg.wParam, msg.lParam != 0);
-    } else if (type == QLatin1String("refresh")) {
-        if (fromTree && msg.lParam == 1) // the expander of a folder never read
-            m_controller.ExpandTreeItem(msg.wParam, true);
-        else if (fromTree) // the menu of a tree item
-            m_controller.RefreshTree(m_menuRef.i64Id);
-        else
-            m_controller.Refresh();
-    } else if (type == QLatin1String("itemdbclick") && fromList) {
-        m_controller.OpenListItem(ListRef(static_cast<int>(msg.wParam)));
-    } else if (type == QLatin1String("selectchanged") && fromList) {
-        m_controller.SetListSelection(m_pList->SelectedRows());
-    } else if (type == QLatin1String("move")) {
-        const SpaceItemRef dragged{fromTree ? SpaceSource::TreeItem : SpaceSource::ListItem, true,
-                                   msg.wParam};
-        const SpaceDropTarget target{msg.strData == QLatin1String("tree") ? SpaceSource::TreeItem
-                                                                          : SpaceSource::ListItem,
-                                     msg.lParam, true};
-        m_controller.MoveItems(dragged, target);
-    } else if (type == QLatin1String("delete")) {
-        // The Delete key acts on the list's selection; a menu on the item it was opened on.
-        const bool menu = !(fromList && msg.lParam == CVXDirListUI::kDeleteKey);
-        const SpaceItemRef item =
-            menu && (fromTree || m_bMenuOnItem) ? m_menuRef : SpaceItemRef{SpaceSource::List, true, 0};
-        m_controller.RequestDelete(item);
-    } else if (type == QLatin1String("newfolder")) {
-        m_controller.NewFolder();
-    } else if (type == QLatin1String("rename")) {
-        m_controller.RequestRename(m_menuRef);
-    } else if (type == QLatin1String("menu")) {
-        if (fromTree)
-            OpenMenu(m_pTree, {SpaceSource::TreeItem, true, msg.wParam}, true);
-        else if (fromList)
-            OpenMenu(m_pList, ListRef(static_cast<int>(msg.wParam)), msg.wParam >= 0);
-    } else if (type == QLatin1String("firstpaint")) {
-        // The item to edit travels with the notification (lParam: a folder); a later rename
-        // started meanwhile cannot take its place.
-        StartEdit({fromTree ? SpaceSource::TreeItem : SpaceSource::ListItem, fromTree || msg.lParam != 0,
-                   msg.wParam});
-    } else if (type == QLatin1String("addressItemclick")) {
-        m_controller.OnAddressItemClick(msg.wParam);
-    } else if (type == QLatin1String("addressSizechanged")) {
-        m_pAddress->LayoutItems();
-    } else if (type == QLatin1String("return") && sender == m_form->SpaceSearchtext) {
-        StartSearch();
-    } else if (type == QLatin1String("textchanged") && sender == m_form->SpaceSearchtext) {
-        // Emptying the search edit ends the search.
-        if (m_form->SpaceSearchtext->text().isEmpty() && m_controller.List().IsSearch())
-            m_controller.EndSearch();
-    }
-}
-
-void CUserSpaceView::OnClick(const QString& name, QWidget* sender)
-{
-    if (name == QLatin1String("SpaceCreatedirbtn") || name == QLatin1String("padCreatedirbtn")) {
-        m_controller.NewFolder();
-    } else if (name == QLatin1String("SpaceRenamebtn") || name == QLatin1String("padrename")) {
-        m_controller.RenameSelected();
-    } else if (name == QLatin1String("SpaceRefreshbtn")) {
-        m_controller.Refresh();
-    } else if (name == QLatin1String("backtoPrebtn")) {
-        m_controller.BackPreDirList();
-    } else if (name == QLatin1String("AddFileBtn")) {
-        emit AddFilesRequested();
-    } else if (name == QLatin1String("SpaceSearchbtn")) {
-        StartSearch();
-    } else if (name == QLatin1String("QuitSpaceSearchbtn")) {
+    CSpaceController& c = m_controller;
+    // The page's buttons.
+    connect(m_form->SpaceCreatedirbtn, &QPushButton::clicked, this, [&c] { c.NewFolder(); });
+    connect(m_form->SpaceRenamebtn, &QPushButton::clicked, this, [&c] { c.RenameSelected(); });
+    connect(m_form->SpaceRefreshbtn, &QPushButton::clicked, this, [&c] { c.Refresh(); });
+    connect(m_form->backtoPrebtn, &QPushButton::clicked, this, [&c] { c.BackPreDirList(); });
+    connect(m_form->AddFileBtn, &QPushButton::clicked, this, &CUserSpaceView::AddFilesRequested);
+    connect(m_form->SpaceSearchbtn, &QPushButton::clicked, this, &CUserSpaceView::StartSearch);
+    connect(m_form->QuitSpaceSearchbtn, &QPushButton::clicked, this, [this] {
         m_form->SpaceSearchtext->clear();
         m_controller.EndSearch();
-    } else if (name == QLatin1String("SpaceFileNametbn") || name == QLatin1String("SpaceUpTimebtn") ||
-               name == QLatin1String("SpaceFilezidebtn")) {
-        // The header's check state is the direction: clear ascending, set descending.
-        const int column = name == QLatin1String("SpaceFileNametbn") ? CSpaceList::kColumnName
-                           : name == QLatin1String("SpaceUpTimebtn") ? CSpaceList::kColumnTime
-                                                                     : CSpaceList::kColumnSize;
-        auto* header = qobject_cast<QToolButton*>(sender);
-        m_controller.SortList(column, header && header->isChecked());
+    });
+    // The headers' check state is the direction: clear ascending, set descending.
+    const std::pair<QToolButton*, int> headers[] = {{m_form->SpaceFileNametbn, CSpaceList::kColumnName},
+                                                    {m_form->SpaceUpTimebtn, CSpaceList::kColumnTime},
+                                                    {m_form->SpaceFilezidebtn, CSpaceList::kColumnSize}};
+    for (const auto& [header, column] : headers)
+        connect(header, &QToolButton::clicked, this,
+                [&c, column = column](bool checked) { c.SortList(column, checked); });
+
+    // The search box: Enter searches, emptying it ends the search.
+    connect(m_form->SpaceSearchtext, &QLineEdit::returnPressed, this, &CUserSpaceView::StartSearch);
+    connect(m_form->SpaceSearchtext, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (text.isEmpty() && m_controller.List().IsSearch())
+            m_controller.EndSearch();
+    });
+
+    // The folder tree.
+    connect(m_pTree, &CVXDirTreeUI::ItemSelected, this, [&c](qint64 id) { c.OnTreeItemSelect(id); });
+    connect(m_pTree, &CVXDirTreeUI::ReClicked, this, [&c](qint64 id) { c.OnTreeReClick(id); });
+    connect(m_pTree, &CVXDirTreeUI::LoadRequested, this, [&c](qint64 id) { c.ExpandTreeItem(id, true); });
+    connect(m_pTree, &CVXDirTreeUI::ItemExpanded, this,
+            [&c](qint64 id, bool expanded) { c.ExpandTreeItem(id, expanded); });
+    connect(m_pTree, &CVXDirTreeUI::MenuRequested, this, [this](qint64 id) {
+        OpenMenu(m_pTree, {SpaceSource::TreeItem, true, id}, true);
+    });
+    connect(m_pTree, &CVXDirTreeUI::RenameRequested, this, [&c](qint64 id) {
+        c.RequestRename({SpaceSource::TreeItem, true, id});
+    });
+    connect(m_pTree, &CVXDirTreeUI::DeleteRequested, this, [&c](qint64 id) {
+        c.RequestDelete({SpaceSource::TreeItem, true, id});
+    });
+
+    // The folder's content.
+    connect(m_pList, &CVXDirListUI::SelectionEdited, this,
+            [this] { m_controller.SetListSelection(m_pList->SelectedRows()); });
+    connect(m_pList, &CVXDirListUI::ItemOpened, this,
+            [this](int row) { m_controller.OpenListItem(ListRef(row)); });
+    // The Delete key acts on the list's selection.
+    connect(m_pList, &CVXDirListUI::DeletePressed, this, [&c] {
+        c.RequestDelete({SpaceSource::List, true, 0});
+    });
+    connect(m_pList, &CVXDirListUI::RenamePressed, this, [&c] { c.RenameSelected(); });
+    connect(m_pList, &CVXDirListUI::MenuRequested, this,
+            [this](int row) { OpenMenu(m_pList, ListRef(row), row >= 0); });
+
+    connect(m_pAddress, &CVXDirAddressUI::FolderClicked, this, [&c](qint64 id) { c.OnAddressItemClick(id); });
+    connect(
+        m_pDrag, &CSpaceDrag::MoveRequested, this,
+        [&c](const SpaceItemRef& dragged, const SpaceDropTarget& target) { c.MoveItems(dragged, target); });
+
+    // Ctrl+F anywhere on the page goes to the search box.
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    find->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(find, &QShortcut::activated, this, &CUserSpaceView::FocusSearch);
+}
+
+void CUserSpaceView::FocusSearch()
+{
+    // What is there is selected, so typing replaces it.
+    m_form->SpaceSearchtext->setFocus(Qt::ShortcutFocusReason);
+    m_form->SpaceSearchtext->selectAll();
+}
+
+void CUserSpaceView::OnMenuEntry(CVXMenuWnd::Entry entry, const SpaceItemRef& item, bool onItem)
+{
+    // A menu acts on the item it was opened on; opened on the list's background, on the list.
+    const bool fromTree = item.source == SpaceSource::TreeItem;
+    switch (entry) {
+    case CVXMenuWnd::Delete:
+        m_controller.RequestDelete(fromTree || onItem ? item : SpaceItemRef{SpaceSource::List, true, 0});
+        break;
+    case CVXMenuWnd::NewFolder:
+        m_controller.NewFolder();
+        break;
+    case CVXMenuWnd::Rename:
+        m_controller.RequestRename(item);
+        break;
+    case CVXMenuWnd::Refresh:
+        if (fromTree)
+            m_controller.RefreshTree(item.i64Id);
+        else
+            m_controller.Refresh();
+        break;
+    default:
+        break;
     }
 }
 
@@ -240,20 +219,36 @@ void CUserSpaceView::StartSearch()
     m_controller.Search(text.toStdString());
 }
 
-void CUserSpaceView::OpenMenu(QWidget* owner, const SpaceItemRef& item, bool onItem)
+void CUserSpaceView::OpenMenu(QAbstractItemView* owner, const SpaceItemRef& item, bool onItem)
 {
-    m_menuRef = item;
-    m_bMenuOnItem = onItem;
     const SpaceEntry* shown = m_controller.Tree().SelectedEntry();
     const bool own = shown && shown->i64OwnId == m_controller.OwnUserId();
-    uint32_t flags = kMenuRefresh;
+    uint32_t flags = CVXMenuWnd::Refresh;
     if (own && !m_controller.List().IsSearch())
-        flags |= onItem ? (kMenuRename | kMenuDelete | kMenuNewFolder) : kMenuNewFolder;
+        flags |= onItem ? (CVXMenuWnd::Rename | CVXMenuWnd::Delete | CVXMenuWnd::NewFolder)
+                        : CVXMenuWnd::NewFolder;
     else if (own && onItem)
-        flags |= kMenuRename | kMenuDelete;
+        flags |= CVXMenuWnd::Rename | CVXMenuWnd::Delete;
     auto* menu = new CVXMenuWnd(flags, owner, kMenuWidth, m_pTexts);
     menu->setObjectName(QStringLiteral("VXDirListItemMenu"));
-    menu->ShowAt(QCursor::pos());
+    // Acted on after the menu's own event handling is over (a question box may follow).
+    connect(
+        menu, &CVXMenuWnd::EntryChosen, this,
+        [this, item, onItem](CVXMenuWnd::Entry entry) { OnMenuEntry(entry, item, onItem); },
+        Qt::QueuedConnection);
+    m_pMenu = menu;
+    menu->ShowAt(MenuPos(owner));
+}
+
+QPoint CUserSpaceView::MenuPos(QAbstractItemView* view)
+{
+    // At the pointer when it is over the view (a right click), else at the current row (the
+    // context-menu key, Shift+F10).
+    const QPoint cursor = QCursor::pos();
+    if (view->viewport()->rect().contains(view->viewport()->mapFromGlobal(cursor)))
+        return cursor;
+    const QRect r = view->visualRect(view->currentIndex());
+    return view->viewport()->mapToGlobal(r.isValid() ? r.center() : QPoint(0, 0));
 }
 
 void CUserSpaceView::StartEdit(const SpaceItemRef& item)
@@ -320,8 +315,17 @@ void CUserSpaceView::BeginRename(const SpaceItemRef& item)
 {
     // After the pending redraw, so the new row exists and has its place.
     SpaceChanged(0);
-    PostNotify(item.source == SpaceSource::TreeItem ? static_cast<QWidget*>(m_pTree) : m_pList,
-               QStringLiteral("firstpaint"), item.i64Id, item.bFolder ? 1 : 0);
+    // The item to edit travels with the call; a later rename started meanwhile cannot take its
+    // place.
+    QWidget* owner = item.source == SpaceSource::TreeItem ? static_cast<QWidget*>(m_pTree) : m_pList;
+    QMetaObject::invokeMethod(
+        owner,
+        [this, item] {
+            const bool tree = item.source == SpaceSource::TreeItem;
+            StartEdit(
+                {tree ? SpaceSource::TreeItem : SpaceSource::ListItem, tree || item.bFolder, item.i64Id});
+        },
+        Qt::QueuedConnection);
 }
 
 void CUserSpaceView::SetBusy(bool busy)

@@ -1,20 +1,23 @@
 #pragma once
 // Page 2 of the main window: the user's and the organisation's remote space — folder tree,
 // address bar, content list, the page's buttons, counts and search. The form
-// (UserSpaceView.ui) names the controls; every notification of the page's controls is handled
-// in Notify, by type and sender. The logic is CSpaceController's: this page shows its models
-// and forwards the user's events, and the controller calls back through ISpaceView.
+// (UserSpaceView.ui) names the controls; their signals are wired to the controller in Wire.
+// The logic is CSpaceController's: this page shows its models and forwards the user's events,
+// and the controller calls back through ISpaceView. By keyboard: arrows, Enter (open a folder),
+// Delete, F2 (rename), Ctrl+A, the context-menu key or Shift+F10 in the tree and the list, and
+// Ctrl+F (search) anywhere on the page.
 
 #include "space/SpaceController.h"
-#include "ui/Notify.h"
+#include "ui/VXMenuWnd.h"
 
-#include <QStringList>
+#include <QPointer>
 #include <QWidget>
+#include <memory>
 
+class QAbstractItemView;
 class QFrame;
 class QLineEdit;
 class QPushButton;
-#include <memory>
 
 namespace Ui {
 class UserSpaceView;
@@ -30,7 +33,7 @@ class CVXDirAddressUI;
 class CVXDirListUI;
 class CVXDirTreeUI;
 
-class CUserSpaceView : public QWidget, public INotifyUI, public ISpaceView
+class CUserSpaceView : public QWidget, public ISpaceView
 {
     Q_OBJECT
 
@@ -39,13 +42,12 @@ public:
     CUserSpaceView(CSpaceController& controller, const CLanguageTable* texts, QWidget* parent = nullptr);
     ~CUserSpaceView() override;
 
-    static QStringList RequiredControls();
-    const QStringList& MissingNames() const { return m_missing; }
-
     CVXDirTreeUI* Tree() const { return m_pTree; }
     CVXDirListUI* List() const { return m_pList; }
     CVXDirAddressUI* Address() const { return m_pAddress; }
     CSpaceDrag* Drag() const { return m_pDrag; }
+    // The pop-up menu while it is open.
+    CVXMenuWnd* PopupMenu() const { return m_pMenu; }
     // The last text shown to the user (message boxes are modeless and may be gone).
     const QString& LastMessage() const { return m_strLastMessage; }
     // The search box and its frame (the window gives them its focus look).
@@ -54,8 +56,8 @@ public:
     QPushButton* SearchButton() const;
     // Sign-out: the next user finds the box empty.
     void ClearSearchText();
-
-    void Notify(TNotifyUI& msg) override;
+    // Ctrl+F: the search box takes the focus with its text selected.
+    void FocusSearch();
 
     // ISpaceView
     void ShowMessage(const std::string& text) override;
@@ -65,7 +67,7 @@ public:
     void SetBusy(bool busy) override;
 
 signals:
-    // "AddFileBtn": the window opens its add-file dialog.
+    // "AddFileBtn" clicked: the window opens its add-file dialog.
     void AddFilesRequested();
     // The search found nothing: key is what was searched; empty when the banner goes.
     void SearchBannerChanged(const QString& key);
@@ -76,9 +78,11 @@ protected:
 private:
     void ApplyPending();
     void ApplyButtons();
-    void OpenMenu(QWidget* owner, const SpaceItemRef& item, bool onItem);
+    void Wire();
+    void OpenMenu(QAbstractItemView* owner, const SpaceItemRef& item, bool onItem);
+    static QPoint MenuPos(QAbstractItemView* view);
+    void OnMenuEntry(CVXMenuWnd::Entry entry, const SpaceItemRef& item, bool onItem);
     void StartEdit(const SpaceItemRef& item);
-    void OnClick(const QString& name, QWidget* sender);
     void StartSearch();
     SpaceItemRef ListRef(int row) const;
     QString Text(int number, const char* fallback) const;
@@ -86,7 +90,6 @@ private:
     CSpaceController& m_controller;
     const CLanguageTable* m_pTexts;
     std::unique_ptr<Ui::UserSpaceView> m_form;
-    QStringList m_missing;
     CVXDirTreeUI* m_pTree = nullptr;
     CVXDirListUI* m_pList = nullptr;
     CVXDirAddressUI* m_pAddress = nullptr;
@@ -96,8 +99,7 @@ private:
 
     unsigned m_uPending = 0;
     bool m_bApplyQueued = false;
-    SpaceItemRef m_menuRef;
-    bool m_bMenuOnItem = false;
+    QPointer<CVXMenuWnd> m_pMenu;
     QString m_strLastMessage;
     QString m_strBanner;
     int m_nTreeWidth = 300; // the tree's width when the page is wide enough

@@ -9,7 +9,8 @@ CVXAddressItemUI::CVXAddressItemUI(int64_t folderId, const QString& name, QWidge
     setCursor(Qt::PointingHandCursor);
     setToolButtonStyle(Qt::ToolButtonTextOnly);
     setText(IsOverflow() ? QStringLiteral("«") : name + QStringLiteral("  ›"));
-    setToolTip(IsOverflow() ? QString() : name);
+    setToolTip(IsOverflow() ? QStringLiteral("上层文件夹") : name);
+    setAccessibleName(IsOverflow() ? QStringLiteral("上层文件夹") : name);
     setObjectName(IsOverflow() ? QStringLiteral("addressOverflow") : QStringLiteral("addressItem"));
 }
 

@@ -1,7 +1,6 @@
 #include "ui/space/VXDirAddressUI.h"
 
 #include "space/SpaceAddress.h"
-#include "ui/Notify.h"
 #include "ui/space/VXAddressItemUI.h"
 
 #include <QFontMetrics>
@@ -28,8 +27,7 @@ void CVXDirAddressUI::SetPath(const std::vector<std::pair<int64_t, QString>>& fo
     m_items.clear();
     for (const auto& [id, name] : folders) {
         auto* item = new CVXAddressItemUI(id, name, this);
-        connect(item, &QToolButton::clicked, this,
-                [this, id = id] { SendNotify(this, QStringLiteral("addressItemclick"), id); });
+        connect(item, &QToolButton::clicked, this, [this, id = id] { emit FolderClicked(id); });
         m_items.push_back(item);
     }
     if (!m_items.isEmpty())
@@ -79,8 +77,7 @@ void CVXDirAddressUI::ShowOverflowMenu()
     QMenu menu(this);
     for (int i = m_nFirstShown - 1; i >= 0; --i) {
         const int64_t id = m_items[i]->FolderId();
-        menu.addAction(m_items[i]->FolderName(),
-                       [this, id] { SendNotify(this, QStringLiteral("addressItemclick"), id); });
+        menu.addAction(m_items[i]->FolderName(), this, [this, id] { emit FolderClicked(id); });
     }
     menu.exec(m_pOverflow->mapToGlobal(QPoint(0, m_pOverflow->height())));
 }
@@ -98,7 +95,7 @@ QSize CVXDirAddressUI::minimumSizeHint() const
 void CVXDirAddressUI::resizeEvent(QResizeEvent* e)
 {
     QWidget::resizeEvent(e);
-    SendNotify(this, QStringLiteral("addressSizechanged"));
+    LayoutItems();
 }
 
 } // namespace vx

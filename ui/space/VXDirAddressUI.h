@@ -3,7 +3,8 @@
 // down to the shown one, preceded by the overflow item. Items are laid out from the last one
 // backwards while they fit in the bar's width less 35 pixels; the ones before are hidden and
 // the overflow item, which then lists them, is shown. The last item is always shown.
-// Notifications: "addressItemclick" (wParam folder id) and "addressSizechanged".
+// FolderClicked when an item (or an entry of the overflow item's menu) is chosen; a new width
+// lays the items out again.
 
 #include <QList>
 #include <QWidget>
@@ -38,6 +39,9 @@ public:
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+
+signals:
+    void FolderClicked(qint64 folderId);
 
 protected:
     void resizeEvent(QResizeEvent* e) override;

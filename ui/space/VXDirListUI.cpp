@@ -1,7 +1,6 @@
 #include "ui/space/VXDirListUI.h"
 
 #include "space/SpaceList.h"
-#include "ui/Notify.h"
 #include "ui/space/SpaceListDelegate.h"
 #include "ui/space/SpaceListModel.h"
 
@@ -23,6 +22,7 @@ CVXDirListUI::CVXDirListUI(QWidget* parent) : QListView(parent)
     setDragEnabled(true);
     setItemDelegate(new CSpaceListDelegate(this));
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setAccessibleName(QStringLiteral("文件夹内容"));
 }
 
 void CVXDirListUI::SetMultiSelect(bool on)
@@ -87,18 +87,39 @@ QRect CVXDirListUI::NameRectOf(int row) const
 
 void CVXDirListUI::keyPressEvent(QKeyEvent* e)
 {
-    if (e->key() == Qt::Key_Delete && !SelectedRows().empty()) {
-        SendNotify(this, QStringLiteral("delete"), 0, kDeleteKey);
+    const bool plain = e->modifiers() == Qt::NoModifier || e->modifiers() == Qt::KeypadModifier;
+    if (plain && e->key() == Qt::Key_Delete) {
+        if (!SelectedRows().empty())
+            emit DeletePressed();
+        return;
+    }
+    if (plain && e->key() == Qt::Key_F2) {
+        emit RenamePressed();
+        return;
+    }
+    if (plain && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) {
+        if (currentIndex().isValid())
+            emit ItemOpened(currentIndex().row());
+        return;
+    }
+    if (e->key() == Qt::Key_F10 && e->modifiers() == Qt::ShiftModifier) {
+        emit MenuRequested(KeyboardMenuRow());
         return;
     }
     QListView::keyPressEvent(e);
+}
+
+int CVXDirListUI::KeyboardMenuRow() const
+{
+    const QModelIndex current = currentIndex();
+    return current.isValid() && selectionModel()->isSelected(current) ? current.row() : -1;
 }
 
 void CVXDirListUI::mouseDoubleClickEvent(QMouseEvent* e)
 {
     const int row = RowAt(e->position().toPoint());
     if (e->button() == Qt::LeftButton && row >= 0) {
-        SendNotify(this, QStringLiteral("itemdbclick"), row);
+        emit ItemOpened(row);
         return;
     }
     QListView::mouseDoubleClickEvent(e);
@@ -106,14 +127,18 @@ void CVXDirListUI::mouseDoubleClickEvent(QMouseEvent* e)
 
 void CVXDirListUI::contextMenuEvent(QContextMenuEvent* e)
 {
-    SendNotify(this, QStringLiteral("menu"), RowAt(viewport()->mapFrom(this, e->pos())));
+    // By keyboard the menu is for the current row when it is selected, by mouse for the row
+    // under the pointer.
+    emit MenuRequested(e->reason() == QContextMenuEvent::Keyboard
+                           ? KeyboardMenuRow()
+                           : RowAt(viewport()->mapFrom(this, e->pos())));
 }
 
 void CVXDirListUI::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
 {
     QListView::selectionChanged(selected, deselected);
     if (!m_bSyncing)
-        SendNotify(this, QStringLiteral("selectchanged"));
+        emit SelectionEdited();
 }
 
 } // namespace vx

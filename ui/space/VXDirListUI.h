@@ -1,9 +1,10 @@
 #pragma once
 // The content list of the space page (class name "VXDirListUI"), model/view with one painted
-// row per entry. Notifications to the page: "selectchanged" when the user changes the
-// selection, "itemdbclick" (wParam row) on a double click, "delete" on the Delete key with a
-// selection (lParam kDeleteKey), and "menu" (wParam row or -1) on a right click. The look is set through the
-// properties below (a form may set them).
+// row per entry. Its signals: SelectionEdited when the user changes the selection (mouse,
+// arrows, Ctrl+A), ItemOpened on a double click or Enter on the current row, DeletePressed on
+// the Delete key with a selection, RenamePressed on F2, and MenuRequested on a right click, the
+// context-menu key or Shift+F10 (the row under the pointer, or the current row by keyboard; -1
+// for none). The look is set through the properties below (a form may set them).
 
 #include <QColor>
 #include <QListView>
@@ -26,8 +27,6 @@ class CVXDirListUI : public QListView
 
 public:
     static constexpr const char* kClassName = "VXDirListUI";
-    // lParam of a "delete" raised by the Delete key (a menu's "delete" carries 0).
-    static constexpr int64_t kDeleteKey = 1;
 
     explicit CVXDirListUI(QWidget* parent = nullptr);
 
@@ -56,6 +55,13 @@ public:
     bool MultiSelect() const { return selectionMode() == QAbstractItemView::ExtendedSelection; }
     void SetMultiSelect(bool on);
 
+signals:
+    void SelectionEdited();
+    void ItemOpened(int row);
+    void DeletePressed();
+    void RenamePressed();
+    void MenuRequested(int row);
+
 protected:
     void keyPressEvent(QKeyEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
@@ -64,6 +70,9 @@ protected:
     void startDrag(Qt::DropActions) override {} // the page drags by itself
 
 private:
+    // The row a menu opened by keyboard is for: the current row when selected, else -1.
+    int KeyboardMenuRow() const;
+
     CSpaceListModel* m_pModel = nullptr;
     bool m_bSyncing = false;
     QColor m_textColor{0x33, 0x33, 0x33};

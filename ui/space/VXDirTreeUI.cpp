@@ -1,11 +1,11 @@
 #include "ui/space/VXDirTreeUI.h"
 
 #include "space/SpaceTree.h"
-#include "ui/Notify.h"
 #include "ui/space/SpaceTreeModel.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QResizeEvent>
 
@@ -24,6 +24,7 @@ CVXDirTreeUI::CVXDirTreeUI(QWidget* parent) : QTreeView(parent)
     header()->setStretchLastSection(false);
     header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setAccessibleName(QStringLiteral("文件夹"));
     connect(this, &QTreeView::expanded, this, [this](const QModelIndex& i) { OnExpanded(i, true); });
     connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& i) { OnExpanded(i, false); });
 }
@@ -82,7 +83,7 @@ void CVXDirTreeUI::mousePressEvent(QMouseEvent* e)
         e->button() == Qt::LeftButton && at.isValid() && CSpaceTreeModel::IdOf(at) == SelectedId();
     QTreeView::mousePressEvent(e);
     if (again)
-        SendNotify(this, QStringLiteral("reClick"), CSpaceTreeModel::IdOf(at));
+        emit ReClicked(CSpaceTreeModel::IdOf(at));
 }
 
 void CVXDirTreeUI::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
@@ -90,14 +91,36 @@ void CVXDirTreeUI::selectionChanged(const QItemSelection& selected, const QItemS
     QTreeView::selectionChanged(selected, deselected);
     if (m_bSyncing || selected.indexes().isEmpty())
         return;
-    SendNotify(this, QStringLiteral("itemselect"), CSpaceTreeModel::IdOf(selected.indexes().first()));
+    emit ItemSelected(CSpaceTreeModel::IdOf(selected.indexes().first()));
+}
+
+void CVXDirTreeUI::keyPressEvent(QKeyEvent* e)
+{
+    const int64_t current = CSpaceTreeModel::IdOf(currentIndex());
+    const bool plain = e->modifiers() == Qt::NoModifier;
+    if (current > 0 && plain && e->key() == Qt::Key_F2) {
+        emit RenameRequested(current);
+        return;
+    }
+    if (current > 0 && plain && e->key() == Qt::Key_Delete) {
+        emit DeleteRequested(current);
+        return;
+    }
+    if (e->key() == Qt::Key_F10 && e->modifiers() == Qt::ShiftModifier) {
+        if (current > 0)
+            emit MenuRequested(current);
+        return;
+    }
+    QTreeView::keyPressEvent(e);
 }
 
 void CVXDirTreeUI::contextMenuEvent(QContextMenuEvent* e)
 {
-    const int64_t id = IdAt(viewport()->mapFrom(this, e->pos()));
+    // By keyboard the menu is for the current folder, by mouse for the one under the pointer.
+    const int64_t id = e->reason() == QContextMenuEvent::Keyboard ? CSpaceTreeModel::IdOf(currentIndex())
+                                                                  : IdAt(viewport()->mapFrom(this, e->pos()));
     if (id > 0)
-        SendNotify(this, QStringLiteral("menu"), id);
+        emit MenuRequested(id);
 }
 
 void CVXDirTreeUI::resizeEvent(QResizeEvent* e)
@@ -114,9 +137,9 @@ void CVXDirTreeUI::OnExpanded(const QModelIndex& index, bool expanded)
         return;
     const int64_t id = CSpaceTreeModel::IdOf(index);
     if (expanded && !index.data(CSpaceTreeModel::LoadedRole).toBool())
-        SendNotify(this, QStringLiteral("refresh"), id, 1);
+        emit LoadRequested(id);
     else
-        SendNotify(this, QStringLiteral("itemexpand"), id, expanded ? 1 : 0);
+        emit ItemExpanded(id, expanded);
 }
 
 } // namespace vx

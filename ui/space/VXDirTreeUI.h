@@ -1,10 +1,11 @@
 #pragma once
-// The folder tree of the space page (class name "VXDirTreeUI"). Notifications to the page:
-// "itemselect" (wParam folder id) when the user selects a folder, "reClick" when the selected
-// folder is clicked again, "refresh" (wParam id, lParam 1) when a folder whose children were
-// never read is expanded, "itemexpand" (wParam id, lParam 1/0) for other expansions, and
-// "menu" (wParam id) on a right click. Selections and expansions the page makes itself
-// (SyncFrom) raise nothing.
+// The folder tree of the space page (class name "VXDirTreeUI"). Its signals: ItemSelected when
+// the user selects a folder (by mouse or arrow keys), ReClicked when the selected folder is
+// clicked again, LoadRequested when a folder whose children were never read is expanded,
+// ItemExpanded for other expansions, MenuRequested on a right click, the context-menu key or
+// Shift+F10 (the folder under the pointer, or the current one by keyboard), RenameRequested on
+// F2 and DeleteRequested on Delete (the current folder). Selections and expansions the page
+// makes itself (SyncFrom) raise nothing.
 
 #include <QTreeView>
 #include <cstdint>
@@ -34,7 +35,17 @@ public:
     // Where a folder's row is, in viewport coordinates (empty when it is not visible).
     QRect RectOf(int64_t folderId) const;
 
+signals:
+    void ItemSelected(qint64 folderId);
+    void ReClicked(qint64 folderId);
+    void LoadRequested(qint64 folderId);
+    void ItemExpanded(qint64 folderId, bool expanded);
+    void MenuRequested(qint64 folderId);
+    void RenameRequested(qint64 folderId);
+    void DeleteRequested(qint64 folderId);
+
 protected:
+    void keyPressEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
     void contextMenuEvent(QContextMenuEvent* e) override;

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
@@ -51,6 +52,15 @@ inline QString SaveScreenshot(QWidget* w, const QString& name)
 // A real mouse click on the named button below root (fails the test when it is missing).
 inline bool ClickControl(QWidget* root, const QString& name, Qt::MouseButton button = Qt::LeftButton)
 {
+    // A menu's entries are actions, named like controls: clicked where the menu shows them.
+    if (auto* menu = qobject_cast<QMenu*>(root)) {
+        for (QAction* a : menu->actions())
+            if (a->objectName() == name) {
+                QTest::mouseClick(menu, button, Qt::NoModifier, menu->actionGeometry(a).center());
+                return true;
+            }
+        return false;
+    }
     QWidget* w = root ? root->findChild<QWidget*>(name) : nullptr;
     if (!w)
         return false;

@@ -1,14 +1,14 @@
-// The pop-up menu (entries per flag set, order, texts, size, the click's notification) and the
-// in-place rename edit (110 code points with Chinese text, forbidden characters typed, pasted
-// or set otherwise, keep-extension for compound extensions, Escape).
+// The pop-up menu (entries per flag set, order, texts, size, the chosen entry by mouse and by
+// keyboard) and the in-place rename edit (110 code points with Chinese text, forbidden
+// characters typed, pasted or set otherwise, keep-extension for compound extensions, Escape).
 
-#include "Recorder.h"
 #include "TestRegistry.h"
 #include "app/LanguageTable.h"
 #include "common/UiTestUtil.h"
 #include "ui/VXEditWnd.h"
 #include "ui/VXMenuWnd.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
@@ -17,7 +17,6 @@
 #include <QTest>
 
 using namespace vx;
-using vx::test::CNotifyRecorder;
 
 namespace {
 
@@ -46,6 +45,8 @@ struct EditFixture
     {
         row->setText(name);
         edit = CVXEditWnd::Start(row, QRect(), QString(), nullptr, keepExt);
+        QObject::connect(edit, &CVXEditWnd::Committed, &window,
+                         [this](const QString& name) { reported << name; });
         return edit;
     }
     // Clears the shown text with Backspace, as a user would.
@@ -55,18 +56,26 @@ struct EditFixture
         while (!edit->text().isEmpty())
             QTest::keyClick(edit, Qt::Key_Backspace);
     }
-    QStringList Reported()
-    {
-        QCoreApplication::processEvents(); // the report is posted
-        QStringList r;
-        for (const TNotifyUI& m : window.messages)
-            if (m.sType == QLatin1String("editnewtext") && m.senderName == QLatin1String("fileRow"))
-                r << m.strData;
-        return r;
-    }
-    CNotifyRecorder window;
+    QStringList Reported() const { return reported; }
+    QWidget window;
     QLabel* row = nullptr;
     QPointer<CVXEditWnd> edit;
+    QStringList reported;
+};
+
+// The entry a menu reports: the entries in the order they were chosen, and whether the menu
+// was still visible when it told.
+struct MenuWatch
+{
+    explicit MenuWatch(CVXMenuWnd* menu)
+    {
+        QObject::connect(menu, &CVXMenuWnd::EntryChosen, menu, [this, menu](CVXMenuWnd::Entry e) {
+            chosen << CVXMenuWnd::EntryName(e);
+            visibleWhenChosen = visibleWhenChosen || menu->isVisible();
+        });
+    }
+    QStringList chosen;
+    bool visibleWhenChosen = false;
 };
 
 } // namespace
@@ -86,22 +95,27 @@ private slots:
                  QStringList({QStringLiteral("trayshow"), QStringLiteral("exit")}));
         QVERIFY(CVXMenuWnd::EntryNames(0).isEmpty());
 
-        CNotifyRecorder owner;
+        QWidget owner;
         owner.show();
         auto* menu = new CVXMenuWnd(0x302, &owner, 100, &Texts());
         menu->ShowAt(owner.mapToGlobal(QPoint(20, 20)));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
         QCOMPARE(menu->height(), 3 * 25 + 2);
         QCOMPARE(menu->width(), 100);
-        const char* names[] = {"delete", "coursedetail", "coursefilepath"};
+        const CVXMenuWnd::Entry entries[] = {CVXMenuWnd::Delete, CVXMenuWnd::CourseDetail,
+                                             CVXMenuWnd::CourseFilePath};
         const int texts[] = {1021, 16, 17};
         int lastY = -1;
         for (int i = 0; i < 3; ++i) {
-            auto* b = menu->findChild<QPushButton*>(QString::fromLatin1(names[i]));
-            QVERIFY2(b, names[i]);
-            QCOMPARE(b->text(), QString::fromStdString(Texts().GetText(texts[i])));
-            QVERIFY(b->y() > lastY);
-            lastY = b->y();
+            QAction* a = menu->ActionOf(entries[i]);
+            QVERIFY2(a, qPrintable(CVXMenuWnd::EntryName(entries[i])));
+            QCOMPARE(a->objectName(), CVXMenuWnd::EntryName(entries[i]));
+            QCOMPARE(a->text(), QString::fromStdString(Texts().GetText(texts[i])));
+            QCOMPARE(menu->actionGeometry(a).height(), 25);
+            QVERIFY(menu->actionGeometry(a).y() > lastY);
+            lastY = menu->actionGeometry(a).y();
         }
+        QVERIFY(!menu->ActionOf(CVXMenuWnd::Rename));
         VX_SCREENSHOT(menu, "menu-0x302");
         delete menu;
 
@@ -110,28 +124,59 @@ private slots:
         QVERIFY(empty.Entries().isEmpty());
     }
 
-    void menuClickNotifiesTheOwnerLaterAndCloses()
+    void menuReportsTheChosenEntryOnceAfterClosingByMouseAndByKeys()
     {
-        CNotifyRecorder window;
+        QWidget window;
         auto* owner = new QPushButton(&window);
         owner->setObjectName(QStringLiteral("CaptionBar"));
         window.show();
         QPointer<CVXMenuWnd> menu = new CVXMenuWnd(0x030, owner, 90, &Texts());
+        MenuWatch watch(menu);
         menu->ShowAt(window.mapToGlobal(QPoint(10, 10)));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
         VX_SCREENSHOT(menu.data(), "menu-tray");
-        test::ClickControl(menu, QStringLiteral("exit"));
-        QCOMPARE(window.Count(QStringLiteral("exit")), 0); // asynchronous
-        QTRY_COMPARE(window.Count(QStringLiteral("exit")), 1);
-        QCOMPARE(window.messages.back().senderName, QStringLiteral("CaptionBar"));
+        QVERIFY(test::ClickControl(menu, QStringLiteral("exit")));
+        QCOMPARE(watch.chosen, QStringList({QStringLiteral("exit")}));
+        QVERIFY(!watch.visibleWhenChosen);
+        // A second trigger of the closing menu reports nothing more.
+        if (menu)
+            menu->ActionOf(CVXMenuWnd::TrayShow)->trigger();
+        QCOMPARE(watch.chosen.size(), qsizetype(1));
         QTRY_VERIFY(!menu); // closed and deleted
 
-        // An owner that is gone before the notification arrives gets nothing (and nothing crashes).
+        // By keys: Down to the second entry, Enter chooses it.
         menu = new CVXMenuWnd(0x030, owner, 90, &Texts());
-        menu->show();
-        test::ClickControl(menu, QStringLiteral("trayshow"));
+        MenuWatch keys(menu);
+        menu->ShowAt(window.mapToGlobal(QPoint(10, 10)));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Down);
+        QCOMPARE(menu->activeAction(), menu->ActionOf(CVXMenuWnd::Exit));
+        QTest::keyClick(menu, Qt::Key_Return);
+        QCOMPARE(keys.chosen, QStringList({QStringLiteral("exit")}));
+        QTRY_VERIFY(!menu);
+
+        // Escape closes it without a choice.
+        menu = new CVXMenuWnd(0x030, owner, 90, &Texts());
+        MenuWatch none(menu);
+        menu->ShowAt(window.mapToGlobal(QPoint(10, 10)));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QTest::keyClick(menu, Qt::Key_Escape);
+        QTRY_VERIFY(!menu);
+        QVERIFY(none.chosen.isEmpty());
+
+        // A receiver connected as the windows connect (queued, to the owner) hears nothing when
+        // the owner is gone before the choice arrives, and nothing crashes.
+        menu = new CVXMenuWnd(0x030, owner, 90, &Texts());
+        int heard = 0;
+        connect(
+            menu, &CVXMenuWnd::EntryChosen, owner, [&heard] { ++heard; }, Qt::QueuedConnection);
+        menu->ShowAt(window.mapToGlobal(QPoint(10, 10)));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QVERIFY(test::ClickControl(menu, QStringLiteral("trayshow")));
         delete owner;
         QTest::qWait(20);
-        QCOMPARE(window.Count(QStringLiteral("trayshow")), 0);
+        QCOMPARE(heard, 0);
     }
 
     void renameReportsTrimmedNewNameAndNothingWhenUnchanged()

@@ -1,6 +1,6 @@
-// The space page under QTest (offscreen) against the simulator: its form contract, a deep
-// tree with Chinese names (screenshots), dragging with real mouse events onto valid and
-// invalid targets, the address bar at a narrow width, renaming in place and deleting.
+// The space page under QTest (offscreen) against the simulator: a deep tree with Chinese names
+// (screenshots), dragging with real mouse events onto valid and invalid targets, the address bar
+// at a narrow width, renaming in place and deleting, the menus, and the page by keyboard alone.
 
 // Mouse events go through the window, as the platform delivers them: a press grabs the mouse
 // for the pressed widget, so the moves of a drag reach it wherever the pointer is.
@@ -24,7 +24,10 @@
 #include "ui/space/VXDirTreeUI.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -116,6 +119,39 @@ private:
         CVXDirListUI* list = m_page->List();
         return list->visualRect(list->model()->index(Row(name), 0)).center();
     }
+    // Presses Delete in w and answers the question box with the button named; returns the
+    // question once everything it started is done.
+    QString DeleteByKey(QWidget* w, const char* button)
+    {
+        QString question;
+        vx::test::WhenModal([&question, button](QWidget* box) {
+            question = box->findChild<QLabel*>(QStringLiteral("infor"))->text();
+            vx::test::ClickControl(box, QString::fromLatin1(button));
+        });
+        QTest::keyClick(w, Qt::Key_Delete);
+        return Settle() ? question : QStringLiteral("(still busy)");
+    }
+    // The rename edit the page opened.
+    CVXEditWnd* WaitForEdit()
+    {
+        CVXEditWnd* edit = nullptr;
+        return QTest::qWaitFor([&] { return (edit = m_page->findChild<CVXEditWnd*>()) != nullptr; }, 5000)
+                   ? edit
+                   : nullptr;
+    }
+    // Moves the list's current row to the named one with Home and Down, as a user would.
+    bool SelectByKeys(const QString& name)
+    {
+        CVXDirListUI* list = m_page->List();
+        const int want = Row(name);
+        if (want < 0)
+            return false;
+        QTest::keyClick(list, Qt::Key_Home);
+        for (int i = 0; i < want; ++i)
+            QTest::keyClick(list, Qt::Key_Down);
+        return Settle() && list->currentIndex().row() == want &&
+               list->SelectedRows() == std::vector<int>{want};
+    }
     bool ShowFolder(int64_t id)
     {
         m_ctl->OnTreeItemSelect(id);
@@ -179,8 +215,6 @@ private slots:
         m_ctl.reset();
         m_bridge.reset();
     }
-
-    void formContract() { VX_VERIFY_FORM_CONTRACT(m_page.get(), CUserSpaceView::RequiredControls()); }
 
     void deepTreeScreenshots()
     {
@@ -305,8 +339,8 @@ private slots:
         QTest::mouseClick(m_page->findChild<QPushButton*>(QStringLiteral("SpaceCreatedirbtn")),
                           Qt::LeftButton);
         QVERIFY(Settle());
-        CVXEditWnd* edit = nullptr;
-        QVERIFY(QTest::qWaitFor([&] { return (edit = m_page->findChild<CVXEditWnd*>()) != nullptr; }, 5000));
+        CVXEditWnd* edit = WaitForEdit();
+        QVERIFY(edit);
         QCOMPARE(edit->text(), QStringLiteral("新建文件夹"));
         edit->selectAll();
         QTest::keyClicks(edit, QStringLiteral("home?work"));
@@ -320,13 +354,7 @@ private slots:
         CVXDirListUI* list = m_page->List();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
                           RowCenter(QStringLiteral("homework")));
-        QString question;
-        vx::test::WhenModal([&question](QWidget* box) {
-            question = box->findChild<QLabel*>(QStringLiteral("infor"))->text();
-            vx::test::ClickControl(box, QStringLiteral("okbtn"));
-        });
-        QTest::keyClick(list, Qt::Key_Delete);
-        QVERIFY(Settle());
+        const QString question = DeleteByKey(list, "okbtn");
         QVERIFY(question.endsWith(QStringLiteral("homework")));
         QVERIFY(!Holds(ServerList(m_root), "homework"));
         QCOMPARE(Row(QStringLiteral("homework")), -1);
@@ -379,13 +407,7 @@ private slots:
         menu->close();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
                           RowCenter(QStringLiteral("Lessons")));
-        QString question;
-        vx::test::WhenModal([&question](QWidget* box) {
-            question = box->findChild<QLabel*>(QStringLiteral("infor"))->text();
-            vx::test::ClickControl(box, QStringLiteral("cancelbtn"));
-        });
-        QTest::keyClick(list, Qt::Key_Delete);
-        QVERIFY(Settle());
+        const QString question = DeleteByKey(list, "cancelbtn");
         QVERIFY2(question.endsWith(QStringLiteral("Lessons")), qPrintable(question));
         QVERIFY(Holds(ServerList(m_root), "Lessons"));
         QVERIFY(Holds(ServerList(m_root), "Archive"));
@@ -462,8 +484,8 @@ private slots:
         QTest::mouseClick(m_page->findChild<QPushButton*>(QStringLiteral("SpaceCreatedirbtn")),
                           Qt::LeftButton);
         QVERIFY(Settle());
-        CVXEditWnd* edit = nullptr;
-        QVERIFY(QTest::qWaitFor([&] { return (edit = m_page->findChild<CVXEditWnd*>()) != nullptr; }, 5000));
+        CVXEditWnd* edit = WaitForEdit();
+        QVERIFY(edit);
         QTest::keyClick(edit, Qt::Key_Escape);
         QVERIFY(Settle());
         QCOMPARE(list->SelectedRows(), std::vector<int>{Row(QStringLiteral("新建文件夹"))});
@@ -490,8 +512,8 @@ private slots:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
                           RowCenter(QStringLiteral("第三周")));
         QTest::mouseClick(m_page->findChild<QPushButton*>(QStringLiteral("SpaceRenamebtn")), Qt::LeftButton);
-        CVXEditWnd* edit = nullptr;
-        QVERIFY(QTest::qWaitFor([&] { return (edit = m_page->findChild<CVXEditWnd*>()) != nullptr; }, 5000));
+        CVXEditWnd* edit = WaitForEdit();
+        QVERIFY(edit);
         QCOMPARE(edit->text(), QStringLiteral("第三周"));
         edit->selectAll();
         vx::test::TypeText(edit, QStringLiteral("第三周 作业"));
@@ -514,12 +536,182 @@ private slots:
         QVERIFY(Row(QStringLiteral("第三周 作业")) >= 0);
         QVERIFY(Row(QStringLiteral("新建文件夹")) >= 0);
     }
+
+    // Keyboard alone: arrows, Enter, F2, Delete, Ctrl+A, the menu keys and Ctrl+F.
+    void theListByKeyboardSelectsOpensRenamesAndDeletes()
+    {
+        m_page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_page.get()));
+        QVERIFY(MakeDir(m_root, QStringLiteral("键盘文件夹")) > 0);
+        QVERIFY(ShowFolder(m_root));
+        CVXDirListUI* list = m_page->List();
+        list->setFocus();
+        QTRY_VERIFY(list->hasFocus());
+
+        // Ctrl+A selects every row; the controller follows, and rename needs exactly one.
+        QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+        QVERIFY(Settle());
+        const size_t rows = m_ctl->List().Count();
+        QVERIFY(rows > 2);
+        QCOMPARE(list->SelectedRows().size(), rows);
+        for (const SpaceListRow& r : m_ctl->List().Rows())
+            QVERIFY(r.bSelected);
+        QVERIFY(!m_page->findChild<QPushButton*>(QStringLiteral("SpaceRenamebtn"))->isEnabled());
+
+        // Arrows move the selection to one row.
+        QVERIFY(SelectByKeys(QStringLiteral("键盘文件夹")));
+        QCOMPARE(list->SelectedRows(), std::vector<int>{Row(QStringLiteral("键盘文件夹"))});
+
+        // F2 opens the name editor over it; typing and Enter rename it on the server.
+        QTest::keyClick(list, Qt::Key_F2);
+        CVXEditWnd* edit = WaitForEdit();
+        QVERIFY(edit);
+        QCOMPARE(edit->text(), QStringLiteral("键盘文件夹"));
+        edit->selectAll();
+        vx::test::TypeText(edit, QStringLiteral("键盘改名"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(Settle());
+        QVERIFY(Holds(ServerList(m_root), "键盘改名"));
+        QVERIFY(!Holds(ServerList(m_root), "键盘文件夹"));
+
+        // Enter opens the selected folder (and selects it in the tree).
+        list->setFocus();
+        QVERIFY(SelectByKeys(QStringLiteral("键盘改名")));
+        const int64_t renamed = m_ctl->List().Rows()[Row(QStringLiteral("键盘改名"))].entry.i64Id;
+        QTest::keyClick(list, Qt::Key_Return);
+        QVERIFY(Settle());
+        QCOMPARE(m_ctl->List().DirId(), renamed);
+        QCOMPARE(m_page->Tree()->SelectedId(), renamed);
+
+        // Back at the root: Delete asks about the selected folder, and OK deletes it.
+        QVERIFY(ShowFolder(m_root));
+        list->setFocus();
+        QVERIFY(SelectByKeys(QStringLiteral("键盘改名")));
+        const QString question = DeleteByKey(list, "okbtn");
+        QVERIFY2(question.endsWith(QStringLiteral("键盘改名")), qPrintable(question));
+        QVERIFY(!Holds(ServerList(m_root), "键盘改名"));
+    }
+
+    void menuKeysOpenTheMenuOfTheCurrentItemAndItsEntriesWorkByKeys()
+    {
+        m_page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_page.get()));
+        QVERIFY(ShowFolder(m_root));
+        CVXDirListUI* list = m_page->List();
+        list->setFocus();
+        QVERIFY(SelectByKeys(QStringLiteral("Archive")));
+
+        // Shift+F10 opens the row's menu; Down and Enter choose its first entry, rename.
+        QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+        QPointer<CVXMenuWnd> menu = m_page->PopupMenu();
+        QVERIFY(menu);
+        QTRY_VERIFY(menu->isVisible());
+        QCOMPARE(menu->Entries(), (QStringList{"rename", "delete", "newfolder", "refresh"}));
+        QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Return);
+        CVXEditWnd* edit = WaitForEdit();
+        QVERIFY(edit);
+        QCOMPARE(edit->text(), QStringLiteral("Archive"));
+        QTest::keyClick(edit, Qt::Key_Escape);
+        QVERIFY(Settle());
+        QVERIFY(Holds(ServerList(m_root), "Archive"));
+        QTRY_VERIFY(!menu);
+
+        // The context-menu key, as the platform delivers it: the menu of the current row;
+        // Escape closes it without acting.
+        list->setFocus();
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5), list->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(list, &key);
+        menu = m_page->PopupMenu();
+        QVERIFY(menu);
+        QCOMPARE(menu->Entries(), (QStringList{"rename", "delete", "newfolder", "refresh"}));
+        QTest::keyClick(menu, Qt::Key_Escape);
+        QTRY_VERIFY(!menu);
+        QVERIFY(!m_page->findChild<CVXEditWnd*>());
+
+        // The tree: F2 renames its current folder, Delete asks about it, Shift+F10 opens its menu.
+        CVXDirTreeUI* tree = m_page->Tree();
+        m_page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_page.get()));
+        tree->setFocus();
+        QTRY_VERIFY(tree->hasFocus());
+        const int64_t archive = m_ctl->List().Rows()[Row(QStringLiteral("Archive"))].entry.i64Id;
+        m_ctl->SelectTreeItem(archive);
+        QVERIFY(Settle());
+        QCOMPARE(tree->SelectedId(), archive);
+        QTest::keyClick(tree, Qt::Key_F2);
+        QVERIFY((edit = WaitForEdit()) != nullptr);
+        QCOMPARE(edit->text(), QStringLiteral("Archive"));
+        QTest::keyClick(edit, Qt::Key_Escape);
+        QVERIFY(Settle());
+        tree->setFocus();
+        const QString question = DeleteByKey(tree, "cancelbtn");
+        QVERIFY2(question.endsWith(QStringLiteral("Archive")), qPrintable(question));
+        QVERIFY(Holds(ServerList(m_root), "Archive"));
+        QTest::keyClick(tree, Qt::Key_F10, Qt::ShiftModifier);
+        menu = m_page->PopupMenu();
+        QVERIFY(menu);
+        QVERIFY(menu->Entries().contains(QStringLiteral("refresh")));
+        QTest::keyClick(menu, Qt::Key_Escape);
+        QTRY_VERIFY(!menu);
+
+        // Arrows in the tree show the folder they land on.
+        tree->setFocus();
+        const int64_t before = tree->SelectedId();
+        QTest::keyClick(tree, Qt::Key_Up);
+        QVERIFY(Settle());
+        QVERIFY(tree->SelectedId() != before);
+        QCOMPARE(m_ctl->List().DirId(), tree->SelectedId());
+    }
+
+    void ctrlFGoesToTheSearchBoxAndEmptyingItEndsTheSearch()
+    {
+        m_page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_page.get()));
+        QVERIFY(ShowFolder(m_root));
+        m_page->List()->setFocus();
+        QTest::keyClick(m_page->List(), Qt::Key_F, Qt::ControlModifier);
+        QLineEdit* search = m_page->SearchEdit();
+        QTRY_VERIFY(search->hasFocus());
+        QCOMPARE(search->accessibleName(), QStringLiteral("搜索"));
+        vx::test::TypeText(search, QStringLiteral("notes"));
+        QTest::keyClick(search, Qt::Key_Return);
+        QVERIFY(Settle());
+        QVERIFY(m_ctl->List().IsSearch());
+        QVERIFY(Row(QStringLiteral("notes.pdf")) >= 0);
+        QVERIFY(m_page->findChild<QPushButton*>(QStringLiteral("QuitSpaceSearchbtn"))->isVisible());
+        // Ctrl+F again selects what is there, so typing replaces it; emptying ends the search.
+        m_page->List()->setFocus();
+        QTest::keyClick(m_page->List(), Qt::Key_F, Qt::ControlModifier);
+        QTRY_VERIFY(search->hasFocus());
+        QCOMPARE(search->selectedText(), QStringLiteral("notes"));
+        QTest::keyClick(search, Qt::Key_Backspace);
+        QVERIFY(Settle());
+        QVERIFY(!m_ctl->List().IsSearch());
+        QCOMPARE(m_ctl->List().DirId(), m_root);
+        QVERIFY(m_page->findChild<QPushButton*>(QStringLiteral("SpaceSearchbtn"))->isVisible());
+    }
+
+    void everyControlHasAnAccessibleName()
+    {
+        // Its own name, or the text a button shows.
+        for (QWidget* w : m_page->findChildren<QWidget*>()) {
+            auto* button = qobject_cast<QAbstractButton*>(w);
+            if (!w->isVisible() ||
+                (!button && !qobject_cast<QAbstractItemView*>(w) && !qobject_cast<QLineEdit*>(w)))
+                continue;
+            const QString name =
+                w->accessibleName().isEmpty() && button ? button->text() : w->accessibleName();
+            QVERIFY2(!name.trimmed().isEmpty(),
+                     qPrintable(w->objectName() + QLatin1Char(' ') + w->metaObject()->className()));
+        }
+    }
 };
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    vx::InitUiResources();
+    vx::ApplyStyleSheet(app);
     CSpaceViewTest t;
     return QTest::qExec(&t, argc, argv);
 }
