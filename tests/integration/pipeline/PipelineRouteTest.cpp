@@ -90,11 +90,7 @@ TEST_F(PipelineTest, DocumentsUploadWhileTheSpeedTestMeasuresOnePerFreeSlot)
     // a second and the speed test (6 s over two file servers) ends with documents still waiting.
     // Meanwhile the first server that answered the test takes the documents one per free slot;
     // the rest wait (-4) and go to the server the test chose once it reports.
-#ifdef _WIN32
-    Boot({}, 15000); // Wine starts the first uploads more slowly
-#else
     Boot({}, 6000);
-#endif
     _sSetData options;
     ASSERT_TRUE(db->GetSetData(options, cfg->m_i64UserId));
     options.nUploadMax = 1;
