@@ -64,7 +64,8 @@ void CLogFile::WriteLines(const std::vector<std::string>& texts)
     time_t now = time(nullptr);
     struct tm local = LocalTimeOf(now);
     char stamp[20] = {0};
-    if (strftime(stamp, sizeof(stamp), "%m/%d %X : ", &local) == 0)
+    // Numbers only: %X follows the locale ("6:19:57 PM" on Windows) and could overflow the stamp.
+    if (strftime(stamp, sizeof(stamp), "%m/%d %H:%M:%S : ", &local) == 0)
         stamp[0] = '\0';
     // Every line in one append: other writers' lines land before or after them, never inside.
     const size_t stampLen = strlen(stamp);

@@ -28,6 +28,20 @@ FileProblem FromError(DWORD e)
     }
 }
 
+// Windows file systems take at most 255 UTF-16 units per name. Told here, before the system
+// is asked: what it answers for a longer name differs (an invalid name, or none found at all)
+// and would read as "no such file".
+bool HasOverlongName(const std::wstring& path)
+{
+    size_t run = 0;
+    for (wchar_t c : path) {
+        run = c == L'\\' || c == L'/' ? 0 : run + 1;
+        if (run > 255)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 const char* KindOfPath(const std::string& path)
@@ -55,6 +69,10 @@ FileProblem CheckInputFile(const std::string& path, int* sysError)
         return FileProblem::Missing;
     }
     const std::wstring wide = win::WidePath(path);
+    if (HasOverlongName(wide)) {
+        err = ENAMETOOLONG;
+        return FileProblem::NameTooLong;
+    }
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
         DWORD e = GetLastError();

@@ -61,6 +61,9 @@ public:
     bool Wait(int timeoutMs, int* exitCode);
     // SIGTERM, then after graceMs SIGKILL; always reaps. Only our own child.
     void Terminate(int graceMs = 2000);
+    // Ends the child at once, without a chance to tidy up, as a crash or a kill -9 would
+    // (SIGKILL; TerminateProcess on Windows); always reaps. Only our own child.
+    void Kill();
     bool Running() const { return m_pid > 0 && !m_reaped; }
 
 private:

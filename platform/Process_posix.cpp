@@ -426,6 +426,14 @@ void CProcess::Terminate(int graceMs)
     }
 }
 
+void CProcess::Kill()
+{
+    if (m_pid <= 0 || m_reaped)
+        return;
+    kill(m_pid, SIGKILL);
+    Wait(-1, nullptr);
+}
+
 std::vector<pid_t> FindProcessesByArgv0(const std::string& path)
 {
     std::vector<pid_t> found;

@@ -361,6 +361,12 @@ void CProcess::Terminate(int /*graceMs*/)
     Wait(-1, nullptr);
 }
 
+void CProcess::Kill()
+{
+    // Terminate is already the abrupt end here.
+    Terminate(0);
+}
+
 std::vector<ProcessId> FindProcessesByArgv0(const std::string& path)
 {
     // The program file stands in for argv[0]: our encoders are found by their codecs/ path.

@@ -13,6 +13,11 @@
 #include <fstream>
 #include <sstream>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace vx::test {
 
 CTempDir::CTempDir()
@@ -73,6 +78,26 @@ bool WriteSparseFile(const std::string& path, int64_t size, const std::string& t
         return false;
     const int64_t at = size - static_cast<int64_t>(tail.size());
     return tail.empty() || f.WriteAt(tail.data(), tail.size(), at);
+}
+
+bool MakeSymlink(const std::string& target, const std::string& path)
+{
+#ifdef _WIN32
+    (void)target, (void)path;
+    return false;
+#else
+    return symlink(target.c_str(), path.c_str()) == 0;
+#endif
+}
+
+bool MakeFifo(const std::string& path)
+{
+#ifdef _WIN32
+    (void)path;
+    return false;
+#else
+    return mkfifo(path.c_str(), 0644) == 0;
+#endif
 }
 
 std::string BinDir()

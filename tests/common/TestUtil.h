@@ -42,6 +42,11 @@ bool WriteFile(const std::string& path, const std::string& content);
 // where the file system keeps them, so multi-gigabyte files cost nothing.
 bool WriteSparseFile(const std::string& path, int64_t size, const std::string& tail = "");
 
+// A symbolic link / a named pipe at path, for the cases about them (POSIX only: false on
+// Windows, where such cases skip).
+bool MakeSymlink(const std::string& target, const std::string& path);
+bool MakeFifo(const std::string& path);
+
 struct RunResult
 {
     int exitCode = -1;
@@ -55,5 +60,19 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
 
 // The build's bin folder, ending in '/'.
 std::string BinDir();
+
+// Why a case does not run on the Windows leg (printed by VX_SKIP_ON_WINDOWS).
+inline constexpr const char* kNoEncoders =
+    "needs ffmpeg/mencoder and MediaInfo, which are not built for Windows (Debian ships no Windows encoders)";
+inline constexpr const char* kNoSymlinks =
+    "makes symbolic links, which Windows grants only to administrators or in developer mode";
+inline constexpr const char* kNoWindowProgram = "needs VexoraV2, which comes with Qt for Windows";
+
+// Skips the case on Windows with the reason printed; nothing elsewhere. Only in a test body.
+#ifdef _WIN32
+#define VX_SKIP_ON_WINDOWS(why) GTEST_SKIP() << "not on Windows yet: " << (why)
+#else
+#define VX_SKIP_ON_WINDOWS(why) static_cast<void>(why)
+#endif
 
 } // namespace vx::test

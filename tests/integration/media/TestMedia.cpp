@@ -1,10 +1,11 @@
 #include "TestMedia.h"
 
+#include "platform/FileLock.h"
+#include "platform/FileOps.h"
 #include "platform/Paths.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
+#include <chrono>
+#include <thread>
 
 namespace vx::test {
 
@@ -35,23 +36,38 @@ constexpr const char* kRecipe = "media-fixture 1";
 
 CTestMedia::CTestMedia() : m_dir(VX_MEDIA_FIXTURE_DIR)
 {
+    if (!EncodersAvailable()) {
+        m_error = kNoEncoders;
+        return;
+    }
     if (!MakeDirs(m_dir)) {
         m_error = "cannot create " + m_dir;
         return;
     }
-    int lock = open((m_dir + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (lock < 0 || flock(lock, LOCK_EX) != 0) {
-        m_error = "cannot lock " + m_dir;
-        return;
-    }
+    // Another test process may be making the set: wait for it (making it takes seconds).
+    CFileLock lock(m_dir + ".lock");
+    std::string holder;
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::minutes(5);
+         !lock.TryLock("media fixture", &holder); std::this_thread::sleep_for(std::chrono::milliseconds(50)))
+        if (std::chrono::steady_clock::now() > end) {
+            m_error = "cannot lock " + m_dir + ": " + holder;
+            return;
+        }
     const std::string stamp = m_dir + "ready";
     m_ok = ReadFile(stamp) == kRecipe;
     if (!m_ok) {
-        unlink(stamp.c_str());
+        RemoveFileIfAny(stamp);
         m_ok = Make() && WriteFile(stamp, kRecipe);
     }
-    flock(lock, LOCK_UN);
-    close(lock);
+}
+
+bool EncodersAvailable()
+{
+#ifdef _WIN32
+    return false;
+#else
+    return true;
+#endif
 }
 
 bool CTestMedia::Make()

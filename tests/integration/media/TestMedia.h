@@ -49,6 +49,10 @@ private:
     std::string m_error;
 };
 
+// False where the encoders these clips need cannot run (the Windows leg); cases that need them
+// skip there with VX_SKIP_ON_WINDOWS(kNoEncoders).
+bool EncodersAvailable();
+
 // Deterministic bytes for digest tests.
 std::string PatternBytes(size_t n, uint32_t seed);
 

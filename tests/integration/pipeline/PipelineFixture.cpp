@@ -3,8 +3,6 @@
 #include "net/Session.h"
 #include "platform/Paths.h"
 
-#include <sys/stat.h>
-
 namespace vx::test {
 
 void PipelineTest::Boot(const std::vector<std::string>& simArgs, int speedTestMs)

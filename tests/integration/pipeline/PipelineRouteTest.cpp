@@ -59,6 +59,7 @@ TEST_F(PipelineTest, DocumentGoesFromProbeToUploadWithoutAnEncoder)
 
 TEST_F(PipelineTest, ClipIsConvertedDigestedAndUploadedWhileTheSpeedTestDecides)
 {
+    VX_SKIP_ON_WINDOWS(kNoEncoders);
     // A long speed test: the clip and the document are converted and digested while it measures,
     // and both land once the test has reported.
     Boot({}, 6000);
@@ -172,6 +173,7 @@ TEST_F(PipelineTest, UploadIntoADeletedFolderGoesToTheRootFolder)
 
 TEST_F(PipelineTest, ClosingDuringAConversionAsksFirst)
 {
+    VX_SKIP_ON_WINDOWS(kNoEncoders);
     Boot();
     StartSession();
     // A clip long enough to be caught converting.
@@ -207,6 +209,7 @@ TEST_F(PipelineTest, ClosingDuringAConversionAsksFirst)
 
 TEST_F(PipelineTest, RestartFoldsBackAndFinishesWhatWasLeft)
 {
+    VX_SKIP_ON_WINDOWS(kNoEncoders);
     Boot();
     // Records as an interrupted earlier session left them: one converted (its upload file
     // there), one in the middle of its conversion.

@@ -10,9 +10,6 @@
 #include "upload/FileTransMgr.h"
 #include "upload/TestNetWorkThread.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 using namespace vx;
 using namespace vx::test;
 
@@ -167,10 +164,7 @@ TEST_F(UploadRules, AConversionAcceptedStartsTheUploadAfresh)
     r.strFilePath = MakeFile("in/doc.pdf", "%PDF-1.4 the new one");
     // The old upload file: another name, and large enough to be read for a while.
     r.strConvertPath = MakeFile("converted/doc/doc-old.pdf", "");
-    const int fd = open(r.strConvertPath.c_str(), O_WRONLY);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(ftruncate(fd, 768LL << 20), 0);
-    close(fd);
+    ASSERT_TRUE(WriteSparseFile(r.strConvertPath, 768LL << 20));
     r.i64FileId = 777;
     r.i64FileStart = 1000;
     r.strMd5 = "0123456789abcdef0123456789abcdef";

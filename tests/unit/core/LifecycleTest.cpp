@@ -1,13 +1,14 @@
+#include "common/ChildMode.h"
 #include "common/TestUtil.h"
 #include "platform/CrashHandler.h"
+#include "platform/FsPath.h"
 #include "platform/Paths.h"
 #include "platform/SingleInstance.h"
 
-#include <dirent.h>
+#include <csignal>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <regex>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace vx;
 
@@ -22,29 +23,36 @@ TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstGoes)
     EXPECT_FALSE(second.IsAnotherInstanceRunning());
 }
 
+// A child that crashes with the handler installed (the dump folder is its argument).
+VX_CHILD_MODE(Crash)
+{
+    InstallCrashHandler(args.at(0));
+#ifdef _WIN32
+    // An access violation, as a real fault raises it (raise() alone never reaches the filter).
+    *static_cast<volatile int*>(nullptr) = 1;
+#else
+    raise(SIGSEGV);
+#endif
+    return 0;
+}
+
 TEST(CrashHandler, AFatalSignalLeavesADumpWithABacktrace)
 {
     vx::test::CTempDir dir;
     std::string dumps = dir.File("Dump/");
-    pid_t pid = fork();
-    if (pid == 0) {
-        InstallCrashHandler(dumps);
-        raise(SIGSEGV);
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status));
-    DIR* d = opendir(dumps.c_str());
-    ASSERT_NE(d, nullptr);
+    vx::test::RunResult r = vx::test::RunChild("Crash", {dumps});
+    EXPECT_NE(r.exitCode, 0) << "the crash went unnoticed";
     std::vector<std::string> names;
-    while (dirent* e = readdir(d))
-        if (e->d_name[0] != '.')
-            names.push_back(e->d_name);
-    closedir(d);
-    ASSERT_EQ(names.size(), 1u);
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(FsPath(dumps), ec))
+        names.push_back(e.path().filename().string());
+    ASSERT_EQ(names.size(), 1u) << r.err;
     EXPECT_TRUE(std::regex_match(names[0], std::regex(R"(\d\d-\d\d \d\d-\d\d-\d\d\.dmp)"))) << names[0];
     std::string text = vx::test::ReadFile(dumps + names[0]);
+#ifdef _WIN32
+    EXPECT_EQ(text.substr(0, 4), "MDMP") << "a minidump";
+#else
     EXPECT_NE(text.find("signal 11"), std::string::npos) << text;
     EXPECT_NE(text.find("backtrace:"), std::string::npos);
+#endif
 }

@@ -1,16 +1,16 @@
 #include "app/LogFile.h"
+#include "common/ChildMode.h"
 #include "common/TestUtil.h"
 #include "platform/Paths.h"
+#include "platform/Process.h"
 
-#include <cerrno>
+#include <chrono>
 #include <fstream>
-#include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 #include <regex>
 #include <sstream>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 using namespace vx;
 using vx::test::CTempDir;
@@ -102,31 +102,45 @@ TEST(LogFile, SecondWriterOfTheSameFileIsNotShutOut)
 
 namespace {
 
-// Runs body(k) in `count` child processes that start together; waits for all of them.
-void InProcesses(int count, const std::function<void(int)>& body)
+bool WriteLines(const std::string& path, int k, int count)
 {
-    int gate[2];
-    ASSERT_EQ(pipe(gate), 0);
-    std::vector<pid_t> pids;
-    for (int k = 0; k < count; ++k) {
-        pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            close(gate[1]);
-            char c;
-            while (read(gate[0], &c, 1) < 0 && errno == EINTR) {
-            }
-            body(k);
-            _exit(0);
-        }
-        pids.push_back(pid);
+    CLogFile log;
+    if (!log.Open(path, ("opened " + std::to_string(k)).c_str()))
+        return false;
+    const std::string payload(150, static_cast<char>('a' + k));
+    for (int i = 0; i < count; ++i)
+        Log(&log, "Info : writer %d line %d %s", k, i, payload.c_str());
+    return true;
+}
+
+// Writer k of several processes (arguments: log, k, lines, gate): starts writing once the
+// gate file exists, so that every writer starts together.
+VX_CHILD_MODE(LogWriter)
+{
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60); !FileExists(args.at(3));
+         std::this_thread::sleep_for(std::chrono::milliseconds(1)))
+        if (std::chrono::steady_clock::now() > end)
+            return 2;
+    return WriteLines(args.at(0), std::stoi(args.at(1)), std::stoi(args.at(2))) ? 0 : 3;
+}
+
+// Writes `lines` lines into path from each of `writers` child processes that start together;
+// waits for all of them.
+void WriteInProcesses(const std::string& path, int writers, int lines)
+{
+    vx::test::CTempDir gateDir;
+    const std::string gate = gateDir.File("go");
+    std::vector<std::unique_ptr<CProcess>> children;
+    for (int k = 0; k < writers; ++k) {
+        children.push_back(std::make_unique<CProcess>());
+        ASSERT_TRUE(vx::test::StartChild(*children.back(), "LogWriter",
+                                         {path, std::to_string(k), std::to_string(lines), gate}, {}));
     }
-    close(gate[0]);
-    close(gate[1]); // every child starts now
-    for (pid_t pid : pids) {
-        int status = 0;
-        ASSERT_EQ(waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_TRUE(WriteFile(gate, "")); // every child starts now
+    for (auto& child : children) {
+        int code = -1;
+        ASSERT_TRUE(child->Wait(120000, &code));
+        EXPECT_EQ(code, 0);
     }
 }
 
@@ -154,16 +168,6 @@ void ExpectAllLines(const std::vector<std::string>& lines, int writers, int perW
     }
 }
 
-void WriteLines(const std::string& path, int k, int count)
-{
-    CLogFile log;
-    if (!log.Open(path, ("opened " + std::to_string(k)).c_str()))
-        _exit(3);
-    const std::string payload(150, static_cast<char>('a' + k));
-    for (int i = 0; i < count; ++i)
-        Log(&log, "Info : writer %d line %d %s", k, i, payload.c_str());
-}
-
 } // namespace
 
 TEST(LogFile, SeveralProcessesAppendWithoutLosingOrMixingLines)
@@ -171,7 +175,7 @@ TEST(LogFile, SeveralProcessesAppendWithoutLosingOrMixingLines)
     CTempDir dir;
     const std::string path = dir.File("log.txt");
     const int kWriters = 3, kLines = 4000;
-    InProcesses(kWriters, [&](int k) { WriteLines(path, k, kLines); });
+    WriteInProcesses(path, kWriters, kLines);
     auto lines = Lines(ReadFile(path));
     EXPECT_EQ(lines.size(), static_cast<size_t>(kWriters * (kLines + 1)));
     ExpectAllLines(lines, kWriters, kLines);
@@ -184,7 +188,7 @@ TEST(LogFile, OnlyOneOfSeveralOpenersSetsAFullLogAside)
     WriteFile(path, std::string(CLogFile::kRotateSize, 'z'));
     WriteFile(dir.File("log_bak.txt"), "old generation");
     const int kWriters = 4, kLines = 300;
-    InProcesses(kWriters, [&](int k) { WriteLines(path, k, kLines); });
+    WriteInProcesses(path, kWriters, kLines);
     // A second rotation would have put a fresh, short log where the full one belongs.
     EXPECT_EQ(ReadFile(dir.File("log_bak.txt")), std::string(CLogFile::kRotateSize, 'z'));
     ExpectAllLines(Lines(ReadFile(path)), kWriters, kLines);

@@ -1,20 +1,18 @@
 #include "common/LoopbackServer.h"
 #include "common/TestUtil.h"
 #include "platform/Crypto.h"
+#include "platform/Env.h"
 #include "platform/Event.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Socket.h"
 
-#include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <optional>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 using namespace vx;
 using vx::test::CTempDir;
@@ -61,7 +59,7 @@ TEST(Paths, DataFolderFollowsEnvironmentAndIsCreated)
 {
     vx::test::CScopedDataDir data;
     std::string wanted = data.Path() + "nested/deeper/";
-    setenv("VEXORA_DATA_DIR", wanted.c_str(), 1);
+    SetEnvVar("VEXORA_DATA_DIR", wanted);
     ResetDataFolderCache();
     EXPECT_EQ(GetDataFolder(), wanted);
     EXPECT_TRUE(DirExists(wanted));
@@ -73,6 +71,7 @@ TEST(Paths, DataFolderFollowsEnvironmentAndIsCreated)
 
 TEST(Paths, WithoutHomeTheDataFolderIsRefusedRatherThanShared)
 {
+    VX_SKIP_ON_WINDOWS("the data folder comes from HOME and XDG_DATA_HOME on Linux only");
     // Restores the three variables whatever happens below.
     struct Saved
     {
@@ -87,29 +86,29 @@ TEST(Paths, WithoutHomeTheDataFolderIsRefusedRatherThanShared)
         ~Saved()
         {
             for (auto& [n, v] : vars)
-                v ? setenv(n.c_str(), v->c_str(), 1) : unsetenv(n.c_str());
+                v ? static_cast<void>(SetEnvVar(n, *v)) : UnsetEnvVar(n);
             ResetDataFolderCache();
         }
     } saved;
-    unsetenv("HOME");
-    unsetenv("XDG_DATA_HOME");
-    unsetenv("VEXORA_DATA_DIR");
+    UnsetEnvVar("HOME");
+    UnsetEnvVar("XDG_DATA_HOME");
+    UnsetEnvVar("VEXORA_DATA_DIR");
     ResetDataFolderCache();
     EXPECT_EQ(GetDataFolder(), "");
     EXPECT_NE(DataFolderError().find("HOME is not set"), std::string::npos) << DataFolderError();
 
-    setenv("HOME", "", 1); // empty counts as unset
+    SetEnvVar("HOME", ""); // empty counts as unset
     ResetDataFolderCache();
     EXPECT_EQ(GetDataFolder(), "");
 
     // Either explicit setting still works without HOME.
     vx::test::CTempDir dir;
-    setenv("XDG_DATA_HOME", dir.Path().c_str(), 1);
+    SetEnvVar("XDG_DATA_HOME", dir.Path());
     ResetDataFolderCache();
     EXPECT_EQ(GetDataFolder(), dir.Path() + "Tolvane/VexoraV2/");
     EXPECT_EQ(DataFolderError(), "");
-    unsetenv("XDG_DATA_HOME");
-    setenv("VEXORA_DATA_DIR", dir.File("own").c_str(), 1);
+    UnsetEnvVar("XDG_DATA_HOME");
+    SetEnvVar("VEXORA_DATA_DIR", dir.File("own"));
     ResetDataFolderCache();
     EXPECT_EQ(GetDataFolder(), dir.File("own/"));
 
@@ -143,12 +142,12 @@ TEST(Paths, CopyReplacesOnlyWithACompleteFile)
 TEST(Socket, ConnectSendReceiveAndTimeouts)
 {
     uint16_t port = 0;
-    int lfd = vx::test::ListenOnLoopback(&port);
-    ASSERT_GE(lfd, 0);
+    CSocket listener;
+    ASSERT_TRUE(listener.Listen("127.0.0.1", 0, 4, &port));
     CSocket client;
     std::string err;
     ASSERT_TRUE(client.Connect("127.0.0.1", port, 2000, &err)) << err;
-    CSocket server(accept(lfd, nullptr, nullptr));
+    CSocket server = listener.Accept(2000);
     ASSERT_TRUE(server.IsValid());
 
     ASSERT_EQ(client.SendAll("hello", 5, 1000), SockResult::Ok);
@@ -167,17 +166,17 @@ TEST(Socket, ConnectSendReceiveAndTimeouts)
     for (int i = 0; i < 20 && r == SockResult::Ok; ++i)
         r = client.SendAll(big.data(), big.size(), 500);
     EXPECT_NE(r, SockResult::Ok);
-    close(lfd);
 }
 
 TEST(Socket, AStopFlagEndsAStalledSendPromptly)
 {
     uint16_t port = 0;
-    int lfd = vx::test::ListenOnLoopback(&port);
-    ASSERT_GE(lfd, 0);
+    CSocket listener;
+    ASSERT_TRUE(listener.Listen("127.0.0.1", 0, 4, &port));
     CSocket client;
     ASSERT_TRUE(client.Connect("127.0.0.1", port, 2000));
-    CSocket server(accept(lfd, nullptr, nullptr)); // accepts, never reads
+    CSocket server = listener.Accept(2000); // accepts, never reads
+    ASSERT_TRUE(server.IsValid());
     std::atomic<bool> stop{false};
     std::thread stopper([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -190,7 +189,6 @@ TEST(Socket, AStopFlagEndsAStalledSendPromptly)
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
     stopper.join();
     EXPECT_LT(ms, 5000); // far below the 10 s stall limit
-    close(lfd);
 }
 
 TEST(Socket, RefusedConnectionNamesTheEndpoint)
@@ -206,14 +204,9 @@ TEST(Socket, UdpRoundTripReportsSender)
 {
     CSocket a, b;
     ASSERT_TRUE(a.OpenUdp());
-    ASSERT_TRUE(b.OpenUdp());
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(b.Fd(), reinterpret_cast<sockaddr*>(&sa), sizeof(sa)), 0);
-    socklen_t len = sizeof(sa);
-    getsockname(b.Fd(), reinterpret_cast<sockaddr*>(&sa), &len);
-    ASSERT_TRUE(a.SendTo("127.0.0.1", ntohs(sa.sin_port), "ping", 4));
+    const uint16_t port = vx::test::UnusedLoopbackPort();
+    ASSERT_TRUE(b.BindUdp("127.0.0.1", port));
+    ASSERT_TRUE(a.SendTo("127.0.0.1", port, "ping", 4));
     char buf[16];
     size_t got = 0;
     std::string from;

@@ -1,13 +1,96 @@
+// Child processes, started from argument vectors. The children are this test program itself,
+// started again in a mode of its own (common/ChildMode.h), so the same cases run on Linux and
+// on Windows.
+
 #include "platform/Process.h"
+#include "common/ChildMode.h"
 #include "common/TestUtil.h"
+#include "platform/Env.h"
+#include "platform/Paths.h"
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <thread>
-#include <unistd.h>
 
 using namespace vx;
+using vx::test::ChildArgs;
+using vx::test::StartChild;
+
+namespace {
+
+// Prints its first argument and $VX_PROC_TEST as "arg|value", a line on stderr, and ends with 3.
+VX_CHILD_MODE(Print)
+{
+    printf("%s|%s", args.at(0).c_str(), GetEnvVar("VX_PROC_TEST").c_str());
+    fputs("oops\n", stderr);
+    return 3;
+}
+
+VX_CHILD_MODE(Sleep)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(args.at(0))));
+    return 0;
+}
+
+// Says goodbye, closes its output, and ends a little later.
+VX_CHILD_MODE(CloseOutputAndLinger)
+{
+    puts("bye");
+    fflush(stdout);
+    fclose(stdout);
+    fclose(stderr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    return 4;
+}
+
+// Reads its input to the end, then says so.
+VX_CHILD_MODE(Cat)
+{
+    char buf[4096];
+    while (fread(buf, 1, sizeof(buf), stdin) > 0) {
+    }
+    puts("done");
+    return 0;
+}
+
+// Starts a sleeping child of its own, prints that child's id and ends at once, leaving it.
+VX_CHILD_MODE(StartAndLeave)
+{
+    auto grandchild = new CProcess; // never destroyed: its destructor would end the child
+    if (!StartChild(*grandchild, "Sleep", {"30000"}, {}))
+        return 1;
+    printf("%d\n", static_cast<int>(grandchild->Pid()));
+    fflush(stdout);
+    std::_Exit(0);
+}
+
+bool WaitUntil(const std::function<bool()>& done, int ms)
+{
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+         std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+        if (done())
+            return true;
+    return done();
+}
+
+std::string WithoutCr(std::string s)
+{
+    std::erase(s, '\r');
+    return s;
+}
+
+#ifdef _WIN32
+constexpr int kTerminated = 1; // TerminateProcess's code
+#else
+constexpr int kTerminated = 128 + 15;
+constexpr int kKilled = 128 + 9;
+#endif
+
+} // namespace
 
 TEST(Process, CapturesOutputAndExitCodeWithoutAShell)
 {
@@ -15,10 +98,9 @@ TEST(Process, CapturesOutputAndExitCodeWithoutAShell)
     ProcessOptions o;
     o.captureStdout = true;
     o.captureStderr = true;
-    o.env = {"VX_PROC_TEST=value with $HOME"};
+    o.env = {"VX_PROC_TEST=value with $HOME %PATH%"};
     // The argument reaches the program as it stands: no shell expands it.
-    ASSERT_TRUE(p.Start(
-        "/bin/sh", {"-c", "printf '%s|%s' \"$0\" \"$VX_PROC_TEST\"; echo oops >&2; exit 3", "a;b $x"}, o));
+    ASSERT_TRUE(StartChild(p, "Print", {"a;b $x & %PATH% | ^"}, o));
     std::string out, err;
     int code = -1;
     while (!p.TryWait(&code))
@@ -29,8 +111,8 @@ TEST(Process, CapturesOutputAndExitCodeWithoutAShell)
     p.ReadStdout(&out);
     p.ReadStderr(&err);
     EXPECT_EQ(code, 3);
-    EXPECT_EQ(out, "a;b $x|value with $HOME");
-    EXPECT_EQ(err, "oops\n");
+    EXPECT_EQ(out, "a;b $x & %PATH% | ^|value with $HOME %PATH%");
+    EXPECT_EQ(WithoutCr(err), "oops\n");
 }
 
 TEST(Process, MissingProgramIsNamedAndWaitsAreBounded)
@@ -41,27 +123,33 @@ TEST(Process, MissingProgramIsNamedAndWaitsAreBounded)
     EXPECT_NE(err.find("/nonexistent/ffmpeg"), std::string::npos);
 
     CProcess sleeper;
-    ASSERT_TRUE(sleeper.Start("/bin/sleep", {"30"}));
+    ASSERT_TRUE(StartChild(sleeper, "Sleep", {"30000"}, {}));
     int code = 0;
     EXPECT_FALSE(sleeper.Wait(50, &code));
     sleeper.Terminate(2000);
     EXPECT_TRUE(sleeper.TryWait(&code));
-    EXPECT_EQ(code, 128 + 15);
+    EXPECT_EQ(code, kTerminated);
 }
 
 TEST(Process, FindsOnlyProcessesStartedUnderOurPath)
 {
     vx::test::CTempDir dir;
     std::string ours = dir.File("ffmpeg");
-    ASSERT_EQ(symlink("/bin/sleep", ours.c_str()), 0);
+#ifdef _WIN32
+    ASSERT_TRUE(CopyFileReplace(GetProgramPath(), ours + ".exe")); // links need a privilege there
+#else
+    ASSERT_TRUE(vx::test::MakeSymlink(GetProgramPath(), ours));
+#endif
     CProcess a, b;
-    ASSERT_TRUE(a.Start(ours, {"30"}));
-    ASSERT_TRUE(b.Start("/bin/sleep", {"30"}));
-    std::vector<pid_t> found;
-    for (int i = 0; i < 100 && found.empty(); ++i) {
-        found = FindProcessesByArgv0(ours);
-        usleep(10000);
-    }
+    ASSERT_TRUE(a.Start(ours, ChildArgs("Sleep", {"30000"})));
+    ASSERT_TRUE(StartChild(b, "Sleep", {"30000"}, {}));
+    std::vector<ProcessId> found;
+    WaitUntil(
+        [&] {
+            found = FindProcessesByArgv0(ours);
+            return !found.empty();
+        },
+        1000);
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0], a.Pid());
     EXPECT_TRUE(EndProcess(found[0], 2000));
@@ -76,12 +164,12 @@ TEST(Process, ChildrenNeverReadOurTerminal)
     CProcess p;
     ProcessOptions o;
     o.captureStdout = true;
-    ASSERT_TRUE(p.Start("/bin/sh", {"-c", "cat; echo done"}, o));
+    ASSERT_TRUE(StartChild(p, "Cat", {}, o));
     int code = -1;
-    ASSERT_TRUE(p.Wait(5000, &code)); // stdin is /dev/null: cat ends at once
+    ASSERT_TRUE(p.Wait(5000, &code)); // its input is empty: it ends at once
     std::string out;
     p.ReadStdout(&out);
-    EXPECT_EQ(out, "done\n");
+    EXPECT_EQ(WithoutCr(out), "done\n");
 }
 
 // A child that closes its output and then ends: the watcher's wait ends with the child, not
@@ -92,7 +180,7 @@ TEST(Process, WaitOutputEndsWithTheChildOnceThePipesHaveClosed)
     ProcessOptions o;
     o.captureStdout = true;
     o.mergeStderr = true;
-    ASSERT_TRUE(p.Start("/bin/sh", {"-c", "echo bye; exec >&- 2>&-; sleep 0.3; exit 4"}, o));
+    ASSERT_TRUE(StartChild(p, "CloseOutputAndLinger", {}, o));
     std::string out;
     int code = -1;
     const auto start = std::chrono::steady_clock::now();
@@ -101,7 +189,7 @@ TEST(Process, WaitOutputEndsWithTheChildOnceThePipesHaveClosed)
         p.ReadStdout(&out);
     }
     const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(out, "bye\n");
+    EXPECT_EQ(WithoutCr(out), "bye\n");
     EXPECT_EQ(code, 4);
     EXPECT_LT(waited, std::chrono::seconds(30)) << "the wait sat out its timeout";
     // Ended and reaped: a further wait returns at once instead of sleeping.
@@ -117,39 +205,53 @@ TEST(Process, ChildTiedToItsStarterEndsWithItAndNamesIt)
 {
     ProcessOptions tied;
     tied.endWithStarter = true;
+    int code = 0;
 
+#ifndef _WIN32
     // The thread that started it ends: so does the child, although nothing waited for it or
-    // ended it (a kill -9 of the whole program ends every such thread at once).
+    // ended it (a kill -9 of the whole program ends every such thread at once). On Windows the
+    // tie is to the starting process (a job object), tested with the grandchild below.
     std::unique_ptr<CProcess> orphanCandidate;
     std::thread starter([&] {
         orphanCandidate = std::make_unique<CProcess>();
-        ASSERT_TRUE(orphanCandidate->Start("/bin/sleep", {"30"}, tied));
+        ASSERT_TRUE(StartChild(*orphanCandidate, "Sleep", {"30000"}, tied));
         EXPECT_EQ(StarterOf(orphanCandidate->Pid()), StarterState::Running);
     });
     starter.join();
-    int code = 0;
     EXPECT_TRUE(orphanCandidate->Wait(3000, &code)) << "the child outlived its starter";
-    EXPECT_EQ(code, 128 + 9);
+    EXPECT_EQ(code, kKilled);
 
     // Started the ordinary way: no note.
     CProcess plain;
-    ASSERT_TRUE(plain.Start("/bin/sleep", {"30"}));
+    ASSERT_TRUE(StartChild(plain, "Sleep", {"30000"}, {}));
     EXPECT_EQ(StarterOf(plain.Pid()), StarterState::Unknown);
     plain.Terminate(500);
+#else
+    CProcess running;
+    ASSERT_TRUE(StartChild(running, "Sleep", {"30000"}, tied));
+    EXPECT_EQ(StarterOf(running.Pid()), StarterState::Running);
+    running.Terminate(500);
+#endif
 
-    // A grandchild whose parent went: the note is inherited, the starter is no longer above
-    // it, so it is a leftover.
+    // A grandchild whose parent went.
     ProcessOptions capture = tied;
     capture.captureStdout = true;
-    CProcess shell;
-    ASSERT_TRUE(shell.Start("/bin/sh", {"-c", "sleep 30 >/dev/null 2>&1 & echo $!"}, capture));
-    ASSERT_TRUE(shell.Wait(5000, &code));
+    CProcess parent;
+    ASSERT_TRUE(StartChild(parent, "StartAndLeave", {}, capture));
+    ASSERT_TRUE(parent.Wait(10000, &code));
     std::string out;
-    shell.ReadStdout(&out);
-    const pid_t left = static_cast<pid_t>(atol(out.c_str()));
+    parent.ReadStdout(&out);
+    const ProcessId left = static_cast<ProcessId>(atol(out.c_str()));
     ASSERT_GT(left, 0) << out;
+#ifdef _WIN32
+    // It was tied to its own starter, which has ended: so has it.
+    EXPECT_TRUE(WaitUntil([&] { return !ProcessRunning(left); }, 3000))
+        << "the grandchild outlived its starter";
+#else
+    // The note is inherited, the starter is no longer above it, so it is a leftover.
     EXPECT_EQ(StarterOf(left), StarterState::Gone);
     EXPECT_TRUE(EndProcess(left, 1000)) << "an orphan that has ended counts as ended";
+#endif
 
     // A program that is not there is named, and no child is left behind.
     std::string err;

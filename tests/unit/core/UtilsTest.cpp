@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <regex>
 #include <set>
-#include <sys/stat.h>
 
 using namespace vx;
 using vx::test::CTempDir;
@@ -90,7 +89,9 @@ TEST(Utils, DeleteDirectoryRemovesTreeButNotLinkTargets)
     ASSERT_TRUE(MakeDirs(root + "/a/b/c"));
     WriteFile(root + "/a/f1", "1");
     WriteFile(root + "/a/b/c/f2", "2");
-    ASSERT_EQ(symlink(outside.Path().c_str(), (root + "/a/link").c_str()), 0);
+#ifndef _WIN32 // (links need a privilege on Windows)
+    ASSERT_TRUE(vx::test::MakeSymlink(outside.Path(), root + "/a/link"));
+#endif
     EXPECT_TRUE(DeleteDirectory(root));
     EXPECT_FALSE(DirExists(root));
     EXPECT_TRUE(FileExists(outside.File("keep.txt")));
@@ -107,7 +108,7 @@ TEST(Utf8, CountsAndConvertsCodePoints)
     EXPECT_FALSE(Utf8Valid("\xC3"));
     EXPECT_FALSE(Utf8Valid("\xC0\xAF")); // overlong
     EXPECT_EQ(WideToUtf8(Utf8ToWide(s)), s);
-    EXPECT_EQ(Utf8ToWide(s).size(), 4u);
+    EXPECT_EQ(Utf8ToWide(s).size(), sizeof(wchar_t) == 2 ? 5u : 4u); // UTF-16 needs two for the emoji
     EXPECT_EQ(AnsiToWide(""), L"");
 }
 
