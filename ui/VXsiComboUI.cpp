@@ -159,9 +159,11 @@ void CVXsiComboUI::showPopup()
     QWidget* popup = DropDown();
     if (!popup)
         return;
-    // Rows + 4, at most the drop-box height; centred under the combo when the box has a width of
-    // its own; above the combo when the screen has no room below.
-    int h = count() * kItemHeight + 4;
+    // Rows + 4 (the frame; more when the stylesheet draws a thicker one, so that every row
+    // stays whole), at most the drop-box height; centred under the combo when the box has a
+    // width of its own; above the combo when the screen has no room below.
+    const int frame = std::max(4, popup->height() - view()->viewport()->height());
+    int h = count() * kItemHeight + frame;
     if (m_szDropBox.height() > 0)
         h = std::min(h, m_szDropBox.height());
     const int w = m_szDropBox.width() > 0 ? m_szDropBox.width() : width();
