@@ -6,8 +6,10 @@
 #include "updater/ForeColorProgressUI.h"
 #include "updater/UpdateStartup.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPointer>
@@ -16,7 +18,22 @@
 #include <QUrl>
 #include <cstdio>
 
+static void InitStyleResource()
+{
+    Q_INIT_RESOURCE(style); // outside any namespace, as the macro requires
+}
+
 namespace vx {
+
+bool ApplyUpdateStyleSheet(QApplication& app)
+{
+    InitStyleResource();
+    QFile f(QStringLiteral(":/style/vexora.qss"));
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    app.setStyleSheet(QString::fromUtf8(f.readAll()));
+    return true;
+}
 
 namespace {
 

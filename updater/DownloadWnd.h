@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+class QApplication;
 class QLabel;
 class QStackedWidget;
 
@@ -24,6 +25,10 @@ class DownloadWnd;
 namespace vx {
 
 class CForeColorProgressUI;
+
+// Gives the application the windows' one stylesheet (resources/style/vexora.qss), as the main
+// program does. False when the resource is missing.
+bool ApplyUpdateStyleSheet(QApplication& app);
 
 class CDownloadWnd : public QWidget
 {

@@ -34,6 +34,7 @@ int main(int argc, char** argv)
     EndMainProgram(fields.mainProgramPath);
 
     QApplication app(argc, argv);
+    ApplyUpdateStyleSheet(app);
     CDownloadWnd wnd(fields);
     // The installer lands beside this copy, out of reach of other local users.
     DownloadSettings settings;

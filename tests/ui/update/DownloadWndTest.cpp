@@ -261,6 +261,10 @@ int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
+    if (!ApplyUpdateStyleSheet(app)) {
+        fprintf(stderr, "the stylesheet resource is missing\n");
+        return 1;
+    }
     DownloadWndTest t;
     return QTest::qExec(&t, argc, argv);
 }
