@@ -14,8 +14,6 @@ class CExpandControl;
 class CHintEditUI : public QLineEdit
 {
     Q_OBJECT
-    // Forms may give the hint under this name too; it is the same placeholder.
-    Q_PROPERTY(QString hinttext READ HintText WRITE SetHintText)
 
 public:
     explicit CHintEditUI(QWidget* parent = nullptr);

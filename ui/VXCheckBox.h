@@ -43,9 +43,6 @@ public:
     void SetInitialCheck(bool value) { option::SetQuietly(this, value); }
     void SetGroup(const QString& group) { option::JoinGroup(this, group); }
     QString GetGroup() const { return option::GroupName(this); }
-    // Older callers still hand over look attributes (colours, images, alignment); the
-    // stylesheet paints the control now, so they are ignored.
-    void SetAttribute(const QString&, const QString&) {}
 
 protected:
     // A click or Space that is about to activate the control, before its state changes (Qt
