@@ -9,6 +9,7 @@
 #include "pipeline/MemoryModels.h"
 #include "store/LocalDb.h"
 #include "store/TransRecords.h"
+#include "ui/UiApplication.h"
 #include "ui/lists/LCListView.h"
 
 #include <QApplication>
@@ -169,6 +170,7 @@ void Stream(int seconds, const std::function<void(int tick)>& report)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    vx::ApplyStyleSheet(app); // the look (and icons) the user sees
     const int n = argc > 1 ? std::max(100, atoi(argv[1])) : 10000;
     const int seconds = argc > 2 ? std::max(1, atoi(argv[2])) : 20;
     const std::vector<_sLCItemData> rows = Rows(n);

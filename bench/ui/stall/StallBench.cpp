@@ -19,6 +19,7 @@
 #include "net/HttpClient.h"
 #include "pipeline/CoursePipeline.h"
 #include "platform/Paths.h"
+#include "ui/UiApplication.h"
 #include "ui/lists/ConverDoneListUI.h"
 #include "ui/lists/LCListView.h"
 
@@ -316,6 +317,7 @@ int main(int argc, char** argv)
     const std::string pick = argc > 5 ? argv[5] : "01234";
     auto wants = [&](char c) { return pick.find(c) != std::string::npos; };
     QApplication app(argc, argv);
+    vx::ApplyStyleSheet(app); // the look (and icons) the user sees
     MakeDirs(work);
     setenv("VEXORA_DATA_DIR", work.c_str(), 1);
     OpenLogs();
