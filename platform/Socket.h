@@ -36,8 +36,10 @@ public:
     int Release();
     void Close();
 
-    // TCP connect with a time-out (non-blocking connect, then poll). The socket stays blocking
-    // afterwards; all later waits go through poll. errText gets a readable cause on failure.
+    // TCP connect with a time-out (non-blocking connect, then poll). All later waits go through
+    // poll: on POSIX the socket turns blocking again and each send and receive of this class
+    // passes "don't wait"; Winsock has no such flag, so there the socket stays non-blocking.
+    // errText gets a readable cause on failure.
     // With a stop flag the wait is sliced and a set flag ends it within about 100 ms.
     bool Connect(const std::string& host, uint16_t port, int timeoutMs, std::string* errText = nullptr,
                  const std::atomic<bool>* stop = nullptr);
@@ -50,7 +52,7 @@ public:
         NonBlocking, // switching to non-blocking mode failed
         Refused,     // the connect failed at once or after the wait (code: the system's)
         Timeout,     // nothing within the time-out (or the stop flag was set)
-        Blocking     // switching back to blocking mode failed
+        Blocking     // switching back to blocking mode failed (POSIX)
     };
     struct ConnectFailure
     {
@@ -101,7 +103,7 @@ public:
     // The same in steps of stepMs that watch stop: 1 ready, -1 error, -2 time-out or stopped.
     int WaitReadable(int timeoutMs, int stepMs, const std::atomic<bool>& stop) const;
     // One receive / one send as the system does it: bytes, 0 when the peer closed, -1 on an
-    // error (LastSocketError()).
+    // error (LastSocketError()). Wait for readiness first: on Windows they do not wait.
     long ReceiveOnce(void* buf, size_t len);
     long SendOnce(const void* data, size_t len);
 

@@ -100,6 +100,7 @@ int CSocket::Poll(bool read, int timeoutMs) const
 
 long CSocket::SendNow(const void* data, size_t len, bool* retry)
 {
+    // Connected sockets are non-blocking here: this takes what fits and returns at once.
     int chunk = static_cast<int>(std::min<size_t>(len, 1 << 30));
     int n = ::send(Handle(m_fd), static_cast<const char*>(data), chunk, 0);
     if (n >= 0)
@@ -199,11 +200,9 @@ bool CSocket::ConnectDotted(const std::string& dotted, uint16_t port, int timeou
             return fail(ConnectStep::Refused, code);
         }
     }
-    if (!SetBlocking(s, true)) {
-        int code = SaveError();
-        Close();
-        return fail(ConnectStep::Blocking, code);
-    }
+    // The socket stays non-blocking: Winsock has no per-call "don't wait" flag, and a blocking
+    // send of a large buffer waits until all of it is taken, past every stop flag and stall limit.
+    // Every wait goes through poll instead.
     BOOL one = TRUE;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof(one));
     return true;
@@ -345,9 +344,15 @@ CSocket CSocket::Accept(int timeoutMs)
         SaveError();
         return CSocket();
     }
-    // An accepted socket inherits the listener's non-inheritable flag; make sure.
+    // An accepted socket inherits the listener's non-inheritable flag; make sure. Like a
+    // connected one it is non-blocking, so sends and receives only ever wait in poll.
     SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
-    return CSocket(FromHandle(s));
+    CSocket accepted(FromHandle(s));
+    if (!SetBlocking(s, false)) {
+        SaveError();
+        return CSocket();
+    }
+    return accepted;
 }
 
 bool WidenListenQueue(uint16_t, int)
