@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <gtest/gtest.h>
+#include <map>
 #include <sstream>
 
 #ifndef _WIN32
@@ -151,6 +153,31 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
             s->erase(i, 1);
 #endif
     return r;
+}
+
+namespace {
+
+std::map<std::string, const char*>& NotOnWindows()
+{
+    static std::map<std::string, const char*> cases;
+    return cases;
+}
+
+} // namespace
+
+bool ListNotOnWindows(const char* suite, const char* name, const char* why)
+{
+    NotOnWindows()[std::string(suite) + "." + name] = why;
+    return true;
+}
+
+const char* ListedNotOnWindows()
+{
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (!info)
+        return nullptr;
+    auto it = NotOnWindows().find(std::string(info->test_suite_name()) + "." + info->name());
+    return it == NotOnWindows().end() ? nullptr : it->second;
 }
 
 } // namespace vx::test

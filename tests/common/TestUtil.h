@@ -75,4 +75,23 @@ inline constexpr const char* kNoWindowProgram = "needs VexoraV2, which comes wit
 #define VX_SKIP_ON_WINDOWS(why) static_cast<void>(why)
 #endif
 
+// A case whose fixture starts a simulator or signs in, named beside its TEST_F: the fixture's
+// SetUp begins with VX_SKIP_LISTED_ON_WINDOWS(), so on Windows the case skips (with the reason
+// printed) before any of that is paid for.
+bool ListNotOnWindows(const char* suite, const char* name, const char* why);
+#define VX_NOT_ON_WINDOWS(suite, name, why)                                                                  \
+    [[maybe_unused]] static const bool vxNotOnWindows_##suite##_##name =                                     \
+        ::vx::test::ListNotOnWindows(#suite, #name, (why))
+// The reason the running case was listed for, or null.
+const char* ListedNotOnWindows();
+#ifdef _WIN32
+#define VX_SKIP_LISTED_ON_WINDOWS()                                                                          \
+    do {                                                                                                     \
+        if (const char* vxWhy = ::vx::test::ListedNotOnWindows())                                            \
+            GTEST_SKIP() << "not on Windows yet: " << vxWhy;                                                 \
+    } while (0)
+#else
+#define VX_SKIP_LISTED_ON_WINDOWS() static_cast<void>(0)
+#endif
+
 } // namespace vx::test

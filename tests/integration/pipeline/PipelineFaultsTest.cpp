@@ -460,9 +460,10 @@ TEST_F(PipelineTest, AFileServerPresetInTheShippedDefaultsHoldsForTheSessionStar
     EXPECT_EQ(sim.LogText().find("/ajax/getVexoraServerIpList"), std::string::npos);
 }
 
+// A named pipe and MediaInfo's verdicts.
+VX_NOT_ON_WINDOWS(PipelineRules, AFailedProbeOrAMissingSourceNamesTheFilesOwnTrouble, kNoEncoders);
 TEST_F(PipelineRules, AFailedProbeOrAMissingSourceNamesTheFilesOwnTrouble)
 {
-    VX_SKIP_ON_WINDOWS(kNoEncoders);                           // a named pipe and MediaInfo's verdicts
     cfg->Language().Load(BinDir() + "Language/SimpleChinese"); // texts to tell apart
     const std::string pipe = dir->File("pipe.mp4");
     ASSERT_TRUE(MakeFifo(pipe));

@@ -119,6 +119,7 @@ class PipelineRules : public PipelineTest
 protected:
     void SetUp() override
     {
+        VX_SKIP_LISTED_ON_WINDOWS();
         Boot();
         StartSession();
     }

@@ -23,6 +23,7 @@ class RunCli : public ::testing::Test
 protected:
     void SetUp() override
     {
+        VX_SKIP_LISTED_ON_WINDOWS();
         ASSERT_TRUE(sim.Start());
         config = sim.WriteConfig(dir.Path());
         env = {"VEXORA_DATA_DIR=" + data.Path(), "VEXORA_USER=demo", "VEXORA_PASSWORD=demo123"};
@@ -90,9 +91,9 @@ protected:
 
 } // namespace
 
+VX_NOT_ON_WINDOWS(RunCli, FolderTreeWithGoodAndBadFiles, kNoEncoders);
 TEST_F(RunCli, FolderTreeWithGoodAndBadFiles)
 {
-    VX_SKIP_ON_WINDOWS(kNoEncoders);
     Copy(media.Mp4(), "lesson/clip.mp4");
     Copy(media.Mp3(), "lesson/audio/talk.mp3");
     Copy(media.Flv(), "lesson/audio/old.flv");
@@ -135,9 +136,9 @@ TEST_F(RunCli, FolderTreeWithGoodAndBadFiles)
     EXPECT_EQ(Run({"run", "--bogus"}).exitCode, 2);
 }
 
+VX_NOT_ON_WINDOWS(RunCli, SignedInElsewhereStopsTheRunAndKeepsItsRecords, kNoEncoders);
 TEST_F(RunCli, SignedInElsewhereStopsTheRunAndKeepsItsRecords)
 {
-    VX_SKIP_ON_WINDOWS(kNoEncoders);
     Copy(media.Mp4(), "away/clip.mp4");
     WriteFile(dir.File("away/handout.pdf"), "%PDF-1.4\n" + std::string(4000, 'p'));
     ASSERT_TRUE(sim.SetFault("signed-out", "on"));
@@ -268,9 +269,9 @@ TEST_F(RunCli, KilledAtEveryStageThenContinuedEndsWithEachFileOnce)
 // A dropped tree with `self -> .` and `sub/up -> ..` used to be scanned without end (memory and
 // log growing until the kernel ended the run, Ctrl-C ignored); named pipes inside it are left
 // out quietly, and paths that are no file or folder are named with their real cause.
+VX_NOT_ON_WINDOWS(RunCli, LinkLoopsInADroppedTreeEndAndEveryFileGoesOnce, kNoSymlinks);
 TEST_F(RunCli, LinkLoopsInADroppedTreeEndAndEveryFileGoesOnce)
 {
-    VX_SKIP_ON_WINDOWS(kNoSymlinks);
     const std::string top = dir.File("looped");
     MakeDirs(dir.File("looped/sub"));
     WriteFile(dir.File("looped/a.pdf"), "%PDF-1.4 a");
@@ -321,9 +322,9 @@ TEST_F(RunCli, LinkLoopsInADroppedTreeEndAndEveryFileGoesOnce)
 // Names from files are printed escaped: a line feed or tab in a name cannot forge a line or a
 // column of the summary. Files that failed for a reason only the user can mend are then left
 // alone by the next runs instead of failing them again, until `vexora queue` removes them.
+VX_NOT_ON_WINDOWS(RunCli, NamesAreEscapedAndBlockedRecordsWaitForTheUser, kNoEncoders);
 TEST_F(RunCli, NamesAreEscapedAndBlockedRecordsWaitForTheUser)
 {
-    VX_SKIP_ON_WINDOWS(kNoEncoders);
     MakeDirs(dir.File("odd"));
     WriteFile(dir.File("odd/line\nfeed.pdf"), "%PDF-1.4 lf");
     WriteFile(dir.File("odd/tab\there.pdf"), "%PDF-1.4 tab");
@@ -433,9 +434,9 @@ TEST_F(RunCli, ABriefServerOutageIsRiddenOut)
 // The disk that holds the conversions fills up: the run says so rather than that the conversion
 // "stopped or failed". A small file system of its own is mounted for the run in a namespace of
 // its own (skipped where that is not allowed).
+VX_NOT_ON_WINDOWS(RunCli, ADiskFullWhileConvertingIsNamed, kNoEncoders);
 TEST_F(RunCli, ADiskFullWhileConvertingIsNamed)
 {
-    VX_SKIP_ON_WINDOWS(kNoEncoders);
     if (RunProgram("/usr/bin/unshare", {"-rm", "/bin/true"}).exitCode != 0)
         GTEST_SKIP() << "no user and mount namespaces here";
     const std::string out = dir.File("tiny");

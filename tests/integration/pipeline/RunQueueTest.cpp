@@ -86,6 +86,7 @@ class RunQueue : public ::testing::Test
 protected:
     void SetUp() override
     {
+        VX_SKIP_LISTED_ON_WINDOWS();
         ASSERT_TRUE(sim.Start());
         config = sim.WriteConfig(dir.Path());
         env = {"VEXORA_DATA_DIR=" + data.Path(), "VEXORA_USER=demo", "VEXORA_PASSWORD=demo123",
@@ -171,9 +172,9 @@ protected:
 
 } // namespace
 
+VX_NOT_ON_WINDOWS(RunQueue, TwoRunsNeverWorkTheSameRecordsAndAHeldQueueGetsTheFilesAdded, kNoEncoders);
 TEST_F(RunQueue, TwoRunsNeverWorkTheSameRecordsAndAHeldQueueGetsTheFilesAdded)
 {
-    VX_SKIP_ON_WINDOWS(kNoEncoders);
     LongClip("lesson/clip.mp4", 12);
     MakeDirs(dir.File("lesson/docs"));
     WriteFile(dir.File("lesson/docs/handout.pdf"), "%PDF-1.4\n" + std::string(6000, 'p'));
@@ -221,9 +222,9 @@ TEST_F(RunQueue, TwoRunsNeverWorkTheSameRecordsAndAHeldQueueGetsTheFilesAdded)
         EXPECT_EQ(count, 1) << name << " uploaded more than once";
 }
 
+VX_NOT_ON_WINDOWS(RunQueue, FilesAddedWhileARunWorksAreUploadedByIt, kNoEncoders);
 TEST_F(RunQueue, FilesAddedWhileARunWorksAreUploadedByIt)
 {
-    VX_SKIP_ON_WINDOWS(kNoEncoders);
     LongClip("long/clip.mp4", 20);
     MakeDirs(dir.File("later"));
     WriteFile(dir.File("later/notes.pdf"), "%PDF-1.4\n" + std::string(7000, 'n'));
@@ -290,9 +291,9 @@ TEST_F(RunQueue, WaitTakesTheQueueWhenItsHolderLetsGo)
     EXPECT_EQ(RemoteFiles()["a.pdf"], 1);
 }
 
+VX_NOT_ON_WINDOWS(RunQueue, WindowStartLeavesAWorkingConversionsEncoderAlone, kNoWindowProgram);
 TEST_F(RunQueue, WindowStartLeavesAWorkingConversionsEncoderAlone)
 {
-    VX_SKIP_ON_WINDOWS(kNoWindowProgram);
     std::string clip = LongClip("sweep/clip.mp4", 40);
     std::string out = dir.File("sweep-out/");
     MakeDirs(out);
@@ -312,9 +313,9 @@ TEST_F(RunQueue, WindowStartLeavesAWorkingConversionsEncoderAlone)
             << "the window ended encoder " << pid << " of a conversion that was working";
 }
 
+VX_NOT_ON_WINDOWS(RunQueue, AKilledRunLeavesNoEncoderBehind, kNoWindowProgram);
 TEST_F(RunQueue, AKilledRunLeavesNoEncoderBehind)
 {
-    VX_SKIP_ON_WINDOWS(kNoWindowProgram);
     LongClip("killed/clip.mp4", 40);
     CProcess run;
     ProcessOptions opt;
