@@ -96,8 +96,18 @@ bool CAppendFile::Append(const char* data, size_t len)
 {
     if (m_fd < 0)
         return false;
+    // Appends of several processes are serialised by a lock on a byte of their own (next to the
+    // openers' one): Windows lands each append whole at the end by itself, Wine does not always.
+    HANDLE h = reinterpret_cast<HANDLE>(m_fd);
+    OVERLAPPED ov{};
+    ov.Offset = 1;
+    ov.OffsetHigh = kLockHigh;
+    const bool locked = LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &ov) != 0;
     DWORD n = 0;
-    return WriteFile(reinterpret_cast<HANDLE>(m_fd), data, static_cast<DWORD>(len), &n, nullptr) && n == len;
+    const bool ok = WriteFile(h, data, static_cast<DWORD>(len), &n, nullptr) && n == len;
+    if (locked)
+        UnlockFileEx(h, 0, 1, 0, &ov);
+    return ok;
 }
 
 bool CAppendFile::Replaced() const

@@ -23,8 +23,6 @@ set(VX_WINDOWS_SKIPPED_CASES
     ConvertSettings.PriorityLowersTheEncodersNiceness
     ShutdownCommand.RunsTheConfiguredWordsWithoutAShell
     TestNetWorkThread.TheServerThatTakesMoreDataWins
-    LogFile.SeveralProcessesAppendWithoutLosingOrMixingLines
-    LogFile.OnlyOneOfSeveralOpenersSetsAFullLogAside
     PipelineTest.DocumentsUploadWhileTheSpeedTestMeasuresOnePerFreeSlot
 )
 list(APPEND VX_WINDOWS_SKIP_REASONS
@@ -32,7 +30,6 @@ list(APPEND VX_WINDOWS_SKIP_REASONS
     "StoreTest.FirstStartCreatesEveryTableInWalModeReadableByOwnerOnly: checks mode bits"
     "ConvertSettings.PriorityLowersTheEncodersNiceness, ShutdownCommand.RunsTheConfiguredWordsWithoutAShell: their recorders are shell scripts"
     "TestNetWorkThread.TheServerThatTakesMoreDataWins: counts bytes against Linux's socket buffer sizes; Wine's differ"
-    "LogFile.SeveralProcessesAppendWithoutLosingOrMixingLines, LogFile.OnlyOneOfSeveralOpenersSetsAFullLogAside: under Wine an append by one process can land over another's (a line in some thousands is lost), which Windows' appends do not do; the single-process cases run"
     "PipelineTest.DocumentsUploadWhileTheSpeedTestMeasuresOnePerFreeSlot: needs the uploads and the speed test to overlap in time, which Wine's slower starts do not keep reliably (passed in one run of two)"
 )
 string(REPLACE ";" ":" VX_WINDOWS_CASE_FILTER "-${VX_WINDOWS_SKIPPED_CASES}")
