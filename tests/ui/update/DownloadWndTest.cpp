@@ -263,6 +263,7 @@ private slots:
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(formBar);
         QVERIFY(a);
         QCOMPARE(a->role(), QAccessible::ProgressBar);
+        QVERIFY(!a->text(QAccessible::Name).isEmpty());
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QCOMPARE(ColourAt(formBar, 1, 12), QStringLiteral("#7092be"));
