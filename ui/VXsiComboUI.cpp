@@ -1,6 +1,7 @@
 #include "ui/VXsiComboUI.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -19,7 +20,8 @@ QIcon DeleteIcon()
     return icon;
 }
 
-// Rows of a fixed height; the hovered or highlighted row shows the delete icon over its right end.
+// Rows of a fixed height in the stylesheet's colours; the hovered or highlighted row shows the
+// delete icon over its right end, on the row's own background.
 class CAccountItemDelegate : public QStyledItemDelegate
 {
 public:
@@ -35,9 +37,14 @@ public:
         QStyleOptionViewItem o(option);
         const bool marked = o.state & (QStyle::State_MouseOver | QStyle::State_Selected);
         const bool icon = marked && m_combo->ShowsDeleteIcon();
-        if (icon)
-            o.rect.setRight(CVXsiComboUI::DeleteIconRect(option.rect).left() -
-                            4); // the text stops short of it
+        if (icon) {
+            // The background spans the whole row; the text stops short of the icon.
+            initStyleOption(&o, index);
+            const QWidget* view = option.widget;
+            (view ? view->style() : QApplication::style())
+                ->drawPrimitive(QStyle::PE_PanelItemViewItem, &o, p, view);
+            o.rect.setRight(CVXsiComboUI::DeleteIconRect(option.rect).left() - 4);
+        }
         QStyledItemDelegate::paint(p, o, index);
         if (icon)
             DeleteIcon().paint(p, CVXsiComboUI::DeleteIconRect(option.rect));

@@ -1,52 +1,36 @@
 #pragma once
-// A progress bar that fills with one plain colour. Attributes come from the form as dynamic
-// properties ("barcolor", "bkcolor", "min", "max", "value", "hor") and go through
-// SetAttribute, so the form alone decides how the bar looks.
+// The updater's progress bar: a stock QProgressBar (so a screen reader meets a progress bar)
+// that paints only its groove and chunk; their colours come from the stylesheet, the
+// percentage is the window's own label.
 
+#include <QProgressBar>
 #include <QRect>
 #include <QString>
-#include <QWidget>
-#include <cstdint>
 
 namespace vx {
 
-class CForeColorProgressUI : public QWidget
+class CForeColorProgressUI : public QProgressBar
 {
     Q_OBJECT
 
 public:
     explicit CForeColorProgressUI(QWidget* parent = nullptr);
-    ~CForeColorProgressUI() override;
 
-    // "barcolor": hexadecimal ARGB after one optional "#"; the rest are the bar's own.
+    // "min", "max", "value" (numbers) and "hor" ("true" lies horizontally), in any letter case;
+    // other names are ignored.
     void SetAttribute(const QString& name, const QString& value);
 
     // Taken only when it differs from the current value and lies within [min, max].
     void SetValue(int value);
-    int GetValue() const { return m_nValue; }
-    void SetMinValue(int v);
-    void SetMaxValue(int v);
-    int GetMinValue() const { return m_nMin; }
-    int GetMaxValue() const { return m_nMax; }
-    void SetHorizontal(bool h);
-    uint32_t GetBarColor() const { return m_dwBarColor; }
+    int GetValue() const { return value(); }
+    void SetMinValue(int v) { setMinimum(v); }
+    void SetMaxValue(int v) { setMaximum(v); }
+    int GetMinValue() const { return minimum(); }
+    int GetMaxValue() const { return maximum(); }
+    void SetHorizontal(bool h) { setOrientation(h ? Qt::Horizontal : Qt::Vertical); }
 
     // The filled part in control coordinates (empty when nothing is filled).
     QRect BarRect() const;
-
-protected:
-    bool event(QEvent* e) override;
-    void paintEvent(QPaintEvent* e) override;
-
-private:
-    static bool ParseColor(const QString& text, uint32_t* argb);
-
-    uint32_t m_dwBarColor = 0; // 0: no bar colour
-    uint32_t m_dwBkColor = 0;
-    int m_nMin = 0;
-    int m_nMax = 100;
-    int m_nValue = 0;
-    bool m_bHorizontal = true;
 };
 
 } // namespace vx

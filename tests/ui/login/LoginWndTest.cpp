@@ -140,6 +140,35 @@ QString AccessibleName(QWidget* w)
     return a ? a->text(QAccessible::Name) : QString();
 }
 
+// What one row of the open list looks like: its background (a pixel of its left padding and
+// one just left of the delete icon's place), and whether dark text lies in its first 10 pixels.
+struct RowLook
+{
+    QString left, right;
+    bool textInPadding = false;
+    bool darkText = false;
+};
+
+RowLook LookOfRow(QAbstractItemView* list, int row)
+{
+    const QImage image = list->viewport()->grab().toImage();
+    const qreal dpr = image.devicePixelRatio();
+    const QRect r = list->visualRect(list->model()->index(row, 0));
+    auto at = [&](int x, int y) { return image.pixelColor(int((x + 0.5) * dpr), int((y + 0.5) * dpr)); };
+    RowLook look;
+    look.left = at(r.left() + 2, r.top() + 2).name();
+    look.right = at(CVXsiComboUI::DeleteIconRect(r).left() - 2, r.top() + 2).name();
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x < r.left() + 60; ++x) {
+            const QColor c = at(x, y);
+            // The text colour #333333, or its anti-aliased edge: dark and grey, not blue.
+            const bool dark = c.value() < 0x70 && std::abs(c.red() - c.blue()) < 0x20;
+            look.darkText |= dark;
+            look.textInPadding |= dark && x < r.left() + 10;
+        }
+    return look;
+}
+
 } // namespace
 
 class LoginWndTest : public QObject
@@ -247,6 +276,47 @@ private slots:
         QTest::keyClick(user, Qt::Key_Escape);
         QApplication::processEvents();
         QVERIFY(w->isVisible());
+    }
+
+    // The list's rows in the stylesheet's colours: the highlighted row #CCE4F7, the row under
+    // the pointer #E5F1FB (its delete icon on the same colour), the others white; dark text
+    // 10 pixels in.
+    void theAccountListRowsTakeTheStylesheetsColours()
+    {
+        Env env;
+        env.Remember("zhang", "", false);
+        env.Remember("li", "pw-li", false);
+        env.Remember("wang", "pw-wang", false);
+        auto w = env.Open(false);
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QAbstractItemView* list = OpenList(*w);
+        QVERIFY(list);
+        QCOMPARE(list->currentIndex().row(), 0); // the shown account is highlighted
+
+        // The highlight follows the pointer to the last row; the keys bring it back to the
+        // first while the pointer stays.
+        const QRect last = list->visualRect(list->model()->index(2, 0));
+        QTest::mouseMove(list->viewport(), last.topLeft() + QPoint(40, 10));
+        QTRY_COMPARE(list->currentIndex().row(), 2);
+        QTest::keyClick(list, Qt::Key_Up);
+        QTest::keyClick(list, Qt::Key_Up);
+        QTRY_COMPARE(list->currentIndex().row(), 0);
+        const RowLook highlighted = LookOfRow(list, 0), plain = LookOfRow(list, 1),
+                      hovered = LookOfRow(list, 2);
+        VX_SCREENSHOT(Child<CVXsiComboUI>(w.get(), "AccountCombo")->DropDown(), "login-account-list-colours");
+        QCOMPARE(highlighted.left, QStringLiteral("#cce4f7"));
+        QCOMPARE(highlighted.right, QStringLiteral("#cce4f7"));
+        QCOMPARE(plain.left, QStringLiteral("#ffffff"));
+        QCOMPARE(plain.right, QStringLiteral("#ffffff"));
+        QCOMPARE(hovered.left, QStringLiteral("#e5f1fb"));
+        QCOMPARE(hovered.right, QStringLiteral("#e5f1fb"));
+        for (const RowLook& row : {highlighted, plain, hovered}) {
+            QVERIFY(row.darkText);
+            QVERIFY(!row.textInPadding);
+        }
+        QTest::keyClick(list, Qt::Key_Escape);
+        QTRY_VERIFY(!Child<CVXsiComboUI>(w.get(), "AccountCombo")->DropDown());
     }
 
     // The account combo alone: the drop-down's height rule, choosing by mouse and keys, Escape,

@@ -1,15 +1,17 @@
 // The updater window under QTest: its three pages and their texts, retry, the download link,
 // the restart of the main program, and the progress bar control. One screenshot per page is
-// saved into the build folder for review.
+// saved into the build folder's screenshots/ for review.
 
 #include "updater/DownloadWnd.h"
 #include "RangeServer.h"
 #include "common/TestUtil.h"
 #include "platform/Paths.h"
+#include "ui/common/UiTestUtil.h"
 #include "updater/DownloadStatus.h"
 #include "updater/ForeColorProgressUI.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -43,9 +45,13 @@ private:
     {
         QTest::mouseClick(w.findChild<QAbstractButton*>(name), Qt::LeftButton);
     }
-    static void Shot(CDownloadWnd& w, const char* name)
+    static void Shot(CDownloadWnd& w, const char* name) { VX_SCREENSHOT(&w, QString::fromLatin1(name)); }
+    // The colour drawn at (x, y) of the widget, in its own coordinates at any scale.
+    static QString ColourAt(QWidget* widget, int x, int y)
     {
-        QVERIFY(w.grab().save(QStringLiteral(VX_SHOT_DIR "/") + name));
+        const QImage look = widget->grab().toImage();
+        const qreal dpr = look.devicePixelRatio();
+        return look.pixelColor(int((x + 0.5) * dpr), int((y + 0.5) * dpr)).name();
     }
     static UpdateArgs Args(const std::string& url, const std::string& mainPath = "")
     {
@@ -73,7 +79,7 @@ private slots:
         QCOMPARE(Text(w, "CmdLabel"), QStringLiteral("启动参数为空，无法启动更新"));
         QCOMPARE(Text(w, "TitleLabel"), QStringLiteral("正在更新"));
         QVERIFY(!w.HasDownload());
-        Shot(w, "update-page2-message.png");
+        Shot(w, "update-page2-message");
         Click(w, "okbtn");
         QVERIFY(!w.isVisible());
     }
@@ -108,7 +114,7 @@ private slots:
         QCOMPARE(w.CurrentPage(), int(CDownloadWnd::kPageProgress));
         QCOMPARE(Text(w, "percentLabel"), QStringLiteral("37%"));
         QCOMPARE(w.findChild<CForeColorProgressUI*>("updatePctPro")->GetValue(), 37);
-        Shot(w, "update-page0-progress.png");
+        Shot(w, "update-page0-progress");
 
         w.OnDownloadStatus(DS_RECV_BODY, 104);
         QCOMPARE(w.CurrentPage(), int(CDownloadWnd::kPageFailed));
@@ -116,7 +122,7 @@ private slots:
         QLabel* error = w.findChild<QLabel*>("errorLabel");
         QCOMPARE(error->text(), QStringLiteral("下载失败,错误码(104)"));
         QCOMPARE(error->toolTip(), error->text());
-        Shot(w, "update-page1-failed.png");
+        Shot(w, "update-page1-failed");
 
         Click(w, "downloadLinkBtn");
         QCOMPARE(opened, QStringList{"http://127.0.0.1:1/x/setup"});
@@ -241,19 +247,33 @@ private slots:
         bar.SetValue(70);
         QCOMPARE(bar.BarRect(), QRect(0, 0, 150, 20)); // half the width
 
-        bar.SetAttribute("BarColor", "FF22B14C");
-        const uint32_t plain = bar.GetBarColor();
-        bar.SetAttribute("barcolor", "#FF22B14C");
-        QCOMPARE(bar.GetBarColor(), plain);
-        QCOMPARE(plain, 0xFF22B14Cu);
+        bar.SetAttribute("MAX", "60"); // names in any case; 70 lies beyond the new maximum
+        bar.SetValue(50);
+        QCOMPARE(bar.BarRect(), QRect(0, 0, 225, 20));
 
-        // The form's attributes reach the control of the window.
+        // The window's bar: empty at first, a progress bar to a screen reader, its colours
+        // (green on blue-grey) from the stylesheet, filled as far as BarRect says.
         CDownloadWnd w{UpdateArgs()};
         auto* formBar = w.findChild<CForeColorProgressUI*>("updatePctPro");
-        QCOMPARE(formBar->GetBarColor(), 0xFF22B14Cu);
+        QCOMPARE(formBar->GetMinValue(), 0);
         QCOMPARE(formBar->GetMaxValue(), 100);
+        QCOMPARE(formBar->GetValue(), 0);
         QCOMPARE(formBar->size(), QSize(304, 25));
         QCOMPARE(w.size(), QSize(398, 272));
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(formBar);
+        QVERIFY(a);
+        QCOMPARE(a->role(), QAccessible::ProgressBar);
+        QVERIFY(!a->text(QAccessible::Name).isEmpty());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(ColourAt(formBar, 1, 12), QStringLiteral("#7092be"));
+        w.OnDownloadStatus(DS_NONE, 50);
+        const QRect filled = formBar->BarRect();
+        QCOMPARE(filled, QRect(0, 0, 152, 25));
+        QCOMPARE(ColourAt(formBar, 1, 1), QStringLiteral("#22b14c"));
+        QCOMPARE(ColourAt(formBar, filled.right(), 23), QStringLiteral("#22b14c"));
+        QCOMPARE(ColourAt(formBar, filled.right() + 1, 12), QStringLiteral("#7092be"));
+        QCOMPARE(ColourAt(formBar, 302, 23), QStringLiteral("#7092be"));
     }
 };
 
