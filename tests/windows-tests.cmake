@@ -23,13 +23,11 @@ set(VX_WINDOWS_SKIPPED_CASES
     ConvertSettings.PriorityLowersTheEncodersNiceness
     ShutdownCommand.RunsTheConfiguredWordsWithoutAShell
     TestNetWorkThread.TheServerThatTakesMoreDataWins
-    PipelineTest.DocumentsUploadWhileTheSpeedTestMeasuresOnePerFreeSlot
 )
 list(APPEND VX_WINDOWS_SKIP_REASONS
     "StoreTest default convert folder cases: read a Linux mount table (the Windows side picks among fixed drives)"
     "StoreTest.FirstStartCreatesEveryTableInWalModeReadableByOwnerOnly: checks mode bits"
     "ConvertSettings.PriorityLowersTheEncodersNiceness, ShutdownCommand.RunsTheConfiguredWordsWithoutAShell: their recorders are shell scripts"
-    "TestNetWorkThread.TheServerThatTakesMoreDataWins: counts bytes against Linux's socket buffer sizes; Wine's differ"
-    "PipelineTest.DocumentsUploadWhileTheSpeedTestMeasuresOnePerFreeSlot: needs the uploads and the speed test to overlap in time, which Wine's slower starts do not keep reliably (passed in one run of two)"
+    "TestNetWorkThread.TheServerThatTakesMoreDataWins: under Wine the measuring client, not the servers, sets the pace (both servers took about 46 KB in the 1.5 s test), so the slowed server is not told apart"
 )
 string(REPLACE ";" ":" VX_WINDOWS_CASE_FILTER "-${VX_WINDOWS_SKIPPED_CASES}")
