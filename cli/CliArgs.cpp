@@ -1,5 +1,7 @@
 #include "cli/CliArgs.h"
 
+#include "platform/FsPath.h"
+
 #include <cerrno>
 #include <cstdlib>
 
@@ -45,6 +47,7 @@ CCliArgs::CCliArgs(int argc, char** argv)
             m_rest.push_back(a);
         }
     }
+    m_config = PathFromUser(m_config);
 }
 
 std::string CCliArgs::User() const
@@ -150,6 +153,23 @@ bool CCliArgs::Positionals(std::vector<std::string>* out)
             out->push_back(a);
         }
     }
+    return true;
+}
+
+std::optional<std::string> CCliArgs::TakePathOption(const std::string& name)
+{
+    std::optional<std::string> v = TakeOption(name);
+    if (v)
+        *v = PathFromUser(*v);
+    return v;
+}
+
+bool CCliArgs::PathPositionals(std::vector<std::string>* out)
+{
+    if (!Positionals(out))
+        return false;
+    for (std::string& p : *out)
+        p = PathFromUser(p);
     return true;
 }
 

@@ -37,6 +37,10 @@ public:
 
     // What remains: positional words. Fails (error set) when an unknown --option is left.
     bool Positionals(std::vector<std::string>* out);
+    // The same for options and words that name files or folders: each in the program's own
+    // path form (PathFromUser), so "C:\Course\a.pdf" works on Windows as typed.
+    std::optional<std::string> TakePathOption(const std::string& name);
+    bool PathPositionals(std::vector<std::string>* out);
     const std::string& Error() const { return m_error; }
 
 private:

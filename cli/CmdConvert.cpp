@@ -148,9 +148,9 @@ int RunConvert(CCliArgs& args)
 {
     bool cbr = args.TakeFlag("--cbr");
     std::optional<std::string> size = args.TakeOption("--size");
-    std::optional<std::string> out = args.TakeOption("--out");
+    std::optional<std::string> out = args.TakePathOption("--out");
     std::vector<std::string> files;
-    if (!args.Positionals(&files))
+    if (!args.PathPositionals(&files))
         return UsageError(args, args.Error());
     if (files.empty())
         return UsageError(args, "convert needs at least one FILE");

@@ -37,7 +37,7 @@ int RunMd5(CCliArgs& args)
     if (!args.Error().empty())
         return UsageError(args, args.Error());
     std::vector<std::string> files;
-    if (!args.Positionals(&files))
+    if (!args.PathPositionals(&files))
         return UsageError(args, args.Error());
     if (files.empty())
         return UsageError(args, "md5 needs at least one file");

@@ -123,7 +123,7 @@ std::string PlainBlock(const std::string& path, int status, const MiData& m)
 int RunProbe(CCliArgs& args)
 {
     std::vector<std::string> files;
-    if (!args.Positionals(&files))
+    if (!args.PathPositionals(&files))
         return UsageError(args, args.Error());
     if (files.empty())
         return UsageError(args, "probe needs at least one file");

@@ -139,11 +139,11 @@ int RunPipeline(CCliArgs& args)
         return UsageError(args, args.Error());
     auto testMsText = args.TakeOption("--test-ms");
     auto checkMsText = args.TakeOption("--check-ms");
-    auto outDir = args.TakeOption("--out");
+    auto outDir = args.TakePathOption("--out");
     auto retriesText = args.TakeOption("--retries");
     const bool waitForQueue = args.TakeFlag("--wait");
     std::vector<std::string> paths;
-    if (!args.Positionals(&paths))
+    if (!args.PathPositionals(&paths))
         return UsageError(args, args.Error());
     if (haveDir && dirArg <= 0)
         return UsageError(args, "--dir needs the id of a remote folder (above 0)");

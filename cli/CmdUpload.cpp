@@ -327,7 +327,7 @@ int RunUpload(CCliArgs& args)
     if (!args.Error().empty())
         return UsageError(args, args.Error());
     std::vector<std::string> files;
-    if (!args.Positionals(&files))
+    if (!args.PathPositionals(&files))
         return UsageError(args, args.Error());
     if (!haveDir || dirId <= 0)
         return UsageError(args, "upload needs --dir with the id of a remote folder (above 0)");

@@ -22,4 +22,15 @@ std::string FsPathText(const std::filesystem::path& path)
 #endif
 }
 
+std::string PathFromUser(const std::string& text)
+{
+    std::string path = text;
+#ifdef _WIN32
+    for (char& c : path)
+        if (c == '\\')
+            c = '/';
+#endif
+    return path;
+}
+
 } // namespace vx

@@ -11,4 +11,10 @@ namespace vx {
 std::filesystem::path FsPath(const std::string& utf8);
 std::string FsPathText(const std::filesystem::path& path);
 
+// A path as a user typed it or a command line gave it, in the form every path inside the
+// program has: on Windows, where the system and its users write "C:\Course\a.pdf", the
+// backslashes become "/"; elsewhere the text stays as it is ("\" is an ordinary character in a
+// POSIX name).
+std::string PathFromUser(const std::string& text);
+
 } // namespace vx

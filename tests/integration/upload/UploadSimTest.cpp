@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace vx::test {
@@ -185,6 +186,19 @@ TEST_F(UploadSimTest, TheCommandUploadsVideosAndDocumentsByteForByte)
     r = Vexora({"upload", "--dir", dir, "--test-ms", "600", m_dir.File("more.pdf")});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(Stored(more));
+
+    // A path as the system writes it (on Windows with backslashes, as Explorer and the console
+    // give them) goes up under the file's own name.
+    std::string typed = MakeSampleFile(m_dir.File("typed path.pdf"), 5000, 15);
+    std::string typedPath = m_dir.File("typed path.pdf");
+#ifdef _WIN32
+    std::replace(typedPath.begin(), typedPath.end(), '/', '\\');
+#endif
+    r = Vexora({"upload", "--dir", dir, "--server", server, typedPath});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(Stored(typed));
+    ls = Vexora({"ls", "--dir", dir});
+    EXPECT_NE(ls.out.find("\ttyped path.pdf\n"), std::string::npos) << ls.out;
 
     // Nothing to send, a kind not uploaded as it is, a missing folder: refused with the cause.
     WriteFile(m_dir.File("empty.pdf"), "");
