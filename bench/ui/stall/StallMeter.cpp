@@ -1,6 +1,8 @@
 #include "StallMeter.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 namespace vx::bench {
 
@@ -25,6 +27,9 @@ void CStallMeter::Beat()
     if (m_bOn) {
         const double gap = std::chrono::duration<double, std::milli>(now - m_last).count();
         m_stalls.push_back(std::max(0.0, gap - kPeriodMs));
+        if (getenv("STALL_VERBOSE") && gap - kPeriodMs >= 40)
+            fprintf(stderr, "stall of %.1f ms ending %.0f ms after the start\n", gap - kPeriodMs,
+                    std::chrono::duration<double, std::milli>(now - m_start).count());
     }
     m_last = now;
 }
